@@ -1,0 +1,43 @@
+# The two commands of the README: `make run` and `make test`.
+PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools \
+            libqt6sql6-sqlite qt6-declarative-dev libgl-dev libsqlite3-dev \
+            libcmark-gfm-dev libcmark-gfm-extensions-dev \
+            libgtest-dev libgmock-dev libbenchmark-dev
+JOBS ?= 2
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: run test bench deps build build-test clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVORBEL_BUILD_TESTS=OFF
+	cmake --build build -j$(JOBS)
+
+run: build
+	./build/vorbel
+
+build-test: deps
+	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DVORBEL_SANITIZE=ON
+	cmake --build build-test -j$(JOBS)
+
+test: build-test
+	@tmp=$$(mktemp -d); \
+	QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$$tmp/config XDG_DATA_HOME=$$tmp/data \
+	  ctest --test-dir build-test --output-on-failure -j$(JOBS); \
+	status=$$?; rm -rf $$tmp; exit $$status
+
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVORBEL_BUILD_TESTS=OFF -DVORBEL_BUILD_BENCH=ON
+	cmake --build build-bench -j$(JOBS)
+
+clean:
+	rm -rf build build-test build-bench

@@ -1,0 +1,46 @@
+#include "app/Endpoints.h"
+
+#include <QByteArray>
+
+namespace {
+
+std::optional<QUrl> fromEnvironment(const char* name)
+{
+    const QByteArray value = qgetenv(name).trimmed();
+    if (value.isEmpty())
+        return std::nullopt;
+    QUrl url(QString::fromUtf8(value), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+QUrl fromEnvironmentOr(const char* name, const char* fallback)
+{
+    return fromEnvironment(name).value_or(QUrl(QString::fromLatin1(fallback)));
+}
+
+} // namespace
+
+namespace Endpoints {
+
+QUrl openAiBase() { return fromEnvironmentOr("VORBEL_OPENAI_URL", "https://api.openai.com"); }
+QUrl wolframAlphaBase() { return fromEnvironmentOr("VORBEL_WOLFRAM_URL", "https://api.wolframalpha.com"); }
+QString pineconeDomain() { return QStringLiteral("pinecone.io"); }
+std::optional<QUrl> pineconeBaseOverride() { return fromEnvironment("VORBEL_PINECONE_URL"); }
+std::optional<QUrl> catalogueBase() { return fromEnvironment("VORBEL_CATALOGUE_URL"); }
+std::optional<QUrl> updateFeed() { return fromEnvironment("VORBEL_UPDATE_FEED_URL"); }
+QUrl faqPage() { return fromEnvironmentOr("VORBEL_FAQ_URL", "https://vorbel.app/faq"); }
+QUrl openAiSignUpPage() { return QUrl(QStringLiteral("https://platform.openai.com/signup")); }
+
+QUrl join(const QUrl& base, const QString& path)
+{
+    QUrl url = base;
+    QString prefix = url.path();
+    while (prefix.endsWith(QLatin1Char('/')))
+        prefix.chop(1);
+    url.setPath(prefix + (path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path));
+    return url;
+}
+
+} // namespace Endpoints

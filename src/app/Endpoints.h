@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+// The addresses of every outside service, in one place. Each one can be replaced
+// through an environment variable (tests point them at servers on 127.0.0.1).
+namespace Endpoints {
+
+QUrl openAiBase();                 // VORBEL_OPENAI_URL
+QUrl wolframAlphaBase();           // VORBEL_WOLFRAM_URL
+QString pineconeDomain();          // the domain that index hosts are composed under
+std::optional<QUrl> pineconeBaseOverride(); // VORBEL_PINECONE_URL: replaces the composed host
+std::optional<QUrl> catalogueBase();        // VORBEL_CATALOGUE_URL; none means the built-in catalogue
+std::optional<QUrl> updateFeed();           // VORBEL_UPDATE_FEED_URL; none means updates cannot be checked
+QUrl faqPage();                    // VORBEL_FAQ_URL
+QUrl openAiSignUpPage();
+
+// Joins a path such as "/v1/models" onto a base that may itself carry a path prefix.
+QUrl join(const QUrl& base, const QString& path);
+
+} // namespace Endpoints

@@ -1,0 +1,1 @@
+namespace vorbel_store_placeholder {}
