@@ -1,0 +1,101 @@
+#include "app/Settings.h"
+
+#include <QLoggingCategory>
+#include <QSettings>
+
+Q_LOGGING_CATEGORY(lcSettings, "vorbel.settings")
+
+namespace {
+
+const QString flagPrefix = QStringLiteral("custom_function_");
+const QString flagSuffix = QStringLiteral("_enabled");
+
+QSettings openStore()
+{
+    return QSettings(QStringLiteral("Vorbel"), QStringLiteral("Vorbel"));
+}
+
+} // namespace
+
+Settings& Settings::instance()
+{
+    static Settings* settings = new Settings;
+    return *settings;
+}
+
+QString Settings::extensionEnabledKey(const QString& extensionId)
+{
+    return flagPrefix + extensionId + flagSuffix;
+}
+
+QStringList Settings::textKeys()
+{
+    return {apiKeyKey, orgKeyKey, modelKey, pineconeApiKeyKey, pineconeIndexKey,
+            pineconeEnvironmentKey, wolframAlphaAppIdKey, cliAppShellKey, cliAppCommandKey};
+}
+
+bool Settings::isExtensionFlagKey(const QString& key)
+{
+    return key.size() > flagPrefix.size() + flagSuffix.size() && key.startsWith(flagPrefix)
+        && key.endsWith(flagSuffix);
+}
+
+bool Settings::isKnownKey(const QString& key)
+{
+    return textKeys().contains(key) || isExtensionFlagKey(key);
+}
+
+std::optional<QString> Settings::storedText(const QString& key) const
+{
+    const QVariant value = openStore().value(key);
+    if (!value.isValid())
+        return std::nullopt;
+    return value.toString();
+}
+
+std::optional<bool> Settings::storedBool(const QString& key) const
+{
+    const QVariant value = openStore().value(key);
+    if (!value.isValid())
+        return std::nullopt;
+    // The INI format reads booleans back as the texts "true" and "false".
+    if (value.typeId() == QMetaType::QString)
+        return value.toString().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    return value.toBool();
+}
+
+QString Settings::text(const QString& key) const
+{
+    if (const auto stored = storedText(key))
+        return *stored;
+    return key == modelKey ? defaultModel : QString();
+}
+
+void Settings::setText(const QString& key, const QString& value)
+{
+    Q_ASSERT(isKnownKey(key));
+    {
+        QSettings store = openStore();
+        store.setValue(key, value);
+    }
+    Q_EMIT valueChanged(key);
+}
+
+void Settings::setBool(const QString& key, bool value)
+{
+    Q_ASSERT(isExtensionFlagKey(key));
+    {
+        QSettings store = openStore();
+        store.setValue(key, value);
+    }
+    Q_EMIT valueChanged(key);
+}
+
+void Settings::remove(const QString& key)
+{
+    {
+        QSettings store = openStore();
+        store.remove(key);
+    }
+    Q_EMIT valueChanged(key);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "store/StoreContext.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+// Owns the store: opens "Vorbel.sqlite" in the application data folder and
+// keeps the single main context for the life of the process. When the file
+// cannot be opened the failure is printed and the app runs on with a store in
+// memory; the file itself is left untouched.
+class DataController : public QObject {
+    Q_OBJECT
+public:
+    explicit DataController(QObject* parent = nullptr);
+    // Opens the store at an explicit path (tests, tools).
+    explicit DataController(const QString& databasePath, QObject* parent = nullptr);
+
+    static QString defaultDatabasePath();
+
+    StoreContext& viewContext() { return *m_context; }
+    bool isPersistent() const { return m_persistent; }
+
+private:
+    void load(const QString& path);
+
+    std::unique_ptr<StoreContext> m_context;
+    bool m_persistent = false;
+};

@@ -1,1 +1,0 @@
-namespace vorbel_store_placeholder {}

@@ -1,0 +1,160 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class StoreContext;
+class Assistant;
+class Conversation;
+class Message;
+
+using AssistantPtr = std::shared_ptr<Assistant>;
+using ConversationPtr = std::shared_ptr<Conversation>;
+using MessagePtr = std::shared_ptr<Message>;
+
+// A stored record. Records live in a StoreContext; every setter goes through the
+// context, which marks the record for the next save and tells observers at once.
+// A record that the context removed stays valid for whoever still holds it, but
+// is detached: its changes are no longer stored.
+class Record {
+public:
+    virtual ~Record() = default;
+    Record(const Record&) = delete;
+    Record& operator=(const Record&) = delete;
+
+    qint64 primaryKey() const { return m_primaryKey; }
+    bool isDeleted() const { return m_deleted; }
+    StoreContext* context() const { return m_context; }
+
+protected:
+    Record() = default;
+    // Assigns and reports a change; returns false when the value was the same.
+    template <typename T>
+    bool assign(T& field, const T& value)
+    {
+        if (field == value)
+            return false;
+        field = value;
+        didChange();
+        return true;
+    }
+
+private:
+    friend class StoreContext;
+    friend class SqliteStore;
+    virtual void didChange() = 0;
+
+    StoreContext* m_context = nullptr;
+    qint64 m_primaryKey = 0;
+    bool m_deleted = false;
+};
+
+class Assistant final : public Record, public std::enable_shared_from_this<Assistant> {
+public:
+    const std::optional<QUuid>& id() const { return m_id; }
+    const std::optional<QString>& name() const { return m_name; }
+    const std::optional<QString>& personality() const { return m_personality; }
+    const std::optional<QString>& intro() const { return m_intro; }
+    const std::optional<QUrl>& profilePictureUrl() const { return m_profilePictureUrl; }
+    qint16 version() const { return m_version; }
+    const std::optional<QDateTime>& deletedAt() const { return m_deletedAt; }
+    std::vector<ConversationPtr> conversations() const;
+
+    void setId(const std::optional<QUuid>& v) { assign(m_id, v); }
+    void setName(const std::optional<QString>& v) { assign(m_name, v); }
+    void setPersonality(const std::optional<QString>& v) { assign(m_personality, v); }
+    void setIntro(const std::optional<QString>& v) { assign(m_intro, v); }
+    void setProfilePictureUrl(const std::optional<QUrl>& v) { assign(m_profilePictureUrl, v); }
+    void setVersion(qint16 v) { assign(m_version, v); }
+    void setDeletedAt(const std::optional<QDateTime>& v) { assign(m_deletedAt, v); }
+
+private:
+    friend class StoreContext;
+    friend class SqliteStore;
+    void didChange() override;
+
+    std::optional<QUuid> m_id;
+    std::optional<QString> m_name;
+    std::optional<QString> m_personality;
+    std::optional<QString> m_intro;
+    std::optional<QUrl> m_profilePictureUrl;
+    qint16 m_version = 0;
+    std::optional<QDateTime> m_deletedAt;
+};
+
+class Conversation final : public Record, public std::enable_shared_from_this<Conversation> {
+public:
+    const std::optional<QUuid>& id() const { return m_id; }
+    const std::optional<QDateTime>& createdAt() const { return m_createdAt; }
+    const std::optional<QDateTime>& updatedAt() const { return m_updatedAt; }
+    AssistantPtr assistant() const;
+    // Unordered; the message list model and the chat history put them in order.
+    // Read from the database the first time they are needed.
+    const std::vector<MessagePtr>& messages() const;
+
+    void setId(const std::optional<QUuid>& v) { assign(m_id, v); }
+    void setCreatedAt(const std::optional<QDateTime>& v) { assign(m_createdAt, v); }
+    void setUpdatedAt(const std::optional<QDateTime>& v) { assign(m_updatedAt, v); }
+    void setAssistant(const AssistantPtr& assistant);
+
+private:
+    friend class StoreContext;
+    friend class SqliteStore;
+    friend class Assistant;
+    void didChange() override;
+
+    std::optional<QUuid> m_id;
+    std::optional<QDateTime> m_createdAt;
+    std::optional<QDateTime> m_updatedAt;
+    qint64 m_assistantKey = 0;
+    mutable bool m_messagesLoaded = false;
+    mutable std::vector<MessagePtr> m_messages;
+};
+
+class Message final : public Record, public std::enable_shared_from_this<Message> {
+public:
+    const std::optional<QUuid>& id() const { return m_id; }
+    const std::optional<QString>& role() const { return m_role; }
+    const std::optional<QString>& content() const { return m_content; }
+    bool done() const { return m_done; }
+    const std::optional<QString>& functionName() const { return m_functionName; }
+    const std::optional<QString>& functionArguments() const { return m_functionArguments; }
+    const std::optional<QString>& functionResult() const { return m_functionResult; }
+    const std::optional<QDateTime>& updatedAt() const { return m_updatedAt; }
+    ConversationPtr conversation() const;
+
+    void setId(const std::optional<QUuid>& v) { assign(m_id, v); }
+    void setRole(const std::optional<QString>& v) { assign(m_role, v); }
+    void setContent(const std::optional<QString>& v) { assign(m_content, v); }
+    void setDone(bool v) { assign(m_done, v); }
+    void setFunctionName(const std::optional<QString>& v) { assign(m_functionName, v); }
+    void setFunctionArguments(const std::optional<QString>& v) { assign(m_functionArguments, v); }
+    void setFunctionResult(const std::optional<QString>& v) { assign(m_functionResult, v); }
+    void setUpdatedAt(const std::optional<QDateTime>& v) { assign(m_updatedAt, v); }
+
+    // Streaming appends: a null text grows from empty.
+    void appendContent(const QString& piece);
+    void appendFunctionName(const QString& piece);
+    void appendFunctionArguments(const QString& piece);
+
+private:
+    friend class StoreContext;
+    friend class SqliteStore;
+    void didChange() override;
+
+    std::optional<QUuid> m_id;
+    std::optional<QString> m_role;
+    std::optional<QString> m_content;
+    bool m_done = false;
+    std::optional<QString> m_functionName;
+    std::optional<QString> m_functionArguments;
+    std::optional<QString> m_functionResult;
+    std::optional<QDateTime> m_updatedAt;
+    qint64 m_conversationKey = 0;
+};

@@ -1,0 +1,379 @@
+#include "store/SqliteStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <sqlite3.h>
+
+#include <functional>
+
+Q_LOGGING_CATEGORY(lcStore, "vorbel.store")
+
+namespace {
+
+enum Slot {
+    InsertAssistant, UpdateAssistant, InsertConversation, UpdateConversation,
+    InsertMessage, UpdateMessage, DeleteMessages, DeleteConversation,
+    SelectMessages, Begin, Commit, Rollback,
+};
+
+// Forward migrations: entry N takes a database from schema N to N + 1.
+const char* const migrations[] = {
+    "CREATE TABLE assistant ("
+    " pk INTEGER PRIMARY KEY, id TEXT, name TEXT, personality TEXT, intro TEXT,"
+    " profile_picture_url TEXT, version INTEGER NOT NULL DEFAULT 0, deleted_at INTEGER);"
+    "CREATE TABLE conversation ("
+    " pk INTEGER PRIMARY KEY, id TEXT, created_at INTEGER, updated_at INTEGER, assistant_pk INTEGER);"
+    "CREATE TABLE message ("
+    " pk INTEGER PRIMARY KEY, id TEXT, role TEXT, content TEXT, done INTEGER NOT NULL DEFAULT 0,"
+    " function_name TEXT, function_arguments TEXT, function_result TEXT, updated_at INTEGER,"
+    " conversation_pk INTEGER);"
+    "CREATE INDEX message_by_conversation ON message(conversation_pk);",
+};
+static_assert(std::size(migrations) == SqliteStore::schemaVersion);
+
+void bindText(sqlite3_stmt* s, int i, const std::optional<QString>& v)
+{
+    if (!v) {
+        sqlite3_bind_null(s, i);
+        return;
+    }
+    const QByteArray utf8 = v->toUtf8();
+    sqlite3_bind_text(s, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void bindUuid(sqlite3_stmt* s, int i, const std::optional<QUuid>& v)
+{
+    bindText(s, i, v ? std::optional<QString>(v->toString(QUuid::WithoutBraces)) : std::nullopt);
+}
+
+void bindUrl(sqlite3_stmt* s, int i, const std::optional<QUrl>& v)
+{
+    bindText(s, i, v ? std::optional<QString>(QString::fromUtf8(v->toEncoded())) : std::nullopt);
+}
+
+void bindTime(sqlite3_stmt* s, int i, const std::optional<QDateTime>& v)
+{
+    if (v)
+        sqlite3_bind_int64(s, i, v->toMSecsSinceEpoch());
+    else
+        sqlite3_bind_null(s, i);
+}
+
+void bindKey(sqlite3_stmt* s, int i, qint64 key)
+{
+    if (key > 0)
+        sqlite3_bind_int64(s, i, key);
+    else
+        sqlite3_bind_null(s, i);
+}
+
+std::optional<QString> columnText(sqlite3_stmt* s, int i)
+{
+    if (sqlite3_column_type(s, i) == SQLITE_NULL)
+        return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+    return QString::fromUtf8(text, sqlite3_column_bytes(s, i));
+}
+
+std::optional<QUuid> columnUuid(sqlite3_stmt* s, int i)
+{
+    const auto text = columnText(s, i);
+    if (!text)
+        return std::nullopt;
+    return QUuid::fromString(*text);
+}
+
+std::optional<QUrl> columnUrl(sqlite3_stmt* s, int i)
+{
+    const auto text = columnText(s, i);
+    if (!text)
+        return std::nullopt;
+    return QUrl::fromEncoded(text->toUtf8());
+}
+
+std::optional<QDateTime> columnTime(sqlite3_stmt* s, int i)
+{
+    if (sqlite3_column_type(s, i) == SQLITE_NULL)
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(s, i), Qt::UTC);
+}
+
+qint64 columnKey(sqlite3_stmt* s, int i)
+{
+    return sqlite3_column_type(s, i) == SQLITE_NULL ? 0 : sqlite3_column_int64(s, i);
+}
+
+bool runToEnd(sqlite3_stmt* s)
+{
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+    return rc == SQLITE_DONE;
+}
+
+StoreError errorOf(sqlite3* db, const QString& context = {})
+{
+    const int code = db ? sqlite3_extended_errcode(db) : SQLITE_CANTOPEN;
+    const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    StoreError error;
+    error.description = context.isEmpty() ? message : context + QStringLiteral(": ") + message;
+    error.details = QStringLiteral("{code = %1; message = \"%2\"}").arg(code).arg(QString::fromUtf8(sqlite3_errstr(code)));
+    return error;
+}
+
+template <typename Record>
+std::vector<std::shared_ptr<Record>> loadAll(sqlite3* db, const char* sql,
+                                             const std::function<void(Record&, sqlite3_stmt*)>& fill)
+{
+    std::vector<std::shared_ptr<Record>> records;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK)
+        return records;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        auto record = std::make_shared<Record>();
+        fill(*record, s);
+        records.push_back(std::move(record));
+    }
+    sqlite3_finalize(s);
+    return records;
+}
+
+} // namespace
+
+std::unique_ptr<SqliteStore> SqliteStore::open(const QString& path, StoreError* error)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    sqlite3* db = nullptr;
+    const QByteArray file = QFile::encodeName(path);
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        *error = errorOf(db, QStringLiteral("Cannot open %1").arg(path));
+        sqlite3_close(db);
+        return nullptr;
+    }
+    std::unique_ptr<SqliteStore> store(new SqliteStore(db));
+    if (!store->prepareSchema(error))
+        return nullptr;
+    return store;
+}
+
+std::unique_ptr<SqliteStore> SqliteStore::openInMemory()
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(":memory:", &db);
+    std::unique_ptr<SqliteStore> store(new SqliteStore(db));
+    StoreError ignored;
+    store->prepareSchema(&ignored);
+    return store;
+}
+
+SqliteStore::~SqliteStore()
+{
+    for (sqlite3_stmt* s : m_statements)
+        sqlite3_finalize(s);
+    sqlite3_close(m_db);
+}
+
+bool SqliteStore::prepareSchema(StoreError* error)
+{
+    // Reading the version is the first access to the file: a file that is not a
+    // database fails here, before anything is written to it.
+    sqlite3_stmt* s = nullptr;
+    int version = -1;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        version = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    if (version < 0) {
+        *error = errorOf(m_db, QStringLiteral("The store file cannot be read"));
+        return false;
+    }
+    if (version > schemaVersion) {
+        *error = {QStringLiteral("The store was written by a newer version of Vorbel (schema %1, this build reads up to %2)")
+                      .arg(version).arg(schemaVersion),
+                  QStringLiteral("{user_version = %1}").arg(version)};
+        return false;
+    }
+    // WAL with NORMAL sync: a returned save survives the process being killed.
+    if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=NORMAL")) {
+        *error = errorOf(m_db, QStringLiteral("The store cannot be prepared"));
+        return false;
+    }
+    for (int step = version; step < schemaVersion; ++step) {
+        const QByteArray sql = QByteArray("BEGIN;") + migrations[step]
+            + QByteArray("PRAGMA user_version=") + QByteArray::number(step + 1) + ";COMMIT;";
+        if (!exec(sql.constData())) {
+            *error = errorOf(m_db, QStringLiteral("The store cannot be migrated to schema %1").arg(step + 1));
+            exec("ROLLBACK");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SqliteStore::exec(const char* sql)
+{
+    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void SqliteStore::setQueryOnly(bool queryOnly)
+{
+    exec(queryOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0");
+}
+
+sqlite3_stmt* SqliteStore::statement(int slot, const char* sql)
+{
+    if (!m_statements[slot])
+        sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_statements[slot], nullptr);
+    return m_statements[slot];
+}
+
+StoreError SqliteStore::lastError() const { return errorOf(m_db); }
+
+std::vector<AssistantPtr> SqliteStore::loadAssistants()
+{
+    return loadAll<Assistant>(m_db,
+        "SELECT pk, id, name, personality, intro, profile_picture_url, version, deleted_at FROM assistant ORDER BY pk",
+        [](Assistant& a, sqlite3_stmt* s) {
+            a.m_primaryKey = sqlite3_column_int64(s, 0);
+            a.m_id = columnUuid(s, 1);
+            a.m_name = columnText(s, 2);
+            a.m_personality = columnText(s, 3);
+            a.m_intro = columnText(s, 4);
+            a.m_profilePictureUrl = columnUrl(s, 5);
+            a.m_version = qint16(sqlite3_column_int(s, 6));
+            a.m_deletedAt = columnTime(s, 7);
+        });
+}
+
+std::vector<ConversationPtr> SqliteStore::loadConversations()
+{
+    return loadAll<Conversation>(m_db,
+        "SELECT pk, id, created_at, updated_at, assistant_pk FROM conversation ORDER BY pk",
+        [](Conversation& c, sqlite3_stmt* s) {
+            c.m_primaryKey = sqlite3_column_int64(s, 0);
+            c.m_id = columnUuid(s, 1);
+            c.m_createdAt = columnTime(s, 2);
+            c.m_updatedAt = columnTime(s, 3);
+            c.m_assistantKey = columnKey(s, 4);
+        });
+}
+
+std::vector<MessagePtr> SqliteStore::loadMessages(qint64 conversationKey)
+{
+    std::vector<MessagePtr> messages;
+    sqlite3_stmt* s = statement(SelectMessages,
+        "SELECT pk, id, role, content, done, function_name, function_arguments, function_result, updated_at"
+        " FROM message WHERE conversation_pk = ? ORDER BY pk");
+    if (!s)
+        return messages;
+    sqlite3_bind_int64(s, 1, conversationKey);
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        auto m = std::make_shared<Message>();
+        m->m_primaryKey = sqlite3_column_int64(s, 0);
+        m->m_id = columnUuid(s, 1);
+        m->m_role = columnText(s, 2);
+        m->m_content = columnText(s, 3);
+        m->m_done = sqlite3_column_int(s, 4) != 0;
+        m->m_functionName = columnText(s, 5);
+        m->m_functionArguments = columnText(s, 6);
+        m->m_functionResult = columnText(s, 7);
+        m->m_updatedAt = columnTime(s, 8);
+        m->m_conversationKey = conversationKey;
+        messages.push_back(std::move(m));
+    }
+    sqlite3_reset(s);
+    return messages;
+}
+
+qint64 SqliteStore::largestKey(const char* table)
+{
+    const QByteArray sql = QByteArray("SELECT COALESCE(MAX(pk), 0) FROM ") + table;
+    sqlite3_stmt* s = nullptr;
+    qint64 key = 0;
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+        key = sqlite3_column_int64(s, 0);
+    sqlite3_finalize(s);
+    return key;
+}
+
+bool SqliteStore::begin() { return runToEnd(statement(Begin, "BEGIN IMMEDIATE")); }
+bool SqliteStore::commit() { return runToEnd(statement(Commit, "COMMIT")); }
+
+void SqliteStore::rollback()
+{
+    if (!sqlite3_get_autocommit(m_db))
+        runToEnd(statement(Rollback, "ROLLBACK"));
+}
+
+bool SqliteStore::write(const Assistant& a, bool insert)
+{
+    sqlite3_stmt* s = insert
+        ? statement(InsertAssistant, "INSERT INTO assistant (id, name, personality, intro, profile_picture_url,"
+                                     " version, deleted_at, pk) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+        : statement(UpdateAssistant, "UPDATE assistant SET id = ?, name = ?, personality = ?, intro = ?,"
+                                     " profile_picture_url = ?, version = ?, deleted_at = ? WHERE pk = ?");
+    if (!s)
+        return false;
+    bindUuid(s, 1, a.m_id);
+    bindText(s, 2, a.m_name);
+    bindText(s, 3, a.m_personality);
+    bindText(s, 4, a.m_intro);
+    bindUrl(s, 5, a.m_profilePictureUrl);
+    sqlite3_bind_int(s, 6, a.m_version);
+    bindTime(s, 7, a.m_deletedAt);
+    sqlite3_bind_int64(s, 8, a.primaryKey());
+    return runToEnd(s);
+}
+
+bool SqliteStore::write(const Conversation& c, bool insert)
+{
+    sqlite3_stmt* s = insert
+        ? statement(InsertConversation, "INSERT INTO conversation (id, created_at, updated_at, assistant_pk, pk)"
+                                        " VALUES (?, ?, ?, ?, ?)")
+        : statement(UpdateConversation, "UPDATE conversation SET id = ?, created_at = ?, updated_at = ?,"
+                                        " assistant_pk = ? WHERE pk = ?");
+    if (!s)
+        return false;
+    bindUuid(s, 1, c.m_id);
+    bindTime(s, 2, c.m_createdAt);
+    bindTime(s, 3, c.m_updatedAt);
+    bindKey(s, 4, c.m_assistantKey);
+    sqlite3_bind_int64(s, 5, c.primaryKey());
+    return runToEnd(s);
+}
+
+bool SqliteStore::write(const Message& m, bool insert)
+{
+    sqlite3_stmt* s = insert
+        ? statement(InsertMessage, "INSERT INTO message (id, role, content, done, function_name, function_arguments,"
+                                   " function_result, updated_at, conversation_pk, pk)"
+                                   " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        : statement(UpdateMessage, "UPDATE message SET id = ?, role = ?, content = ?, done = ?, function_name = ?,"
+                                   " function_arguments = ?, function_result = ?, updated_at = ?,"
+                                   " conversation_pk = ? WHERE pk = ?");
+    if (!s)
+        return false;
+    bindUuid(s, 1, m.m_id);
+    bindText(s, 2, m.m_role);
+    bindText(s, 3, m.m_content);
+    sqlite3_bind_int(s, 4, m.m_done ? 1 : 0);
+    bindText(s, 5, m.m_functionName);
+    bindText(s, 6, m.m_functionArguments);
+    bindText(s, 7, m.m_functionResult);
+    bindTime(s, 8, m.m_updatedAt);
+    bindKey(s, 9, m.m_conversationKey);
+    sqlite3_bind_int64(s, 10, m.primaryKey());
+    return runToEnd(s);
+}
+
+bool SqliteStore::removeConversation(qint64 key)
+{
+    sqlite3_stmt* messages = statement(DeleteMessages, "DELETE FROM message WHERE conversation_pk = ?");
+    sqlite3_stmt* conversation = statement(DeleteConversation, "DELETE FROM conversation WHERE pk = ?");
+    if (!messages || !conversation)
+        return false;
+    sqlite3_bind_int64(messages, 1, key);
+    sqlite3_bind_int64(conversation, 1, key);
+    return runToEnd(messages) && runToEnd(conversation);
+}
