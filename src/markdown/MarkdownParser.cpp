@@ -1,0 +1,254 @@
+#include "markdown/MarkdownParser.h"
+
+#include "markdown/CmarkLibrary.h"
+#include "markdown/NodeType.h"
+
+#include <cmark-gfm-core-extensions.h>
+#include <cmark-gfm-extension_api.h>
+
+#include <memory>
+#include <string>
+
+namespace Markdown {
+
+namespace {
+
+using CmarkLibrary::invariantViolated;
+
+std::string_view typeStringOf(cmark_node* node)
+{
+    const char* typeString = cmark_node_get_type_string(node);
+    return typeString ? std::string_view(typeString) : std::string_view("<unknown>");
+}
+
+NodeType typeOf(cmark_node* node)
+{
+    const std::string_view typeString = typeStringOf(node);
+    const std::optional<NodeType> type = nodeTypeFromRawValue(typeString);
+    if (!type)
+        invariantViolated("Unknown node type '" + std::string(typeString) + "' found.");
+    return *type;
+}
+
+std::string literalOf(cmark_node* node)
+{
+    const char* literal = cmark_node_get_literal(node);
+    return literal ? std::string(literal) : std::string();
+}
+
+std::string urlOf(cmark_node* node)
+{
+    const char* url = cmark_node_get_url(node);
+    return url ? std::string(url) : std::string();
+}
+
+// Walks one document tree. Depths count nested containers so that hostile
+// input cannot make the model (and every recursion over it) arbitrarily deep.
+class TreeConverter {
+public:
+    BlockNodes blockChildren(cmark_node* parent, int depth)
+    {
+        BlockNodes blocks;
+        for (cmark_node* child = cmark_node_first_child(parent); child; child = cmark_node_next(child))
+            appendBlock(child, blocks, depth);
+        return blocks;
+    }
+
+private:
+    void appendBlock(cmark_node* node, BlockNodes& out, int depth)
+    {
+        switch (typeOf(node)) {
+        case NodeType::blockquote:
+            if (depth >= maxNestingDepth)
+                appendChildBlocks(node, out, depth);
+            else
+                out.push_back(BlockNode::Blockquote{blockChildren(node, depth + 1)});
+            return;
+        case NodeType::list:
+            appendList(node, out, depth);
+            return;
+        case NodeType::codeBlock: {
+            const char* info = cmark_node_get_fence_info(node);
+            out.push_back(BlockNode::CodeBlock{info ? std::optional<std::string>(info) : std::nullopt,
+                                               literalOf(node)});
+            return;
+        }
+        case NodeType::htmlBlock:
+            out.push_back(BlockNode::HtmlBlock{literalOf(node)});
+            return;
+        case NodeType::paragraph:
+            out.push_back(BlockNode::Paragraph{inlineChildren(node, 0)});
+            return;
+        case NodeType::heading:
+            out.push_back(BlockNode::Heading{cmark_node_get_heading_level(node), inlineChildren(node, 0)});
+            return;
+        case NodeType::thematicBreak:
+            out.push_back(BlockNode::ThematicBreak{});
+            return;
+        case NodeType::table:
+            out.push_back(convertTable(node));
+            return;
+        default:
+            return;
+        }
+    }
+
+    void appendChildBlocks(cmark_node* parent, BlockNodes& out, int depth)
+    {
+        for (cmark_node* child = cmark_node_first_child(parent); child; child = cmark_node_next(child))
+            appendBlock(child, out, depth);
+    }
+
+    void appendList(cmark_node* list, BlockNodes& out, int depth)
+    {
+        bool hasTaskItem = false;
+        for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
+            if (typeOf(child) == NodeType::taskListItem) {
+                hasTaskItem = true;
+                break;
+            }
+        }
+        const bool isTight = cmark_node_get_list_tight(list) != 0;
+        const bool unwrap = depth >= maxNestingDepth;
+
+        if (hasTaskItem) {
+            std::vector<RawTaskListItem> items;
+            for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
+                const NodeType type = typeOf(child);
+                if (type != NodeType::taskListItem && type != NodeType::item)
+                    unexpected("Expected a list item but got a '", child);
+                const bool checked = type == NodeType::taskListItem
+                    && cmark_gfm_extensions_get_tasklist_item_checked(child);
+                if (unwrap)
+                    appendChildBlocks(child, out, depth);
+                else
+                    items.push_back(RawTaskListItem{checked, blockChildren(child, depth + 1)});
+            }
+            if (!unwrap)
+                out.push_back(BlockNode::TaskList{isTight, std::move(items)});
+            return;
+        }
+
+        const cmark_list_type listType = cmark_node_get_list_type(list);
+        if (listType != CMARK_BULLET_LIST && listType != CMARK_ORDERED_LIST)
+            invariantViolated("cmark reported a list node without a list type.");
+
+        std::vector<RawListItem> items;
+        for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
+            if (typeOf(child) != NodeType::item)
+                unexpected("Expected a list item but got a '", child);
+            if (unwrap)
+                appendChildBlocks(child, out, depth);
+            else
+                items.push_back(RawListItem{blockChildren(child, depth + 1)});
+        }
+        if (unwrap)
+            return;
+        if (listType == CMARK_ORDERED_LIST)
+            out.push_back(BlockNode::NumberedList{isTight, cmark_node_get_list_start(list), std::move(items)});
+        else
+            out.push_back(BlockNode::BulletedList{isTight, std::move(items)});
+    }
+
+    BlockNode convertTable(cmark_node* node)
+    {
+        BlockNode::Table table;
+        const uint16_t columns = cmark_gfm_extensions_get_table_columns(node);
+        const uint8_t* alignments = cmark_gfm_extensions_get_table_alignments(node);
+        table.columnAlignments.reserve(columns);
+        for (uint16_t column = 0; column < columns; ++column) {
+            switch (alignments ? alignments[column] : 0) {
+            case 'l': table.columnAlignments.push_back(RawTableColumnAlignment::left); break;
+            case 'c': table.columnAlignments.push_back(RawTableColumnAlignment::center); break;
+            case 'r': table.columnAlignments.push_back(RawTableColumnAlignment::right); break;
+            default: table.columnAlignments.push_back(RawTableColumnAlignment::none); break;
+            }
+        }
+        for (cmark_node* row = cmark_node_first_child(node); row; row = cmark_node_next(row)) {
+            const NodeType rowType = typeOf(row);
+            if (rowType != NodeType::tableHead && rowType != NodeType::tableRow)
+                unexpected("Expected a table row but got a '", row);
+            RawTableRow converted;
+            for (cmark_node* cell = cmark_node_first_child(row); cell; cell = cmark_node_next(cell)) {
+                if (typeOf(cell) != NodeType::tableCell)
+                    unexpected("Expected a table cell but got a '", cell);
+                converted.cells.push_back(RawTableCell{inlineChildren(cell, 0)});
+            }
+            table.rows.push_back(std::move(converted));
+        }
+        return table;
+    }
+
+    InlineNodes inlineChildren(cmark_node* parent, int depth)
+    {
+        InlineNodes inlines;
+        for (cmark_node* child = cmark_node_first_child(parent); child; child = cmark_node_next(child))
+            appendInline(child, inlines, depth);
+        return inlines;
+    }
+
+    void appendInline(cmark_node* node, InlineNodes& out, int depth)
+    {
+        const NodeType type = typeOf(node);
+        switch (type) {
+        case NodeType::text: out.push_back(InlineNode::Text{literalOf(node)}); return;
+        case NodeType::softBreak: out.push_back(InlineNode::SoftBreak{}); return;
+        case NodeType::lineBreak: out.push_back(InlineNode::LineBreak{}); return;
+        case NodeType::code: out.push_back(InlineNode::Code{literalOf(node)}); return;
+        case NodeType::html: out.push_back(InlineNode::Html{literalOf(node)}); return;
+        case NodeType::emphasis:
+        case NodeType::strong:
+        case NodeType::strikethrough:
+        case NodeType::link:
+        case NodeType::image:
+            break;
+        default:
+            return;
+        }
+        if (depth >= maxNestingDepth) {
+            for (cmark_node* child = cmark_node_first_child(node); child; child = cmark_node_next(child))
+                appendInline(child, out, depth);
+            return;
+        }
+        InlineNodes children = inlineChildren(node, depth + 1);
+        switch (type) {
+        case NodeType::emphasis: out.push_back(InlineNode::Emphasis{std::move(children)}); break;
+        case NodeType::strong: out.push_back(InlineNode::Strong{std::move(children)}); break;
+        case NodeType::strikethrough: out.push_back(InlineNode::Strikethrough{std::move(children)}); break;
+        case NodeType::link: out.push_back(InlineNode::Link{urlOf(node), std::move(children)}); break;
+        default: out.push_back(InlineNode::Image{urlOf(node), std::move(children)}); break;
+        }
+    }
+
+    [[noreturn]] static void unexpected(const char* prefix, cmark_node* node)
+    {
+        invariantViolated(prefix + std::string(typeStringOf(node)) + "' instead.");
+    }
+};
+
+} // namespace
+
+BlockNodes parse(std::string_view markdown)
+{
+    CmarkLibrary::ensureRegistered();
+    std::unique_ptr<cmark_node, CmarkLibrary::NodeDeleter> document;
+    {
+        const std::lock_guard lock(CmarkLibrary::parseMutex());
+        cmark_parser* parser = cmark_parser_new(CMARK_OPT_DEFAULT);
+        if (!parser)
+            return {};
+        // "table" always: Qt lays tables out on every platform we build for.
+        for (const char* name : {"autolink", "strikethrough", "tagfilter", "tasklist", "table"}) {
+            if (cmark_syntax_extension* extension = cmark_find_syntax_extension(name))
+                cmark_parser_attach_syntax_extension(parser, extension);
+        }
+        cmark_parser_feed(parser, markdown.data(), markdown.size());
+        document.reset(cmark_parser_finish(parser));
+        cmark_parser_free(parser);
+    }
+    if (!document)
+        return {};
+    return TreeConverter().blockChildren(document.get(), 0);
+}
+
+} // namespace Markdown
