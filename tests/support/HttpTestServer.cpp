@@ -124,6 +124,8 @@ public:
 
 namespace {
 
+constexpr int kDropDelayMs = 30;
+
 // One accepted connection: parses requests one after another (keep-alive, pipelining)
 // and plays the scripted answer of each before reading the next.
 class Connection : public QObject {
@@ -267,11 +269,13 @@ private:
     void finishResponse()
     {
         if (m_response.drop && m_withBody) {
-            // Let what was written reach the client before the connection goes away.
-            while (m_socket->bytesToWrite() > 0 && m_socket->waitForBytesWritten(1000)) {
-            }
-            m_socket->abort();
-            deleteLater();
+            // Let the client take in what was sent before the connection goes away: Qt
+            // may report a close that arrives together with the last bytes as a clean end.
+            m_socket->flush();
+            QTimer::singleShot(kDropDelayMs, this, [this] {
+                m_socket->abort();
+                deleteLater();
+            });
             return;
         }
         if (m_withBody && m_response.chunked)
