@@ -1,0 +1,3 @@
+#include "chat/ChatLog.h"
+
+Q_LOGGING_CATEGORY(lcChat, "vorbel.chat")

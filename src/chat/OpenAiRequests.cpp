@@ -1,0 +1,153 @@
+#include "chat/OpenAiRequests.h"
+
+#include "app/BlockingHttp.h"
+#include "app/Endpoints.h"
+#include "app/RequestErrors.h"
+#include "app/Settings.h"
+#include "chat/ChatLog.h"
+#include "chat/JsonFields.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkRequest>
+
+namespace {
+
+constexpr int requestTimeoutMs = 60000;
+constexpr int defaultContextLength = 4096;
+
+QNetworkRequest openAiRequest(const QString& path, const QList<QPair<QByteArray, QByteArray>>& headers)
+{
+    QNetworkRequest request(Endpoints::join(Endpoints::openAiBase(), path));
+    for (const auto& [name, value] : headers)
+        request.setRawHeader(name, value);
+    return request;
+}
+
+} // namespace
+
+const QList<SupportedModel>& supportedModels()
+{
+    static const QList<SupportedModel> models{
+        {QStringLiteral("gpt-3.5-turbo"), QStringLiteral("GPT 3.5 Turbo"), 4096},
+        {QStringLiteral("gpt-3.5-turbo-16k"), QStringLiteral("GPT 3.5 Turbo 16k"), 16384},
+        {QStringLiteral("gpt-4"), QStringLiteral("GPT 4"), 16384},
+        {QStringLiteral("gpt-4-32k"), QStringLiteral("GPT 4 32k"), 16384},
+    };
+    return models;
+}
+
+int contextLengthForModel(const QString& modelId)
+{
+    for (const SupportedModel& model : supportedModels()) {
+        if (model.id == modelId)
+            return model.contextLength;
+    }
+    return defaultContextLength;
+}
+
+std::optional<OpenAiCredentials> readCredentials()
+{
+    const Settings& settings = Settings::instance();
+    const QString apiKey = settings.apiKey();
+    if (apiKey.isEmpty())
+        return std::nullopt;
+    return OpenAiCredentials{apiKey, settings.storedText(Settings::orgKeyKey)};
+}
+
+QList<QPair<QByteArray, QByteArray>> authorizationHeaders(const QString& apiKey, const std::optional<QString>& orgKey)
+{
+    QList<QPair<QByteArray, QByteArray>> headers;
+    headers.append({QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + apiKey.toUtf8()});
+    if (orgKey && !orgKey->isEmpty())
+        headers.append({QByteArrayLiteral("OpenAI-Organization"), orgKey->toUtf8()});
+    return headers;
+}
+
+OpenAiModelsResponse OpenAiModelsResponse::decode(const QByteArray& utf8)
+{
+    using namespace JsonFields;
+    const QJsonObject root = parseObject(utf8);
+    const QJsonArray entries = requireArray(root, QStringLiteral("data"), QString());
+    OpenAiModelsResponse response;
+    response.data.reserve(entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString path = element(QStringLiteral("data"), i);
+        response.data.append({requireString(requireObject(entries.at(i), path), QStringLiteral("id"), path)});
+    }
+    return response;
+}
+
+QByteArray OpenAiEmbeddingRequest::encode() const
+{
+    const QJsonObject object{{QStringLiteral("input"), input}, {QStringLiteral("model"), model}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+OpenAiEmbeddingCreationResponse OpenAiEmbeddingCreationResponse::decode(const QByteArray& utf8)
+{
+    using namespace JsonFields;
+    const QJsonObject root = parseObject(utf8);
+    const QJsonArray entries = requireArray(root, QStringLiteral("data"), QString());
+    OpenAiEmbeddingCreationResponse response;
+    response.data.reserve(entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString path = element(QStringLiteral("data"), i);
+        const QJsonObject entry = requireObject(entries.at(i), path);
+        Embedding embedding;
+        const QString vectorPath = member(path, QStringLiteral("embedding"));
+        const QJsonArray values = requireArray(entry, QStringLiteral("embedding"), path);
+        embedding.embedding.reserve(values.size());
+        for (qsizetype j = 0; j < values.size(); ++j)
+            embedding.embedding.append(requireFloat(values.at(j), element(vectorPath, j)));
+        embedding.index = requireInt(entry, QStringLiteral("index"), path);
+        embedding.object = requireString(entry, QStringLiteral("object"), path);
+        response.data.append(std::move(embedding));
+    }
+    return response;
+}
+
+bool validateCredentials(const QString& apiKey, const QString& orgKey, const QString& model)
+{
+    QNetworkRequest request = openAiRequest(QStringLiteral("/v1/models"), authorizationHeaders(apiKey, orgKey));
+    const HttpResponse response = performBlockingRequest(request, QByteArrayLiteral("GET"), {}, requestTimeoutMs);
+    if (!response.transportOk)
+        throw TransportError(response.transportError.toStdString());
+    if (response.status != 200)
+        return false;
+    try {
+        const OpenAiModelsResponse models = OpenAiModelsResponse::decode(response.body);
+        for (const auto& entry : models.data) {
+            if (entry.id == model)
+                return true;
+        }
+    } catch (const DecodingError& error) {
+        qCInfo(lcChat) << "Model list not understood:" << error.what();
+    }
+    return false;
+}
+
+OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
+{
+    const std::optional<OpenAiCredentials> credentials = readCredentials();
+    if (!credentials) {
+        // The service would refuse a request without a key; do not send one.
+        throw OpenAiApiError();
+    }
+    QList<QPair<QByteArray, QByteArray>> headers{
+        {QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + credentials->apiKey.toUtf8()},
+        {QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")},
+        {QByteArrayLiteral("Accept"), QByteArrayLiteral("application/json")},
+    };
+    if (credentials->orgKey && !credentials->orgKey->isEmpty())
+        headers.append({QByteArrayLiteral("OpenAI-Organization"), credentials->orgKey->toUtf8()});
+
+    const QByteArray body = OpenAiEmbeddingRequest{input}.encode();
+    const HttpResponse response = performBlockingRequest(openAiRequest(QStringLiteral("/v1/embeddings"), headers),
+                                                         QByteArrayLiteral("POST"), body, requestTimeoutMs);
+    if (!response.transportOk)
+        throw TransportError(response.transportError.toStdString());
+    if (response.status != 200)
+        throw OpenAiApiError();
+    return OpenAiEmbeddingCreationResponse::decode(response.body);
+}
