@@ -1,0 +1,210 @@
+#include "store/AssistantCatalogue.h"
+
+#include "store/StoreOperations.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QThreadPool>
+#include <QUuid>
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+Q_LOGGING_CATEGORY(lcCatalogue, "vorbel.store")
+
+// The resource lives in a static library, so nothing would pull in its
+// registration unless it is named here (outside any namespace, as rcc wants).
+static void registerCatalogueResources()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { Q_INIT_RESOURCE(catalogue); });
+}
+
+namespace {
+
+constexpr int requestTimeoutMs = 60'000;
+
+void printLine(const char* line)
+{
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+// Hands a decoded body (or its failure) from a pool thread to the UI thread.
+// The application object outlives every context, so it carries the call; the
+// context is checked there, on its own thread.
+void finishOnUiThread(QPointer<StoreContext> context, std::optional<AssistantApiResponse> decoded,
+                      std::function<void()> done)
+{
+    auto finish = [context, decoded = std::move(decoded), done = std::move(done)]() {
+        if (context) {
+            if (decoded)
+                mergeAssistantCatalogue(*context, *decoded);
+            else
+                printLine(catalogueUnusableLine);
+        } else {
+            qCDebug(lcCatalogue) << "catalogue refresh dropped: the store context is gone";
+        }
+        if (done)
+            done();
+    };
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return; // shutting down: there is no UI thread left to merge on
+    QMetaObject::invokeMethod(app, std::move(finish), Qt::QueuedConnection);
+}
+
+void decodeInBackground(QPointer<StoreContext> context, QByteArray body, std::function<void()> done)
+{
+    QThreadPool::globalInstance()->start([context, body = std::move(body), done = std::move(done)]() mutable {
+        finishOnUiThread(context, decodeAssistantApiResponse(body), std::move(done));
+    });
+}
+
+void finishUnreachable(std::function<void()> done)
+{
+    printLine(catalogueUnreachableLine);
+    if (done)
+        done();
+}
+
+void refreshFromBuiltIn(StoreContext& context, std::function<void()> done)
+{
+    registerCatalogueResources();
+    QPointer<StoreContext> guard(&context);
+    QThreadPool::globalInstance()->start([guard, done = std::move(done)]() mutable {
+        const std::optional<QByteArray> body = readBuiltInCatalogue();
+        if (!body) {
+            // Same outcome as a service that sends nothing back.
+            QCoreApplication* app = QCoreApplication::instance();
+            if (app)
+                QMetaObject::invokeMethod(app, [done = std::move(done)]() { finishUnreachable(done); },
+                                          Qt::QueuedConnection);
+            return;
+        }
+        finishOnUiThread(guard, decodeAssistantApiResponse(*body), std::move(done));
+    });
+}
+
+void refreshFromService(StoreContext& context, QNetworkAccessManager& network, const QUrl& base,
+                        std::function<void()> done)
+{
+    QNetworkRequest request(catalogueRequestUrl(base));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    request.setTransferTimeout(requestTimeoutMs);
+
+    QPointer<StoreContext> guard(&context);
+    QNetworkReply* reply = network.get(request);
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, guard, done = std::move(done)]() mutable {
+        reply->deleteLater();
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        // A transport error (refused, reset, timed out, cut short) leaves no usable
+        // body; anything but a complete 200 counts as no catalogue at all.
+        if (reply->error() != QNetworkReply::NoError || !status.isValid() || status.toInt() != 200) {
+            qCDebug(lcCatalogue) << "catalogue request failed:" << status << reply->errorString();
+            finishUnreachable(std::move(done));
+            return;
+        }
+        decodeInBackground(guard, reply->readAll(), std::move(done));
+    });
+}
+
+} // namespace
+
+QString builtInCataloguePath()
+{
+    return QStringLiteral(":/catalogue/assistants.json");
+}
+
+std::optional<QByteArray> readBuiltInCatalogue()
+{
+    registerCatalogueResources();
+    QFile file(builtInCataloguePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+QUrl catalogueRequestUrl(const QUrl& base)
+{
+    QUrl url = base;
+    QString prefix = url.path();
+    while (prefix.endsWith(QLatin1Char('/')))
+        prefix.chop(1);
+    url.setPath(prefix + QStringLiteral("/api/v1/assistants"));
+    return url;
+}
+
+AssistantPtr findAssistantByName(const std::vector<AssistantPtr>& assistants, const QString& name)
+{
+    for (const AssistantPtr& assistant : assistants) {
+        if (assistant && assistant->name() && *assistant->name() == name)
+            return assistant;
+    }
+    return nullptr;
+}
+
+void mergeAssistantSeed(const AssistantSeed& seed, const std::vector<AssistantPtr>& assistants,
+                        StoreContext& context)
+{
+    AssistantPtr existing = findAssistantByName(assistants, seed.name);
+    if (seed.isForceDelete()) {
+        if (existing)
+            existing->setDeletedAt(QDateTime::currentDateTimeUtc());
+        return;
+    }
+    if (!existing)
+        existing = context.insertAssistant();
+    existing->setName(seed.name);
+    existing->setPersonality(seed.personality);
+    existing->setProfilePictureUrl(urlFromText(seed.profilePictureUrl));
+    existing->setIntro(seed.intro);
+    existing->setVersion(seed.version);
+    if (!existing->id())
+        existing->setId(QUuid::createUuid());
+}
+
+bool mergeAssistantCatalogue(StoreContext& context, const AssistantApiResponse& response)
+{
+    // Taken once: an assistant inserted for one entry is not matched by a later
+    // entry of the same name.
+    const std::vector<AssistantPtr> stored = fetchAllAssistants(context);
+    for (const AssistantSeed& seed : response.assistants)
+        mergeAssistantSeed(seed, stored, context);
+    if (const auto error = context.save()) {
+        qCDebug(lcCatalogue) << "catalogue save failed:" << error->description << error->details;
+        printLine(catalogueUnusableLine);
+        return false;
+    }
+    return true;
+}
+
+void refreshAssistantCatalogue(StoreContext& context, QNetworkAccessManager& network,
+                               const std::optional<QUrl>& base, std::function<void()> done)
+{
+    if (base)
+        refreshFromService(context, network, *base, std::move(done));
+    else
+        refreshFromBuiltIn(context, std::move(done));
+}
+
+void refreshAssistantCatalogueAndWait(StoreContext& context, QNetworkAccessManager& network,
+                                      const std::optional<QUrl>& base)
+{
+    QEventLoop loop;
+    auto finished = std::make_shared<bool>(false);
+    refreshAssistantCatalogue(context, network, base, [finished, &loop]() {
+        *finished = true;
+        loop.quit();
+    });
+    if (!*finished)
+        loop.exec();
+}

@@ -1,0 +1,80 @@
+#include "CatalogueTestSupport.h"
+#include "StoreTestSupport.h"
+
+#include "store/StoreOperations.h"
+
+// Matching is by exact name, first in store order; unnamed records never match.
+TEST(CatalogueMerge, FindsTheFirstExactName)
+{
+    TemporaryStore store;
+    StoreContext& context = store.context();
+    AssistantPtr unnamed = context.insertAssistant();
+    AssistantPtr first = createAssistant(context, "Tutor", "a", "");
+    AssistantPtr second = createAssistant(context, "Tutor", "b", "");
+    createAssistant(context, "tutor", "c", "");
+    createAssistant(context, "Tutor ", "d", "");
+    const auto all = fetchAllAssistants(context);
+
+    EXPECT_EQ(findAssistantByName(all, "Tutor"), first);
+    EXPECT_EQ(findAssistantByName({second, first}, "Tutor"), second);
+    EXPECT_EQ(findAssistantByName(all, "TUTOR"), nullptr);
+    EXPECT_EQ(findAssistantByName(all, "Tut"), nullptr);
+    EXPECT_EQ(findAssistantByName(all, ""), nullptr); // the unnamed record has no name, not an empty one
+    EXPECT_EQ(findAssistantByName({}, "Tutor"), nullptr);
+}
+
+// A stored record without an id gets one; a record with one keeps it, even
+// through a forced deletion.
+TEST(CatalogueMerge, GivesAMissingIdAndNeverChangesOne)
+{
+    TemporaryStore store;
+    StoreContext& context = store.context();
+    AssistantPtr idless = context.insertAssistant();
+    idless->setName("Idless");
+    AssistantPtr known = createAssistant(context, "Known", "p", "");
+    const QUuid knownId = *known->id();
+
+    AssistantSeed seed;
+    seed.name = "Idless";
+    seed.personality = "p";
+    seed.intro = "i";
+    seed.profilePictureUrl = "https://example.com/a.png";
+    seed.version = -7;
+    const auto stored = fetchAllAssistants(context);
+    mergeAssistantSeed(seed, stored, context);
+    ASSERT_TRUE(idless->id());
+    EXPECT_FALSE(idless->id()->isNull());
+    EXPECT_EQ(idless->version(), -7);
+
+    seed.name = "Known";
+    mergeAssistantSeed(seed, stored, context);
+    seed.forceDelete = true;
+    mergeAssistantSeed(seed, stored, context);
+    EXPECT_EQ(known->id(), knownId);
+    EXPECT_TRUE(known->deletedAt());
+    EXPECT_EQ(fetchAllAssistants(context).size(), 2u);
+}
+
+// The merge's failed save has its own line (not the generic "Error: ..."), and
+// the merged records stay in the context until a later save succeeds.
+TEST(CatalogueMerge, FailedSaveKeepsTheMergeForTheNextSave)
+{
+    TemporaryStore store;
+    StoreContext& context = store.context();
+    const auto decoded = decodeAssistantApiResponse(catalogueBody({seedJson("Kept")}));
+    ASSERT_TRUE(decoded);
+
+    context.database().setQueryOnly(true);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(mergeAssistantCatalogue(context, *decoded));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to get assistant data there\n");
+    ASSERT_EQ(fetchAllAssistants(context).size(), 1u);
+    EXPECT_TRUE(context.hasChanges());
+
+    context.database().setQueryOnly(false);
+    EXPECT_TRUE(saveContext(context));
+    store.reopen();
+    const auto reopened = fetchAllAssistants(store.context());
+    ASSERT_EQ(reopened.size(), 1u);
+    EXPECT_EQ(reopened[0]->name(), QString("Kept"));
+}
