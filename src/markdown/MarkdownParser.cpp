@@ -60,12 +60,15 @@ private:
         switch (typeOf(node)) {
         case NodeType::blockquote:
             if (depth >= maxNestingDepth)
-                appendChildBlocks(node, out, depth);
+                appendUnwrapped(node, out, depth);
             else
                 out.push_back(BlockNode::Blockquote{blockChildren(node, depth + 1)});
             return;
         case NodeType::list:
-            appendList(node, out, depth);
+            if (depth >= maxNestingDepth)
+                appendUnwrapped(node, out, depth);
+            else
+                appendList(node, out, depth);
             return;
         case NodeType::codeBlock: {
             const char* info = cmark_node_get_fence_info(node);
@@ -93,58 +96,79 @@ private:
         }
     }
 
-    void appendChildBlocks(cmark_node* parent, BlockNodes& out, int depth)
+    // Appends the blocks inside `container` without the quote and list levels
+    // around them. Iterative, as the tree below can be thousands of levels deep.
+    void appendUnwrapped(cmark_node* container, BlockNodes& out, int depth)
     {
-        for (cmark_node* child = cmark_node_first_child(parent); child; child = cmark_node_next(child))
-            appendBlock(child, out, depth);
+        std::vector<cmark_node*> resumeAt;
+        cmark_node* node = cmark_node_first_child(container);
+        for (;;) {
+            if (!node) {
+                if (resumeAt.empty())
+                    return;
+                node = resumeAt.back();
+                resumeAt.pop_back();
+                continue;
+            }
+            const NodeType type = typeOf(node);
+            if (type == NodeType::list)
+                checkList(node);
+            if (type == NodeType::blockquote || type == NodeType::list || type == NodeType::item
+                || type == NodeType::taskListItem) {
+                resumeAt.push_back(cmark_node_next(node));
+                node = cmark_node_first_child(node);
+                continue;
+            }
+            appendBlock(node, out, depth); // a leaf block: no further nesting
+            node = cmark_node_next(node);
+        }
+    }
+
+    static bool hasTaskItem(cmark_node* list)
+    {
+        for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
+            if (typeOf(child) == NodeType::taskListItem)
+                return true;
+        }
+        return false;
+    }
+
+    // The invariants of a list node: a list type, and only items inside.
+    static void checkList(cmark_node* list)
+    {
+        const bool taskList = hasTaskItem(list);
+        if (!taskList) {
+            const cmark_list_type listType = cmark_node_get_list_type(list);
+            if (listType != CMARK_BULLET_LIST && listType != CMARK_ORDERED_LIST)
+                invariantViolated("cmark reported a list node without a list type.");
+        }
+        for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
+            const NodeType type = typeOf(child);
+            if (type != NodeType::item && !(taskList && type == NodeType::taskListItem))
+                unexpected("Expected a list item but got a '", child);
+        }
     }
 
     void appendList(cmark_node* list, BlockNodes& out, int depth)
     {
-        bool hasTaskItem = false;
-        for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
-            if (typeOf(child) == NodeType::taskListItem) {
-                hasTaskItem = true;
-                break;
-            }
-        }
+        checkList(list);
         const bool isTight = cmark_node_get_list_tight(list) != 0;
-        const bool unwrap = depth >= maxNestingDepth;
 
-        if (hasTaskItem) {
+        if (hasTaskItem(list)) {
             std::vector<RawTaskListItem> items;
             for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
-                const NodeType type = typeOf(child);
-                if (type != NodeType::taskListItem && type != NodeType::item)
-                    unexpected("Expected a list item but got a '", child);
-                const bool checked = type == NodeType::taskListItem
+                const bool checked = typeOf(child) == NodeType::taskListItem
                     && cmark_gfm_extensions_get_tasklist_item_checked(child);
-                if (unwrap)
-                    appendChildBlocks(child, out, depth);
-                else
-                    items.push_back(RawTaskListItem{checked, blockChildren(child, depth + 1)});
+                items.push_back(RawTaskListItem{checked, blockChildren(child, depth + 1)});
             }
-            if (!unwrap)
-                out.push_back(BlockNode::TaskList{isTight, std::move(items)});
+            out.push_back(BlockNode::TaskList{isTight, std::move(items)});
             return;
         }
-
-        const cmark_list_type listType = cmark_node_get_list_type(list);
-        if (listType != CMARK_BULLET_LIST && listType != CMARK_ORDERED_LIST)
-            invariantViolated("cmark reported a list node without a list type.");
 
         std::vector<RawListItem> items;
-        for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
-            if (typeOf(child) != NodeType::item)
-                unexpected("Expected a list item but got a '", child);
-            if (unwrap)
-                appendChildBlocks(child, out, depth);
-            else
-                items.push_back(RawListItem{blockChildren(child, depth + 1)});
-        }
-        if (unwrap)
-            return;
-        if (listType == CMARK_ORDERED_LIST)
+        for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child))
+            items.push_back(RawListItem{blockChildren(child, depth + 1)});
+        if (cmark_node_get_list_type(list) == CMARK_ORDERED_LIST)
             out.push_back(BlockNode::NumberedList{isTight, cmark_node_get_list_start(list), std::move(items)});
         else
             out.push_back(BlockNode::BulletedList{isTight, std::move(items)});
@@ -190,24 +214,12 @@ private:
     void appendInline(cmark_node* node, InlineNodes& out, int depth)
     {
         const NodeType type = typeOf(node);
-        switch (type) {
-        case NodeType::text: out.push_back(InlineNode::Text{literalOf(node)}); return;
-        case NodeType::softBreak: out.push_back(InlineNode::SoftBreak{}); return;
-        case NodeType::lineBreak: out.push_back(InlineNode::LineBreak{}); return;
-        case NodeType::code: out.push_back(InlineNode::Code{literalOf(node)}); return;
-        case NodeType::html: out.push_back(InlineNode::Html{literalOf(node)}); return;
-        case NodeType::emphasis:
-        case NodeType::strong:
-        case NodeType::strikethrough:
-        case NodeType::link:
-        case NodeType::image:
-            break;
-        default:
+        if (!isInlineContainer(type)) {
+            appendLeafInline(type, node, out);
             return;
         }
         if (depth >= maxNestingDepth) {
-            for (cmark_node* child = cmark_node_first_child(node); child; child = cmark_node_next(child))
-                appendInline(child, out, depth);
+            appendUnwrappedInlines(node, out);
             return;
         }
         InlineNodes children = inlineChildren(node, depth + 1);
@@ -217,6 +229,49 @@ private:
         case NodeType::strikethrough: out.push_back(InlineNode::Strikethrough{std::move(children)}); break;
         case NodeType::link: out.push_back(InlineNode::Link{urlOf(node), std::move(children)}); break;
         default: out.push_back(InlineNode::Image{urlOf(node), std::move(children)}); break;
+        }
+    }
+
+    static bool isInlineContainer(NodeType type)
+    {
+        return type == NodeType::emphasis || type == NodeType::strong || type == NodeType::strikethrough
+            || type == NodeType::link || type == NodeType::image;
+    }
+
+    static void appendLeafInline(NodeType type, cmark_node* node, InlineNodes& out)
+    {
+        switch (type) {
+        case NodeType::text: out.push_back(InlineNode::Text{literalOf(node)}); return;
+        case NodeType::softBreak: out.push_back(InlineNode::SoftBreak{}); return;
+        case NodeType::lineBreak: out.push_back(InlineNode::LineBreak{}); return;
+        case NodeType::code: out.push_back(InlineNode::Code{literalOf(node)}); return;
+        case NodeType::html: out.push_back(InlineNode::Html{literalOf(node)}); return;
+        default: return; // custom inlines, attributes and the like carry nothing to show
+        }
+    }
+
+    // Appends the leaf inlines inside `container` without the emphasis, link
+    // and image levels around them; iterative like appendUnwrapped.
+    static void appendUnwrappedInlines(cmark_node* container, InlineNodes& out)
+    {
+        std::vector<cmark_node*> resumeAt;
+        cmark_node* node = cmark_node_first_child(container);
+        for (;;) {
+            if (!node) {
+                if (resumeAt.empty())
+                    return;
+                node = resumeAt.back();
+                resumeAt.pop_back();
+                continue;
+            }
+            const NodeType type = typeOf(node);
+            if (isInlineContainer(type)) {
+                resumeAt.push_back(cmark_node_next(node));
+                node = cmark_node_first_child(node);
+                continue;
+            }
+            appendLeafInline(type, node, out);
+            node = cmark_node_next(node);
         }
     }
 

@@ -1,0 +1,48 @@
+#include "CorpusExamples.h"
+
+#include <fstream>
+
+namespace {
+
+const std::string fence(32, '`');
+
+void replaceAll(std::string& text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+} // namespace
+
+std::vector<CorpusExample> readCorpusExamples(const std::string& path, const std::string& fileName)
+{
+    std::vector<CorpusExample> examples;
+    std::ifstream file(path);
+    enum class State { outside, markdown, html } state = State::outside;
+    std::string line;
+    std::string markdown;
+    while (std::getline(file, line)) {
+        switch (state) {
+        case State::outside:
+            if (line.rfind(fence + " example", 0) == 0) {
+                state = State::markdown;
+                markdown.clear();
+            }
+            break;
+        case State::markdown:
+            if (line == ".") {
+                state = State::html;
+                replaceAll(markdown, "\u2192", "\t");
+                examples.push_back({fileName + ":" + std::to_string(examples.size() + 1), markdown});
+            } else {
+                markdown += line + "\n";
+            }
+            break;
+        case State::html:
+            if (line == fence)
+                state = State::outside;
+            break;
+        }
+    }
+    return examples;
+}
