@@ -1,0 +1,99 @@
+#include "extensions/ExtensionRegistry.h"
+
+#include "app/Settings.h"
+#include "extensions/JavaScriptExtension.h"
+#include "extensions/MemoryExtension.h"
+#include "extensions/ShellExtension.h"
+#include "extensions/WolframAlphaExtension.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace {
+
+// Built once, on first use, and kept for the life of the process.
+const QList<CustomExtension>& registry()
+{
+    static const QList<CustomExtension> extensions{makeJavaScriptExtension(), makeWolframAlphaExtension(),
+                                                   makeShellExtension(), makeMemoryExtension()};
+    return extensions;
+}
+
+QMutex overridesMutex;
+QHash<QString, FunctionExecution>& overrides()
+{
+    static QHash<QString, FunctionExecution> map;
+    return map;
+}
+
+} // namespace
+
+QList<CustomExtension> allExtensions()
+{
+    return registry();
+}
+
+bool isExtensionEnabled(const QString& id)
+{
+    const QString key = Settings::extensionEnabledKey(id);
+    const CustomExtension* found = nullptr;
+    for (const CustomExtension& extension : registry()) {
+        if (extension.id == id) {
+            found = &extension;
+            break;
+        }
+    }
+    if (found && found->mayBeEnabled && !found->mayBeEnabled())
+        return false;
+    if (const auto stored = Settings::instance().storedBool(key))
+        return *stored;
+    return found ? found->enabledByDefault : false;
+}
+
+QList<ApiFunction> enabledFunctionDefinitions()
+{
+    QList<ApiFunction> definitions;
+    for (const CustomExtension& extension : registry()) {
+        if (!isExtensionEnabled(extension.id))
+            continue;
+        for (const CustomFunction& function : extension.functions)
+            definitions.append(function.apiDefinition);
+    }
+    return definitions;
+}
+
+std::optional<CustomFunction> findFunction(const std::optional<QString>& name)
+{
+    if (!name)
+        return std::nullopt;
+    for (const CustomExtension& extension : registry()) {
+        for (const CustomFunction& function : extension.functions) {
+            if (function.apiDefinition.name != *name)
+                continue;
+            CustomFunction found = function;
+            QMutexLocker lock(&overridesMutex);
+            if (const auto it = overrides().constFind(*name); it != overrides().constEnd())
+                found.execution = *it;
+            return found;
+        }
+    }
+    return std::nullopt;
+}
+
+QString functionPreview(const Message& message)
+{
+    const std::optional<CustomFunction> function = findFunction(message.functionName());
+    if (!function || !function->preview)
+        return QString();
+    return function->preview(message.functionArguments());
+}
+
+void setExecutionOverrideForTesting(const QString& apiName, FunctionExecution execution)
+{
+    QMutexLocker lock(&overridesMutex);
+    if (execution)
+        overrides().insert(apiName, std::move(execution));
+    else
+        overrides().remove(apiName);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "extensions/CustomExtension.h"
+#include "extensions/FunctionCallRunner.h"
+#include "store/Records.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The fixed registry of the four built-in extensions, in the order of the
+// settings list and of the function definitions of a chat request.
+
+QList<CustomExtension> allExtensions();
+
+// False while the extension may not be enabled (missing credentials), whatever
+// is stored; otherwise the stored flag, or the extension's default while the
+// user never touched it. Unknown ids are disabled.
+bool isExtensionEnabled(const QString& id);
+
+// The definitions of the functions of every enabled extension, in registry order.
+QList<ApiFunction> enabledFunctionDefinitions();
+
+// The first function of any extension, enabled or not, whose API name matches
+// exactly. With a test override in place, its execution is the override.
+std::optional<CustomFunction> findFunction(const std::optional<QString>& name);
+
+// The matching function's preview of the message's arguments, or empty text.
+QString functionPreview(const Message& message);
+
+// Tests replace an execution by API name; an empty function restores the real one.
+void setExecutionOverrideForTesting(const QString& apiName, FunctionExecution execution);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "store/Records.h"
+
+#include <QString>
+
+#include <functional>
+
+class QThreadPool;
+class StoreContext;
+
+// Result texts the framework records itself.
+inline const QString unknownFunctionNameResult = QStringLiteral("Unknown function name");
+inline const QString unexpectedFunctionResult = QStringLiteral("Function returned unexpected result");
+
+// Runs the function a stored function-call message names on the extension
+// pool, then back on the UI thread records the outcome in functionResult
+// ("Unknown function name", the returned text, or "Function returned
+// unexpected result" when the execution throws), saves the context and calls
+// onRecorded. Never calls onRecorded before returning. Call on the UI thread.
+// A message removed meanwhile is detached: recording it changes nothing
+// stored, and onRecorded still runs. Nothing runs after the context is gone.
+void runFunctionCall(StoreContext& context, const MessagePtr& message, std::function<void()> onRecorded);
+
+// The pool that function executions run on: its own threads, with room for
+// several executions that block on the network or a child process.
+QThreadPool& extensionThreadPool();

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "extensions/CustomExtension.h"
+
+#include <optional>
+
+// The "cliExecution" extension: runs the model's command line through the
+// user's shell and returns the combined standard output and error.
+CustomExtension makeShellExtension();
+
+// Runs on the calling (worker) thread; blocks until the output pipe closes.
+QString executeShellCommand(const std::optional<QString>& arguments);

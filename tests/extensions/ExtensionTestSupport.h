@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/Settings.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <functional>
+
+namespace extensiontest {
+
+// Spins the UI thread's event loop until the condition holds; the deadline
+// only keeps a broken build from hanging.
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// Every key the extensions read, removed so each test starts from nothing stored.
+inline void clearExtensionSettings()
+{
+    Settings& settings = Settings::instance();
+    for (const QString& key : Settings::textKeys())
+        settings.remove(key);
+    for (const char* id : {"jsExecution", "wolframAlphaRequest", "cliExecution", "memoryFunction"})
+        settings.remove(Settings::extensionEnabledKey(QString::fromLatin1(id)));
+}
+
+} // namespace extensiontest
