@@ -1,0 +1,39 @@
+#include "app/VorbelApplication.h"
+
+#include "app/Endpoints.h"
+
+namespace {
+VorbelApplication* current = nullptr;
+}
+
+VorbelApplication::VorbelApplication(QObject* parent)
+    : QObject(parent)
+    , m_updater(std::make_unique<Updater>(Endpoints::updateFeed(), QStringLiteral(VORBEL_VERSION), m_network))
+{
+    Q_ASSERT(!current);
+    current = this;
+    m_updater->start();
+}
+
+VorbelApplication::~VorbelApplication()
+{
+    current = nullptr;
+}
+
+VorbelApplication& VorbelApplication::instance()
+{
+    Q_ASSERT(current);
+    return *current;
+}
+
+DataController& VorbelApplication::dataController()
+{
+    if (!m_dataController)
+        m_dataController = std::make_unique<DataController>();
+    return *m_dataController;
+}
+
+void VorbelApplication::mainWindowShown()
+{
+    Q_EMIT catalogueRefreshed();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/UiState.h"
+#include "app/Updater.h"
+#include "store/DataController.h"
+
+#include <QNetworkAccessManager>
+#include <QObject>
+
+#include <memory>
+
+// The application object: owns the store, the shared selection, the updater
+// and the network manager for the life of the process.
+class VorbelApplication : public QObject {
+    Q_OBJECT
+public:
+    explicit VorbelApplication(QObject* parent = nullptr);
+    ~VorbelApplication() override;
+
+    static VorbelApplication& instance();
+
+    DataController& dataController();
+    StoreContext& viewContext() { return dataController().viewContext(); }
+    UiState& uiState() { return m_uiState; }
+    Updater& updater() { return *m_updater; }
+    QNetworkAccessManager& network() { return m_network; }
+
+    // Every main window calls this when it is shown: the catalogue is refreshed each time.
+    void mainWindowShown();
+
+Q_SIGNALS:
+    void catalogueRefreshed();
+
+private:
+    QNetworkAccessManager m_network;
+    UiState m_uiState;
+    std::unique_ptr<Updater> m_updater;
+    std::unique_ptr<DataController> m_dataController;
+};

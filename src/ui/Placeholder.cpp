@@ -1,1 +1,0 @@
-namespace vorbel_ui_placeholder {}

@@ -1,0 +1,43 @@
+#include "app/VorbelApplication.h"
+#include "store/StoreOperations.h"
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QListView>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+TEST(MainWindow, SelectionNewConversationAndSecondWindow)
+{
+    unsetenv("VORBEL_UPDATE_FEED_URL");
+    VorbelApplication app;
+    StoreContext& context = app.viewContext();
+    ConversationPtr older = createConversation(context, nullptr);
+    ConversationPtr newer = createConversation(context, nullptr);
+
+    QSignalSpy shown(&app, &VorbelApplication::catalogueRefreshed);
+    auto* window = new MainWindow(app);
+    window->show();
+    EXPECT_FALSE(window->checkForUpdatesAction()->isEnabled());
+
+    app.uiState().setSelectedConversation(older->id());
+    EXPECT_EQ(window->conversationList()->currentIndex().row(), 1);
+
+    // Choosing a row in the list selects it for every window.
+    auto* second = new MainWindow(app);
+    second->show();
+    second->conversationList()->setCurrentIndex(second->conversationList()->model()->index(0, 0));
+    EXPECT_EQ(app.uiState().selectedConversation(), newer->id());
+    EXPECT_EQ(window->conversationList()->currentIndex().row(), 0);
+
+    window->newConversationAction()->trigger();
+    EXPECT_FALSE(app.uiState().selectedConversation().has_value());
+    EXPECT_FALSE(second->conversationList()->currentIndex().isValid());
+    window->newConversationAction()->trigger(); // nothing selected: nothing changes
+    EXPECT_FALSE(app.uiState().selectedConversation().has_value());
+
+    EXPECT_EQ(shown.count(), 2); // one catalogue refresh per shown window
+    delete second;
+    delete window;
+}
