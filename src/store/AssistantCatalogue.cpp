@@ -78,7 +78,6 @@ void finishUnreachable(std::function<void()> done)
 
 void refreshFromBuiltIn(StoreContext& context, std::function<void()> done)
 {
-    registerCatalogueResources();
     QPointer<StoreContext> guard(&context);
     QThreadPool::globalInstance()->start([guard, done = std::move(done)]() mutable {
         const std::optional<QByteArray> body = readBuiltInCatalogue();
@@ -190,6 +189,9 @@ bool mergeAssistantCatalogue(StoreContext& context, const AssistantApiResponse& 
 void refreshAssistantCatalogue(StoreContext& context, QNetworkAccessManager& network,
                                const std::optional<QUrl>& base, std::function<void()> done)
 {
+    // Stored assistants may point at bundled pictures whatever the source of
+    // this refresh, so the resources are made available either way.
+    registerCatalogueResources();
     if (base)
         refreshFromService(context, network, *base, std::move(done));
     else

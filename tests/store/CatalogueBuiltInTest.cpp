@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QNetworkReply>
 #include <QSet>
 
 namespace {
@@ -50,9 +51,10 @@ TEST(CatalogueBuiltIn, DecodesWithDistinctCompleteEntries)
 }
 
 // Every picture address parses, points into the bundled resources and loads
-// as an image there.
+// as an image there, also through a network manager as remote pictures do.
 TEST(CatalogueBuiltIn, EveryPictureIsABundledImage)
 {
+    QNetworkAccessManager network;
     for (const AssistantSeed& seed : builtIn().assistants) {
         const auto url = urlFromText(seed.profilePictureUrl);
         ASSERT_TRUE(url) << qPrintable(seed.profilePictureUrl);
@@ -62,6 +64,11 @@ TEST(CatalogueBuiltIn, EveryPictureIsABundledImage)
         const QImage image(resource);
         EXPECT_FALSE(image.isNull()) << qPrintable(resource);
         EXPECT_EQ(image.width(), image.height()) << qPrintable(resource);
+
+        std::unique_ptr<QNetworkReply> reply(network.get(QNetworkRequest(*url)));
+        ASSERT_TRUE(QTest::qWaitFor([&reply] { return reply->isFinished(); }, 10000));
+        EXPECT_EQ(reply->error(), QNetworkReply::NoError) << qPrintable(reply->errorString());
+        EXPECT_FALSE(QImage::fromData(reply->readAll()).isNull()) << qPrintable(url->toString());
     }
 }
 
@@ -76,7 +83,10 @@ TEST(CatalogueBuiltIn, FirstRunWithoutAnAddressListsTheBundledAssistants)
     ASSERT_EQ(visible.rowCount(), 0);
 
     EXPECT_EQ(runRefresh(store.context(), network, std::nullopt), "");
-    EXPECT_EQ(runRefresh(store.context(), network, std::nullopt), "");
+    // The command-line tool's blocking form takes the same path.
+    testing::internal::CaptureStdout();
+    refreshAssistantCatalogueAndWait(store.context(), network, std::nullopt);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(network.requests, 0);
 
     ASSERT_EQ(visible.rowCount(), static_cast<int>(catalogue.assistants.size()));

@@ -54,27 +54,3 @@ TEST(CatalogueMerge, GivesAMissingIdAndNeverChangesOne)
     EXPECT_TRUE(known->deletedAt());
     EXPECT_EQ(fetchAllAssistants(context).size(), 2u);
 }
-
-// The merge's failed save has its own line (not the generic "Error: ..."), and
-// the merged records stay in the context until a later save succeeds.
-TEST(CatalogueMerge, FailedSaveKeepsTheMergeForTheNextSave)
-{
-    TemporaryStore store;
-    StoreContext& context = store.context();
-    const auto decoded = decodeAssistantApiResponse(catalogueBody({seedJson("Kept")}));
-    ASSERT_TRUE(decoded);
-
-    context.database().setQueryOnly(true);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(mergeAssistantCatalogue(context, *decoded));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to get assistant data there\n");
-    ASSERT_EQ(fetchAllAssistants(context).size(), 1u);
-    EXPECT_TRUE(context.hasChanges());
-
-    context.database().setQueryOnly(false);
-    EXPECT_TRUE(saveContext(context));
-    store.reopen();
-    const auto reopened = fetchAllAssistants(store.context());
-    ASSERT_EQ(reopened.size(), 1u);
-    EXPECT_EQ(reopened[0]->name(), QString("Kept"));
-}
