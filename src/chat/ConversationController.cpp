@@ -1,0 +1,199 @@
+#include "chat/ConversationController.h"
+
+#include "chat/OpenAiService.h"
+#include "extensions/ExtensionRegistry.h"
+#include "extensions/FunctionCallRunner.h"
+#include "store/StoreOperations.h"
+
+#include <QPointer>
+
+#include <algorithm>
+
+namespace {
+const QString userRole = QStringLiteral("user");
+const QString assistantRole = QStringLiteral("assistant");
+const QString appRole = QStringLiteral("app");
+} // namespace
+
+ConversationController::ConversationController(StoreContext& context, ConversationPtr conversation, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_conversation(std::move(conversation))
+{
+}
+
+ConversationController::~ConversationController()
+{
+    for (auto it = m_streams.cbegin(); it != m_streams.cend(); ++it)
+        OpenAiService::stopStream(it.key());
+}
+
+void ConversationController::submit(const QString& prompt)
+{
+    MessagePtr user = makeMessage(m_context, userRole, prompt, m_conversation, std::nullopt, true);
+    send(user);
+}
+
+MessagePtr ConversationController::send(const MessagePtr& userMessage)
+{
+    // The history is what the conversation held before this turn, then U once.
+    std::vector<MessagePtr> history = orderedMessages(*m_conversation);
+    if (userMessage) {
+        history.erase(std::remove(history.begin(), history.end(), userMessage), history.end());
+        history.push_back(userMessage);
+    }
+
+    m_conversation->setUpdatedAt(QDateTime::currentDateTimeUtc());
+    MessagePtr reply = makeMessage(m_context, assistantRole, QString(), m_conversation, std::nullopt, false);
+    saveContext(m_context);
+
+    const AssistantPtr assistant = m_conversation->assistant();
+    const QString systemPrompt = assistant ? assistant->personality().value_or(QString()) : QString();
+
+    // The callbacks come from the stream's thread; each one is queued to this
+    // object's thread, which keeps their order.
+    QPointer<ConversationController> self(this);
+    auto streamId = std::make_shared<QUuid>();
+    auto toUiThread = [self](std::function<void(ConversationController&)> work) {
+        if (!self)
+            return;
+        QMetaObject::invokeMethod(self.data(), [self, work = std::move(work)] {
+            if (self)
+                work(*self);
+        }, Qt::QueuedConnection);
+    };
+    const QUuid id = OpenAiService::sendChat(
+        systemPrompt, history,
+        [toUiThread, reply](const ParsedDelta& delta) {
+            toUiThread([reply, delta](ConversationController& c) {
+                c.applyPiece(reply, delta.content, delta.functionName, delta.functionArguments);
+            });
+        },
+        [toUiThread, reply, streamId] {
+            toUiThread([reply, streamId](ConversationController& c) { c.finishTurn(reply, *streamId); });
+        },
+        [toUiThread, reply, streamId](const QString& text) {
+            toUiThread([reply, streamId, text](ConversationController& c) { c.failTurn(reply, *streamId, text); });
+        });
+    // Callbacks are queued behind this assignment, so they always see the id.
+    *streamId = id;
+    m_streams.insert(id, reply);
+    return reply;
+}
+
+void ConversationController::applyPiece(const MessagePtr& message, const std::optional<QString>& content,
+                                        const std::optional<QString>& name, const std::optional<QString>& arguments)
+{
+    if (content)
+        message->appendContent(*content);
+    if (name)
+        message->appendFunctionName(*name);
+    if (arguments)
+        message->appendFunctionArguments(*arguments);
+    if (content || name || arguments)
+        m_receivedPieces.insert(message->primaryKey());
+    saveContext(m_context);
+}
+
+void ConversationController::finishTurn(const MessagePtr& message, const QUuid& stream)
+{
+    m_streams.remove(stream);
+    m_receivedPieces.remove(message->primaryKey());
+    message->setDone(true);
+    saveContext(m_context);
+    Q_EMIT turnFinished(message, true);
+    if (shouldRunAutomatically(*message))
+        runFunction(message);
+}
+
+void ConversationController::failTurn(const MessagePtr& message, const QUuid& stream, const QString& text)
+{
+    m_streams.remove(stream);
+    // A reply that had begun is kept as it stands; the notice follows it.
+    if (m_receivedPieces.remove(message->primaryKey())) {
+        makeMessage(m_context, appRole, text, m_conversation, std::nullopt, false);
+    } else {
+        message->setRole(appRole);
+        message->setContent(text);
+    }
+    saveContext(m_context);
+    Q_EMIT turnFinished(message, false);
+}
+
+bool ConversationController::hasFunctionRun(const Message& message) const
+{
+    return m_functionRuns.contains(message.primaryKey());
+}
+
+bool ConversationController::isFunctionRunning(const Message& message) const
+{
+    return hasFunctionRun(message) && !message.functionResult();
+}
+
+bool ConversationController::shouldRunAutomatically(const Message& message) const
+{
+    if (!message.done() || message.functionResult() || hasFunctionRun(message) || message.role() != assistantRole)
+        return false;
+    const auto function = findFunction(message.functionName());
+    return function && !function->requiresConfirmation;
+}
+
+bool ConversationController::awaitsConfirmation(const Message& message) const
+{
+    if (!message.done() || message.functionResult() || hasFunctionRun(message))
+        return false;
+    const auto function = findFunction(message.functionName());
+    return function && function->requiresConfirmation;
+}
+
+void ConversationController::runFunction(const MessagePtr& message)
+{
+    if (!message || hasFunctionRun(*message) || message->functionResult())
+        return;
+    m_functionRuns.insert(message->primaryKey());
+    Q_EMIT functionStarted(message);
+    QPointer<ConversationController> self(this);
+    runFunctionCall(m_context, message, [self, message] {
+        if (!self)
+            return;
+        Q_EMIT self->functionFinished(message);
+        if (!self->m_conversation->isDeleted())
+            self->send();
+    });
+}
+
+void ConversationController::runPendingFunctions()
+{
+    for (const MessagePtr& message : orderedMessages(*m_conversation)) {
+        if (shouldRunAutomatically(*message))
+            runFunction(message);
+    }
+}
+
+void ConversationController::deleteConversation(const std::function<void()>& onDeleted)
+{
+    if (onDeleted)
+        onDeleted();
+    for (auto it = m_streams.cbegin(); it != m_streams.cend(); ++it)
+        OpenAiService::stopStream(it.key());
+    m_streams.clear();
+    ::deleteConversation(m_context, m_conversation);
+}
+
+ConversationControllerRegistry::ConversationControllerRegistry(StoreContext& context, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+{
+    connect(&context, &StoreContext::conversationRemoved, this, [this](const ConversationPtr& c) {
+        if (ConversationController* controller = m_controllers.take(c->primaryKey()))
+            controller->deleteLater();
+    });
+}
+
+ConversationController& ConversationControllerRegistry::controllerFor(const ConversationPtr& conversation)
+{
+    ConversationController*& controller = m_controllers[conversation->primaryKey()];
+    if (!controller)
+        controller = new ConversationController(m_context, conversation, this);
+    return *controller;
+}

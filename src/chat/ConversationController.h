@@ -1,0 +1,78 @@
+#pragma once
+
+#include "store/StoreContext.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QUuid>
+
+#include <functional>
+
+// The turn flow of one conversation, without any window: it stores the user's
+// prompt, creates the assistant's message, streams the reply into it (one save
+// per piece, on the UI thread, in arrival order) and runs function calls,
+// continuing the conversation with their results. Windows observe the store and
+// call in; a turn goes on when the window that started it closes.
+class ConversationController : public QObject {
+    Q_OBJECT
+public:
+    ConversationController(StoreContext& context, ConversationPtr conversation, QObject* parent = nullptr);
+    ~ConversationController() override;
+
+    const ConversationPtr& conversation() const { return m_conversation; }
+
+    // Stores the prompt as the user's message and starts a turn with it.
+    void submit(const QString& prompt);
+    // Starts one turn; without a user message it continues after a function result.
+    // Returns the new assistant message.
+    MessagePtr send(const MessagePtr& userMessage = nullptr);
+
+    // Function-call rules for the block of message A.
+    bool hasFunctionRun(const Message& message) const;         // a run was started by this controller
+    bool isFunctionRunning(const Message& message) const;      // started and no result yet
+    bool shouldRunAutomatically(const Message& message) const; // done, found, no confirmation, no result, not yet run
+    bool awaitsConfirmation(const Message& message) const;     // done, found, confirmation required, no result
+    // Runs the function of A (automatically or on the user's press), records the
+    // result, saves and starts the next turn.
+    void runFunction(const MessagePtr& message);
+    // Runs every function call of the conversation that may run by itself
+    // (for example after a restart during a run).
+    void runPendingFunctions();
+
+    // Calls onDeleted first, then removes the conversation and saves.
+    void deleteConversation(const std::function<void()>& onDeleted = {});
+
+    int runningTurns() const { return int(m_streams.size()); }
+
+Q_SIGNALS:
+    // A's stream ended: complete (true) or failed (false, the notice is stored).
+    void turnFinished(const MessagePtr& assistantMessage, bool completed);
+    void functionStarted(const MessagePtr& message);
+    void functionFinished(const MessagePtr& message);
+
+private:
+    void applyPiece(const MessagePtr& message, const std::optional<QString>& content,
+                    const std::optional<QString>& name, const std::optional<QString>& arguments);
+    void finishTurn(const MessagePtr& message, const QUuid& stream);
+    void failTurn(const MessagePtr& message, const QUuid& stream, const QString& text);
+
+    StoreContext& m_context;
+    ConversationPtr m_conversation;
+    QHash<QUuid, MessagePtr> m_streams;   // running turns by stream id
+    QSet<qint64> m_receivedPieces;        // assistant messages that got any piece
+    QSet<qint64> m_functionRuns;          // messages whose function was started here
+};
+
+// One controller per conversation for the whole application, so that every
+// window (and a second window on the same conversation) drives the same turns.
+class ConversationControllerRegistry : public QObject {
+    Q_OBJECT
+public:
+    explicit ConversationControllerRegistry(StoreContext& context, QObject* parent = nullptr);
+    ConversationController& controllerFor(const ConversationPtr& conversation);
+
+private:
+    StoreContext& m_context;
+    QHash<qint64, ConversationController*> m_controllers;
+};

@@ -1,0 +1,1 @@
+target_sources(vorbel_chat PRIVATE ConversationController.h ConversationController.cpp)
