@@ -232,9 +232,12 @@ private:
             NodePointer rowNode = makeNode(CmarkLibrary::tableRowType(), tableExtension);
             cmark_gfm_extensions_set_table_row_is_header(rowNode.get(), isHeader ? 1 : 0);
             isHeader = false;
-            for (const RawTableCell& cell : row.cells) {
+            // Short rows are filled up: a header row narrower than the
+            // delimiter row would not read back as a table at all.
+            for (std::size_t column = 0; column < columns; ++column) {
                 NodePointer cellNode = makeNode(CmarkLibrary::tableCellType(), tableExtension);
-                appendInlines(cellNode.get(), cell.content);
+                if (column < row.cells.size())
+                    appendInlines(cellNode.get(), row.cells[column].content);
                 adopt(rowNode.get(), std::move(cellNode));
             }
             adopt(table.get(), std::move(rowNode));

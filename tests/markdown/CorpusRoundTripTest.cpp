@@ -1,4 +1,5 @@
 #include "CorpusExamples.h"
+#include "ModelPrinter.h"
 
 #include "markdown/MarkdownParser.h"
 

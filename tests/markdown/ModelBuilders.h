@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ModelPrinter.h"
 #include "markdown/MarkdownParser.h"
 
 #include <string>
