@@ -7,6 +7,13 @@
 #include <QThread>
 
 #include <functional>
+#include <ostream>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace extensiontest {
 
