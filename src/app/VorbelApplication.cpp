@@ -1,6 +1,7 @@
 #include "app/VorbelApplication.h"
 
 #include "app/Endpoints.h"
+#include "store/AssistantCatalogue.h"
 
 namespace {
 VorbelApplication* current = nullptr;
@@ -35,5 +36,7 @@ DataController& VorbelApplication::dataController()
 
 void VorbelApplication::mainWindowShown()
 {
-    Q_EMIT catalogueRefreshed();
+    Q_EMIT catalogueRefreshStarted();
+    refreshAssistantCatalogue(viewContext(), m_network, Endpoints::catalogueBase(),
+                              [this] { Q_EMIT catalogueRefreshed(); });
 }

@@ -29,6 +29,7 @@ public:
     void mainWindowShown();
 
 Q_SIGNALS:
+    void catalogueRefreshStarted();
     void catalogueRefreshed();
 
 private:

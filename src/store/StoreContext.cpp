@@ -199,6 +199,7 @@ std::optional<StoreError> StoreContext::save()
     m_pendingConversations = {};
     m_pendingMessages = {};
     m_removedConversations.clear();
+    Q_EMIT saved();
     return std::nullopt;
 }
 

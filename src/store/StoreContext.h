@@ -49,6 +49,8 @@ Q_SIGNALS:
     void messageInserted(const MessagePtr& message);
     void messageChanged(const MessagePtr& message);
     void messageRemoved(const MessagePtr& message);
+    // After every save that wrote something.
+    void saved();
 
 private:
     friend class Assistant;

@@ -1,4 +1,5 @@
 #include "app/VorbelApplication.h"
+#include "store/ListModels.h"
 #include "store/StoreOperations.h"
 #include "ui/MainWindow.h"
 
@@ -11,12 +12,14 @@
 TEST(MainWindow, SelectionNewConversationAndSecondWindow)
 {
     unsetenv("VORBEL_UPDATE_FEED_URL");
+    unsetenv("VORBEL_CATALOGUE_URL");
     VorbelApplication app;
     StoreContext& context = app.viewContext();
     ConversationPtr older = createConversation(context, nullptr);
     ConversationPtr newer = createConversation(context, nullptr);
 
-    QSignalSpy shown(&app, &VorbelApplication::catalogueRefreshed);
+    QSignalSpy shown(&app, &VorbelApplication::catalogueRefreshStarted);
+    QSignalSpy refreshed(&app, &VorbelApplication::catalogueRefreshed);
     auto* window = new MainWindow(app);
     window->show();
     EXPECT_FALSE(window->checkForUpdatesAction()->isEnabled());
@@ -38,6 +41,15 @@ TEST(MainWindow, SelectionNewConversationAndSecondWindow)
     EXPECT_FALSE(app.uiState().selectedConversation().has_value());
 
     EXPECT_EQ(shown.count(), 2); // one catalogue refresh per shown window
+    // Without a catalogue address the built-in one is merged; two refreshes add nothing twice.
+    while (refreshed.count() < 2)
+        ASSERT_TRUE(refreshed.wait(5000));
+    AssistantListModel assistants(context);
+    EXPECT_GE(assistants.rowCount(), 5);
+    QStringList names;
+    for (int row = 0; row < assistants.rowCount(); ++row)
+        names << assistants.index(row, 0).data().toString();
+    EXPECT_EQ(names.removeDuplicates(), 0);
     delete second;
     delete window;
 }
