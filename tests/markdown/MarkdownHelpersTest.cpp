@@ -1,1 +1,75 @@
+#include "markdown/HTMLTag.h"
+#include "markdown/ImageAppearance.h"
+#include "markdown/MarkdownUrl.h"
+
 #include <gtest/gtest.h>
+
+using namespace Markdown;
+
+namespace {
+
+TEST(HTMLTagTest, takesTheNameOfTheFirstTag)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"<br>", "br"},           {"<BR/>", "BR"},     {"</span>", "span"},
+        {"<img src=\"a.png\" alt=x>", "img"}, {"<h1 class=\"t\">", "h1"}, {"text <b>bold</b>", "b"},
+    };
+    for (const auto& [html, name] : cases) {
+        const std::optional<HTMLTag> tag = HTMLTag::fromInlineHtml(html);
+        ASSERT_TRUE(tag) << html;
+        EXPECT_EQ(tag->name, name) << html;
+    }
+
+    for (const std::string html : {"", "plain text", "<!-- comment -->", "< br>", "<br", "<?php x ?>", "<>"})
+        EXPECT_FALSE(HTMLTag::fromInlineHtml(html)) << html;
+
+    // A long attribute run must neither crash nor fail to match.
+    const std::string longTag = "<a title=\"" + std::string(200000, 'x') + "\">";
+    ASSERT_TRUE(HTMLTag::fromInlineHtml(longTag));
+    EXPECT_EQ(HTMLTag::fromInlineHtml(longTag)->name, "a");
+}
+
+TEST(ImageAppearanceTest, modeFragmentsPickTheScheme)
+{
+    const QUrl dark("https://x.org/a.png#gh-dark-mode-only");
+    const QUrl light("https://x.org/a.png#GH-Light-Mode-Only");
+    const QUrl plain("https://x.org/a.png");
+    const QUrl other("https://x.org/a.png#section");
+
+    EXPECT_TRUE(isImageShown(dark, ColorScheme::dark));
+    EXPECT_FALSE(isImageShown(dark, ColorScheme::light));
+    EXPECT_TRUE(isImageShown(light, ColorScheme::light));
+    EXPECT_FALSE(isImageShown(light, ColorScheme::dark));
+    for (const QUrl& url : {plain, other}) {
+        EXPECT_TRUE(isImageShown(url, ColorScheme::light)) << url.toString().toStdString();
+        EXPECT_TRUE(isImageShown(url, ColorScheme::dark)) << url.toString().toStdString();
+    }
+    // Neither light nor dark: everything is shown.
+    EXPECT_TRUE(isImageShown(dark, ColorScheme::unknown));
+    EXPECT_TRUE(isImageShown(light, ColorScheme::unknown));
+}
+
+TEST(MarkdownUrlTest, resolvesAgainstAnOptionalBase)
+{
+    EXPECT_EQ(resolveUrl("https://example.com/a?b=c#d"), QUrl("https://example.com/a?b=c#d"));
+
+    // Without a base a relative destination stays relative.
+    const std::optional<QUrl> relative = resolveUrl("docs/page.html");
+    ASSERT_TRUE(relative);
+    EXPECT_TRUE(relative->isRelative());
+    EXPECT_EQ(relative->path(), "docs/page.html");
+
+    const QUrl base("https://example.com/repo/README.md");
+    EXPECT_EQ(resolveUrl("docs/page.html", base), QUrl("https://example.com/repo/docs/page.html"));
+    EXPECT_EQ(resolveUrl("/root.png", base), QUrl("https://example.com/root.png"));
+    EXPECT_EQ(resolveUrl("https://other.org/x", base), QUrl("https://other.org/x"));
+    EXPECT_EQ(resolveUrl("#anchor", base), QUrl("https://example.com/repo/README.md#anchor"));
+
+    // Nothing to open: an empty destination, or text that is not a URL.
+    EXPECT_FALSE(resolveUrl(""));
+    EXPECT_FALSE(resolveUrl("", base));
+    EXPECT_FALSE(resolveUrl("two words"));
+    EXPECT_FALSE(resolveUrl("http://[broken"));
+}
+
+} // namespace
