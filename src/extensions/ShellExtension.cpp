@@ -1,11 +1,153 @@
 #include "extensions/ShellExtension.h"
 
+#include "app/Settings.h"
 #include "extensions/ArgumentPreview.h"
-#include "extensions/FunctionExecutionError.h"
+#include "extensions/FunctionArguments.h"
 
-QString executeShellCommand(const std::optional<QString>&)
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QLoggingCategory>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+Q_LOGGING_CATEGORY(lcShell, "vorbel.extensions.shell")
+
+namespace {
+
+const QString failureText = QStringLiteral("Unable to run script");
+const QByteArray searchPathPrefix = QByteArrayLiteral("/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin:");
+
+// The application's environment with the usual tool folders put in front of PATH.
+QByteArrayList childEnvironment()
 {
-    throw FunctionExecutionError(std::nullopt);
+    QByteArrayList variables;
+    QByteArray path;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const QByteArray variable(*entry);
+        if (variable.startsWith("PATH="))
+            path = variable.mid(5);
+        else
+            variables.append(variable);
+    }
+    variables.append("PATH=" + searchPathPrefix + path);
+    return variables;
+}
+
+// The stored shell, or /bin/bash. The settings panel stores "bin/bash" and
+// "bin/zsh" without their slash; a desktop app's working folder is not "/", so
+// relative paths are taken from the root.
+QByteArray shellPath()
+{
+    const QString stored = Settings::instance().storedText(Settings::cliAppShellKey).value_or(QStringLiteral("/bin/bash"));
+    return (stored.startsWith(QLatin1Char('/')) ? stored : QLatin1Char('/') + stored).toLocal8Bit();
+}
+
+// Starts the shell with both output streams on one pipe and reads until every
+// writer has closed it, which includes anything the command left running.
+std::optional<QByteArray> runShell(const QByteArray& shell, const QByteArray& commandLine)
+{
+    int pipeEnds[2];
+    // Close-on-exec, so a shell started at the same time by another call does
+    // not inherit this pipe and keep it open.
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+        return std::nullopt;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+
+    // The worker thread's blocked signals and ignored dispositions are not the command's business.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGQUIT);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    QByteArray dashC("-c");
+    QByteArray line = commandLine;
+    QByteArray path = shell;
+    char* argv[] = {path.data(), dashC.data(), line.data(), nullptr};
+    QByteArrayList environment = childEnvironment();
+    std::vector<char*> envp;
+    for (QByteArray& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int spawnError = posix_spawn(&pid, path.constData(), &actions, &attributes, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(pipeEnds[1]);
+    if (spawnError != 0) {
+        close(pipeEnds[0]);
+        qCInfo(lcShell) << "Unable to start" << path << ":" << std::strerror(spawnError);
+        return std::nullopt;
+    }
+
+    QByteArray output;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
+        if (count > 0)
+            output.append(buffer, count);
+        else if (count == 0 || errno != EINTR)
+            break;
+    }
+    close(pipeEnds[0]);
+
+    // Reap the shell without waiting on it: one that closed its output but
+    // runs on is collected in the background.
+    if (waitpid(pid, nullptr, WNOHANG) == 0)
+        std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+    return output;
+}
+
+} // namespace
+
+QString executeShellCommand(const std::optional<QString>& arguments)
+{
+    if (!arguments)
+        return failureText;
+    const auto object = decodeArgumentObjectWithoutLineFeeds(*arguments);
+    if (!object)
+        return failureText;
+    QString command;
+    try {
+        command = requiredText(*object, QStringLiteral("command"));
+    } catch (const ArgumentDecodingError&) {
+        return failureText;
+    }
+
+    const QString commandTemplate = Settings::instance().storedText(Settings::cliAppCommandKey).value_or(QString());
+    // The model's command goes in unchanged, without quoting: the user confirms it first.
+    const QString commandLine =
+        commandTemplate.isEmpty() ? command : QString(commandTemplate).replace(QStringLiteral("$0"), command);
+
+    const std::optional<QByteArray> output = runShell(shellPath(), commandLine.toUtf8());
+    if (!output)
+        return failureText;
+    // Invalid UTF-8 becomes U+FFFD rather than failing the call.
+    const QString text = QString::fromUtf8(*output);
+    return text.isEmpty() ? QStringLiteral("Success") : text;
 }
 
 CustomExtension makeShellExtension()
