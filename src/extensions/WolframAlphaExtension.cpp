@@ -1,17 +1,78 @@
 #include "extensions/WolframAlphaExtension.h"
 
+#include "app/BlockingHttp.h"
+#include "app/Endpoints.h"
 #include "app/Settings.h"
 #include "extensions/ArgumentPreview.h"
-#include "extensions/FunctionExecutionError.h"
+#include "extensions/FunctionArguments.h"
 
-QString executeWolframAlphaRequest(const std::optional<QString>&)
+#include <QLoggingCategory>
+#include <QNetworkRequest>
+#include <QUrl>
+
+Q_LOGGING_CATEGORY(lcWolframAlpha, "vorbel.extensions.wolframalpha")
+
+namespace {
+
+const QString failureText = QStringLiteral("Unable to run script");
+const QString missingAppIdText =
+    QStringLiteral("Missing Wolfram Alpha App ID. Please enter it in the settings of the app.");
+
+bool isAllowedInQuery(char c)
 {
-    throw FunctionExecutionError(std::nullopt);
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+        || c == '_' || c == '~';
 }
+
+} // namespace
 
 QByteArray percentEncodeQueryValue(const QString& text)
 {
-    return text.toUtf8();
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray encoded;
+    for (const char byte : text.toUtf8()) {
+        if (isAllowedInQuery(byte)) {
+            encoded.append(byte);
+        } else {
+            const auto value = static_cast<unsigned char>(byte);
+            encoded.append('%').append(hex[value >> 4]).append(hex[value & 0x0F]);
+        }
+    }
+    return encoded;
+}
+
+QString executeWolframAlphaRequest(const std::optional<QString>& arguments)
+{
+    if (!arguments)
+        return failureText;
+    QString prompt;
+    try {
+        prompt = requiredText(requireArgumentObject(arguments), QStringLiteral("prompt"));
+    } catch (const ArgumentDecodingError&) {
+        return failureText;
+    }
+    // Absent and empty differ: an empty stored App ID is still sent.
+    const std::optional<QString> appId = Settings::instance().storedText(Settings::wolframAlphaAppIdKey);
+    if (!appId)
+        return missingAppIdText;
+
+    // The App ID goes in as stored; one that breaks the address fails the call
+    // rather than being sent somewhere else.
+    const QByteArray address = Endpoints::join(Endpoints::wolframAlphaBase(), QStringLiteral("/v1/result"))
+                                   .toEncoded(QUrl::FullyEncoded)
+        + "?i=" + percentEncodeQueryValue(prompt) + "&appid=" + appId->toUtf8();
+    const QUrl url = QUrl::fromEncoded(address, QUrl::StrictMode);
+    if (!url.isValid()) {
+        qCInfo(lcWolframAlpha) << "Not a valid address:" << address;
+        return failureText;
+    }
+    const HttpResponse response = performBlockingRequest(QNetworkRequest(url), "GET", QByteArray(), 60000);
+    if (!response.transportOk) {
+        qCInfo(lcWolframAlpha) << "Request failed:" << response.transportError;
+        return failureText;
+    }
+    // The status does not matter: an error answer's body is the answer.
+    return QString::fromUtf8(response.body);
 }
 
 CustomExtension makeWolframAlphaExtension()
