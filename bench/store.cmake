@@ -1,0 +1,1 @@
+vorbel_add_bench(store_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/store_bench.cpp LIBS vorbel_store Qt6::Core)

@@ -1,0 +1,138 @@
+// Store costs that users feel: the save after each streamed piece, opening a
+// large store, and loading one long conversation.
+#include "store/DataController.h"
+#include "store/ListModels.h"
+#include "store/StoreOperations.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int totalMessages = 100000;
+constexpr int longConversation = 10000;
+
+// One store for all benchmarks: 100,000 messages, one conversation of 10,000
+// and 900 conversations of 100.
+struct LargeStore {
+    QTemporaryDir dir;
+    QString path() const { return dir.path() + "/Vorbel.sqlite"; }
+    QUuid longId;
+
+    LargeStore()
+    {
+        DataController controller(path());
+        StoreContext& context = controller.viewContext();
+        AssistantPtr assistant = createAssistant(context, "Bench", "You help.", "https://example.com/b.png");
+        const QString text = QString("A reply of ordinary length, with a few sentences in it. ").repeated(6);
+        int made = 0;
+        while (made < totalMessages) {
+            ConversationPtr c = createConversation(context, assistant);
+            const int count = made == 0 ? longConversation : 100;
+            if (made == 0)
+                longId = *c->id();
+            for (int i = 0; i < count; ++i)
+                makeMessage(context, i % 2 ? "assistant" : "user", text, c, std::nullopt, true);
+            made += count;
+            if (made % 10000 == 0)
+                saveContext(context);
+        }
+        saveContext(context);
+    }
+};
+
+LargeStore& largeStore()
+{
+    static LargeStore store;
+    return store;
+}
+
+void BM_SaveAfterOnePiece(benchmark::State& state)
+{
+    DataController controller(largeStore().path());
+    StoreContext& context = controller.viewContext();
+    ConversationPtr conversation = createConversation(context, nullptr);
+    MessagePtr reply = makeMessage(context, "assistant", "", conversation, std::nullopt, false);
+    saveContext(context);
+    for (auto _ : state) {
+        reply->appendContent(QStringLiteral("tok "));
+        saveContext(context);
+    }
+}
+BENCHMARK(BM_SaveAfterOnePiece)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+
+// Baseline: the same row updated by hand in one transaction.
+void BM_BareSqliteUpdate(benchmark::State& state)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(largeStore().path().toUtf8().constData(), &db);
+    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "INSERT INTO message (role, content, done) VALUES ('assistant', '', 0)", nullptr, nullptr, nullptr);
+    const sqlite3_int64 row = sqlite3_last_insert_rowid(db);
+    sqlite3_stmt *begin, *update, *commit;
+    sqlite3_prepare_v2(db, "BEGIN IMMEDIATE", -1, &begin, nullptr);
+    sqlite3_prepare_v2(db, "UPDATE message SET content = ? WHERE pk = ?", -1, &update, nullptr);
+    sqlite3_prepare_v2(db, "COMMIT", -1, &commit, nullptr);
+    std::string content;
+    for (auto _ : state) {
+        content += "tok ";
+        sqlite3_step(begin);
+        sqlite3_reset(begin);
+        sqlite3_bind_text(update, 1, content.data(), int(content.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int64(update, 2, row);
+        sqlite3_step(update);
+        sqlite3_reset(update);
+        sqlite3_step(commit);
+        sqlite3_reset(commit);
+    }
+    sqlite3_finalize(begin);
+    sqlite3_finalize(update);
+    sqlite3_finalize(commit);
+    sqlite3_close(db);
+}
+BENCHMARK(BM_BareSqliteUpdate)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+
+void BM_OpenAndListConversations(benchmark::State& state)
+{
+    largeStore();
+    for (auto _ : state) {
+        DataController controller(largeStore().path());
+        ConversationListModel list(controller.viewContext());
+        benchmark::DoNotOptimize(list.rowCount());
+    }
+}
+BENCHMARK(BM_OpenAndListConversations)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+void BM_LoadLongConversation(benchmark::State& state)
+{
+    largeStore();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto controller = std::make_unique<DataController>(largeStore().path());
+        ConversationPtr conversation = controller->viewContext().conversationWithId(largeStore().longId);
+        state.ResumeTiming();
+        MessageListModel messages(controller->viewContext(), conversation);
+        if (messages.rowCount() != longConversation)
+            state.SkipWithError("conversation did not load whole");
+        state.PauseTiming();
+        controller.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LoadLongConversation)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
