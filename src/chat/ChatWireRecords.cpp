@@ -1,5 +1,6 @@
 #include "chat/ChatWireRecords.h"
 
+#include "app/RequestErrors.h"
 #include "chat/JsonFields.h"
 
 #include <QJsonArray>
@@ -67,4 +68,15 @@ OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8
         response.choices.append(std::move(choice));
     }
     return response;
+}
+
+std::optional<OpenAiCompletionResponse> OpenAiCompletionResponse::tryDecode(const QByteArray& utf8, QByteArray* error)
+{
+    try {
+        return decode(utf8);
+    } catch (const DecodingError& failure) {
+        if (error)
+            *error = failure.what();
+        return std::nullopt;
+    }
 }

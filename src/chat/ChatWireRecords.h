@@ -61,4 +61,6 @@ struct OpenAiCompletionResponse {
     QList<Choice> choices;
 
     static OpenAiCompletionResponse decode(const QByteArray& utf8); // throws DecodingError
+    // The same without an exception: no value, and `error` describes why.
+    static std::optional<OpenAiCompletionResponse> tryDecode(const QByteArray& utf8, QByteArray* error);
 };

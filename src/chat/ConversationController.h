@@ -45,6 +45,11 @@ public:
 
     int runningTurns() const { return int(m_streams.size()); }
 
+    // What each streamed delta does on the UI thread: append the pieces to the
+    // assistant message, then save.
+    void applyPiece(const MessagePtr& message, const std::optional<QString>& content,
+                    const std::optional<QString>& name, const std::optional<QString>& arguments);
+
 Q_SIGNALS:
     // A's stream ended: complete (true) or failed (false, the notice is stored).
     void turnFinished(const MessagePtr& assistantMessage, bool completed);
@@ -52,8 +57,6 @@ Q_SIGNALS:
     void functionFinished(const MessagePtr& message);
 
 private:
-    void applyPiece(const MessagePtr& message, const std::optional<QString>& content,
-                    const std::optional<QString>& name, const std::optional<QString>& arguments);
     void finishTurn(const MessagePtr& message, const QUuid& stream);
     void failTurn(const MessagePtr& message, const QUuid& stream, const QString& text);
 

@@ -3,7 +3,6 @@
 #include "app/BlockingHttp.h"
 #include "app/Endpoints.h"
 #include "app/RequestErrors.h"
-#include "app/Settings.h"
 #include "chat/ChatLog.h"
 #include "chat/JsonFields.h"
 
@@ -14,7 +13,6 @@
 namespace {
 
 constexpr int requestTimeoutMs = 60000;
-constexpr int defaultContextLength = 4096;
 
 QNetworkRequest openAiRequest(const QString& path, const QList<QPair<QByteArray, QByteArray>>& headers)
 {
@@ -25,44 +23,6 @@ QNetworkRequest openAiRequest(const QString& path, const QList<QPair<QByteArray,
 }
 
 } // namespace
-
-const QList<SupportedModel>& supportedModels()
-{
-    static const QList<SupportedModel> models{
-        {QStringLiteral("gpt-3.5-turbo"), QStringLiteral("GPT 3.5 Turbo"), 4096},
-        {QStringLiteral("gpt-3.5-turbo-16k"), QStringLiteral("GPT 3.5 Turbo 16k"), 16384},
-        {QStringLiteral("gpt-4"), QStringLiteral("GPT 4"), 16384},
-        {QStringLiteral("gpt-4-32k"), QStringLiteral("GPT 4 32k"), 16384},
-    };
-    return models;
-}
-
-int contextLengthForModel(const QString& modelId)
-{
-    for (const SupportedModel& model : supportedModels()) {
-        if (model.id == modelId)
-            return model.contextLength;
-    }
-    return defaultContextLength;
-}
-
-std::optional<OpenAiCredentials> readCredentials()
-{
-    const Settings& settings = Settings::instance();
-    const QString apiKey = settings.apiKey();
-    if (apiKey.isEmpty())
-        return std::nullopt;
-    return OpenAiCredentials{apiKey, settings.storedText(Settings::orgKeyKey)};
-}
-
-QList<QPair<QByteArray, QByteArray>> authorizationHeaders(const QString& apiKey, const std::optional<QString>& orgKey)
-{
-    QList<QPair<QByteArray, QByteArray>> headers;
-    headers.append({QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + apiKey.toUtf8()});
-    if (orgKey && !orgKey->isEmpty())
-        headers.append({QByteArrayLiteral("OpenAI-Organization"), orgKey->toUtf8()});
-    return headers;
-}
 
 OpenAiModelsResponse OpenAiModelsResponse::decode(const QByteArray& utf8)
 {

@@ -62,6 +62,8 @@ public:
     // Handles the data of one event: "[DONE]" and undecodable data run `stop`;
     // a chunk whose first choice has a finish reason, or that has no choice,
     // passes nothing on.
+    static void decodeStreamEvent(const QByteArray& utf8, const ParsedMessageCallback& onParsedMessage,
+                                  const std::function<void()>& stop);
     static void decodeStreamEvent(const QString& data, const ParsedMessageCallback& onParsedMessage,
                                   const std::function<void()>& stop);
 
