@@ -1,0 +1,255 @@
+#include "CliTestSupport.h"
+
+#include "store/ListModels.h"
+#include "store/StoreOperations.h"
+#include "vorbel-cli/AssistantCommands.h"
+#include "vorbel-cli/CommandArguments.h"
+#include "vorbel-cli/TextFormats.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString idOf(const std::optional<QUuid>& id) { return id->toString(QUuid::WithoutBraces); }
+
+QByteArray catalogue(const QJsonArray& entries)
+{
+    return QJsonDocument(QJsonObject{{"assistants", entries}}).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject seed(const QString& name)
+{
+    return {{"name", name}, {"personality", "p"}, {"intro", "i"}, {"profilePictureUrl", "https://example.com/p.png"},
+            {"version", 1}};
+}
+
+} // namespace
+
+TEST(CommandArgumentsTest, OptionsInBothFormsFlagsAndPositionalsAnywhere)
+{
+    const auto parsed = CommandArguments::parse({"hello", "--name=Ada", "--yes", "--personality", "-5 degrees", "-",
+                                                 "-3", "--", "--not-an-option"},
+                                                {"name", "personality"}, {"yes"});
+    ASSERT_TRUE(parsed.ok()) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.value("name"), "Ada");
+    EXPECT_EQ(parsed.value("personality"), "-5 degrees");
+    EXPECT_TRUE(parsed.flags.contains("yes"));
+    EXPECT_EQ(parsed.positionals, (QStringList{"hello", "-", "-3", "--not-an-option"}));
+}
+
+TEST(CommandArgumentsTest, MalformedOptionsAreRefusedWithTheirName)
+{
+    EXPECT_EQ(CommandArguments::parse({"--name"}, {"name"}, {}).error, "option --name needs a value");
+    EXPECT_EQ(CommandArguments::parse({"--name", "a", "--name=b"}, {"name"}, {}).error, "option --name given twice");
+    EXPECT_EQ(CommandArguments::parse({"--yes=no"}, {}, {"yes"}).error, "option --yes takes no value");
+    EXPECT_EQ(CommandArguments::parse({"--colour"}, {"name"}, {}).error, "unknown option --colour");
+    EXPECT_EQ(CommandArguments::parse({"-x"}, {}, {}).error, "unknown option -x");
+}
+
+TEST(TextFormatsTest, FieldsCannotBreakTheLineAndFencesCannotCloseEarly)
+{
+    EXPECT_EQ(TextFormats::tsvLine({"a\tb", "c\nd\\e\r"}), "a\\tb\tc\\nd\\\\e\\r");
+    EXPECT_EQ(TextFormats::fencedBlock("x"), "```\nx\n```\n");
+    EXPECT_EQ(TextFormats::fencedBlock("a ```` b", "json"), "`````json\na ```` b\n`````\n");
+    const QDateTime time(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC);
+    EXPECT_EQ(TextFormats::isoTime(time), "2026-01-02T03:04:05.006Z");
+    EXPECT_EQ(TextFormats::isoTime(std::nullopt), "");
+}
+
+TEST(AssistantValidationTest, FirstFailingRuleGivesTheEditorsMessage)
+{
+    using AssistantCommands::validationMessage;
+    EXPECT_EQ(validationMessage("", "", ""), "Name is required");
+    EXPECT_EQ(validationMessage("A", "", "x"), "Personality is required");
+    EXPECT_EQ(validationMessage("A", "P", ""), "Picture URL is required");
+    EXPECT_EQ(validationMessage("A", "P", "ftp://x"), "Picture URL needs to start with http:// or https://");
+    EXPECT_EQ(validationMessage("A", "P", "HTTPS://x"), "Picture URL needs to start with http:// or https://");
+    EXPECT_EQ(validationMessage(" ", " ", "http://"), std::nullopt); // spaces are not empty
+    EXPECT_EQ(validationMessage("A", "P", "https://x"), std::nullopt);
+}
+
+TEST_F(CliTest, AddingAnAssistantStoresItAndPrintsItsId)
+{
+    ASSERT_EQ(run({"assistants", "add", "--name", "Ada", "--personality", "You are terse.", "--picture",
+                   "https://example.com/a b.png"}),
+              0)
+        << err.toStdString();
+    reopenStore();
+    const auto assistants = fetchAllAssistants(store());
+    ASSERT_EQ(assistants.size(), 1u);
+    EXPECT_EQ(outLines(), QStringList{idOf(assistants[0]->id())});
+    EXPECT_EQ(assistants[0]->name(), "Ada");
+    EXPECT_EQ(assistants[0]->personality(), "You are terse.");
+    EXPECT_EQ(assistants[0]->intro(), std::nullopt);
+    // Passes the prefix rule but is not a URL: stored without a picture.
+    EXPECT_EQ(assistants[0]->profilePictureUrl(), std::nullopt);
+}
+
+TEST_F(CliTest, AnInvalidAssistantIsRefusedWithOneLineAndNothingStored)
+{
+    EXPECT_EQ(run({"assistants", "add", "--name", "Ada", "--picture", "https://x"}), 2);
+    EXPECT_EQ(err, "vorbel-cli: Personality is required\n");
+    EXPECT_EQ(run({"assistants", "add", "--name", "Ada", "--personality", "P", "--picture", "www.x.com"}), 2);
+    EXPECT_EQ(err, "vorbel-cli: Picture URL needs to start with http:// or https://\n");
+    EXPECT_EQ(run({"assistants", "add", "--name", "Ada", "--personality", "P", "--picture", "https://x", "extra"}), 2);
+    EXPECT_EQ(run({"assistants", "add", "--name"}), 2);
+    EXPECT_EQ(errLines().size(), 1);
+    EXPECT_TRUE(out.isEmpty());
+    EXPECT_TRUE(fetchAllAssistants(store()).empty());
+}
+
+TEST_F(CliTest, AssistantsListsTheRefreshedCatalogueInTheAppsOrder)
+{
+    HttpTestServer catalogueServer;
+    catalogueServer.enqueue(ScriptedResponse::text(200, catalogue({seed("Zed"), seed("Hidden")})));
+    catalogueBase = catalogueServer.baseUrl();
+
+    createAssistant(store(), "beta", "p", "https://x");
+    createAssistant(store(), "Twin", "p", "https://x");
+    createAssistant(store(), "Twin", "q", "https://x");
+    createAssistant(store(), "Alpha\tTab", "p", "https://x");
+    const AssistantPtr hidden = createAssistant(store(), "Hidden", "p", "https://x");
+    softDeleteAssistants(store(), {hidden});
+
+    ASSERT_EQ(run({"assistants"}), 0) << err.toStdString();
+    EXPECT_EQ(catalogueServer.requestCount(), 1);
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+
+    // The app's own list model gives the order; the catalogue entry is in it
+    // and the soft-deleted assistant stays hidden although its entry updated it.
+    const AssistantListModel model(store());
+    QStringList expected;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const AssistantPtr a = model.recordAt(row);
+        expected << idOf(a->id()) + "\t" + TextFormats::tsvField(*a->name());
+    }
+    EXPECT_EQ(outLines(), expected);
+    QStringList names;
+    for (const QString& line : outLines())
+        names << line.section('\t', 1);
+    EXPECT_EQ(names, (QStringList{"Alpha\\tTab", "Twin", "Twin", "Zed", "beta"}));
+}
+
+TEST_F(CliTest, AssistantsWithoutACatalogueServiceListTheBuiltInOnes)
+{
+    ASSERT_EQ(run({"assistants"}), 0);
+    EXPECT_GE(outLines().size(), 5);
+    EXPECT_TRUE(out.contains("\tGeneral Assistant\n")) << out.toStdString();
+}
+
+TEST_F(CliTest, ConversationsAreListedNewestFirstWithAssistantAndUpdateTime)
+{
+    const AssistantPtr ada = createAssistant(store(), "Ada", "p", "https://x");
+    const ConversationPtr older = createConversation(store(), ada);
+    older->setCreatedAt(QDateTime::currentDateTimeUtc().addSecs(-60));
+    const QDateTime updated(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::UTC);
+    older->setUpdatedAt(updated);
+    const ConversationPtr orphan = createConversation(store(), nullptr);
+    saveContext(store());
+
+    ASSERT_EQ(run({"conversations"}), 0);
+    EXPECT_EQ(outLines(), (QStringList{idOf(orphan->id()) + "\tunknown\t" + TextFormats::isoTime(orphan->updatedAt()),
+                                       idOf(older->id()) + "\tAda\t2026-03-04T05:06:07.000Z"}));
+    EXPECT_EQ(run({"conversations", "extra"}), 2);
+}
+
+TEST_F(CliTest, ShowPrintsMarkdownAndJsonWithEveryField)
+{
+    const ConversationPtr conversation = createConversation(store(), createAssistant(store(), "Ada", "p", "https://x"));
+    makeMessage(store(), "user", "What is 1+1?", conversation, std::nullopt, true);
+    const MessagePtr call = makeMessage(store(), "assistant", "", conversation, std::nullopt, true);
+    call->setFunctionName("jsExecution");
+    call->setFunctionArguments("{\"script\":\"```1+1\"}");
+    call->setFunctionResult("2");
+    const MessagePtr partial = makeMessage(store(), "assistant", "It is", conversation, std::nullopt, false);
+    makeMessage(store(), "app", "Something failed.", conversation, std::nullopt, false);
+    saveContext(store());
+    const QString id = idOf(conversation->id());
+
+    ASSERT_EQ(run({"show", id}), 0);
+    EXPECT_EQ(out, "# Conversation with Ada\n\n"
+                   "## User\n\nWhat is 1+1?\n\n"
+                   "## Assistant\n\nFunction call `jsExecution`:\n\n````json\n{\"script\":\"```1+1\"}\n````\n\n"
+                   "Result:\n\n```\n2\n```\n\n"
+                   "## Assistant (incomplete)\n\nIt is\n\n"
+                   "## Notice\n\nSomething failed.\n");
+
+    ASSERT_EQ(run({"show", "--json", "{" + id + "}"}), 0);
+    const QJsonArray messages = QJsonDocument::fromJson(out.toUtf8()).array();
+    ASSERT_EQ(messages.size(), 4);
+    const QJsonObject first = messages[0].toObject();
+    EXPECT_EQ(first.keys(), (QStringList{"content", "done", "functionArguments", "functionName", "functionResult",
+                                         "id", "role", "updatedAt"}));
+    EXPECT_EQ(first["role"], "user");
+    EXPECT_EQ(first["done"], true);
+    EXPECT_TRUE(first["functionName"].isNull());
+    EXPECT_TRUE(first["functionResult"].isNull());
+    EXPECT_TRUE(QDateTime::fromString(first["updatedAt"].toString(), Qt::ISODateWithMs).isValid());
+    const QJsonObject second = messages[1].toObject();
+    EXPECT_EQ(second["functionArguments"], "{\"script\":\"```1+1\"}");
+    EXPECT_EQ(second["functionResult"], "2");
+    EXPECT_EQ(messages[2].toObject()["id"], idOf(partial->id()));
+    EXPECT_EQ(messages[2].toObject()["done"], false);
+}
+
+TEST_F(CliTest, ShowRefusesMissingOrUnknownIds)
+{
+    EXPECT_EQ(run({"show"}), 2);
+    EXPECT_EQ(run({"show", "not-a-uuid"}), 2);
+    EXPECT_EQ(run({"show", QUuid::createUuid().toString()}), 2);
+    EXPECT_EQ(errLines().size(), 1);
+    EXPECT_TRUE(err.startsWith("vorbel-cli: no conversation with id")) << err.toStdString();
+    EXPECT_EQ(run({"show", "--markdown", "x"}), 2);
+}
+
+TEST_F(CliTest, SettingsListShowsEveryKeyOfTheTableWithItsDefault)
+{
+    Settings::instance().setText(Settings::apiKeyKey, "sk-1");
+    ASSERT_EQ(run({"settings", "list"}), 0);
+    const QStringList lines = outLines();
+    ASSERT_EQ(lines.size(), Settings::textKeys().size() + allExtensions().size());
+    EXPECT_TRUE(lines.contains("apiKey\tsk-1"));
+    EXPECT_TRUE(lines.contains("model\tgpt-3.5-turbo"));
+    EXPECT_TRUE(lines.contains("woframAlphaAppId\t"));
+    EXPECT_TRUE(lines.contains("custom_function_jsExecution_enabled\ttrue"));
+    EXPECT_TRUE(lines.contains("custom_function_cliExecution_enabled\tfalse"));
+}
+
+TEST_F(CliTest, SettingsGetAndSetOnlyTableKeysAndBooleansAsTrueOrFalse)
+{
+    ASSERT_EQ(run({"settings", "set", "model", "gpt-4"}), 0);
+    EXPECT_EQ(Settings::instance().model(), "gpt-4");
+    ASSERT_EQ(run({"settings", "get", "model"}), 0);
+    EXPECT_EQ(out, "gpt-4\n");
+
+    ASSERT_EQ(run({"settings", "set", "custom_function_cliExecution_enabled", "true"}), 0);
+    EXPECT_EQ(Settings::instance().storedBool("custom_function_cliExecution_enabled"), true);
+    EXPECT_EQ(run({"settings", "set", "custom_function_cliExecution_enabled", "yes"}), 2);
+    EXPECT_EQ(Settings::instance().storedBool("custom_function_cliExecution_enabled"), true);
+
+    // A value may begin with a dash.
+    ASSERT_EQ(run({"settings", "set", "cliAppCommand", "--verbose"}), 0);
+    EXPECT_EQ(Settings::instance().storedText("cliAppCommand"), "--verbose");
+
+    for (const QStringList& refused : {QStringList{"settings", "get", "apikey"},
+                                       QStringList{"settings", "set", "theme", "dark"},
+                                       QStringList{"settings", "set", "custom_function_bogus_enabled", "true"},
+                                       QStringList{"settings", "get"}, QStringList{"settings", "remove", "model"},
+                                       QStringList{"settings"}}) {
+        EXPECT_EQ(run(refused), 2) << refused.join(' ').toStdString();
+        EXPECT_EQ(errLines().size(), 1);
+        EXPECT_TRUE(out.isEmpty());
+    }
+    EXPECT_EQ(Settings::instance().storedText("theme"), std::nullopt);
+    EXPECT_EQ(Settings::instance().storedBool("custom_function_bogus_enabled"), std::nullopt);
+}
+
+TEST_F(CliTest, UnknownOrMissingCommandsAreOneLineErrors)
+{
+    EXPECT_EQ(run({}), 2);
+    EXPECT_EQ(errLines().size(), 1);
+    EXPECT_EQ(run({"talk"}), 2);
+    EXPECT_EQ(errLines().size(), 1);
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_TRUE(out.contains("vorbel-cli chat"));
+}

@@ -1,0 +1,161 @@
+#include "vorbel-cli/ChatSession.h"
+
+#include "extensions/ExtensionRegistry.h"
+#include "store/StoreOperations.h"
+#include "vorbel-cli/TextFormats.h"
+
+namespace {
+const QString assistantRole = QStringLiteral("assistant");
+const QString appRole = QStringLiteral("app");
+
+bool hasFunctionCall(const Message& message)
+{
+    return message.functionName() && !message.functionName()->isEmpty();
+}
+} // namespace
+
+ChatSession::ChatSession(StoreContext& store, ConversationPtr conversation, CliIo& io, bool confirmEveryRun,
+                         QObject* parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_conversation(conversation)
+    , m_io(io)
+    , m_confirmEveryRun(confirmEveryRun)
+    , m_controller(store, std::move(conversation))
+{
+    connect(&m_store, &StoreContext::messageInserted, this, &ChatSession::trackMessage);
+    connect(&m_store, &StoreContext::messageChanged, this, &ChatSession::printNewContent);
+    connect(&m_controller, &ConversationController::turnFinished, this, &ChatSession::handleTurnFinished);
+    connect(&m_controller, &ConversationController::functionFinished, this, &ChatSession::handleFunctionFinished);
+}
+
+int ChatSession::run(const QString& prompt)
+{
+    m_controller.submit(prompt);
+    if (!m_exitCode)
+        m_loop.exec();
+    int code = m_exitCode.value_or(ExitFailure);
+    // Every piece was saved as it came; whatever a failed save left behind is
+    // tried once more, as nothing will save it after this process ends.
+    if (m_store.hasChanges() && !saveContext(m_store))
+        code = reportError(m_io, ExitFailure, QStringLiteral("the conversation could not be saved completely"));
+    return code;
+}
+
+void ChatSession::trackMessage(const MessagePtr& message)
+{
+    // Fields are set after the insertion, so the role is looked at later.
+    if (message->conversation() == m_conversation)
+        m_printed.insert(message->primaryKey(), 0);
+}
+
+void ChatSession::printNewContent(const MessagePtr& message)
+{
+    const auto printed = m_printed.find(message->primaryKey());
+    if (printed == m_printed.end() || message->role() != assistantRole)
+        return;
+    const QString content = message->content().value_or(QString());
+    if (content.size() <= *printed)
+        return;
+    m_io.out << QStringView(content).mid(*printed);
+    m_io.out.flush();
+    *printed = content.size();
+}
+
+void ChatSession::endReplyLine(const MessagePtr& message)
+{
+    const qsizetype printed = m_printed.value(message->primaryKey());
+    if (printed > 0 && !message->content().value_or(QString()).endsWith(QLatin1Char('\n'))) {
+        m_io.out << '\n';
+        m_io.out.flush();
+    }
+}
+
+QString ChatSession::failureNotice(const MessagePtr& message) const
+{
+    if (message->role() == appRole)
+        return message->content().value_or(QString());
+    // A partial reply stays as it is; its notice is the app message after it.
+    const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
+    for (auto it = messages.rbegin(); it != messages.rend(); ++it) {
+        if ((*it)->role() == appRole && m_printed.contains((*it)->primaryKey()))
+            return (*it)->content().value_or(QString());
+    }
+    return QString();
+}
+
+void ChatSession::handleTurnFinished(const MessagePtr& message, bool completed)
+{
+    endReplyLine(message);
+    if (!completed) {
+        m_io.err << failureNotice(message) << '\n';
+        m_io.err.flush();
+        finish(ExitFailure);
+        return;
+    }
+    if (hasFunctionCall(*message))
+        handleFunctionCall(message);
+    else
+        finish(ExitSuccess);
+}
+
+void ChatSession::handleFunctionCall(const MessagePtr& message)
+{
+    const auto function = findFunction(message->functionName());
+    if (!function) {
+        finish(reportError(m_io, ExitFailure,
+                           QStringLiteral("the model asked for the unknown function \"%1\"; nothing was run")
+                               .arg(*message->functionName())));
+        return;
+    }
+    m_io.err << "Function call: " << function->name << " (" << *message->functionName() << ")\n";
+    const QString preview = functionPreview(*message);
+    if (!preview.isEmpty())
+        m_io.err << preview << (preview.endsWith(QLatin1Char('\n')) ? "" : "\n");
+    m_io.err.flush();
+
+    // A function that needs no confirmation is run by the controller itself
+    // once this signal returns.
+    if (m_controller.shouldRunAutomatically(*message))
+        return;
+    if (!m_controller.awaitsConfirmation(*message)) {
+        finish(ExitSuccess);
+        return;
+    }
+    if (m_confirmEveryRun || askToRun()) {
+        m_controller.runFunction(message);
+        return;
+    }
+    m_io.err << "The function was not run.\n";
+    m_io.err.flush();
+    finish(ExitSuccess);
+}
+
+bool ChatSession::askToRun()
+{
+    m_io.err << "Run function? [y/N] ";
+    m_io.err.flush();
+    const std::optional<QString> answer = m_io.readLine ? m_io.readLine() : std::nullopt;
+    if (!answer) {
+        m_io.err << '\n'; // end of input: the question's line is closed and the answer is no
+        m_io.err.flush();
+        return false;
+    }
+    const QString word = answer->trimmed().toLower();
+    return word == QLatin1String("y") || word == QLatin1String("yes");
+}
+
+void ChatSession::handleFunctionFinished(const MessagePtr& message)
+{
+    m_io.err << "Result:\n" << TextFormats::fencedBlock(message->functionResult().value_or(QString()));
+    m_io.err.flush();
+    // The controller starts the next turn with the result by itself.
+}
+
+void ChatSession::finish(int code)
+{
+    if (m_exitCode)
+        return;
+    m_exitCode = code;
+    m_loop.quit();
+}

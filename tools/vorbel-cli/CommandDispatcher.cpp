@@ -1,0 +1,166 @@
+#include "vorbel-cli/CommandDispatcher.h"
+
+#include "app/Settings.h"
+#include "store/AssistantCatalogue.h"
+#include "store/ListModels.h"
+#include "store/StoreOperations.h"
+#include "vorbel-cli/AssistantCommands.h"
+#include "vorbel-cli/ChatSession.h"
+#include "vorbel-cli/CommandArguments.h"
+#include "vorbel-cli/ConversationCommands.h"
+#include "vorbel-cli/SettingsCommands.h"
+
+namespace {
+
+const QString yesOption = QStringLiteral("yes");
+const QString assistantOption = QStringLiteral("assistant");
+const QString conversationOption = QStringLiteral("conversation");
+
+int usageError(CliEnvironment& environment, const QString& text)
+{
+    return reportError(environment.io, ExitUsage, text + QStringLiteral(" (see vorbel-cli --help)"));
+}
+
+// The same refresh the app runs when a window opens, so the terminal sees the
+// assistants the app would show.
+void refreshCatalogue(CliEnvironment& environment)
+{
+    refreshAssistantCatalogueAndWait(environment.store, environment.network, environment.catalogueBase);
+}
+
+// The first assistant the app lists under exactly this name; one without an id
+// cannot start a conversation in the app either.
+AssistantPtr findListedAssistant(StoreContext& store, const QString& name)
+{
+    const AssistantListModel assistants(store);
+    for (int row = 0; row < assistants.rowCount(); ++row) {
+        const AssistantPtr assistant = assistants.recordAt(row);
+        if (assistant->name() == name && assistant->id())
+            return assistant;
+    }
+    return nullptr;
+}
+
+int assistantsCommand(CliEnvironment& environment, const QStringList& arguments)
+{
+    if (arguments.value(0) == QLatin1String("add")) {
+        const CommandArguments parsed = CommandArguments::parse(
+            arguments.mid(1), {QStringLiteral("name"), QStringLiteral("personality"), QStringLiteral("picture")}, {});
+        if (!parsed.ok())
+            return usageError(environment, parsed.error);
+        return AssistantCommands::add(environment, parsed);
+    }
+    if (!arguments.isEmpty())
+        return usageError(environment, QStringLiteral("unexpected argument \"%1\"").arg(arguments.first()));
+    refreshCatalogue(environment);
+    return AssistantCommands::list(environment);
+}
+
+int conversationsCommand(CliEnvironment& environment, const QStringList& arguments)
+{
+    if (!arguments.isEmpty())
+        return usageError(environment, QStringLiteral("unexpected argument \"%1\"").arg(arguments.first()));
+    return ConversationCommands::list(environment);
+}
+
+int settingsCommand(CliEnvironment& environment, const QStringList& arguments)
+{
+    // Values are taken as they are, even when they begin with a dash.
+    CommandArguments parsed;
+    parsed.positionals = arguments;
+    return SettingsCommands::run(environment, parsed);
+}
+
+int showCommand(CliEnvironment& environment, const QStringList& arguments)
+{
+    const CommandArguments parsed = CommandArguments::parse(arguments, {}, {QStringLiteral("json")});
+    if (!parsed.ok())
+        return usageError(environment, parsed.error);
+    return ConversationCommands::show(environment, parsed);
+}
+
+int chatCommand(CliEnvironment& environment, const QStringList& arguments)
+{
+    const CommandArguments parsed =
+        CommandArguments::parse(arguments, {assistantOption, conversationOption}, {yesOption});
+    if (!parsed.ok())
+        return usageError(environment, parsed.error);
+    if (parsed.has(assistantOption) == parsed.has(conversationOption))
+        return usageError(environment, QStringLiteral("chat needs either --assistant NAME or --conversation ID"));
+    if (parsed.positionals.isEmpty())
+        return usageError(environment, QStringLiteral("missing prompt"));
+    if (Settings::instance().apiKey().isEmpty())
+        return reportError(environment.io, ExitUsage,
+                           QStringLiteral("no API key is stored; set one with: vorbel-cli settings set apiKey KEY"));
+
+    ConversationPtr conversation;
+    if (parsed.has(assistantOption)) {
+        refreshCatalogue(environment);
+        const QString name = parsed.value(assistantOption);
+        const AssistantPtr assistant = findListedAssistant(environment.store, name);
+        if (!assistant)
+            return reportError(environment.io, ExitUsage, QStringLiteral("no assistant named \"%1\"").arg(name));
+        conversation = createConversation(environment.store, assistant);
+        if (environment.store.hasChanges())
+            return reportError(environment.io, ExitFailure, QStringLiteral("the new conversation could not be saved"));
+        // First on standard error, so a script can continue this conversation.
+        environment.io.err << conversation->id()->toString(QUuid::WithoutBraces) << '\n';
+        environment.io.err.flush();
+    } else {
+        const QString id = parsed.value(conversationOption);
+        conversation = ConversationCommands::findConversation(environment.store, id);
+        if (!conversation)
+            return reportError(environment.io, ExitUsage, QStringLiteral("no conversation with id %1").arg(id));
+    }
+
+    ChatSession session(environment.store, conversation, environment.io, parsed.flags.contains(yesOption));
+    return session.run(parsed.positionals.join(QLatin1Char(' ')));
+}
+
+} // namespace
+
+QString vorbelCliUsage()
+{
+    return QStringLiteral(
+        "Usage:\n"
+        "  vorbel-cli assistants\n"
+        "  vorbel-cli assistants add --name NAME --personality TEXT --picture URL\n"
+        "  vorbel-cli conversations\n"
+        "  vorbel-cli chat (--assistant NAME | --conversation ID) [--yes] PROMPT...\n"
+        "  vorbel-cli show [--json] ID\n"
+        "  vorbel-cli settings list | get KEY | set KEY VALUE\n"
+        "\n"
+        "Lists are tab-separated. The reply of a chat streams to standard output;\n"
+        "the new conversation's id, function calls and notices go to standard error.\n"
+        "--yes runs functions that ask for confirmation without asking.\n"
+        "Exit codes: 0 done, 1 failed (turn, function or store), 2 invalid request.\n");
+}
+
+int runVorbelCli(const QStringList& arguments, CliEnvironment& environment)
+{
+    const QString command = arguments.value(0);
+    const QStringList rest = arguments.mid(1);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        environment.io.out << vorbelCliUsage();
+        environment.io.out.flush();
+        return ExitSuccess;
+    }
+    if (command == QLatin1String("--version")) {
+        environment.io.out << "vorbel-cli " << VORBEL_VERSION << '\n';
+        environment.io.out.flush();
+        return ExitSuccess;
+    }
+    if (command == QLatin1String("assistants"))
+        return assistantsCommand(environment, rest);
+    if (command == QLatin1String("conversations"))
+        return conversationsCommand(environment, rest);
+    if (command == QLatin1String("settings"))
+        return settingsCommand(environment, rest);
+    if (command == QLatin1String("chat"))
+        return chatCommand(environment, rest);
+    if (command == QLatin1String("show"))
+        return showCommand(environment, rest);
+    if (command.isEmpty())
+        return usageError(environment, QStringLiteral("missing command"));
+    return usageError(environment, QStringLiteral("unknown command \"%1\"").arg(command));
+}

@@ -1,0 +1,54 @@
+#include "vorbel-cli/TextFormats.h"
+
+#include <algorithm>
+
+namespace TextFormats {
+
+QString tsvField(const QString& value)
+{
+    QString escaped;
+    escaped.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '\\': escaped += QLatin1String("\\\\"); break;
+        case '\t': escaped += QLatin1String("\\t"); break;
+        case '\n': escaped += QLatin1String("\\n"); break;
+        case '\r': escaped += QLatin1String("\\r"); break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+QString tsvLine(const QStringList& fields)
+{
+    QStringList escaped;
+    escaped.reserve(fields.size());
+    for (const QString& field : fields)
+        escaped << tsvField(field);
+    return escaped.join(QLatin1Char('\t'));
+}
+
+QString isoTime(const std::optional<QDateTime>& time)
+{
+    if (!time || !time->isValid())
+        return QString();
+    return time->toUTC().toString(Qt::ISODateWithMs);
+}
+
+QString fencedBlock(const QString& text, const QString& infoString)
+{
+    qsizetype longestRun = 0;
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        run = c == QLatin1Char('`') ? run + 1 : 0;
+        longestRun = std::max(longestRun, run);
+    }
+    const QString fence(std::max<qsizetype>(3, longestRun + 1), QLatin1Char('`'));
+    QString block = fence + infoString + QLatin1Char('\n') + text;
+    if (!text.endsWith(QLatin1Char('\n')))
+        block += QLatin1Char('\n');
+    return block + fence + QLatin1Char('\n');
+}
+
+} // namespace TextFormats

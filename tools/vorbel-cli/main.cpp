@@ -1,0 +1,82 @@
+#include "app/Endpoints.h"
+#include "store/DataController.h"
+#include "vorbel-cli/CommandDispatcher.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QTextStream>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+const QStringList commandsUsingTheStore{QStringLiteral("assistants"), QStringLiteral("conversations"),
+                                        QStringLiteral("chat"), QStringLiteral("show")};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The libraries write their background lines ("Error: ...", "Unable to get
+    // assistant data here", ...) to standard output, as the app does. Here
+    // standard output belongs to scripts, so those lines are sent to standard
+    // error and the commands write through a duplicate of the real output.
+    std::fflush(stdout);
+    const int resultFd = ::dup(STDOUT_FILENO);
+    if (resultFd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::fprintf(stderr, "vorbel-cli: standard output is not available\n");
+        return ExitFailure;
+    }
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorbel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vorbel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VORBEL_VERSION));
+    // Developer traces stay off unless asked for through QT_LOGGING_RULES.
+    QLoggingCategory::setFilterRules(QStringLiteral("vorbel.*.debug=false\nvorbel.*.info=false"));
+
+    QFile resultFile;
+    QFile errorFile;
+    resultFile.open(resultFd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    errorFile.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    QTextStream out(&resultFile);
+    QTextStream err(&errorFile);
+    CliIo io{out, err, []() -> std::optional<QString> {
+                 std::string line;
+                 if (!std::getline(std::cin, line))
+                     return std::nullopt;
+                 return QString::fromStdString(line);
+             }};
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+
+    // Only commands that read or write records open the store (settings work
+    // without it).
+    std::unique_ptr<DataController> dataController;
+    std::unique_ptr<StoreContext> unusedStore;
+    StoreContext* store = nullptr;
+    if (commandsUsingTheStore.contains(arguments.value(0))) {
+        dataController = std::make_unique<DataController>();
+        // The app runs on with a store in memory; here everything written
+        // would be lost when the command ends, and lists would be empty.
+        if (!dataController->isPersistent())
+            return reportError(io, ExitFailure,
+                               QStringLiteral("the store at %1 cannot be opened").arg(DataController::defaultDatabasePath()));
+        store = &dataController->viewContext();
+    } else {
+        unusedStore = std::make_unique<StoreContext>(SqliteStore::openInMemory());
+        store = unusedStore.get();
+    }
+
+    QNetworkAccessManager network;
+    CliEnvironment environment{*store, network, Endpoints::catalogueBase(), io};
+    return runVorbelCli(arguments, environment);
+}
