@@ -2,7 +2,16 @@
 
 #include "app/Settings.h"
 #include "extensions/ArgumentPreview.h"
-#include "extensions/FunctionExecutionError.h"
+#include "app/RequestErrors.h"
+#include "chat/OpenAiRequests.h"
+#include "extensions/FunctionArguments.h"
+#include "extensions/PineconeClient.h"
+
+#include <QLoggingCategory>
+
+#include <charconv>
+
+Q_LOGGING_CATEGORY(lcMemory, "vorbel.extensions.memory")
 
 namespace {
 
@@ -27,6 +36,43 @@ CustomFunction memoryFunction(const QString& name, bool requiresConfirmation, co
     return function;
 }
 
+const QString invalidCredentialsText =
+    QStringLiteral("Your Pinecone credentials appear to be invalid. Please update in app settings.");
+
+// The embedding of the first entry of the answer.
+QList<float> embeddingOf(const QString& text)
+{
+    const OpenAiEmbeddingCreationResponse response = createEmbedding(text);
+    if (response.data.isEmpty())
+        throw DecodingError("embeddings answer without data");
+    return response.data.first().embedding;
+}
+
+// The shortest decimal text that reads back as the same 32-bit float.
+QString shortestText(float value)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+// Refused credentials get their own text; every other failure after the
+// arguments were read is logged and answered with the function's failure text.
+template <typename Body>
+QString answeringServiceFailures(const QString& failureText, Body&& body)
+{
+    try {
+        return body();
+    } catch (const PineconeError& error) {
+        if (error.kind() == PineconeError::Kind::InvalidCredentials)
+            return invalidCredentialsText;
+        qCWarning(lcMemory) << "Memory function failed:" << error.what();
+    } catch (const std::exception& error) {
+        qCWarning(lcMemory) << "Memory function failed:" << error.what();
+    }
+    return failureText;
+}
+
 FunctionPreview fencedPreview(const QString& heading)
 {
     return [heading](const std::optional<QString>& arguments) { return fencedArgumentPreview(heading, arguments); };
@@ -34,10 +80,50 @@ FunctionPreview fencedPreview(const QString& heading)
 
 } // namespace
 
-QString executeUpsertMemory(const std::optional<QString>&) { throw FunctionExecutionError(std::nullopt); }
-QString executeGetMemory(const std::optional<QString>&) { throw FunctionExecutionError(std::nullopt); }
-QString executeDeleteMemory(const std::optional<QString>&) { throw FunctionExecutionError(std::nullopt); }
-QString executeResetMemories(const std::optional<QString>&) { throw FunctionExecutionError(std::nullopt); }
+QString executeUpsertMemory(const std::optional<QString>& arguments)
+{
+    const QJsonObject object = requireArgumentObject(arguments);
+    const QString memory = requiredText(object, QStringLiteral("memory"));
+    const std::optional<QString> id = optionalText(object, QStringLiteral("id"));
+    return answeringServiceFailures(QStringLiteral("Unable to save memory"), [&] {
+        Pinecone::pineconeBaseUrl();
+        Pinecone::upsertVector(embeddingOf(memory), memory, id);
+        return QStringLiteral("Memory saved");
+    });
+}
+
+QString executeGetMemory(const std::optional<QString>& arguments)
+{
+    const QString query = requiredText(requireArgumentObject(arguments), QStringLiteral("query"));
+    return answeringServiceFailures(QStringLiteral("Unable to recall memory"), [&] {
+        Pinecone::pineconeBaseUrl();
+        const Pinecone::QueryResponse response = Pinecone::queryVectors(embeddingOf(query));
+        QStringList rendered;
+        for (const Pinecone::Match& match : response.matches) {
+            rendered << QStringLiteral("Id: ") + match.id + QStringLiteral("\nScore: ") + shortestText(match.score)
+                    + QStringLiteral("\nContent: ") + (match.metadata ? match.metadata->text : QString());
+        }
+        return QStringLiteral("Relevant memories:\n") + rendered.join(QStringLiteral("\n\n"));
+    });
+}
+
+QString executeDeleteMemory(const std::optional<QString>& arguments)
+{
+    const QString ids = requiredText(requireArgumentObject(arguments), QStringLiteral("ids"));
+    return answeringServiceFailures(QStringLiteral("Unable to remove memory"), [&] {
+        // Split at every comma; pieces keep their spaces and may be empty.
+        Pinecone::deleteVectors(ids.split(QLatin1Char(','), Qt::KeepEmptyParts));
+        return QStringLiteral("Removed memories ") + ids;
+    });
+}
+
+QString executeResetMemories(const std::optional<QString>&)
+{
+    return answeringServiceFailures(QStringLiteral("Unable to reset memories"), [] {
+        Pinecone::deleteAllVectors();
+        return QStringLiteral("Successfully reset all memories");
+    });
+}
 
 CustomExtension makeMemoryExtension()
 {
