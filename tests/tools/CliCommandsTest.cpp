@@ -243,13 +243,3 @@ TEST_F(CliTest, SettingsGetAndSetOnlyTableKeysAndBooleansAsTrueOrFalse)
     EXPECT_EQ(Settings::instance().storedText("theme"), std::nullopt);
     EXPECT_EQ(Settings::instance().storedBool("custom_function_bogus_enabled"), std::nullopt);
 }
-
-TEST_F(CliTest, UnknownOrMissingCommandsAreOneLineErrors)
-{
-    EXPECT_EQ(run({}), 2);
-    EXPECT_EQ(errLines().size(), 1);
-    EXPECT_EQ(run({"talk"}), 2);
-    EXPECT_EQ(errLines().size(), 1);
-    EXPECT_EQ(run({"--help"}), 0);
-    EXPECT_TRUE(out.contains("vorbel-cli chat"));
-}
