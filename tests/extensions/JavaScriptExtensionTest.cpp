@@ -1,9 +1,11 @@
 #include "ExtensionTestSupport.h"
 
+#include "extensions/FunctionCallRunner.h"
 #include "extensions/JavaScriptExtension.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 #include <future>
@@ -61,6 +63,13 @@ TEST(JavaScriptExtension, CallsShareNothingAndHaveNoOutsideAccess)
     EXPECT_EQ(run("typeof leaked + typeof other"), "\"undefinedundefined\"");
     EXPECT_EQ(run("[typeof setTimeout, typeof XMLHttpRequest, typeof require, typeof console].join()"),
               "\"undefined,undefined,undefined,undefined\"");
+}
+
+TEST(JavaScriptExtension, RunawayRecursionOnAPoolThreadIsAnException)
+{
+    std::promise<QString> result;
+    extensionThreadPool().start([&result] { result.set_value(run("function f(n) { return f(n + 1) + 1; } f(0)")); });
+    EXPECT_TRUE(result.get_future().get().startsWith("RangeError"));
 }
 
 TEST(JavaScriptExtension, TwoCallsRunAtOnceOnTwoThreads)
