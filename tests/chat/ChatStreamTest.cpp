@@ -291,3 +291,38 @@ TEST_F(ChatStream, StoppingByIdEndsTheReplyWithoutFurtherCallbacks)
     EXPECT_EQ(reply->deltas().size(), seen);
     EXPECT_FALSE(reply->ended());
 }
+
+TEST_F(ChatStream, ManyRepliesEndingAndStoppedAtOnceLeaveTheRegistryEmpty)
+{
+    server.setHandler([](const RecordedRequest& request) {
+        QList<QByteArray> pieces;
+        for (int i = 0; i < 4; ++i)
+            pieces.append(chunk(R"({"content":"p"})"));
+        // Every third reply fails, the others finish.
+        if (request.body.contains("\"content\":\"s0\"") || request.body.contains("\"content\":\"s3\""))
+            return ScriptedResponse::text(500, "{}");
+        pieces.append(done);
+        return ScriptedResponse::sse(pieces, 3);
+    });
+    QList<std::shared_ptr<ReplyRecorder>> replies;
+    QList<QUuid> ids;
+    for (int i = 0; i < 12; ++i) {
+        replies.append(ReplyRecorder::make());
+        ids.append(replies.last()->send(QStringLiteral("s%1").arg(i % 6)));
+    }
+    // Stop a few from this thread while the others stream.
+    for (int i = 1; i < 12; i += 4)
+        OpenAiService::stopStream(ids[i]);
+    for (int i = 0; i < 12; ++i) {
+        if (i % 4 == 1) {
+            // Stopped: at most the end that came before the stop, nothing after.
+            EXPECT_LE(replies[i]->stops() + replies[i]->errors().size(), 1) << i;
+            EXPECT_FALSE(replies[i]->misordered()) << i;
+            continue;
+        }
+        ASSERT_TRUE(replies[i]->waitForEnd()) << i;
+        EXPECT_EQ(replies[i]->stops() + replies[i]->errors().size(), 1) << i;
+        EXPECT_FALSE(replies[i]->misordered()) << i;
+    }
+    EXPECT_TRUE(QTest::qWaitFor([] { return activeStreams().size() == 0; }, 5000));
+}
