@@ -1,9 +1,9 @@
 #include "extensions/MemoryExtension.h"
 
-#include "app/Settings.h"
-#include "extensions/ArgumentPreview.h"
 #include "app/RequestErrors.h"
+#include "app/Settings.h"
 #include "chat/OpenAiRequests.h"
+#include "extensions/ArgumentPreview.h"
 #include "extensions/FunctionArguments.h"
 #include "extensions/PineconeClient.h"
 
@@ -86,6 +86,7 @@ QString executeUpsertMemory(const std::optional<QString>& arguments)
     const QString memory = requiredText(object, QStringLiteral("memory"));
     const std::optional<QString> id = optionalText(object, QStringLiteral("id"));
     return answeringServiceFailures(QStringLiteral("Unable to save memory"), [&] {
+        // The index address first: without one, no embedding is paid for.
         Pinecone::pineconeBaseUrl();
         Pinecone::upsertVector(embeddingOf(memory), memory, id);
         return QStringLiteral("Memory saved");
