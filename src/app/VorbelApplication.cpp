@@ -18,6 +18,8 @@ VorbelApplication::VorbelApplication(QObject* parent)
 
 VorbelApplication::~VorbelApplication()
 {
+    // Controllers go before the store they write to.
+    m_controllers.reset();
     current = nullptr;
 }
 
@@ -32,6 +34,13 @@ DataController& VorbelApplication::dataController()
     if (!m_dataController)
         m_dataController = std::make_unique<DataController>();
     return *m_dataController;
+}
+
+ConversationControllerRegistry& VorbelApplication::conversationControllers()
+{
+    if (!m_controllers)
+        m_controllers = std::make_unique<ConversationControllerRegistry>(viewContext());
+    return *m_controllers;
 }
 
 void VorbelApplication::mainWindowShown()

@@ -2,6 +2,7 @@
 
 #include "app/UiState.h"
 #include "app/Updater.h"
+#include "chat/ConversationController.h"
 #include "store/DataController.h"
 
 #include <QNetworkAccessManager>
@@ -9,8 +10,9 @@
 
 #include <memory>
 
-// The application object: owns the store, the shared selection, the updater
-// and the network manager for the life of the process.
+// The application object: owns the store, the shared selection, the updater,
+// the network manager and the conversations' turn controllers for the life of
+// the process.
 class VorbelApplication : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +26,8 @@ public:
     UiState& uiState() { return m_uiState; }
     Updater& updater() { return *m_updater; }
     QNetworkAccessManager& network() { return m_network; }
+    // Turns belong to conversations, not to windows.
+    ConversationControllerRegistry& conversationControllers();
 
     // Every main window calls this when it is shown: the catalogue is refreshed each time.
     void mainWindowShown();
@@ -37,4 +41,5 @@ private:
     UiState m_uiState;
     std::unique_ptr<Updater> m_updater;
     std::unique_ptr<DataController> m_dataController;
+    std::unique_ptr<ConversationControllerRegistry> m_controllers;
 };
