@@ -46,8 +46,10 @@ public:
                           ParsedMessageCallback onParsedMessage, StopCallback onStop, ErrorCallback onError);
 
     // Ends a running request from any thread (the user stopped the reply or
-    // deleted the conversation). No callback of that request starts afterwards,
-    // not even onStop. False when the id was not running.
+    // deleted the conversation). From then on no callback of that request is
+    // delivered, not even onStop; only one that the stream's thread was already
+    // delivering at that moment may still complete. False when the id was not
+    // running (already ended, or stopped before).
     static bool stopStream(const QUuid& streamId);
 
     // The request body for the current settings and offered functions, with
