@@ -1,6 +1,7 @@
 #include "chat/OpenAiRequests.h"
 
 #include "app/Settings.h"
+#include "chat/ChatLog.h"
 
 std::optional<OpenAiCredentials> readCredentials()
 {
@@ -8,7 +9,21 @@ std::optional<OpenAiCredentials> readCredentials()
     const QString apiKey = settings.apiKey();
     if (apiKey.isEmpty())
         return std::nullopt;
-    return OpenAiCredentials{apiKey, settings.storedText(Settings::orgKeyKey)};
+    const std::optional<QString> orgKey = settings.storedText(Settings::orgKeyKey);
+    if (!isSendableCredential(apiKey) || (orgKey && !isSendableCredential(*orgKey))) {
+        qCWarning(lcChat) << "The stored OpenAI credentials hold control characters and are not sent";
+        return std::nullopt;
+    }
+    return OpenAiCredentials{apiKey, orgKey};
+}
+
+bool isSendableCredential(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    }
+    return true;
 }
 
 QList<QPair<QByteArray, QByteArray>> authorizationHeaders(const QString& apiKey, const std::optional<QString>& orgKey)

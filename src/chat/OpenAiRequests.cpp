@@ -69,6 +69,8 @@ OpenAiEmbeddingCreationResponse OpenAiEmbeddingCreationResponse::decode(const QB
 
 bool validateCredentials(const QString& apiKey, const QString& orgKey, const QString& model)
 {
+    if (!isSendableCredential(apiKey) || !isSendableCredential(orgKey))
+        return false;
     QNetworkRequest request = openAiRequest(QStringLiteral("/v1/models"), authorizationHeaders(apiKey, orgKey));
     const HttpResponse response = performBlockingRequest(request, QByteArrayLiteral("GET"), {}, requestTimeoutMs);
     if (!response.transportOk)

@@ -32,8 +32,13 @@ struct OpenAiCredentials {
 };
 
 // Read afresh from the settings store on every call (safe from any thread).
-// No value when no API key is stored, or the stored key is empty.
+// No value when no API key is stored, the stored key is empty, or either key
+// cannot be sent as a header value.
 std::optional<OpenAiCredentials> readCredentials();
+
+// False for text holding control characters (a pasted line break, say): sent
+// in a header it would end the header and smuggle in whatever follows.
+bool isSendableCredential(const QString& text);
 
 // "Authorization: Bearer <key>", plus "OpenAI-Organization" only when the
 // organisation key is present and not empty.
@@ -81,7 +86,8 @@ struct OpenAiEmbeddingCreationResponse {
 
 // Whether the key (with the organisation key when not empty) is accepted and
 // the account lists exactly `model`. Any answer other than a 200 with a
-// well-formed list is false. Throws TransportError when there is no answer.
+// well-formed list is false, and so is a key that cannot be sent (nothing is
+// sent then). Throws TransportError when there is no answer.
 bool validateCredentials(const QString& apiKey, const QString& orgKey, const QString& model);
 
 // The embedding of `input`, with the stored credentials. Throws TransportError,

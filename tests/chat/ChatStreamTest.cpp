@@ -262,13 +262,20 @@ TEST_F(ChatStream, TwoRepliesStreamingAtOnceKeepTheirPiecesApart)
 
 TEST_F(ChatStream, WithoutAnApiKeyNothingIsSentAndTheKeyTextIsReported)
 {
+    const QString invalidKey = "Unfortunately, your API key appears to be invalid. Please check it in Vorbel's settings.";
     Settings::instance().remove(Settings::apiKeyKey);
     auto reply = ReplyRecorder::make();
     reply->send("p");
     ASSERT_TRUE(reply->waitForEnd());
-    EXPECT_EQ(reply->errors(),
-              QStringList{"Unfortunately, your API key appears to be invalid. Please check it in Vorbel's settings."});
+    EXPECT_EQ(reply->errors(), QStringList{invalidKey});
     EXPECT_FALSE(reply->misordered());
+
+    // A key that cannot go into a header is not sent either.
+    storeCredentials("sk-pasted\r\n", "");
+    auto pasted = ReplyRecorder::make();
+    pasted->send("p");
+    ASSERT_TRUE(pasted->waitForEnd());
+    EXPECT_EQ(pasted->errors(), QStringList{invalidKey});
     EXPECT_EQ(server.requestCount(), 0);
 }
 

@@ -65,6 +65,16 @@ TEST_F(ValidateCredentials, RefusalsAndMalformedListsAnswerFalse)
     EXPECT_EQ(server.requestCount(), 5);
 }
 
+TEST_F(ValidateCredentials, KeysWithLineBreaksAreRefusedWithoutSendingAnything)
+{
+    server.enqueue(ScriptedResponse::text(200, modelList));
+    // Sent as it is, the line break would end the header and add another one.
+    EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk-1\r\nX-Injected: 1", "", "gpt-3.5-turbo"); }));
+    EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk-1\n", "", "gpt-3.5-turbo"); }));
+    EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk-1", "org\t1", "gpt-3.5-turbo"); }));
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
 TEST_F(ValidateCredentials, NoServerFailsWithTransportError)
 {
     qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8());
@@ -129,6 +139,12 @@ TEST_F(CreateEmbedding, NothingIsSentWithoutAStoredKey)
     server.enqueue(ScriptedResponse::text(200, R"({"data":[]})"));
     EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError);
     Settings::instance().setText(Settings::apiKeyKey, "");
+    EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError);
+    EXPECT_EQ(server.requestCount(), 0);
+
+    storeCredentials("sk-pasted\n", "");
+    EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError);
+    storeCredentials("sk", "org\r\nX-Injected: 1");
     EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError);
     EXPECT_EQ(server.requestCount(), 0);
 
