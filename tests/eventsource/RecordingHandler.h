@@ -3,9 +3,13 @@
 #include "eventsource/EventHandler.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QThread>
+
+#include <atomic>
 
 // Writes every handler call as one line of text, e.g. "event update|data|id",
 // "comment  keep-alive", "open", "close", "error 500". Safe to read from another thread.
@@ -32,10 +36,14 @@ public:
         return m_calls;
     }
     int count(const QByteArray& call) const { return int(calls().count(call)); }
+    // Calls that came on the application's main thread.
+    int callsOnMainThread() const { return m_onMainThread.load(); }
 
 protected:
     void add(const QByteArray& call)
     {
+        if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
+            ++m_onMainThread;
         QMutexLocker lock(&m_mutex);
         m_calls.append(call);
     }
@@ -43,4 +51,5 @@ protected:
 private:
     mutable QMutex m_mutex;
     QList<QByteArray> m_calls;
+    std::atomic<int> m_onMainThread{0};
 };

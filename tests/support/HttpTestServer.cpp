@@ -222,7 +222,8 @@ private:
         m_response = r;
         m_next = 0;
         m_withBody = !headOnly && !statusHasNoBody(r.status);
-        m_closeAfter = m_closeAfter || r.closeAfter;
+        // A connection about to be dropped is not offered for reuse.
+        m_closeAfter = m_closeAfter || r.closeAfter || r.drop;
 
         QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reasonPhrase(r.status) + "\r\n";
         for (const auto& h : r.headers)
@@ -256,7 +257,12 @@ private:
             const QByteArray& bytes = m_response.pieces.at(m_next).second;
             ++m_next;
             if (!bytes.isEmpty()) { // an empty chunk would end a chunked body
-                if (m_response.chunked)
+                // A drop cuts the last chunk short: a cut between chunks can look like a
+                // clean end to some clients.
+                const bool cut = m_response.drop && m_next == m_response.pieces.size();
+                if (m_response.chunked && cut)
+                    m_socket->write(QByteArray::number(bytes.size() + 1, 16) + "\r\n" + bytes);
+                else if (m_response.chunked)
                     m_socket->write(QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n");
                 else
                     m_socket->write(bytes);

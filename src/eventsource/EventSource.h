@@ -1,0 +1,61 @@
+#pragma once
+
+// A server-sent-events client. It sends one HTTP request, reads the body as an event
+// stream, and, when the connection ends without stop(), reconnects after a randomised
+// exponential back-off, sending the last event id it saw.
+//
+//   auto handler = std::make_shared<MyHandler>();        // an EventHandler
+//   Config config(handler, QUrl("https://api.example.com/v1/chat/completions"));
+//   config.method = "POST";
+//   config.body = requestJson;                            // QByteArray
+//   config.headers = {{"Authorization", "Bearer " + key}, {"Content-Type", "application/json"}};
+//   auto stream = std::make_unique<EventSource>(config);
+//   stream->start();
+//   ... handler->onEvent(type, event) arrives on the stream's own thread, never on the
+//   UI thread; event.data is UTF-8 ready for a JSON decoder ...
+//   stream->stop();                                       // from any thread, also a handler
+//
+// Each stream runs on a thread of its own: the transfer, the parsing, the reconnect timer
+// and every handler call happen there, one at a time. start() and stop() return at once
+// and take effect on that thread. After stop() returns no further event or comment is
+// delivered; onClose follows if the stream was open, then nothing. A stream starts once:
+// a second start(), or start() after stop(), is logged and ignored.
+//
+// Destroying the EventSource (from any thread, a handler call included) shuts the stream
+// down silently: no handler call begins after the destructor returns, and it never
+// waits for one in progress. Call stop() first to get onClose.
+
+#include "eventsource/Config.h"
+#include "eventsource/EventHandler.h"
+#include "eventsource/EventSourceError.h"
+#include "eventsource/MessageEvent.h"
+#include "eventsource/ReadyState.h"
+
+#include <QByteArray>
+
+#include <memory>
+
+class EventSourceDelegate;
+class QThread;
+struct EventSourceShared;
+
+class EventSource {
+public:
+    explicit EventSource(Config config);
+    ~EventSource();
+    EventSource(const EventSource&) = delete;
+    EventSource& operator=(const EventSource&) = delete;
+
+    void start();
+    void stop();
+
+    // The last event id seen so far (or the configured one); safe from any thread.
+    QByteArray getLastEventId() const;
+    // The state as last set on the stream's thread; safe from any thread.
+    ReadyState readyState() const;
+
+private:
+    std::shared_ptr<EventSourceShared> m_shared;
+    EventSourceDelegate* m_delegate; // lives on m_thread
+    QThread* m_thread;
+};
