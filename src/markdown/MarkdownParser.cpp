@@ -6,6 +6,7 @@
 #include <cmark-gfm-core-extensions.h>
 #include <cmark-gfm-extension_api.h>
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -23,10 +24,26 @@ std::string_view typeStringOf(cmark_node* node)
 
 NodeType typeOf(cmark_node* node)
 {
-    const std::string_view typeString = typeStringOf(node);
+    // The library hands out type strings as static literals, so a pointer seen
+    // once always names the same type; this spares a string search per node.
+    struct KnownTypeString {
+        const char* pointer;
+        NodeType type;
+    };
+    thread_local std::array<KnownTypeString, 48> known{};
+    thread_local std::size_t knownCount = 0;
+
+    const char* raw = cmark_node_get_type_string(node);
+    for (std::size_t index = 0; index < knownCount; ++index) {
+        if (known[index].pointer == raw)
+            return known[index].type;
+    }
+    const std::string_view typeString = raw ? std::string_view(raw) : std::string_view("<unknown>");
     const std::optional<NodeType> type = nodeTypeFromRawValue(typeString);
     if (!type)
         invariantViolated("Unknown node type '" + std::string(typeString) + "' found.");
+    if (raw && knownCount < known.size())
+        known[knownCount++] = {raw, *type};
     return *type;
 }
 
