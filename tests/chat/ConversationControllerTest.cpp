@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 QByteArray chunk(const QJsonObject& delta)
@@ -270,8 +272,14 @@ TEST_F(TurnFlowTest, TwoTurnsStreamAtOnceIntoTheirOwnMessages)
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[1]->content(), QString("a0a1a2a3a4"));
     EXPECT_EQ(list[3]->content(), QString("b0b1b2b3b4"));
-    // The second request was built before the first reply existed in the history.
-    EXPECT_EQ(roles(sentMessages(server.requests().at(1))), QStringList({"system", "user", "assistant", "user"}));
+    // The second request carries the first turn's reply as it stood (still empty),
+    // never its own. The two requests may reach the server in either order.
+    const auto requests = server.requests();
+    const auto second = std::find_if(requests.begin(), requests.end(), [](const RecordedRequest& r) {
+        return sentMessages(r).last().toObject().value("content").toString() == "b";
+    });
+    ASSERT_NE(second, requests.end());
+    EXPECT_EQ(roles(sentMessages(*second)), QStringList({"system", "user", "assistant", "user"}));
 }
 
 TEST_F(TurnFlowTest, EmptyPromptAndNoAssistantStillMakeATurn)
