@@ -82,6 +82,7 @@ private:
                 out.push_back(BlockNode::Blockquote{blockChildren(node, depth + 1)});
             return;
         case NodeType::list:
+            checkList(node);
             if (depth >= maxNestingDepth)
                 appendUnwrapped(node, out, depth);
             else
@@ -168,7 +169,6 @@ private:
 
     void appendList(cmark_node* list, BlockNodes& out, int depth)
     {
-        checkList(list);
         const bool isTight = cmark_node_get_list_tight(list) != 0;
 
         if (hasTaskItem(list)) {
