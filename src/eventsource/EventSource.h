@@ -23,7 +23,10 @@
 //
 // Destroying the EventSource (from any thread, a handler call included) shuts the stream
 // down silently: no handler call begins after the destructor returns, and it never
-// waits for one in progress. Call stop() first to get onClose.
+// waits for one in progress. Call stop() first to get onClose. The stream keeps the
+// handler alive (shared ownership); the functions in Config (connectionErrorHandler,
+// headerTransform) run on the stream's thread and must not refer to anything that may
+// die before the stream's thread has let go of them.
 
 #include "eventsource/Config.h"
 #include "eventsource/EventHandler.h"

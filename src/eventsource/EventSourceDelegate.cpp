@@ -99,6 +99,10 @@ bool EventSourceDelegate::honourStopRequest()
 
 void EventSourceDelegate::start()
 {
+    if (m_readyState == ReadyState::raw && m_shared->stopRequested.load()) {
+        stop(); // stopped before it began: send nothing
+        return;
+    }
     if (m_readyState != ReadyState::raw) {
         info(QStringLiteral("start() called on already-started EventSource object. Returning"));
         return;

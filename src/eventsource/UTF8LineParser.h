@@ -49,6 +49,7 @@ private:
     void endLine(const uchar* from, const uchar* to, Sink& sink);
 
     static constexpr char kReplacement[] = "\xEF\xBF\xBD";
+    static constexpr qsizetype kKeptCapacity = 1 << 20;
 
     QByteArray m_remainder;     // start of a character cut by the chunk end, at most 3 bytes
     QByteArray m_currentString; // the line being built
@@ -125,7 +126,11 @@ inline void UTF8LineParser::endLine(const uchar* from, const uchar* to, Sink& si
     }
     m_currentString.append(reinterpret_cast<const char*>(from), to - from);
     sink(QByteArrayView(m_currentString));
-    m_currentString.truncate(0); // keeps the capacity for the next long line
+    // Keep the capacity for the next long line, unless it was a huge one.
+    if (m_currentString.capacity() > kKeptCapacity)
+        m_currentString = QByteArray();
+    else
+        m_currentString.truncate(0);
 }
 
 template <typename Sink>

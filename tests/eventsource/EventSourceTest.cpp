@@ -156,6 +156,25 @@ TEST_F(EventSourceTest, OpensDeliversClosesAndReconnectsWithLastEventId)
         EXPECT_TRUE(lines.contains(QString::fromLatin1(expected))) << expected;
 }
 
+TEST_F(EventSourceTest, RetryFieldSetsTheBaseOfLaterWaits)
+{
+    HttpTestServer server;
+    server.enqueue(ScriptedResponse::sse({"retry: 40\ndata: a\n\n"}));
+    server.enqueue(ScriptedResponse::text(500, {}));
+    server.enqueue(longStream({"data: b\n\n"}));
+    auto handler = std::make_shared<RecordingHandler>();
+    Config config = fastConfig(handler, server.baseUrl());
+    config.maxReconnectTime = 1.0;
+    EventSource stream(config);
+    stream.start();
+    ASSERT_TRUE(waitUntil([&] { return contains(handler->calls(), "event message|b|"); }));
+    stream.stop();
+    // With no jitter the waits are base * 2^n / 2: 0.040 s, then 0.080 s.
+    const QStringList waits = log.lines().filter(QStringLiteral("Waiting"));
+    EXPECT_EQ(waits, QStringList({"Waiting 0.040 seconds before reconnecting...",
+                                  "Waiting 0.080 seconds before reconnecting..."}));
+}
+
 TEST_F(EventSourceTest, NoContentShutsDownWithoutErrorOrReconnect)
 {
     HttpTestServer server;
