@@ -34,8 +34,10 @@ struct ScriptedResponse {
     QList<QPair<QByteArray, QByteArray>> headers; // e.g. {"Content-Type","text/event-stream"}
     QList<QPair<int, QByteArray>> pieces;         // (delay in ms before this piece, bytes)
     bool chunked = true;                          // false: Content-Length of the whole body
-    // Close the socket abruptly after the pieces, without finishing the body. Without
-    // chunking the announced Content-Length is then one byte more than what is sent.
+    // Close the socket abruptly after the pieces, without finishing the body: the last
+    // chunk is announced one byte longer than sent (without chunking, the Content-Length
+    // is one byte more than the body), the response says "Connection: close", and the
+    // socket is reset a moment after the last piece.
     bool drop = false;
     // Close the connection after this response ("Connection: close"); otherwise it is
     // kept alive unless the client asked to close it.
