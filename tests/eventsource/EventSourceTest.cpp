@@ -226,7 +226,7 @@ TEST_F(EventSourceTest, IdleTimeoutIsATransportError)
     server.enqueue(longStream({}));
     auto handler = std::make_shared<RecordingHandler>();
     Config config = fastConfig(handler, server.baseUrl());
-    config.idleTimeout = 0.3;
+    config.idleTimeout = 1.0;
     EventSource stream(config);
     stream.start();
     ASSERT_TRUE(waitUntil([&] { return handler->count("open") == 2; }));
@@ -242,7 +242,7 @@ TEST_F(EventSourceTest, ErrorHandlerShuttingDownATransportErrorWhileOpenClosesOn
     auto handler = std::make_shared<RecordingHandler>();
     std::atomic<int> asked{0};
     Config config = fastConfig(handler, server.baseUrl());
-    config.idleTimeout = 0.3;
+    config.idleTimeout = 1.0;
     config.connectionErrorHandler = [&asked](const EventSourceErrorPtr& error) {
         ++asked;
         return std::dynamic_pointer_cast<const TransportError>(error) ? ConnectionErrorAction::shutdown
@@ -289,7 +289,7 @@ TEST_F(EventSourceTest, StopWhileOpenClosesExactlyOnceAndNothingFollows)
     QList<QByteArray> many;
     for (int i = 0; i < 200; ++i)
         many.append("data: " + QByteArray::number(i) + "\n\n");
-    server.enqueue(ScriptedResponse::sse(many, 3));
+    server.enqueue(longStream(many));
     auto handler = std::make_shared<RecordingHandler>();
     EventSource stream(fastConfig(handler, server.baseUrl()));
     stream.start();
