@@ -227,11 +227,11 @@ void EventSourceDelegate::onFinished(QNetworkReply* reply)
         break;
     case QNetworkReply::OperationCanceledError:
         // Our own cancellations never get here, so this is the idle timeout firing.
-        error = std::make_shared<TransportError>(QNetworkReply::TimeoutError,
+        error = std::make_shared<StreamTransportError>(QNetworkReply::TimeoutError,
                                                  QStringLiteral("The request timed out."));
         break;
     default:
-        error = std::make_shared<TransportError>(reply->error(), reply->errorString());
+        error = std::make_shared<StreamTransportError>(reply->error(), reply->errorString());
         break;
     }
     completeTask(error, false);

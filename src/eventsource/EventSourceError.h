@@ -27,9 +27,9 @@ private:
 
 // The transfer failed: no connection, a reset, a timeout, a TLS failure, ...
 // `code` is the transport's own error number (QNetworkReply::NetworkError).
-class TransportError : public EventSourceError {
+class StreamTransportError : public EventSourceError {
 public:
-    TransportError(int code, QString message) : m_code(code), m_message(std::move(message)) {}
+    StreamTransportError(int code, QString message) : m_code(code), m_message(std::move(message)) {}
     int code() const { return m_code; }
     QString description() const override { return m_message; }
 

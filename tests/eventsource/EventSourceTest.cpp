@@ -245,7 +245,7 @@ TEST_F(EventSourceTest, ErrorHandlerShuttingDownATransportErrorWhileOpenClosesOn
     config.idleTimeout = 1.0;
     config.connectionErrorHandler = [&asked](const EventSourceErrorPtr& error) {
         ++asked;
-        return std::dynamic_pointer_cast<const TransportError>(error) ? ConnectionErrorAction::shutdown
+        return std::dynamic_pointer_cast<const StreamTransportError>(error) ? ConnectionErrorAction::shutdown
                                                                        : ConnectionErrorAction::proceed;
     };
     EventSource stream(config);
