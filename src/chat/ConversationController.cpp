@@ -30,12 +30,16 @@ ConversationController::~ConversationController()
 
 void ConversationController::submit(const QString& prompt)
 {
+    if (m_conversation->isDeleted())
+        return;
     MessagePtr user = makeMessage(m_context, userRole, prompt, m_conversation, std::nullopt, true);
     send(user);
 }
 
 MessagePtr ConversationController::send(const MessagePtr& userMessage)
 {
+    if (m_conversation->isDeleted())
+        return nullptr;
     // The history is what the conversation held before this turn, then U once.
     std::vector<MessagePtr> history = orderedMessages(*m_conversation);
     if (userMessage) {
@@ -157,8 +161,7 @@ void ConversationController::runFunction(const MessagePtr& message)
         if (!self)
             return;
         Q_EMIT self->functionFinished(message);
-        if (!self->m_conversation->isDeleted())
-            self->send();
+        self->send();
     });
 }
 

@@ -25,7 +25,7 @@ public:
     // Stores the prompt as the user's message and starts a turn with it.
     void submit(const QString& prompt);
     // Starts one turn; without a user message it continues after a function result.
-    // Returns the new assistant message.
+    // Returns the new assistant message (none once the conversation is deleted).
     MessagePtr send(const MessagePtr& userMessage = nullptr);
 
     // Function-call rules for the block of message A.

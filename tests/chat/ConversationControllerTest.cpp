@@ -309,4 +309,8 @@ TEST_F(TurnFlowTest, DeletingStopsTheStreamAfterTellingTheWindow)
     QTest::qWait(300);
     EXPECT_TRUE(context().conversations().empty());
     EXPECT_FALSE(context().hasChanges());
+    // A window still holding the controller cannot start turns on it.
+    controller->submit("late");
+    EXPECT_EQ(server.requestCount(), 1);
+    EXPECT_FALSE(context().hasChanges());
 }
