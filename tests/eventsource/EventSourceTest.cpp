@@ -87,21 +87,11 @@ Config fastConfig(std::shared_ptr<EventHandler> handler, const QUrl& url)
     return config;
 }
 
-QUrl at(const HttpTestServer& server, const QString& path)
-{
-    return server.baseUrl().resolved(QUrl(path));
-}
-
 ScriptedResponse longStream(const QList<QByteArray>& pieces)
 {
     ScriptedResponse r = ScriptedResponse::sse(pieces, 5);
     r.pieces.append({60000, "data: never\n\n"});
     return r;
-}
-
-bool contains(const Calls& calls, const QByteArray& call)
-{
-    return calls.contains(call);
 }
 
 // Every test keeps the stream's log to itself.
@@ -123,11 +113,11 @@ TEST_F(EventSourceTest, OpensDeliversClosesAndReconnectsWithLastEventId)
     server.enqueue(ScriptedResponse::sse({"id: 1\ndata: a\n\n", ": ping\n", "data: b\n\n", "data: cut"}, 5));
     server.enqueue(longStream({"data: c\n\n"}));
     auto handler = std::make_shared<RecordingHandler>();
-    EventSource stream(fastConfig(handler, at(server, "/events")));
+    EventSource stream(fastConfig(handler, server.baseUrl().resolved(QUrl("/events"))));
     EXPECT_EQ(stream.readyState(), ReadyState::raw);
     stream.start();
 
-    ASSERT_TRUE(waitUntil([&] { return contains(handler->calls(), "event message|c|1"); }));
+    ASSERT_TRUE(waitUntil([&] { return handler->calls().contains("event message|c|1"); }));
     EXPECT_EQ(stream.readyState(), ReadyState::open);
     EXPECT_EQ(stream.getLastEventId(), "1");
     stream.stop();
@@ -167,7 +157,7 @@ TEST_F(EventSourceTest, RetryFieldSetsTheBaseOfLaterWaits)
     config.maxReconnectTime = 1.0;
     EventSource stream(config);
     stream.start();
-    ASSERT_TRUE(waitUntil([&] { return contains(handler->calls(), "event message|b|"); }));
+    ASSERT_TRUE(waitUntil([&] { return handler->calls().contains("event message|b|"); }));
     stream.stop();
     // With no jitter the waits are base * 2^n / 2: 0.040 s, then 0.080 s.
     const QStringList waits = log.lines().filter(QStringLiteral("Waiting"));
@@ -199,7 +189,7 @@ TEST_F(EventSourceTest, ServerErrorIsReportedAndRetriedWithoutEverOpening)
     auto handler = std::make_shared<RecordingHandler>();
     EventSource stream(fastConfig(handler, server.baseUrl()));
     stream.start();
-    ASSERT_TRUE(waitUntil([&] { return contains(handler->calls(), "event message|ok|"); }));
+    ASSERT_TRUE(waitUntil([&] { return handler->calls().contains("event message|ok|"); }));
     EXPECT_EQ(handler->calls(), Calls({"error 500", "error 503", "open", "event message|ok|"}));
     EXPECT_EQ(server.requestCount(), 3);
     stream.stop();
@@ -214,8 +204,8 @@ TEST_F(EventSourceTest, TransportErrorsAreReportedAndRetried)
     ASSERT_TRUE(waitUntil([&] { return handler->count("error transport") >= 3; }));
     stream.stop();
     ASSERT_TRUE(waitUntil([&] { return stream.readyState() == ReadyState::shutdown; }));
-    EXPECT_FALSE(contains(handler->calls(), "open"));
-    EXPECT_FALSE(contains(handler->calls(), "close"));
+    EXPECT_FALSE(handler->calls().contains("open"));
+    EXPECT_FALSE(handler->calls().contains("close"));
     EXPECT_GE(log.lines().filter(QStringLiteral("Connection error: ")).size(), 3);
 }
 
@@ -273,7 +263,7 @@ TEST_F(EventSourceTest, DroppedConnectionDiscardsThePartialEventAndResumes)
     auto handler = std::make_shared<RecordingHandler>();
     EventSource stream(fastConfig(handler, server.baseUrl()));
     stream.start();
-    ASSERT_TRUE(waitUntil([&] { return contains(handler->calls(), "event message|y|9"); }));
+    ASSERT_TRUE(waitUntil([&] { return handler->calls().contains("event message|y|9"); }));
     stream.stop();
     ASSERT_TRUE(waitUntil([&] { return handler->count("close") == 2; }));
     // Qt reports some cuts as a clean end of the body, so an error call may or may not come.
@@ -333,7 +323,7 @@ TEST_F(EventSourceTest, StartsOnlyOnce)
     EventSource stream(fastConfig(handler, server.baseUrl()));
     stream.start();
     stream.start();
-    ASSERT_TRUE(waitUntil([&] { return contains(handler->calls(), "event message|a|"); }));
+    ASSERT_TRUE(waitUntil([&] { return handler->calls().contains("event message|a|"); }));
     stream.stop();
     stream.start();
     const QString ignored = QStringLiteral("start() called on already-started EventSource object. Returning");
@@ -348,7 +338,7 @@ TEST_F(EventSourceTest, SendsMethodBodyAndHeadersAsConfigured)
     HttpTestServer server;
     server.enqueue(longStream({"data: ok\n\n"}));
     auto handler = std::make_shared<RecordingHandler>();
-    Config config = fastConfig(handler, at(server, "/v1/chat/completions?x=1"));
+    Config config = fastConfig(handler, server.baseUrl().resolved(QUrl("/v1/chat/completions?x=1")));
     config.method = "POST";
     config.body = R"({"model":"m","stream":true,"text":"caf\u00e9 \u20ac"})";
     config.headers = {{"Authorization", "Bearer sk-test"}, {"Content-Type", "application/json"},
@@ -374,35 +364,26 @@ TEST_F(EventSourceTest, ConfiguredHeadersAndTransformDecideLastEventId)
     HttpTestServer server;
     server.setHandler([](const RecordedRequest&) { return longStream({}); });
     auto handler = std::make_shared<RecordingHandler>();
-    {
+    // The id alone; a configured header overriding it; a transform removing it.
+    const std::function<void(Config&)> variants[] = {
+        [](Config&) {},
+        [](Config& config) { config.headers = {{"Last-Event-Id", "override"}}; },
+        [](Config& config) {
+            config.headerTransform = [](HeaderMap headers) {
+                headers.remove("Last-Event-Id");
+                headers.insert("X-Seen", "yes");
+                return headers;
+            };
+        },
+    };
+    for (int i = 0; i < 3; ++i) {
         Config config = fastConfig(handler, server.baseUrl());
         config.lastEventId = "5";
+        variants[i](config);
         EventSource stream(config);
         EXPECT_EQ(stream.getLastEventId(), "5");
         stream.start();
-        ASSERT_TRUE(server.waitForRequests(1));
-        stream.stop();
-    }
-    {
-        Config config = fastConfig(handler, server.baseUrl());
-        config.lastEventId = "5";
-        config.headers = {{"Last-Event-Id", "override"}};
-        EventSource stream(config);
-        stream.start();
-        ASSERT_TRUE(server.waitForRequests(2));
-        stream.stop();
-    }
-    {
-        Config config = fastConfig(handler, server.baseUrl());
-        config.lastEventId = "5";
-        config.headerTransform = [](HeaderMap headers) {
-            headers.remove("Last-Event-Id");
-            headers.insert("X-Seen", "yes");
-            return headers;
-        };
-        EventSource stream(config);
-        stream.start();
-        ASSERT_TRUE(server.waitForRequests(3));
+        ASSERT_TRUE(server.waitForRequests(i + 1));
         stream.stop();
     }
     const QList<RecordedRequest> requests = server.requests();
@@ -430,7 +411,7 @@ TEST_F(EventSourceTest, DestroyingTheStreamEndsItsCallsEvenFromInsideAHandler)
     std::weak_ptr<RecordingHandler> watch = other;
     auto second = std::make_unique<EventSource>(fastConfig(other, server.baseUrl()));
     second->start();
-    ASSERT_TRUE(waitUntil([&] { return contains(other->calls(), "event message|a|"); }));
+    ASSERT_TRUE(waitUntil([&] { return other->calls().contains("event message|a|"); }));
     second.reset();
     settle();
     EXPECT_EQ(other->calls(), Calls({"open", "event message|a|"}));

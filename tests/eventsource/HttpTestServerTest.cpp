@@ -23,8 +23,7 @@ QNetworkReply* finish(QNetworkReply* reply)
 
 QNetworkRequest requestFor(const HttpTestServer& server, const QString& path)
 {
-    QNetworkRequest request(server.baseUrl().resolved(QUrl(path)));
-    return request;
+    return QNetworkRequest(server.baseUrl().resolved(QUrl(path)));
 }
 
 } // namespace

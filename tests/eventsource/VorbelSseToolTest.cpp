@@ -30,9 +30,8 @@ TEST(VorbelSseTool, PrintsStandardInputAsJsonLinesWhateverTheChunkSize)
         R"({"event":"upd","data":"caf)" "\xC3\xA9" R"( \"q\" \\\n)" "\xEF\xBF\xBD" R"(\t\u0001","id":"7"})",
         R"({"comment":" hi"})",
         R"({"event":"message","data":"x","id":"7"})"};
-    EXPECT_EQ(run({}, stream), expected);
-    EXPECT_EQ(run({"--chunk", "1"}, stream), expected);
-    EXPECT_EQ(run({"--chunk", "5"}, stream), expected);
+    for (const QStringList& arguments : {QStringList(), QStringList{"--chunk", "1"}, QStringList{"--chunk", "5"}})
+        EXPECT_EQ(run(arguments, stream), expected) << arguments.join(' ').toStdString();
 }
 
 TEST(VorbelSseTool, FollowsAUrlOnceWithTheGivenRequest)
