@@ -63,6 +63,10 @@ TEST_F(ValidateCredentials, RefusalsAndMalformedListsAnswerFalse)
     for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk", "", "gpt-4"); })) << "answer " << i;
     EXPECT_EQ(server.requestCount(), 5);
+
+    // No server at all is a transport failure, not an answer.
+    qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8());
+    EXPECT_THROW(onWorkerThread([] { return validateCredentials("sk", "", "gpt-4"); }), TransportError);
 }
 
 TEST_F(ValidateCredentials, KeysWithLineBreaksAreRefusedWithoutSendingAnything)
@@ -73,12 +77,6 @@ TEST_F(ValidateCredentials, KeysWithLineBreaksAreRefusedWithoutSendingAnything)
     EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk-1\n", "", "gpt-3.5-turbo"); }));
     EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk-1", "org\t1", "gpt-3.5-turbo"); }));
     EXPECT_EQ(server.requestCount(), 0);
-}
-
-TEST_F(ValidateCredentials, NoServerFailsWithTransportError)
-{
-    qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8());
-    EXPECT_THROW(onWorkerThread([] { return validateCredentials("sk", "", "gpt-4"); }), TransportError);
 }
 
 TEST_F(CreateEmbedding, DecodesTheVectorAndSendsTheStoredCredentials)
