@@ -73,18 +73,16 @@ TEST_F(ExtensionRegistryTest, DefinitionsEncodeWithEveryFieldAndNoNulls)
     EXPECT_EQ(compact(choice.toJson()), R"({"enum":["a","b"],"type":"string"})");
 }
 
-TEST_F(ExtensionRegistryTest, NothingStoredOffersOnlyJavaScript)
+TEST_F(ExtensionRegistryTest, StoredFlagsCountOnlyWhileTheExtensionMayBeEnabled)
 {
+    // Nothing stored: exactly the JavaScript definition.
     const QList<ApiFunction> definitions = enabledFunctionDefinitions();
     ASSERT_EQ(definitions.size(), 1);
     EXPECT_EQ(definitions.first(), findFunction(QStringLiteral("jsExecution"))->apiDefinition);
     EXPECT_EQ(definitions.first().description,
               "Evaluates the provided JS script using Swift's JSContext. Multi-line code is encouraged for "
               "readability. No async code is supported");
-}
 
-TEST_F(ExtensionRegistryTest, StoredFlagsCountOnlyWhileTheExtensionMayBeEnabled)
-{
     Settings& settings = Settings::instance();
     // Ticked with an empty App ID: not offered until an App ID is stored.
     settings.setBool(Settings::extensionEnabledKey("wolframAlphaRequest"), true);

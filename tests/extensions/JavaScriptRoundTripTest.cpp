@@ -19,10 +19,7 @@ namespace {
 
 QByteArray chunk(const QJsonObject& delta)
 {
-    const QJsonObject body{{"id", "chatcmpl-1"},
-                           {"object", "chat.completion.chunk"},
-                           {"created", 1},
-                           {"model", "gpt-3.5-turbo"},
+    const QJsonObject body{{"id", "chatcmpl-1"}, {"object", "chat.completion.chunk"},
                            {"choices", QJsonArray{QJsonObject{{"index", 0}, {"delta", delta}}}}};
     return "data: " + QJsonDocument(body).toJson(QJsonDocument::Compact) + "\n\n";
 }

@@ -70,11 +70,8 @@ protected:
 
     QList<RecordedRequest> requestsTo(const QByteArray& path) const
     {
-        QList<RecordedRequest> matching;
-        for (const RecordedRequest& request : server.requests()) {
-            if (request.path == path)
-                matching << request;
-        }
+        QList<RecordedRequest> matching = server.requests();
+        matching.removeIf([&path](const RecordedRequest& request) { return request.path != path; });
         return matching;
     }
 

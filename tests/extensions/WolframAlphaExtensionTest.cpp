@@ -45,20 +45,20 @@ protected:
 TEST_F(WolframAlphaExtensionTest, QueryIsPercentEncodedFromUtf8ByteByByte)
 {
     Settings::instance().setText(Settings::wolframAlphaAppIdKey, "APP-1");
-    for (int i = 0; i < 4; ++i)
+    const QList<QPair<QString, QByteArray>> cases{{"2 + 2", "2%20%2B%202"},
+                                                 {"salt & pepper?", "salt%20%26%20pepper%3F"},
+                                                 {"café", "caf%C3%A9"},
+                                                 {"A-z_0.9~/=#", "A-z_0.9~%2F%3D%23"}};
+    for (const auto& [prompt, encoded] : cases) {
+        SCOPED_TRACE(prompt.toStdString());
         server.enqueue(ScriptedResponse::text(200, "4", "text/plain"));
-    EXPECT_EQ(askPrompt("2 + 2"), "4");
-    askPrompt("salt & pepper?");
-    askPrompt("café");
-    askPrompt("A-z_0.9~/=#");
-    const QList<RecordedRequest> requests = server.requests();
-    ASSERT_EQ(requests.size(), 4);
-    EXPECT_EQ(requests[0].method, "GET");
-    EXPECT_EQ(requests[0].path, "/v1/result?i=2%20%2B%202&appid=APP-1");
-    EXPECT_EQ(requests[1].path, "/v1/result?i=salt%20%26%20pepper%3F&appid=APP-1");
-    EXPECT_EQ(requests[2].path, "/v1/result?i=caf%C3%A9&appid=APP-1");
-    EXPECT_EQ(requests[3].path, "/v1/result?i=A-z_0.9~%2F%3D%23&appid=APP-1");
-    EXPECT_TRUE(requests[0].body.isEmpty());
+        EXPECT_EQ(askPrompt(prompt), "4");
+        const RecordedRequest request = server.requests().last();
+        EXPECT_EQ(request.method, "GET");
+        EXPECT_EQ(request.path, "/v1/result?i=" + encoded + "&appid=APP-1");
+        EXPECT_TRUE(request.body.isEmpty());
+    }
+    EXPECT_EQ(server.requestCount(), 4);
     EXPECT_EQ(percentEncodeQueryValue(QString::fromUtf8("\xF0\x9F\x98\x80")), "%F0%9F%98%80");
 }
 
