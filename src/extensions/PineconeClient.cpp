@@ -4,6 +4,7 @@
 #include "app/Endpoints.h"
 #include "app/RequestErrors.h"
 #include "app/Settings.h"
+#include "chat/OpenAiRequests.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +12,8 @@
 #include <QJsonParseError>
 #include <QNetworkRequest>
 #include <QUuid>
+
+#include <cmath>
 
 namespace Pinecone {
 
@@ -78,8 +81,13 @@ Match decodeMatch(const QJsonValue& value)
 QByteArray post(const QString& path, const QJsonObject& body)
 {
     QNetworkRequest request(Endpoints::join(pineconeBaseUrl(), path));
-    if (const auto key = Settings::instance().storedText(Settings::pineconeApiKeyKey))
+    if (const auto key = Settings::instance().storedText(Settings::pineconeApiKeyKey)) {
+        // A key holding a line break (pasted with it) would end the header and
+        // send whatever follows as headers of its own: refused, not sent.
+        if (!isSendableCredential(*key))
+            throw PineconeError(PineconeError::Kind::InvalidCredentials);
         request.setRawHeader("Api-Key", key->toUtf8());
+    }
     request.setRawHeader("Content-Type", "application/json");
     request.setRawHeader("Accept", "application/json");
     const HttpResponse response = performBlockingRequest(
@@ -106,9 +114,11 @@ QueryResponse QueryResponse::decode(const QByteArray& utf8)
 UpsertVectorsResponse UpsertVectorsResponse::decode(const QByteArray& utf8)
 {
     const QJsonValue count = decodeObject(utf8).value(QLatin1String("upsertedCount"));
-    if (!count.isDouble() || count.toDouble() != double(qint64(count.toDouble())))
+    // Range first: converting a double outside qint64 is undefined.
+    const double number = count.toDouble();
+    if (!count.isDouble() || !(std::abs(number) < 0x1p63) || number != std::trunc(number))
         throw DecodingError("upsert answer without an integer upsertedCount");
-    return UpsertVectorsResponse{qint64(count.toDouble())};
+    return UpsertVectorsResponse{qint64(number)};
 }
 
 DeleteVectorsResponse DeleteVectorsResponse::decode(const QByteArray& utf8)
