@@ -173,6 +173,7 @@ TEST_F(CliChatTest, RequestsThatCannotBeCarriedOutSendNothing)
     softDeleteAssistants(store(), {gone});
     const QList<QStringList> refused{
         {"chat", "--conversation", conversationId()},                       // no prompt
+        {"chat", "--assistant", "Ada"},                                     // no prompt either
         {"chat", "Hi"},                                                     // no recipient
         {"chat", "--assistant", "Ada", "--conversation", conversationId(), "Hi"},
         {"chat", "--assistant", "Nobody", "Hi"},
