@@ -93,15 +93,10 @@ TEST(CatalogueDecode, VersionMustBeAWholeNumberInTheSixteenBitRange)
             return std::nullopt;
         return decoded->assistants.at(0).version;
     };
-    EXPECT_EQ(versionOf("32767"), qint16(32767));
-    EXPECT_EQ(versionOf("-32768"), qint16(-32768));
-    EXPECT_EQ(versionOf("0"), qint16(0));
-    EXPECT_FALSE(versionOf("32768"));
-    EXPECT_FALSE(versionOf("-32769"));
-    EXPECT_FALSE(versionOf("70000"));
-    EXPECT_FALSE(versionOf("1.5"));
-    EXPECT_FALSE(versionOf("1e400"));
-    EXPECT_FALSE(versionOf("null"));
+    for (const qint16 version : {qint16(32767), qint16(-32768), qint16(0)})
+        EXPECT_EQ(versionOf(QByteArray::number(version)), version);
+    for (const char* literal : {"32768", "-32769", "70000", "1.5", "1e400", "null"})
+        EXPECT_FALSE(versionOf(literal)) << literal;
 }
 
 TEST(CatalogueDecode, RejectsBodiesThatAreNotACatalogue)
