@@ -44,22 +44,24 @@ QByteArray ModelInput::encode() const
 OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8)
 {
     using namespace JsonFields;
+    const Path top;
     const QJsonObject root = parseObject(utf8);
-    const QJsonArray choices = requireArray(root, QStringLiteral("choices"), QString());
+    const QJsonArray choices = requireArray(root, QStringLiteral("choices"), top);
+    const Path choicesPath = top.member(QStringLiteral("choices"));
     OpenAiCompletionResponse response;
     response.choices.reserve(choices.size());
     for (qsizetype i = 0; i < choices.size(); ++i) {
-        const QString path = element(QStringLiteral("choices"), i);
+        const Path path = choicesPath.element(i);
         const QJsonObject entry = requireObject(choices.at(i), path);
         Choice choice;
         choice.finish_reason = optionalString(entry, QStringLiteral("finish_reason"), path);
         choice.index = requireInt(entry, QStringLiteral("index"), path);
-        const QString deltaPath = member(path, QStringLiteral("delta"));
+        const Path deltaPath = path.member(QStringLiteral("delta"));
         const QJsonObject delta = requireObject(entry, QStringLiteral("delta"), path);
         choice.delta.role = optionalString(delta, QStringLiteral("role"), deltaPath);
         choice.delta.content = optionalString(delta, QStringLiteral("content"), deltaPath);
         if (const auto call = optionalObject(delta, QStringLiteral("function_call"), deltaPath)) {
-            const QString callPath = member(deltaPath, QStringLiteral("function_call"));
+            const Path callPath = deltaPath.member(QStringLiteral("function_call"));
             choice.delta.function_call = Delta::FunctionCall{
                 optionalString(*call, QStringLiteral("name"), callPath),
                 optionalString(*call, QStringLiteral("arguments"), callPath),

@@ -17,12 +17,13 @@ namespace {
     throw DecodingError(description.toStdString());
 }
 
-QString where(const QString& path)
+QString where(const Path& path)
 {
-    return path.isEmpty() ? QStringLiteral("the top level") : path;
+    const QString text = path.toString();
+    return text.isEmpty() ? QStringLiteral("the top level") : text;
 }
 
-QJsonValue requireValue(const QJsonObject& object, const QString& key, const QString& path)
+QJsonValue requireValue(const QJsonObject& object, const QString& key, const Path& path)
 {
     const auto it = object.constFind(key);
     if (it == object.constEnd())
@@ -32,21 +33,21 @@ QJsonValue requireValue(const QJsonObject& object, const QString& key, const QSt
     return *it;
 }
 
-[[noreturn]] void wrongType(const QString& expected, const QString& path)
+[[noreturn]] void wrongType(const QString& expected, const Path& path)
 {
     fail(QStringLiteral("Expected %1 at %2").arg(expected, where(path)));
 }
 
 } // namespace
 
-QString member(const QString& path, const QString& key)
+QString Path::toString() const
 {
-    return path.isEmpty() ? key : path + QLatin1Char('.') + key;
-}
-
-QString element(const QString& path, qsizetype index)
-{
-    return path + QLatin1Char('[') + QString::number(index) + QLatin1Char(']');
+    if (!m_parent)
+        return QString();
+    const QString parent = m_parent->toString();
+    if (m_index >= 0)
+        return parent + QLatin1Char('[') + QString::number(m_index) + QLatin1Char(']');
+    return parent.isEmpty() ? m_key : parent + QLatin1Char('.') + m_key;
 }
 
 QJsonObject parseObject(const QByteArray& utf8)
@@ -56,49 +57,49 @@ QJsonObject parseObject(const QByteArray& utf8)
     if (error.error != QJsonParseError::NoError)
         fail(QStringLiteral("Invalid JSON at offset %1: %2").arg(error.offset).arg(error.errorString()));
     if (!document.isObject())
-        wrongType(QStringLiteral("an object"), QString());
+        wrongType(QStringLiteral("an object"), Path());
     return document.object();
 }
 
-QJsonObject requireObject(const QJsonValue& value, const QString& path)
+QJsonObject requireObject(const QJsonValue& value, const Path& path)
 {
     if (!value.isObject())
         wrongType(QStringLiteral("an object"), path);
     return value.toObject();
 }
 
-QJsonArray requireArray(const QJsonObject& object, const QString& key, const QString& path)
+QJsonArray requireArray(const QJsonObject& object, const QString& key, const Path& path)
 {
     const QJsonValue value = requireValue(object, key, path);
     if (!value.isArray())
-        wrongType(QStringLiteral("an array"), member(path, key));
+        wrongType(QStringLiteral("an array"), path.member(key));
     return value.toArray();
 }
 
-QJsonObject requireObject(const QJsonObject& object, const QString& key, const QString& path)
+QJsonObject requireObject(const QJsonObject& object, const QString& key, const Path& path)
 {
-    return requireObject(requireValue(object, key, path), member(path, key));
+    return requireObject(requireValue(object, key, path), path.member(key));
 }
 
-QString requireString(const QJsonObject& object, const QString& key, const QString& path)
+QString requireString(const QJsonObject& object, const QString& key, const Path& path)
 {
     const QJsonValue value = requireValue(object, key, path);
     if (!value.isString())
-        wrongType(QStringLiteral("a string"), member(path, key));
+        wrongType(QStringLiteral("a string"), path.member(key));
     return value.toString();
 }
 
-int requireInt(const QJsonObject& object, const QString& key, const QString& path)
+int requireInt(const QJsonObject& object, const QString& key, const Path& path)
 {
     const QJsonValue value = requireValue(object, key, path);
     const double number = value.toDouble();
     if (!value.isDouble() || !std::isfinite(number) || std::trunc(number) != number
         || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
-        wrongType(QStringLiteral("an integer"), member(path, key));
+        wrongType(QStringLiteral("an integer"), path.member(key));
     return static_cast<int>(number);
 }
 
-float requireFloat(const QJsonValue& value, const QString& path)
+float requireFloat(const QJsonValue& value, const Path& path)
 {
     const double number = value.toDouble();
     if (!value.isDouble() || !std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max())
@@ -106,22 +107,22 @@ float requireFloat(const QJsonValue& value, const QString& path)
     return static_cast<float>(number);
 }
 
-std::optional<QString> optionalString(const QJsonObject& object, const QString& key, const QString& path)
+std::optional<QString> optionalString(const QJsonObject& object, const QString& key, const Path& path)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
         return std::nullopt;
     if (!value.isString())
-        wrongType(QStringLiteral("a string"), member(path, key));
+        wrongType(QStringLiteral("a string"), path.member(key));
     return value.toString();
 }
 
-std::optional<QJsonObject> optionalObject(const QJsonObject& object, const QString& key, const QString& path)
+std::optional<QJsonObject> optionalObject(const QJsonObject& object, const QString& key, const Path& path)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
         return std::nullopt;
-    return requireObject(value, member(path, key));
+    return requireObject(value, path.member(key));
 }
 
 } // namespace JsonFields

@@ -27,12 +27,14 @@ QNetworkRequest openAiRequest(const QString& path, const QList<QPair<QByteArray,
 OpenAiModelsResponse OpenAiModelsResponse::decode(const QByteArray& utf8)
 {
     using namespace JsonFields;
+    const Path top;
     const QJsonObject root = parseObject(utf8);
-    const QJsonArray entries = requireArray(root, QStringLiteral("data"), QString());
+    const QJsonArray entries = requireArray(root, QStringLiteral("data"), top);
+    const Path dataPath = top.member(QStringLiteral("data"));
     OpenAiModelsResponse response;
     response.data.reserve(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QString path = element(QStringLiteral("data"), i);
+        const Path path = dataPath.element(i);
         response.data.append({requireString(requireObject(entries.at(i), path), QStringLiteral("id"), path)});
     }
     return response;
@@ -47,19 +49,21 @@ QByteArray OpenAiEmbeddingRequest::encode() const
 OpenAiEmbeddingCreationResponse OpenAiEmbeddingCreationResponse::decode(const QByteArray& utf8)
 {
     using namespace JsonFields;
+    const Path top;
     const QJsonObject root = parseObject(utf8);
-    const QJsonArray entries = requireArray(root, QStringLiteral("data"), QString());
+    const QJsonArray entries = requireArray(root, QStringLiteral("data"), top);
+    const Path dataPath = top.member(QStringLiteral("data"));
     OpenAiEmbeddingCreationResponse response;
     response.data.reserve(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QString path = element(QStringLiteral("data"), i);
+        const Path path = dataPath.element(i);
         const QJsonObject entry = requireObject(entries.at(i), path);
         Embedding embedding;
-        const QString vectorPath = member(path, QStringLiteral("embedding"));
+        const Path vectorPath = path.member(QStringLiteral("embedding"));
         const QJsonArray values = requireArray(entry, QStringLiteral("embedding"), path);
         embedding.embedding.reserve(values.size());
         for (qsizetype j = 0; j < values.size(); ++j)
-            embedding.embedding.append(requireFloat(values.at(j), element(vectorPath, j)));
+            embedding.embedding.append(requireFloat(values.at(j), vectorPath.element(j)));
         embedding.index = requireInt(entry, QStringLiteral("index"), path);
         embedding.object = requireString(entry, QStringLiteral("object"), path);
         response.data.append(std::move(embedding));

@@ -1,0 +1,1 @@
+vorbel_add_test(chat_wire_decoding_review_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/WireDecodingReviewTest.cpp LIBS vorbel_chat)
