@@ -1,9 +1,7 @@
 #include "app/Settings.h"
 
-#include <QLoggingCategory>
+#include <QCoreApplication>
 #include <QSettings>
-
-Q_LOGGING_CATEGORY(lcSettings, "vorbel.settings")
 
 namespace {
 
@@ -19,7 +17,14 @@ QSettings openStore()
 
 Settings& Settings::instance()
 {
-    static Settings* settings = new Settings;
+    // Workers may be the first to read a setting; the change signals still
+    // belong to the UI thread.
+    static Settings* settings = [] {
+        auto* created = new Settings;
+        if (QCoreApplication* app = QCoreApplication::instance())
+            created->moveToThread(app->thread());
+        return created;
+    }();
     return *settings;
 }
 
