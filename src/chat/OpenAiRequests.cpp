@@ -100,13 +100,9 @@ OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
         // The service would refuse a request without a key; do not send one.
         throw OpenAiApiError();
     }
-    QList<QPair<QByteArray, QByteArray>> headers{
-        {QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + credentials->apiKey.toUtf8()},
-        {QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")},
-        {QByteArrayLiteral("Accept"), QByteArrayLiteral("application/json")},
-    };
-    if (credentials->orgKey && !credentials->orgKey->isEmpty())
-        headers.append({QByteArrayLiteral("OpenAI-Organization"), credentials->orgKey->toUtf8()});
+    QList<QPair<QByteArray, QByteArray>> headers = authorizationHeaders(credentials->apiKey, credentials->orgKey);
+    headers.append({QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")});
+    headers.append({QByteArrayLiteral("Accept"), QByteArrayLiteral("application/json")});
 
     const QByteArray body = OpenAiEmbeddingRequest{input}.encode();
     const HttpResponse response = performBlockingRequest(openAiRequest(QStringLiteral("/v1/embeddings"), headers),
