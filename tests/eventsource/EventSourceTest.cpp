@@ -4,9 +4,7 @@
 
 #include "RecordingHandler.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -50,20 +48,13 @@ private:
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-    return true;
+    return QTest::qWaitFor(condition, timeoutMs);
 }
 
 // Gives a stream time to do something it must not do (reconnect, call back).
 void settle()
 {
-    waitUntil([] { return false; }, 150);
+    QTest::qWait(150);
 }
 
 class ScriptedHandler : public RecordingHandler {
