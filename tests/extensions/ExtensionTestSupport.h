@@ -2,9 +2,7 @@
 
 #include "app/Settings.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
+#include <QTest>
 
 #include <functional>
 #include <ostream>
@@ -21,14 +19,7 @@ namespace extensiontest {
 // only keeps a broken build from hanging.
 inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
+    return QTest::qWaitFor(condition, timeoutMs);
 }
 
 // Every key the extensions read, removed so each test starts from nothing stored.

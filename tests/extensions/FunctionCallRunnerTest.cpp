@@ -4,14 +4,14 @@
 #include "store/StoreContext.h"
 #include "store/StoreOperations.h"
 
+#include <QCoreApplication>
+#include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 
 using namespace extensiontest;
@@ -41,31 +41,19 @@ protected:
     ConversationPtr conversation;
 };
 
-// Lets a test hold executions until it opens the gate.
+// Lets a test hold executions until it opens the gate (20 s at most, so a broken
+// build cannot hang).
 struct Gate {
-    std::mutex mutex;
-    std::condition_variable condition;
-    int arrived = 0;
-    bool open = false;
+    QSemaphore arrived;
+    QSemaphore opened;
 
     void arriveAndWait()
     {
-        std::unique_lock lock(mutex);
-        ++arrived;
-        condition.notify_all();
-        condition.wait_for(lock, std::chrono::seconds(20), [this] { return open; });
+        arrived.release();
+        opened.tryAcquire(1, 20000);
     }
-    bool waitForArrivals(int count)
-    {
-        std::unique_lock lock(mutex);
-        return condition.wait_for(lock, std::chrono::seconds(20), [&] { return arrived >= count; });
-    }
-    void release()
-    {
-        std::lock_guard lock(mutex);
-        open = true;
-        condition.notify_all();
-    }
+    bool waitForArrivals(int count) { return arrived.tryAcquire(count, 20000); }
+    void release() { opened.release(4); } // enough for every execution a test holds
 };
 
 } // namespace
