@@ -18,13 +18,17 @@
 // Each stream runs on a thread of its own: the transfer, the parsing, the reconnect timer
 // and every handler call happen there, one at a time. start() and stop() return at once
 // and take effect on that thread. After stop() returns no further event or comment is
-// delivered; onClose follows if the stream was open, then nothing. A stream starts once:
-// a second start(), or start() after stop(), is logged and ignored.
+// delivered, except one the stream's thread was already handing over at that moment
+// (stop() called from another thread does not wait for it); onClose follows if the
+// stream was open, then nothing. A stream starts once: a second start(), or start()
+// after stop(), is logged and ignored.
 //
 // Destroying the EventSource (from any thread, a handler call included) shuts the stream
-// down silently: no handler call begins after the destructor returns, and it never
-// waits for one in progress. Call stop() first to get onClose. The stream keeps the
-// handler alive (shared ownership); the functions in Config (connectionErrorHandler,
+// down silently: from then on no handler call begins, except, when destroyed from another
+// thread, one the stream's thread was already starting; the destructor never waits for
+// it. Call stop() first to get onClose. The stream keeps the handler alive (shared
+// ownership), so such a late call is safe as long as the handler itself refers only to
+// what it owns or checks. The functions in Config (connectionErrorHandler,
 // headerTransform) run on the stream's thread and must not refer to anything that may
 // die before the stream's thread has let go of them.
 
