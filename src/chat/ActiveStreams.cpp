@@ -36,15 +36,6 @@ qsizetype ActiveStreams::size() const
     return static_cast<qsizetype>(m_streams.size());
 }
 
-QList<QUuid> ActiveStreams::ids() const
-{
-    QMutexLocker locker(&m_mutex);
-    QList<QUuid> ids;
-    for (const auto& entry : m_streams)
-        ids.append(entry.first);
-    return ids;
-}
-
 ActiveStreams& activeStreams()
 {
     // Never destroyed: streams still running at exit are not torn down after

@@ -2,7 +2,6 @@
 
 #include "eventsource/EventSource.h"
 
-#include <QList>
 #include <QMutex>
 #include <QUuid>
 
@@ -30,7 +29,6 @@ public:
 
     bool contains(const QUuid& id) const;
     qsizetype size() const;
-    QList<QUuid> ids() const;
 
 private:
     mutable QMutex m_mutex;
