@@ -5,6 +5,7 @@
 #include "extensions/FunctionCallRunner.h"
 #include "store/StoreOperations.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 #include <algorithm>
@@ -54,14 +55,14 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
     const AssistantPtr assistant = m_conversation->assistant();
     const QString systemPrompt = assistant ? assistant->personality().value_or(QString()) : QString();
 
-    // The callbacks come from the stream's thread; each one is queued to this
-    // object's thread, which keeps their order.
+    // The callbacks come from the stream's thread; each one is queued to the
+    // application object, which lives on the UI thread for the whole run and
+    // keeps their order. Whether this controller still exists is only asked
+    // there, never on the stream's thread.
     QPointer<ConversationController> self(this);
     auto streamId = std::make_shared<QUuid>();
     auto toUiThread = [self](std::function<void(ConversationController&)> work) {
-        if (!self)
-            return;
-        QMetaObject::invokeMethod(self.data(), [self, work = std::move(work)] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, work = std::move(work)] {
             if (self)
                 work(*self);
         }, Qt::QueuedConnection);
