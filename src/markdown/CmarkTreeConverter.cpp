@@ -114,9 +114,11 @@ private:
         }
     }
 
-    // Appends the blocks inside `container` without the quote and list levels
-    // around them. Iterative, as the tree below can be thousands of levels deep.
-    void appendUnwrapped(cmark_node* container, BlockNodes& out, int depth)
+    // Visits the nodes inside `container` in document order; a node that
+    // `unwrap` accepts is not visited itself, its children are. Iterative, as
+    // the tree below can be thousands of levels deep.
+    template <typename Unwrap, typename Visit>
+    static void forEachUnwrapped(cmark_node* container, Unwrap unwrap, Visit visit)
     {
         std::vector<cmark_node*> resumeAt;
         cmark_node* node = cmark_node_first_child(container);
@@ -128,18 +130,30 @@ private:
                 resumeAt.pop_back();
                 continue;
             }
-            const NodeType type = typeOf(node);
-            if (type == NodeType::list)
-                checkList(node);
-            if (type == NodeType::blockquote || type == NodeType::list || type == NodeType::item
-                || type == NodeType::taskListItem) {
+            if (unwrap(node)) {
                 resumeAt.push_back(cmark_node_next(node));
                 node = cmark_node_first_child(node);
                 continue;
             }
-            appendBlock(node, out, depth); // a leaf block: no further nesting
+            visit(node);
             node = cmark_node_next(node);
         }
+    }
+
+    // Appends the blocks inside `container` without the quote and list levels
+    // around them.
+    void appendUnwrapped(cmark_node* container, BlockNodes& out, int depth)
+    {
+        forEachUnwrapped(
+            container,
+            [](cmark_node* node) {
+                const NodeType type = typeOf(node);
+                if (type == NodeType::list)
+                    checkList(node);
+                return type == NodeType::blockquote || type == NodeType::list || type == NodeType::item
+                    || type == NodeType::taskListItem;
+            },
+            [&](cmark_node* node) { appendBlock(node, out, depth); }); // a leaf block: no further nesting
     }
 
     static bool hasTaskItem(cmark_node* list)
@@ -268,28 +282,12 @@ private:
     }
 
     // Appends the leaf inlines inside `container` without the emphasis, link
-    // and image levels around them; iterative like appendUnwrapped.
+    // and image levels around them.
     static void appendUnwrappedInlines(cmark_node* container, InlineNodes& out)
     {
-        std::vector<cmark_node*> resumeAt;
-        cmark_node* node = cmark_node_first_child(container);
-        for (;;) {
-            if (!node) {
-                if (resumeAt.empty())
-                    return;
-                node = resumeAt.back();
-                resumeAt.pop_back();
-                continue;
-            }
-            const NodeType type = typeOf(node);
-            if (isInlineContainer(type)) {
-                resumeAt.push_back(cmark_node_next(node));
-                node = cmark_node_first_child(node);
-                continue;
-            }
-            appendLeafInline(type, node, out);
-            node = cmark_node_next(node);
-        }
+        forEachUnwrapped(
+            container, [](cmark_node* node) { return isInlineContainer(typeOf(node)); },
+            [&out](cmark_node* node) { appendLeafInline(typeOf(node), node, out); });
     }
 
     [[noreturn]] static void unexpected(const char* prefix, cmark_node* node)
