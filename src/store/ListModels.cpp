@@ -100,11 +100,19 @@ QHash<int, QByteArray> AssistantListModel::roleNames() const
 MessageListModel::MessageListModel(StoreContext& context, const ConversationPtr& conversation, QObject* parent)
     : SortedRecordModel<Message>(
           [](const Message& a, const Message& b) { return messageOrderLess(a, b); },
-          [conversation](const Message& m) { return !m.isDeleted() && m.conversation() == conversation; }, parent)
+          [](const Message& m) { return !m.isDeleted(); }, parent)
     , m_conversation(conversation)
 {
-    connect(&context, &StoreContext::messageInserted, this, [this](const MessagePtr& m) { recordInserted(m); });
-    connect(&context, &StoreContext::messageChanged, this, [this](const MessagePtr& m) { recordChanged(m); });
+    // Pieces streaming into other conversations must not cost a search of this list.
+    const auto ours = [this](const MessagePtr& m) { return m->conversation() == m_conversation; };
+    connect(&context, &StoreContext::messageInserted, this, [this, ours](const MessagePtr& m) {
+        if (ours(m))
+            recordInserted(m);
+    });
+    connect(&context, &StoreContext::messageChanged, this, [this, ours](const MessagePtr& m) {
+        if (ours(m))
+            recordChanged(m);
+    });
     connect(&context, &StoreContext::messageRemoved, this, [this](const MessagePtr& m) { recordRemoved(m); });
     reset(conversation ? conversation->messages() : std::vector<MessagePtr>());
 }

@@ -90,12 +90,13 @@ TEST(ListModels, MessageChangeTouchesOneRowAndSameTickKeepsOrder)
     MessagePtr reply = makeMessage(context, "assistant", "", conversation, std::nullopt, false);
     user->setUpdatedAt(tick);
     reply->setUpdatedAt(tick);
-    makeMessage(context, "user", "elsewhere", other, std::nullopt, true);
+    MessagePtr elsewhere = makeMessage(context, "user", "elsewhere", other, std::nullopt, true);
     ASSERT_EQ(model.rowCount(), 2);
     EXPECT_EQ(column(model), QStringList({"Hi", ""}));
 
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     reply->appendContent("Hel");
+    elsewhere->appendContent(" and on"); // another conversation's stream: not ours
     reply->appendContent("lo");
     ASSERT_EQ(changed.count(), 2);
     for (const auto& args : changed) {
