@@ -1,1 +1,0 @@
-vorbel_add_test(chat_wire_decoding_review_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/WireDecodingReviewTest.cpp LIBS vorbel_chat)
