@@ -1,3 +1,4 @@
+#include "app/QuitOnSignal.h"
 #include "app/VorbelApplication.h"
 #include "ui/MainWindow.h"
 
@@ -11,7 +12,14 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(VORBEL_VERSION));
 
     VorbelApplication app;
+    quitOnTerminationSignals([] {
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
     app.viewContext(); // the store opens before the first window is built
     (new MainWindow(app))->show();
-    return qtApp.exec();
+    const int status = qtApp.exec();
+    // Windows closed at the end are deleted before the store goes away.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
 }
