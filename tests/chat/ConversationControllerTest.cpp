@@ -4,7 +4,7 @@
 #include "extensions/ExtensionRegistry.h"
 #include "store/DataController.h"
 #include "store/StoreOperations.h"
-#include "support/HttpTestServer.h"
+#include "support/ChatCompletionStream.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,50 +17,8 @@
 
 #include <algorithm>
 
-namespace {
+using namespace sse;
 
-QByteArray chunk(const QJsonObject& delta)
-{
-    const QJsonObject choice{{"index", 0}, {"delta", delta}};
-    const QJsonObject body{{"id", "chatcmpl-1"}, {"object", "chat.completion.chunk"}, {"created", 1},
-                           {"model", "gpt-3.5-turbo"}, {"choices", QJsonArray{choice}}};
-    return "data: " + QJsonDocument(body).toJson(QJsonDocument::Compact) + "\n\n";
-}
-
-QByteArray content(const QString& text) { return chunk({{"content", text}}); }
-
-ScriptedResponse reply(const QStringList& pieces)
-{
-    QList<QByteArray> events;
-    for (const QString& p : pieces)
-        events << content(p);
-    events << "data: [DONE]\n\n";
-    return ScriptedResponse::sse(events, 5);
-}
-
-ScriptedResponse functionCall(const QString& name, const QStringList& argumentPieces)
-{
-    QList<QByteArray> events{chunk({{"role", "assistant"}, {"function_call", QJsonObject{{"name", name}, {"arguments", ""}}}})};
-    for (const QString& p : argumentPieces)
-        events << chunk({{"function_call", QJsonObject{{"arguments", p}}}});
-    events << chunk({}) << "data: [DONE]\n\n";
-    return ScriptedResponse::sse(events, 5);
-}
-
-QJsonArray sentMessages(const RecordedRequest& request)
-{
-    return QJsonDocument::fromJson(request.body).object().value("messages").toArray();
-}
-
-QStringList roles(const QJsonArray& messages)
-{
-    QStringList list;
-    for (const auto& m : messages)
-        list << m.toObject().value("role").toString();
-    return list;
-}
-
-} // namespace
 
 class TurnFlowTest : public testing::Test {
 protected:
@@ -127,7 +85,7 @@ TEST_F(TurnFlowTest, PromptStreamsIntoReplyWithOneSavePerPiece)
     EXPECT_EQ(saves.count(), 1 + 3 + 1);
 
     const QJsonArray sent = sentMessages(server.requests().at(0));
-    EXPECT_EQ(roles(sent), QStringList({"system", "user"}));
+    EXPECT_EQ(sentRoles(server.requests().at(0)), QStringList({"system", "user"}));
     EXPECT_EQ(sent[0].toObject().value("content").toString(), "You are terse.");
     EXPECT_EQ(sent[1].toObject().value("content").toString(), "Hi");
 
@@ -156,7 +114,7 @@ TEST_F(TurnFlowTest, FailuresBecomeNoticesAndPartialRepliesAreKept)
     controller->submit("second");
     ASSERT_TRUE(waitForTurns(finished, 2));
     EXPECT_FALSE(finished.at(1).at(1).toBool());
-    EXPECT_EQ(roles(sentMessages(server.requests().at(1))), QStringList({"system", "user", "user"}));
+    EXPECT_EQ(sentRoles(server.requests().at(1)), QStringList({"system", "user", "user"}));
 
     list = messages();
     ASSERT_EQ(list.size(), 5u);
@@ -193,11 +151,11 @@ TEST_F(TurnFlowTest, AutomaticFunctionCallsChainUntilText)
 
     // The second request ends with the call and its result, with no new user message.
     const QJsonArray second = sentMessages(server.requests().at(1));
-    EXPECT_EQ(roles(second), QStringList({"system", "user", "assistant", "function"}));
+    EXPECT_EQ(sentRoles(server.requests().at(1)), QStringList({"system", "user", "assistant", "function"}));
     EXPECT_EQ(second[2].toObject().value("function_call").toObject().value("name").toString(), "jsExecution");
     EXPECT_EQ(second[3].toObject().value("name").toString(), "jsExecution");
     EXPECT_EQ(second[3].toObject().value("content").toString(), "result 1 of {\"script\":\"1+1\"}");
-    EXPECT_EQ(roles(sentMessages(server.requests().at(3))),
+    EXPECT_EQ(sentRoles(server.requests().at(3)),
               QStringList({"system", "user", "assistant", "function", "assistant", "function", "assistant", "function"}));
 }
 
@@ -223,7 +181,7 @@ TEST_F(TurnFlowTest, ConfirmationWaitsAndNewPromptSendsBareCall)
     controller->submit("never mind");
     ASSERT_TRUE(waitForTurns(finished, 2));
     const QJsonArray sent = sentMessages(server.requests().at(1));
-    EXPECT_EQ(roles(sent), QStringList({"system", "user", "assistant", "user"}));
+    EXPECT_EQ(sentRoles(server.requests().at(1)), QStringList({"system", "user", "assistant", "user"}));
     EXPECT_TRUE(sent[2].toObject().contains("function_call"));
     EXPECT_EQ(runs, 0);
 }
@@ -279,7 +237,7 @@ TEST_F(TurnFlowTest, TwoTurnsStreamAtOnceIntoTheirOwnMessages)
         return sentMessages(r).last().toObject().value("content").toString() == "b";
     });
     ASSERT_NE(second, requests.end());
-    EXPECT_EQ(roles(sentMessages(*second)), QStringList({"system", "user", "assistant", "user"}));
+    EXPECT_EQ(sentRoles(*second), QStringList({"system", "user", "assistant", "user"}));
 }
 
 TEST_F(TurnFlowTest, EmptyPromptAndNoAssistantStillMakeATurn)
@@ -291,7 +249,7 @@ TEST_F(TurnFlowTest, EmptyPromptAndNoAssistantStillMakeATurn)
     plain.submit("");
     ASSERT_TRUE(waitForTurns(finished, 1));
     const QJsonArray sent = sentMessages(server.requests().at(0));
-    EXPECT_EQ(roles(sent), QStringList({"system", "user"}));
+    EXPECT_EQ(sentRoles(server.requests().at(0)), QStringList({"system", "user"}));
     EXPECT_EQ(sent[0].toObject().value("content").toString(), "");
     EXPECT_EQ(sent[1].toObject().value("content").toString(), "");
 }

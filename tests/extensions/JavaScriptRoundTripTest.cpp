@@ -4,7 +4,7 @@
 #include "extensions/ExtensionRegistry.h"
 #include "store/DataController.h"
 #include "store/StoreOperations.h"
-#include "support/HttpTestServer.h"
+#include "support/ChatCompletionStream.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,17 +15,6 @@
 
 using namespace extensiontest;
 
-namespace {
-
-QByteArray chunk(const QJsonObject& delta)
-{
-    const QJsonObject body{{"id", "chatcmpl-1"}, {"object", "chat.completion.chunk"},
-                           {"choices", QJsonArray{QJsonObject{{"index", 0}, {"delta", delta}}}}};
-    return "data: " + QJsonDocument(body).toJson(QJsonDocument::Compact) + "\n\n";
-}
-
-} // namespace
-
 // The model asks for a script, the real JavaScript extension runs it, and the
 // result goes back to the model in the next request.
 TEST(JavaScriptRoundTrip, ScriptResultGoesBackToTheModel)
@@ -35,12 +24,8 @@ TEST(JavaScriptRoundTrip, ScriptResultGoesBackToTheModel)
     qputenv("VORBEL_OPENAI_URL", server.baseUrl().toString().toUtf8());
     Settings::instance().setText(Settings::apiKeyKey, "sk-test");
 
-    server.enqueue(ScriptedResponse::sse(
-        {chunk({{"role", "assistant"}, {"function_call", QJsonObject{{"name", "jsExecution"}, {"arguments", ""}}}}),
-         chunk({{"function_call", QJsonObject{{"arguments", "{\n  \"script\": \"[1, 2, 3].map("}}}}),
-         chunk({{"function_call", QJsonObject{{"arguments", "x => x * 7)\"\n}"}}}}), "data: [DONE]\n\n"},
-        5));
-    server.enqueue(ScriptedResponse::sse({chunk({{"content", "7, 14 and 21."}}), "data: [DONE]\n\n"}, 5));
+    server.enqueue(sse::functionCall("jsExecution", {"{\n  \"script\": \"[1, 2, 3].map(", "x => x * 7)\"\n}"}, 5));
+    server.enqueue(sse::reply({"7, 14 and 21."}, 5));
 
     QTemporaryDir dir;
     DataController store(dir.path() + "/Vorbel.sqlite");
@@ -57,7 +42,7 @@ TEST(JavaScriptRoundTrip, ScriptResultGoesBackToTheModel)
     EXPECT_EQ(first.value("functions").toArray().size(), 1);
     EXPECT_EQ(first.value("functions").toArray().at(0).toObject().value("name").toString(), "jsExecution");
 
-    const QJsonArray sent = QJsonDocument::fromJson(server.requests().at(1).body).object().value("messages").toArray();
+    const QJsonArray sent = sse::sentMessages(server.requests().at(1));
     ASSERT_EQ(sent.size(), 4);
     EXPECT_EQ(sent[3].toObject(),
               QJsonObject({{"role", "function"}, {"name", "jsExecution"}, {"content", "[7,14,21]"}}));

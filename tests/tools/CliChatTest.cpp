@@ -5,18 +5,6 @@
 
 #include <atomic>
 
-namespace {
-
-QStringList rolesOf(const QJsonArray& messages)
-{
-    QStringList roles;
-    for (const auto& m : messages)
-        roles << m.toObject().value("role").toString();
-    return roles;
-}
-
-} // namespace
-
 class CliChatTest : public CliTest {
 protected:
     void SetUp() override
@@ -48,7 +36,7 @@ TEST_F(CliChatTest, TheReplyStreamsToStandardOutputAndTheConversationContinues)
 
     ASSERT_EQ(server.requestCount(), 1);
     const QJsonArray sent = sse::sentMessages(server.requests().at(0));
-    EXPECT_EQ(rolesOf(sent), (QStringList{"system", "user", "user"}));
+    EXPECT_EQ(sse::sentRoles(server.requests().at(0)), (QStringList{"system", "user", "user"}));
     EXPECT_EQ(sent[0].toObject()["content"], "You are terse.");
     EXPECT_EQ(sent[2].toObject()["content"], "Say hello"); // the words make one prompt
 

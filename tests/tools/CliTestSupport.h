@@ -3,7 +3,7 @@
 #include "app/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "store/DataController.h"
-#include "support/HttpTestServer.h"
+#include "support/ChatCompletionStream.h"
 #include "vorbel-cli/CommandDispatcher.h"
 
 #include <QJsonArray>
@@ -23,45 +23,6 @@
 // Readable failures for texts.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 inline void PrintTo(const QStringList& list, std::ostream* out) { *out << '[' << list.join("|").toStdString() << ']'; }
-
-// Streamed chat replies as the OpenAI service sends them.
-namespace sse {
-
-inline QByteArray chunk(const QJsonObject& delta)
-{
-    const QJsonObject choice{{"index", 0}, {"delta", delta}};
-    const QJsonObject body{{"id", "chatcmpl-1"}, {"object", "chat.completion.chunk"}, {"created", 1},
-                           {"model", "gpt-3.5-turbo"}, {"choices", QJsonArray{choice}}};
-    return "data: " + QJsonDocument(body).toJson(QJsonDocument::Compact) + "\n\n";
-}
-
-inline QByteArray content(const QString& text) { return chunk({{"content", text}}); }
-
-inline ScriptedResponse reply(const QStringList& pieces)
-{
-    QList<QByteArray> events;
-    for (const QString& piece : pieces)
-        events << content(piece);
-    events << "data: [DONE]\n\n";
-    return ScriptedResponse::sse(events, 2);
-}
-
-inline ScriptedResponse functionCall(const QString& name, const QStringList& argumentPieces)
-{
-    QList<QByteArray> events{
-        chunk({{"role", "assistant"}, {"function_call", QJsonObject{{"name", name}, {"arguments", ""}}}})};
-    for (const QString& piece : argumentPieces)
-        events << chunk({{"function_call", QJsonObject{{"arguments", piece}}}});
-    events << "data: [DONE]\n\n";
-    return ScriptedResponse::sse(events, 2);
-}
-
-inline QJsonArray sentMessages(const RecordedRequest& request)
-{
-    return QJsonDocument::fromJson(request.body).object().value("messages").toArray();
-}
-
-} // namespace sse
 
 // Runs commands in this process against a store of its own, with the output
 // captured and the answers to questions scripted.

@@ -1,0 +1,62 @@
+#pragma once
+
+// Streamed chat-completion replies as the OpenAI service sends them, and the
+// messages a request carried, for tests that play the service.
+
+#include "support/HttpTestServer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+namespace sse {
+
+// One "data:" event carrying `delta` in its only choice.
+inline QByteArray chunk(const QJsonObject& delta, const QJsonValue& finishReason = QJsonValue::Null)
+{
+    const QJsonObject choice{{"index", 0}, {"delta", delta}, {"finish_reason", finishReason}};
+    const QJsonObject body{{"id", "chatcmpl-1"}, {"object", "chat.completion.chunk"}, {"created", 1},
+                           {"model", "gpt-3.5-turbo"}, {"choices", QJsonArray{choice}}};
+    return "data: " + QJsonDocument(body).toJson(QJsonDocument::Compact) + "\n\n";
+}
+
+inline QByteArray content(const QString& text) { return chunk({{"content", text}}); }
+
+inline const QByteArray done = "data: [DONE]\n\n";
+
+// A text reply in `pieces`, closed by a finish chunk and "[DONE]".
+inline ScriptedResponse reply(const QStringList& pieces, int delayMs = 2)
+{
+    QList<QByteArray> events;
+    for (const QString& piece : pieces)
+        events << content(piece);
+    events << chunk({}, "stop") << done;
+    return ScriptedResponse::sse(events, delayMs);
+}
+
+// A function call: the name first, then the arguments in `argumentPieces`.
+inline ScriptedResponse functionCall(const QString& name, const QStringList& argumentPieces, int delayMs = 2)
+{
+    QList<QByteArray> events{
+        chunk({{"role", "assistant"}, {"function_call", QJsonObject{{"name", name}, {"arguments", ""}}}})};
+    for (const QString& piece : argumentPieces)
+        events << chunk({{"function_call", QJsonObject{{"arguments", piece}}}});
+    events << chunk({}, "function_call") << done;
+    return ScriptedResponse::sse(events, delayMs);
+}
+
+inline QJsonArray sentMessages(const RecordedRequest& request)
+{
+    return QJsonDocument::fromJson(request.body).object().value("messages").toArray();
+}
+
+inline QStringList sentRoles(const RecordedRequest& request)
+{
+    QStringList roles;
+    for (const auto& message : sentMessages(request))
+        roles << message.toObject().value("role").toString();
+    return roles;
+}
+
+} // namespace sse
