@@ -7,9 +7,7 @@
 #include "chat/OpenAiService.h"
 #include "store/StoreContext.h"
 
-#include <QCoreApplication>
 #include <QSemaphore>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -130,6 +128,7 @@ double percentile(std::vector<double> values, double p)
 
 void BM_StreamedDeltaToCallback(benchmark::State& state)
 {
+    Settings::instance().setText(Settings::apiKeyKey, QStringLiteral("sk-bench"));
     std::vector<double> latencies;
     for (auto _ : state) {
         PacedSseServer server;
@@ -230,20 +229,3 @@ void BM_RequestBodyWholeConversation(benchmark::State& state)
 BENCHMARK(BM_RequestBodyWholeConversation)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    // Settings go to a folder of the run's own, never the user's.
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName("Vorbel");
-    QCoreApplication::setApplicationName("Vorbel");
-    Settings::instance().setText(Settings::apiKeyKey, QStringLiteral("sk-bench"));
-
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -4,7 +4,6 @@
 #include "store/ListModels.h"
 #include "store/StoreOperations.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -127,12 +126,3 @@ void BM_LoadLongConversation(benchmark::State& state)
 BENCHMARK(BM_LoadLongConversation)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

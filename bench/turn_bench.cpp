@@ -5,7 +5,6 @@
 #include "store/ListModels.h"
 #include "store/StoreOperations.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -41,12 +40,3 @@ BENCHMARK(BM_PieceApplyAndSave)->Arg(0)->Arg(10000)->Repetitions(9)->ReportAggre
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

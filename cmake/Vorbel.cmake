@@ -17,9 +17,14 @@ function(vorbel_add_test name)
     TIMEOUT 600)
 endfunction()
 
-# vorbel_add_bench(NAME SOURCES ... LIBS ...): a Google Benchmark program, run on demand.
+# vorbel_add_bench(NAME [QT_MAIN] SOURCES ... LIBS ...): a Google Benchmark program,
+# run on demand. QT_MAIN gives it the main() of bench/QtBenchmarkMain.cpp.
 function(vorbel_add_bench name)
-  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(B "QT_MAIN" "" "SOURCES;LIBS" ${ARGN})
+  if(B_QT_MAIN)
+    list(APPEND B_SOURCES ${PROJECT_SOURCE_DIR}/bench/QtBenchmarkMain.cpp)
+    list(APPEND B_LIBS Qt6::Core)
+  endif()
   add_executable(${name} ${B_SOURCES})
   target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
 endfunction()
