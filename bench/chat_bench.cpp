@@ -2,7 +2,7 @@
 // socket to the piece reaching the caller's callback (transfer, line and event
 // parsing, JSON decoding), and what choosing the history of a very long
 // conversation costs before a request goes out.
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "chat/HistorySelection.h"
 #include "chat/OpenAiService.h"
 #include "store/StoreContext.h"

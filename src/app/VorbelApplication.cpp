@@ -1,6 +1,6 @@
 #include "app/VorbelApplication.h"
 
-#include "app/Endpoints.h"
+#include "core/Endpoints.h"
 #include "store/AssistantCatalogue.h"
 
 namespace {
@@ -48,4 +48,9 @@ void VorbelApplication::mainWindowShown()
     Q_EMIT catalogueRefreshStarted();
     refreshAssistantCatalogue(viewContext(), m_network, Endpoints::catalogueBase(),
                               [this] { Q_EMIT catalogueRefreshed(); });
+}
+
+MainWindowServices VorbelApplication::mainWindowServices()
+{
+    return MainWindowServices{viewContext(), m_uiState, *m_updater, [this] { mainWindowShown(); }};
 }

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "app/UiState.h"
-#include "app/Updater.h"
 #include "chat/ConversationController.h"
+#include "core/UiState.h"
+#include "core/Updater.h"
 #include "store/DataController.h"
+#include "ui/MainWindowServices.h"
 
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -31,6 +32,7 @@ public:
 
     // Every main window calls this when it is shown: the catalogue is refreshed each time.
     void mainWindowShown();
+    MainWindowServices mainWindowServices();
 
 Q_SIGNALS:
     void catalogueRefreshStarted();

@@ -17,7 +17,7 @@ int main(int argc, char** argv)
         QCoreApplication::quit();
     });
     app.viewContext(); // the store opens before the first window is built
-    (new MainWindow(app))->show();
+    (new MainWindow(app.mainWindowServices()))->show();
     const int status = qtApp.exec();
     // Windows closed at the end are deleted before the store goes away.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

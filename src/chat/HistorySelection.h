@@ -1,6 +1,6 @@
 #pragma once
 
-#include "extensions/CustomExtension.h"
+#include "openai/ApiFunction.h"
 #include "store/Records.h"
 
 #include <QList>

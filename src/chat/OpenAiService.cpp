@@ -1,7 +1,7 @@
 #include "chat/OpenAiService.h"
 
-#include "app/Endpoints.h"
-#include "app/Settings.h"
+#include "core/Endpoints.h"
+#include "core/Settings.h"
 #include "chat/ActiveStreams.h"
 #include "chat/ChatLog.h"
 #include "chat/ChatStreamHandler.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "chat/ChatWireRecords.h"
-#include "chat/OpenAiRequests.h"
+#include "openai/ChatWireRecords.h"
+#include "openai/OpenAiRequests.h"
 #include "store/Records.h"
 
 #include <QList>

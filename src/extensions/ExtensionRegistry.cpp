@@ -1,6 +1,6 @@
 #include "extensions/ExtensionRegistry.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "extensions/JavaScriptExtension.h"
 #include "extensions/MemoryExtension.h"
 #include "extensions/ShellExtension.h"

@@ -1,8 +1,8 @@
 #include "extensions/MemoryExtension.h"
 
-#include "app/RequestErrors.h"
-#include "app/Settings.h"
-#include "chat/OpenAiRequests.h"
+#include "core/RequestErrors.h"
+#include "core/Settings.h"
+#include "openai/OpenAiRequests.h"
 #include "extensions/ArgumentPreview.h"
 #include "extensions/FunctionArguments.h"
 #include "extensions/PineconeClient.h"

@@ -1,10 +1,10 @@
 #include "extensions/PineconeClient.h"
 
-#include "app/BlockingHttp.h"
-#include "app/Endpoints.h"
-#include "app/RequestErrors.h"
-#include "app/Settings.h"
-#include "chat/OpenAiRequests.h"
+#include "core/BlockingHttp.h"
+#include "core/Endpoints.h"
+#include "core/RequestErrors.h"
+#include "core/Settings.h"
+#include "openai/OpenAiRequests.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #include "extensions/ShellExtension.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "extensions/ArgumentPreview.h"
 #include "extensions/FunctionArguments.h"
 

@@ -1,8 +1,8 @@
 #include "extensions/WolframAlphaExtension.h"
 
-#include "app/BlockingHttp.h"
-#include "app/Endpoints.h"
-#include "app/Settings.h"
+#include "core/BlockingHttp.h"
+#include "core/Endpoints.h"
+#include "core/Settings.h"
 #include "extensions/ArgumentPreview.h"
 #include "extensions/FunctionArguments.h"
 

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
-#include "app/VorbelApplication.h"
+#include "core/UiState.h"
+#include "core/Updater.h"
 #include "store/ListModels.h"
 #include "ui/SettingsWindow.h"
 
@@ -15,16 +16,16 @@
 #include <QSplitter>
 #include <QStackedWidget>
 
-MainWindow::MainWindow(VorbelApplication& app, QWidget* parent)
+MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     : QMainWindow(parent)
-    , m_app(app)
+    , m_services(services)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Vorbel"));
     resize(1000, 700);
 
     auto* splitter = new QSplitter(this);
-    m_model = new ConversationListModel(app.viewContext(), this);
+    m_model = new ConversationListModel(m_services.store, this);
     m_list = new QListView(splitter);
     m_list->setModel(m_model);
     m_list->setMinimumWidth(200);
@@ -38,10 +39,10 @@ MainWindow::MainWindow(VorbelApplication& app, QWidget* parent)
 
     connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         const QVariant id = current.data(RecordIdRole);
-        m_app.uiState().setSelectedConversation(id.isValid() ? std::optional<QUuid>(QUuid(id.toString()))
+        m_services.uiState.setSelectedConversation(id.isValid() ? std::optional<QUuid>(QUuid(id.toString()))
                                                              : std::nullopt);
     });
-    connect(&app.uiState(), &UiState::selectedConversationChanged, this, &MainWindow::syncSelectionFromState);
+    connect(&m_services.uiState, &UiState::selectedConversationChanged, this, &MainWindow::syncSelectionFromState);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &MainWindow::syncSelectionFromState);
     buildMenus();
     syncSelectionFromState();
@@ -52,10 +53,10 @@ void MainWindow::buildMenus()
     QMenu* file = menuBar()->addMenu(tr("&File"));
     m_newConversation = file->addAction(tr("New Conversation"));
     m_newConversation->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    connect(m_newConversation, &QAction::triggered, this, [this] { m_app.uiState().setSelectedConversation(std::nullopt); });
+    connect(m_newConversation, &QAction::triggered, this, [this] { m_services.uiState.setSelectedConversation(std::nullopt); });
     QAction* newWindow = file->addAction(tr("New Window"));
     newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
-    connect(newWindow, &QAction::triggered, this, [this] { (new MainWindow(m_app))->show(); });
+    connect(newWindow, &QAction::triggered, this, [this] { (new MainWindow(m_services))->show(); });
     file->addSeparator();
     QAction* settings = file->addAction(tr("Settings…"));
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
@@ -69,12 +70,12 @@ void MainWindow::buildMenus()
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     m_checkForUpdates = help->addAction(QStringLiteral("Check for Updates…"));
-    m_checkForUpdates->setEnabled(m_app.updater().canCheckForUpdates());
-    connect(&m_app.updater(), &Updater::canCheckForUpdatesChanged, m_checkForUpdates, &QAction::setEnabled);
+    m_checkForUpdates->setEnabled(m_services.updater.canCheckForUpdates());
+    connect(&m_services.updater, &Updater::canCheckForUpdatesChanged, m_checkForUpdates, &QAction::setEnabled);
     connect(m_checkForUpdates, &QAction::triggered, this, [this] {
         // Only the window that asked shows the answer.
         auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = connect(&m_app.updater(), &Updater::checkFinished, this,
+        *connection = connect(&m_services.updater, &Updater::checkFinished, this,
                               [this, connection](const UpdateCheckResult& result) {
                                   disconnect(*connection);
                                   QString text;
@@ -96,13 +97,13 @@ void MainWindow::buildMenus()
                                   box.setTextInteractionFlags(Qt::TextBrowserInteraction);
                                   box.exec();
                               });
-        m_app.updater().checkForUpdates();
+        m_services.updater.checkForUpdates();
     });
 }
 
 void MainWindow::syncSelectionFromState()
 {
-    const auto& selected = m_app.uiState().selectedConversation();
+    const auto& selected = m_services.uiState.selectedConversation();
     int row = -1;
     for (int i = 0; selected && i < m_model->rowCount(); ++i) {
         if (m_model->recordAt(i)->id() == selected)
@@ -120,5 +121,5 @@ void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (!event->spontaneous())
-        m_app.mainWindowShown();
+        m_services.windowShown();
 }

@@ -1,19 +1,20 @@
 #pragma once
 
+#include "ui/MainWindowServices.h"
+
 #include <QMainWindow>
 
 class ConversationListModel;
 class QListView;
 class QStackedWidget;
 class QAction;
-class VorbelApplication;
 
 // A main window: the conversation list beside the selected conversation.
 // Several may be open; they share the store and the selection.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(VorbelApplication& app, QWidget* parent = nullptr);
+    explicit MainWindow(const MainWindowServices& services, QWidget* parent = nullptr);
 
     QAction* newConversationAction() const { return m_newConversation; }
     QAction* checkForUpdatesAction() const { return m_checkForUpdates; }
@@ -27,7 +28,7 @@ private:
     void syncSelectionFromState();
     void showUpdateResult();
 
-    VorbelApplication& m_app;
+    MainWindowServices m_services;
     ConversationListModel* m_model = nullptr;
     QListView* m_list = nullptr;
     QStackedWidget* m_detail = nullptr;

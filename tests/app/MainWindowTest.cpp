@@ -20,7 +20,7 @@ TEST(MainWindow, SelectionNewConversationAndSecondWindow)
 
     QSignalSpy shown(&app, &VorbelApplication::catalogueRefreshStarted);
     QSignalSpy refreshed(&app, &VorbelApplication::catalogueRefreshed);
-    auto* window = new MainWindow(app);
+    auto* window = new MainWindow(app.mainWindowServices());
     window->show();
     EXPECT_FALSE(window->checkForUpdatesAction()->isEnabled());
 
@@ -28,7 +28,7 @@ TEST(MainWindow, SelectionNewConversationAndSecondWindow)
     EXPECT_EQ(window->conversationList()->currentIndex().row(), 1);
 
     // Choosing a row in the list selects it for every window.
-    auto* second = new MainWindow(app);
+    auto* second = new MainWindow(app.mainWindowServices());
     second->show();
     second->conversationList()->setCurrentIndex(second->conversationList()->model()->index(0, 0));
     EXPECT_EQ(app.uiState().selectedConversation(), newer->id());

@@ -1,4 +1,4 @@
-#include "ChatTestSupport.h"
+#include "support/OpenAiServerTest.h"
 #include "MessageFixture.h"
 #include "ReplyRecorder.h"
 

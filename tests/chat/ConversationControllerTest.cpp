@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "chat/ConversationController.h"
 #include "chat/OpenAiService.h"
 #include "extensions/ExtensionRegistry.h"

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "extensions/MemoryExtension.h"
 #include "support/HttpTestServer.h"
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -30,9 +31,13 @@ std::map<std::string, std::string> readExpectations(const std::string& path)
 
 TEST(CorpusRoundTrip, everyExampleParsesAndRoundTripsUnlessListed)
 {
-    const std::filesystem::path corpus(VORBEL_CMARK_CORPUS_DIR);
-    ASSERT_TRUE(std::filesystem::is_directory(corpus))
-        << "cmark-gfm corpus missing: expected spec.txt, extensions.txt and regression.txt in " << corpus;
+    // The corpus is upstream text kept beside the project, not in it: without it
+    // this one test is skipped and says where it looked.
+    const char* fromEnvironment = std::getenv("VORBEL_CMARK_CORPUS_DIR");
+    const std::filesystem::path corpus(fromEnvironment && *fromEnvironment ? fromEnvironment : VORBEL_CMARK_CORPUS_DIR);
+    if (!std::filesystem::is_directory(corpus))
+        GTEST_SKIP() << "cmark-gfm corpus folder not found: " << corpus.string()
+                     << " (set VORBEL_CMARK_CORPUS_DIR to cmark-gfm's test folder to run it)";
     ASSERT_TRUE(std::filesystem::exists(VORBEL_ROUND_TRIP_EXPECTATIONS))
         << "expectations file missing: " << VORBEL_ROUND_TRIP_EXPECTATIONS;
     const std::map<std::string, std::string> expected = readExpectations(VORBEL_ROUND_TRIP_EXPECTATIONS);

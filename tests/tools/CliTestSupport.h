@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "store/DataController.h"
 #include "support/ChatCompletionStream.h"

@@ -1,6 +1,6 @@
 #include "vorbel-cli/CommandDispatcher.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "store/AssistantCatalogue.h"
 #include "store/ListModels.h"
 #include "store/StoreOperations.h"

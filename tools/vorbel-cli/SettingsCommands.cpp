@@ -1,6 +1,6 @@
 #include "vorbel-cli/SettingsCommands.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "vorbel-cli/TextFormats.h"
 

@@ -1,4 +1,4 @@
-#include "app/Endpoints.h"
+#include "core/Endpoints.h"
 #include "store/DataController.h"
 #include "vorbel-cli/CommandDispatcher.h"
 

@@ -1,4 +1,4 @@
-#include "chat/OpenAiRequests.h"
+#include "openai/OpenAiRequests.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "support/HttpTestServer.h"
 
 #include <QJsonDocument>

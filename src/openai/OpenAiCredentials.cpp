@@ -1,7 +1,7 @@
-#include "chat/OpenAiRequests.h"
+#include "openai/OpenAiRequests.h"
 
-#include "app/Settings.h"
-#include "chat/ChatLog.h"
+#include "core/Settings.h"
+#include "openai/OpenAiLog.h"
 
 std::optional<OpenAiCredentials> readCredentials()
 {
@@ -11,7 +11,7 @@ std::optional<OpenAiCredentials> readCredentials()
         return std::nullopt;
     const std::optional<QString> orgKey = settings.storedText(Settings::orgKeyKey);
     if (!isSendableCredential(apiKey) || (orgKey && !isSendableCredential(*orgKey))) {
-        qCWarning(lcChat) << "The stored OpenAI credentials hold control characters and are not sent";
+        qCWarning(lcOpenAi) << "The stored OpenAI credentials hold control characters and are not sent";
         return std::nullopt;
     }
     return OpenAiCredentials{apiKey, orgKey};

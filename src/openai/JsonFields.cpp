@@ -1,6 +1,6 @@
-#include "chat/JsonFields.h"
+#include "openai/JsonFields.h"
 
-#include "app/RequestErrors.h"
+#include "core/RequestErrors.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "extensions/CustomExtension.h"
+#include "openai/ApiFunction.h"
 
 #include <QByteArray>
 #include <QJsonObject>

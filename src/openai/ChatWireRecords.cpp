@@ -1,7 +1,7 @@
-#include "chat/ChatWireRecords.h"
+#include "openai/ChatWireRecords.h"
 
-#include "app/RequestErrors.h"
-#include "chat/JsonFields.h"
+#include "core/RequestErrors.h"
+#include "openai/JsonFields.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
-#include "app/RequestErrors.h"
-#include "chat/ChatWireRecords.h"
-#include "chat/OpenAiRequests.h"
+#include "core/RequestErrors.h"
+#include "openai/ChatWireRecords.h"
+#include "openai/OpenAiRequests.h"
 
 #include <gtest/gtest.h>
 

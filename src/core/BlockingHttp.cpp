@@ -1,4 +1,4 @@
-#include "app/BlockingHttp.h"
+#include "core/BlockingHttp.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "extensions/CustomExtension.h"
+#include "openai/ApiFunction.h"
 
 #include <QJsonArray>
 

@@ -1,4 +1,4 @@
-#include "app/Updater.h"
+#include "core/Updater.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

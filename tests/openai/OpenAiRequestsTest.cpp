@@ -1,7 +1,7 @@
-#include "ChatTestSupport.h"
+#include "support/OpenAiServerTest.h"
 
-#include "app/RequestErrors.h"
-#include "chat/OpenAiRequests.h"
+#include "core/RequestErrors.h"
+#include "openai/OpenAiRequests.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "chat/OpenAiRequests.h"
+#include "openai/OpenAiRequests.h"
 
-#include "app/BlockingHttp.h"
-#include "app/Endpoints.h"
-#include "app/RequestErrors.h"
-#include "chat/ChatLog.h"
-#include "chat/JsonFields.h"
+#include "core/BlockingHttp.h"
+#include "core/Endpoints.h"
+#include "core/RequestErrors.h"
+#include "openai/OpenAiLog.h"
+#include "openai/JsonFields.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -88,7 +88,7 @@ bool validateCredentials(const QString& apiKey, const QString& orgKey, const QSt
                 return true;
         }
     } catch (const DecodingError& error) {
-        qCInfo(lcChat) << "Model list not understood:" << error.what();
+        qCInfo(lcOpenAi) << "Model list not understood:" << error.what();
     }
     return false;
 }

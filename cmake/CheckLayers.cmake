@@ -1,0 +1,30 @@
+# cmake -DSOURCE_DIR=src -DLAYERS="core;eventsource;..." -P CheckLayers.cmake
+# Fails when a file includes from a folder above its own in LAYERS (bottom
+# first), or sits in a folder that LAYERS does not name.
+if(NOT SOURCE_DIR OR NOT LAYERS)
+  message(FATAL_ERROR "usage: cmake -DSOURCE_DIR=<src> -DLAYERS=<a;b;...> -P CheckLayers.cmake")
+endif()
+
+set(violations "")
+file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
+foreach(file ${files})
+  string(REGEX MATCH "^[^/]+" area "${file}")
+  list(FIND LAYERS "${area}" level)
+  if(level EQUAL -1)
+    string(APPEND violations "  ${file}: folder '${area}' is not in the layer order\n")
+    continue()
+  endif()
+  file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/")
+  foreach(line ${includes})
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*" "\\1" target "${line}")
+    list(FIND LAYERS "${target}" targetLevel)
+    if(targetLevel GREATER level)
+      string(APPEND violations "  ${file}: includes ${target}/, which is above ${area}/\n")
+    endif()
+  endforeach()
+endforeach()
+
+if(violations)
+  message(FATAL_ERROR "Layer order ${LAYERS} broken:\n${violations}")
+endif()
+message(STATUS "Layer order holds for ${SOURCE_DIR}")

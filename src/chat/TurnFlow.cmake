@@ -1,1 +1,0 @@
-target_sources(vorbel_chat PRIVATE ConversationController.h ConversationController.cpp)

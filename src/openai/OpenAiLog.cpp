@@ -1,0 +1,3 @@
+#include "openai/OpenAiLog.h"
+
+Q_LOGGING_CATEGORY(lcOpenAi, "vorbel.openai")

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+
+class StoreContext;
+class UiState;
+class Updater;
+
+// What a main window needs from the application that owns it. The application
+// object sits above the windows, so it hands these down rather than the
+// windows reaching up to it.
+struct MainWindowServices {
+    StoreContext& store;
+    UiState& uiState;
+    Updater& updater;
+    std::function<void()> windowShown; // every shown window refreshes the catalogue
+};

@@ -1,1 +1,0 @@
-vorbel_add_test(chat_wire_decoding_error_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/WireDecodingErrorTest.cpp LIBS vorbel_chat)
