@@ -18,6 +18,9 @@ using FunctionPreview = std::function<QString(const std::optional<QString>& argu
 struct CustomFunction {
     QString name;
     bool requiresConfirmation = false;
+    // May wait without end (a child process): such runs get threads of their
+    // own, so they never hold up the quick functions.
+    bool blocksIndefinitely = false;
     ApiFunction apiDefinition;
     FunctionExecution execution;
     FunctionPreview preview;

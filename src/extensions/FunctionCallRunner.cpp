@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 
 Q_LOGGING_CATEGORY(lcFunctionCalls, "vorbel.extensions")
 
@@ -55,11 +56,22 @@ QString execute(const CustomFunction& function, const std::optional<QString>& ar
 
 QThreadPool& extensionThreadPool()
 {
-    // Never destroyed: a shell command may still be reading when the program
-    // quits, and waiting for it would hang the exit.
+    // Never destroyed: a request may still be waiting when the program quits,
+    // and waiting for it would hold up the exit.
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
         p->setMaxThreadCount(std::max(8, QThread::idealThreadCount()));
+        return p;
+    }();
+    return *pool;
+}
+
+QThreadPool& blockingExtensionThreadPool()
+{
+    // Never destroyed either: a shell command may still be reading at exit.
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(std::numeric_limits<int>::max());
         return p;
     }();
     return *pool;
@@ -76,8 +88,8 @@ void runFunctionCall(StoreContext& context, const MessagePtr& message, std::func
         return;
     }
     const std::optional<QString> arguments = message->functionArguments();
-    extensionThreadPool().start([guard, message, function = *function, arguments,
-                                 onRecorded = std::move(onRecorded)]() mutable {
+    QThreadPool& pool = function->blocksIndefinitely ? blockingExtensionThreadPool() : extensionThreadPool();
+    pool.start([guard, message, function = *function, arguments, onRecorded = std::move(onRecorded)]() mutable {
         QString result = execute(function, arguments);
         recordLater(guard, std::move(message), std::move(result), std::move(onRecorded));
     });

@@ -22,6 +22,10 @@ inline const QString unexpectedFunctionResult = QStringLiteral("Function returne
 // stored, and onRecorded still runs. Nothing runs after the context is gone.
 void runFunctionCall(StoreContext& context, const MessagePtr& message, std::function<void()> onRecorded);
 
-// The pool that function executions run on: its own threads, with room for
-// several executions that block on the network or a child process.
+// The pool that function executions with a bounded run time (scripts under
+// their time limit, requests with a time-out) run on.
 QThreadPool& extensionThreadPool();
+
+// The pool of executions that may block without end (shell commands): no
+// thread limit, so each such run starts at once and none waits on another.
+QThreadPool& blockingExtensionThreadPool();

@@ -8,9 +8,12 @@
 #include <QJSValue>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcJavaScript, "vorbel.extensions.javascript")
 
@@ -18,15 +21,44 @@ namespace {
 
 const QString failureText = QStringLiteral("Unable to run script");
 
-// Interrupts the engine when the time limit passes before it is stopped.
+// The process's resident memory, or 0 when it cannot be read.
+std::size_t residentBytes()
+{
+    std::FILE* file = std::fopen("/proc/self/statm", "r");
+    if (!file)
+        return 0;
+    unsigned long total = 0;
+    unsigned long resident = 0;
+    const int read = std::fscanf(file, "%lu %lu", &total, &resident);
+    std::fclose(file);
+    return read == 2 ? std::size_t(resident) * std::size_t(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// Interrupts the engine when the time limit passes, or when the process has
+// grown by more than the memory ceiling since the run began, before it is
+// stopped. The engine exposes no heap size of its own, so the whole process
+// is measured: a script filling memory is stopped before the system kills us.
 class Watchdog {
 public:
-    Watchdog(QJSEngine& engine, std::chrono::milliseconds limit)
-        : m_thread([this, &engine, limit] {
+    enum class Reason { None, TimeLimit, MemoryCeiling };
+
+    Watchdog(QJSEngine& engine, std::chrono::milliseconds limit, std::size_t memoryCeiling)
+        : m_baseline(residentBytes())
+        , m_thread([this, &engine, limit, memoryCeiling] {
+            const auto deadline = std::chrono::steady_clock::now() + limit;
             std::unique_lock lock(m_mutex);
-            if (!m_condition.wait_for(lock, limit, [this] { return m_stopped; })) {
-                m_fired = true;
-                engine.setInterrupted(true);
+            while (!m_stopped) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now >= deadline)
+                    m_reason = Reason::TimeLimit;
+                else if (m_baseline && residentBytes() > m_baseline + memoryCeiling)
+                    m_reason = Reason::MemoryCeiling;
+                if (m_reason != Reason::None) {
+                    engine.setInterrupted(true);
+                    return;
+                }
+                const auto nextCheck = std::min<std::chrono::steady_clock::duration>(checkInterval, deadline - now);
+                m_condition.wait_for(lock, nextCheck, [this] { return m_stopped; });
             }
         })
     {
@@ -35,8 +67,8 @@ public:
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
 
-    // Returns whether the limit had passed.
-    bool stop()
+    // Returns why the engine was interrupted, if it was.
+    Reason stop()
     {
         {
             std::lock_guard lock(m_mutex);
@@ -45,24 +77,27 @@ public:
         m_condition.notify_one();
         if (m_thread.joinable())
             m_thread.join();
-        return m_fired;
+        return m_reason;
     }
 
 private:
+    static constexpr std::chrono::milliseconds checkInterval{10};
+
+    std::size_t m_baseline;
     std::mutex m_mutex;
     std::condition_variable m_condition;
     bool m_stopped = false;
-    bool m_fired = false;
+    Reason m_reason = Reason::None;
     std::thread m_thread; // last: starts once the members above exist
 };
 
-QString evaluate(const QString& script, std::chrono::milliseconds timeLimit)
+QString evaluate(const QString& script, std::chrono::milliseconds timeLimit, std::size_t memoryCeiling)
 {
     // A fresh engine per call: nothing survives between calls. It has no file,
     // network or timer functions, as none of its extensions are installed.
     QJSEngine engine;
     std::optional<QString> exception;
-    Watchdog watchdog(engine, timeLimit);
+    Watchdog watchdog(engine, timeLimit, memoryCeiling);
 
     QStringList stackTrace;
     const QJSValue completion = engine.evaluate(script, QString(), 1, &stackTrace);
@@ -84,8 +119,17 @@ QString evaluate(const QString& script, std::chrono::milliseconds timeLimit)
                 stringified = value;
         }
     }
-    if (watchdog.stop())
+    switch (watchdog.stop()) {
+    case Watchdog::Reason::None:
+        break;
+    case Watchdog::Reason::TimeLimit:
         qCInfo(lcJavaScript) << "Script interrupted after" << timeLimit.count() << "ms";
+        break;
+    case Watchdog::Reason::MemoryCeiling:
+        qCInfo(lcJavaScript) << "Script interrupted: the process grew by more than" << memoryCeiling / (1024 * 1024)
+                             << "MiB";
+        return failureText;
+    }
 
     if (exception)
         return *exception;
@@ -101,7 +145,8 @@ QString evaluate(const QString& script, std::chrono::milliseconds timeLimit)
 
 } // namespace
 
-QString executeJavaScript(const std::optional<QString>& arguments, std::chrono::milliseconds timeLimit)
+QString executeJavaScript(const std::optional<QString>& arguments, std::chrono::milliseconds timeLimit,
+                          std::size_t memoryCeiling)
 {
     if (!arguments)
         return failureText;
@@ -114,7 +159,7 @@ QString executeJavaScript(const std::optional<QString>& arguments, std::chrono::
     } catch (const ArgumentDecodingError&) {
         return failureText;
     }
-    return evaluate(script.value_or(QString()), timeLimit);
+    return evaluate(script.value_or(QString()), timeLimit, memoryCeiling);
 }
 
 CustomExtension makeJavaScriptExtension()

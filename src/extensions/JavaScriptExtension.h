@@ -3,6 +3,7 @@
 #include "extensions/CustomExtension.h"
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 
 // The "jsExecution" extension: evaluates a script in a fresh engine and hands
@@ -10,8 +11,13 @@
 CustomExtension makeJavaScriptExtension();
 
 inline constexpr std::chrono::milliseconds javaScriptTimeLimit{10000};
+// How much the process may grow while a script runs.
+inline constexpr std::size_t javaScriptMemoryCeiling = std::size_t(256) * 1024 * 1024;
 
 // Runs on the calling (worker) thread. A script still running after the time
-// limit is interrupted and answered with the engine's exception text.
+// limit is interrupted and answered with the engine's exception text; one that
+// grows the process past the memory ceiling is interrupted and answered with
+// "Unable to run script".
 QString executeJavaScript(const std::optional<QString>& arguments,
-                          std::chrono::milliseconds timeLimit = javaScriptTimeLimit);
+                          std::chrono::milliseconds timeLimit = javaScriptTimeLimit,
+                          std::size_t memoryCeiling = javaScriptMemoryCeiling);

@@ -8,6 +8,7 @@
 #include <QByteArrayList>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -52,9 +53,29 @@ QByteArray shellPath()
     return (stored.startsWith(QLatin1Char('/')) ? stored : QLatin1Char('/') + stored).toLocal8Bit();
 }
 
+// The length of `bytes` without the UTF-8 sequence a cut left unfinished at its end.
+qsizetype withoutSplitCharacter(const QByteArray& bytes)
+{
+    qsizetype lead = bytes.size();
+    while (lead > 0 && bytes.size() - lead < 3 && (uchar(bytes.at(lead - 1)) & 0xC0) == 0x80)
+        --lead;
+    if (lead == 0)
+        return bytes.size();
+    const uchar first = uchar(bytes.at(lead - 1));
+    const qsizetype needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    return bytes.size() - (lead - 1) < needed ? lead - 1 : bytes.size();
+}
+
+struct ShellOutput {
+    QByteArray kept;      // the first shellOutputLimit bytes
+    qint64 leftOut = 0;   // bytes read past the limit and dropped
+};
+
 // Starts the shell with both output streams on one pipe and reads until every
 // writer has closed it, which includes anything the command left running.
-std::optional<QByteArray> runShell(const QByteArray& shell, const QByteArray& commandLine)
+// Output past the limit is read and dropped, so a chatty command neither
+// blocks on a full pipe nor fills the memory.
+std::optional<ShellOutput> runShell(const QByteArray& shell, const QByteArray& commandLine)
 {
     int pipeEnds[2];
     // Close-on-exec, so a shell started at the same time by another call does
@@ -103,14 +124,18 @@ std::optional<QByteArray> runShell(const QByteArray& shell, const QByteArray& co
         return std::nullopt;
     }
 
-    QByteArray output;
+    ShellOutput output;
     char buffer[65536];
     for (;;) {
         const ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
-        if (count > 0)
-            output.append(buffer, count);
-        else if (count == 0 || errno != EINTR)
+        if (count > 0) {
+            const qsizetype room = std::max<qsizetype>(0, shellOutputLimit - output.kept.size());
+            const qsizetype kept = std::min<qsizetype>(room, count);
+            output.kept.append(buffer, kept);
+            output.leftOut += count - kept;
+        } else if (count == 0 || errno != EINTR) {
             break;
+        }
     }
     close(pipeEnds[0]);
 
@@ -142,11 +167,19 @@ QString executeShellCommand(const std::optional<QString>& arguments)
     const QString commandLine =
         commandTemplate.isEmpty() ? command : QString(commandTemplate).replace(QStringLiteral("$0"), command);
 
-    const std::optional<QByteArray> output = runShell(shellPath(), commandLine.toUtf8());
+    std::optional<ShellOutput> output = runShell(shellPath(), commandLine.toUtf8());
     if (!output)
         return failureText;
+    if (output->leftOut > 0) {
+        // A character the limit split goes with the rest, so the text ends cleanly.
+        const qsizetype whole = withoutSplitCharacter(output->kept);
+        output->leftOut += output->kept.size() - whole;
+        output->kept.truncate(whole);
+    }
     // Invalid UTF-8 becomes U+FFFD rather than failing the call.
-    const QString text = QString::fromUtf8(*output);
+    QString text = QString::fromUtf8(output->kept);
+    if (output->leftOut > 0)
+        text += QStringLiteral("\n[%1 bytes of output left out]").arg(output->leftOut);
     return text.isEmpty() ? QStringLiteral("Success") : text;
 }
 
@@ -155,6 +188,7 @@ CustomExtension makeShellExtension()
     CustomFunction function;
     function.name = QStringLiteral("Run CLI command");
     function.requiresConfirmation = true;
+    function.blocksIndefinitely = true;
     function.apiDefinition.name = QStringLiteral("cliExecution");
     function.apiDefinition.description = QStringLiteral("Executes the provided shell command on the host machine");
     function.apiDefinition.parameters.properties = {

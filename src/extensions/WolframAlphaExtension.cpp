@@ -63,12 +63,17 @@ QString executeWolframAlphaRequest(const std::optional<QString>& arguments)
         + "?i=" + percentEncodeQueryValue(prompt) + "&appid=" + appId->toUtf8();
     const QUrl url = QUrl::fromEncoded(address, QUrl::StrictMode);
     if (!url.isValid()) {
-        qCInfo(lcWolframAlpha) << "Not a valid address:" << address;
+        // The address carries the App ID: it is never logged.
+        qCInfo(lcWolframAlpha) << "The stored App ID does not fit in a request address";
         return failureText;
     }
     const HttpResponse response = performBlockingRequest(QNetworkRequest(url), "GET", QByteArray(), 60000);
     if (!response.transportOk) {
-        qCInfo(lcWolframAlpha) << "Request failed:" << response.transportError;
+        // The network layer may quote the address, App ID and all.
+        QString reason = response.transportError;
+        if (!appId->isEmpty())
+            reason.replace(*appId, QStringLiteral("<App ID>"));
+        qCInfo(lcWolframAlpha) << "Request failed:" << reason;
         return failureText;
     }
     // The status does not matter: an error answer's body is the answer.

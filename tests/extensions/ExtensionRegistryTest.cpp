@@ -2,27 +2,23 @@
 
 #include "extensions/ExtensionRegistry.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <gtest/gtest.h>
-
-using namespace extensiontest;
-
 namespace {
 
-class ExtensionRegistryTest : public testing::Test {
-protected:
-    void SetUp() override { clearExtensionSettings(); }
-    void TearDown() override { clearExtensionSettings(); }
+QStringList enabledNames()
+{
+    QStringList names;
+    for (const ApiFunction& function : enabledFunctionDefinitions())
+        names << function.name;
+    return names;
+}
 
-    static QStringList enabledNames()
-    {
-        QStringList names;
-        for (const ApiFunction& function : enabledFunctionDefinitions())
-            names << function.name;
-        return names;
-    }
-};
+QString previewOf(const std::optional<QString>& apiName, const std::optional<QString>& arguments)
+{
+    StoreContext context(SqliteStore::openInMemory());
+    const MessagePtr call = makeMessage(context, "assistant", QString(), context.insertConversation(), apiName, true);
+    call->setFunctionArguments(arguments);
+    return functionPreview(*call);
+}
 
 QByteArray compact(const QJsonObject& object)
 {
@@ -31,94 +27,75 @@ QByteArray compact(const QJsonObject& object)
 
 } // namespace
 
-TEST_F(ExtensionRegistryTest, RegistryHoldsFourExtensionsAndSevenFunctionsInOrder)
+TEST(ExtensionRegistry, OrderConfirmationEncodingAndExactLookup)
 {
-    const QList<CustomExtension> extensions = allExtensions();
-    QStringList ids;
-    QStringList apiNames;
-    QStringList confirmed;
-    for (const CustomExtension& extension : extensions) {
-        ids << extension.id;
-        for (const CustomFunction& function : extension.functions) {
-            apiNames << function.apiDefinition.name;
-            if (function.requiresConfirmation)
-                confirmed << function.apiDefinition.name;
-            EXPECT_TRUE(function.execution);
-            EXPECT_TRUE(function.preview);
-        }
-    }
-    EXPECT_EQ(ids, QStringList({"jsExecution", "wolframAlphaRequest", "cliExecution", "memoryFunction"}));
-    EXPECT_EQ(apiNames, QStringList({"jsExecution", "wolframAlphaRequest", "cliExecution", "upsertMemory",
-                                     "getMemory", "deleteMemory", "resetMemories"}));
-    EXPECT_EQ(confirmed, QStringList({"cliExecution", "resetMemories"}));
-}
+    clearExtensionSettings();
+    QStringList functions; // extension/function, "!" when it waits for confirmation
+    for (const CustomExtension& extension : allExtensions())
+        for (const CustomFunction& function : extension.functions)
+            functions << extension.id + "/" + function.apiDefinition.name + (function.requiresConfirmation ? "!" : "");
+    EXPECT_EQ(functions, QStringList({"jsExecution/jsExecution", "wolframAlphaRequest/wolframAlphaRequest",
+                                      "cliExecution/cliExecution!", "memoryFunction/upsertMemory",
+                                      "memoryFunction/getMemory", "memoryFunction/deleteMemory",
+                                      "memoryFunction/resetMemories!"}));
+    // Found whether enabled or not, by the exact name only.
+    EXPECT_EQ(findFunction(QStringLiteral("resetMemories"))->name, "Delete all memories");
+    EXPECT_FALSE(findFunction(QString("ResetMemories")) || findFunction(QString("")) || findFunction(std::nullopt));
 
-TEST_F(ExtensionRegistryTest, DefinitionsEncodeWithEveryFieldAndNoNulls)
-{
-    const auto upsert = findFunction(QStringLiteral("upsertMemory"));
-    ASSERT_TRUE(upsert);
-    const QJsonObject json = upsert->apiDefinition.toJson();
-    EXPECT_EQ(json.value("parameters").toObject().value("required").toArray(), QJsonArray({"memory"}));
-    EXPECT_EQ(compact(json.value("parameters").toObject().value("properties").toObject().value("memory").toObject()),
-              R"({"description":"The piece of information to save.","type":"string"})");
-
-    // An empty parameter list still writes the object and the array.
-    const auto reset = findFunction(QStringLiteral("resetMemories"));
-    ASSERT_TRUE(reset);
-    EXPECT_EQ(compact(reset->apiDefinition.toJson()),
+    // Every field is written, empty ones too; absent optional ones are left out.
+    EXPECT_EQ(compact(findFunction(QStringLiteral("resetMemories"))->apiDefinition.toJson()),
               R"({"description":"Deletes all memories","name":"resetMemories",)"
               R"("parameters":{"properties":{},"required":[],"type":"object"}})");
-
-    Property choice{"string", std::nullopt, QStringList{"a", "b"}};
-    EXPECT_EQ(compact(choice.toJson()), R"({"enum":["a","b"],"type":"string"})");
+    EXPECT_EQ(compact(Property{"string", std::nullopt, QStringList{"a", "b"}}.toJson()),
+              R"({"enum":["a","b"],"type":"string"})");
+    EXPECT_EQ(compact(Property{"string", "d", std::nullopt}.toJson()), R"({"description":"d","type":"string"})");
 }
 
-TEST_F(ExtensionRegistryTest, StoredFlagsCountOnlyWhileTheExtensionMayBeEnabled)
+TEST(ExtensionRegistry, StoredFlagsCountOnlyWhileTheExtensionMayBeEnabled)
 {
-    // Nothing stored: exactly the JavaScript definition.
-    const QList<ApiFunction> definitions = enabledFunctionDefinitions();
-    ASSERT_EQ(definitions.size(), 1);
-    EXPECT_EQ(definitions.first(), findFunction(QStringLiteral("jsExecution"))->apiDefinition);
-    EXPECT_EQ(definitions.first().description,
-              "Evaluates the provided JS script using Swift's JSContext. Multi-line code is encouraged for "
-              "readability. No async code is supported");
-
+    clearExtensionSettings();
     Settings& settings = Settings::instance();
     // Ticked with an empty App ID: not offered until an App ID is stored.
     settings.setBool(Settings::extensionEnabledKey("wolframAlphaRequest"), true);
     settings.setText(Settings::wolframAlphaAppIdKey, QString());
-    EXPECT_FALSE(isExtensionEnabled("wolframAlphaRequest"));
     EXPECT_EQ(enabledNames(), QStringList({"jsExecution"}));
     settings.setText(Settings::wolframAlphaAppIdKey, "APP-1");
-    EXPECT_TRUE(isExtensionEnabled("wolframAlphaRequest"));
     EXPECT_EQ(enabledNames(), QStringList({"jsExecution", "wolframAlphaRequest"}));
 
-    // Unticking JavaScript stores false and removes it.
-    settings.setBool(Settings::extensionEnabledKey("jsExecution"), false);
-    EXPECT_EQ(enabledNames(), QStringList({"wolframAlphaRequest"}));
-
-    // The shell may always be enabled; memory needs a key, and then brings all four functions.
-    settings.setBool(Settings::extensionEnabledKey("cliExecution"), true);
-    settings.setBool(Settings::extensionEnabledKey("memoryFunction"), true);
+    // JavaScript unticked; the shell may always be enabled; memory needs a key.
+    for (const auto& [id, on] : {std::pair("jsExecution", false), {"cliExecution", true}, {"memoryFunction", true}})
+        settings.setBool(Settings::extensionEnabledKey(id), on);
     EXPECT_EQ(enabledNames(), QStringList({"wolframAlphaRequest", "cliExecution"}));
     settings.setText(Settings::pineconeApiKeyKey, "pc-key");
     EXPECT_EQ(enabledNames(), QStringList({"wolframAlphaRequest", "cliExecution", "upsertMemory", "getMemory",
                                            "deleteMemory", "resetMemories"}));
 
     EXPECT_FALSE(isExtensionEnabled("noSuchExtension"));
-    // An App ID removed again disables the extension whatever is ticked.
-    settings.remove(Settings::wolframAlphaAppIdKey);
-    EXPECT_FALSE(isExtensionEnabled("wolframAlphaRequest"));
 }
 
-TEST_F(ExtensionRegistryTest, LookupIgnoresTheEnabledStateAndMatchesExactly)
+TEST(FunctionPreview, EachFunctionShowsWhatIsAboutToRunAndNeverHidesIt)
 {
-    ASSERT_FALSE(isExtensionEnabled("memoryFunction"));
-    const auto reset = findFunction(QStringLiteral("resetMemories"));
-    ASSERT_TRUE(reset);
-    EXPECT_EQ(reset->name, "Delete all memories");
-    EXPECT_TRUE(reset->requiresConfirmation);
-    EXPECT_FALSE(findFunction(QStringLiteral("ResetMemories")));
-    EXPECT_FALSE(findFunction(QStringLiteral("")));
-    EXPECT_FALSE(findFunction(std::nullopt));
+    const QString pretty = "{\n  \"memory\": \"likes tea\"\n}";
+    const struct { std::optional<QString> function, arguments; QString expected; } cases[] = {
+        // Pretty-printed arguments lose their wrapping and keep their escapes.
+        {"cliExecution", "{\n  \"command\": \"ls -la\"\n}", "Executing\n```\nls -la\n````"},
+        {"jsExecution", "{\n  \"script\": \"let a = 1;\\na + \\\"x\\\"\"\n}",
+         "Executing\n```\nlet a = 1;\\na + \\\"x\\\"\n````"},
+        {"wolframAlphaRequest", "{\n  \"prompt\": \"2 + 2\"\n}", "Requesting from Wolfram Alpha\n```\n2 + 2\n````"},
+        {"cliExecution", R"({"command":"rm -rf ~/tmp"})", "Executing\n```\nrm -rf ~/tmp\n````"}, // compact: the value
+        {"upsertMemory", pretty, "Saving in memory\n```\n" + pretty + "\n````"},
+        {"getMemory", std::nullopt, "Getting memory\n```\n\n````"},
+        {"deleteMemory", R"({"ids":"a, b"})", "Removing memories\n```\n{\"ids\":\"a, b\"}\n````"},
+        {"resetMemories", "{}", "Removing all memories"},
+        {"noSuchFunction", "{}", ""},
+        // The closing quote and brace go only when they end the text.
+        {"cliExecution", "{\n  \"command\": \"ls\"\n}\n", "Executing\n```\nls\"\n}\n\n````"},
+        // Another key, a non-text value or no JSON at all: the raw text, never nothing.
+        {"cliExecution", R"({"cmd":"ls"})", "Executing\n```\n{\"cmd\":\"ls\"}\n````"},
+        {"cliExecution", R"({"command":5})", "Executing\n```\n{\"command\":5}\n````"},
+        {"cliExecution", "ls; {", "Executing\n```\nls; {\n````"},
+        {"cliExecution", std::nullopt, "Executing\n```\n\n````"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(previewOf(c.function, c.arguments), c.expected) << c.function.value_or("(none)").toStdString();
 }

@@ -1,36 +1,31 @@
 #include "ExtensionTestSupport.h"
 
 #include "extensions/ExtensionRegistry.h"
-#include "store/StoreContext.h"
-#include "store/StoreOperations.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
 #include <stdexcept>
 
-using namespace extensiontest;
-
 namespace {
 
-// Puts test doubles in place of real executions and removes them afterwards.
 class FunctionCallRunnerTest : public testing::Test {
 protected:
+    void SetUp() override { clearExtensionSettings(); }
     void TearDown() override
     {
-        for (const char* name : {"jsExecution", "cliExecution", "getMemory"})
+        for (const char* name : {"jsExecution", "getMemory"})
             setExecutionOverrideForTesting(QString::fromLatin1(name), {});
     }
 
     MessagePtr functionCall(const std::optional<QString>& name, const std::optional<QString>& arguments)
     {
-        if (!conversation)
-            conversation = context.insertConversation();
         MessagePtr message = makeMessage(context, "assistant", QString(), conversation, name, true);
         message->setFunctionArguments(arguments);
         saveContext(context);
@@ -38,141 +33,112 @@ protected:
     }
 
     StoreContext context{SqliteStore::openInMemory()};
-    ConversationPtr conversation;
-};
-
-// Lets a test hold executions until it opens the gate (20 s at most, so a broken
-// build cannot hang).
-struct Gate {
-    QSemaphore arrived;
-    QSemaphore opened;
-
-    void arriveAndWait()
-    {
-        arrived.release();
-        opened.tryAcquire(1, 20000);
-    }
-    bool waitForArrivals(int count) { return arrived.tryAcquire(count, 20000); }
-    void release() { opened.release(4); } // enough for every execution a test holds
+    ConversationPtr conversation = context.insertConversation();
 };
 
 } // namespace
 
-TEST_F(FunctionCallRunnerTest, RecordsTheReturnedTextOffTheUiThreadThenSavesAndCallsBack)
+TEST_F(FunctionCallRunnerTest, RecordsTheOutcomeOffTheUiThreadThenSavesAndCallsBack)
 {
     std::atomic<QThread*> executedOn = nullptr;
-    std::optional<QString> received;
+    std::optional<QString> received = QString("not called");
     setExecutionOverrideForTesting("jsExecution", [&](const std::optional<QString>& arguments) {
         executedOn = QThread::currentThread();
         received = arguments;
         return QStringLiteral("42");
     });
-    const MessagePtr message = functionCall(QStringLiteral("jsExecution"), QStringLiteral(R"({"script":"6*7"})"));
-    bool recorded = false;
+    const MessagePtr answered = functionCall(QStringLiteral("jsExecution"), QStringLiteral(R"({"script":"6*7"})"));
     bool savedBeforeCallback = false;
-    runFunctionCall(context, message, [&] {
-        recorded = true;
+    int callbacks = 0;
+    runFunctionCall(context, answered, [&] {
         savedBeforeCallback = !context.hasChanges();
+        ++callbacks;
     });
-    EXPECT_FALSE(recorded); // never before returning
-    ASSERT_TRUE(waitUntil([&] { return recorded; }));
-    EXPECT_EQ(message->functionResult(), QString("42"));
+    EXPECT_EQ(callbacks, 0); // never before returning
+    ASSERT_TRUE(QTest::qWaitFor([&] { return callbacks == 1; }, 20000));
+    EXPECT_EQ(answered->functionResult(), QString("42"));
     EXPECT_TRUE(savedBeforeCallback);
     EXPECT_EQ(received, QString(R"({"script":"6*7"})"));
-    EXPECT_NE(executedOn.load(), nullptr);
     EXPECT_NE(executedOn.load(), QThread::currentThread());
-}
 
-TEST_F(FunctionCallRunnerTest, FailuresAndUnknownNamesGetTheirFixedTexts)
-{
-    std::atomic<int> runs = 0;
-    std::optional<QString> received = QString("not called");
+    // Whatever an execution throws, and a name no function has, get fixed texts.
     setExecutionOverrideForTesting("getMemory", [&](const std::optional<QString>& arguments) -> QString {
-        ++runs;
         received = arguments;
         throw std::runtime_error("service down");
     });
-    setExecutionOverrideForTesting("jsExecution", [&](const std::optional<QString>&) -> QString {
-        ++runs;
-        throw 7; // not even an exception class
-    });
-
+    setExecutionOverrideForTesting("jsExecution", [](const std::optional<QString>&) -> QString { throw 7; });
     const MessagePtr failing = functionCall(QStringLiteral("getMemory"), std::nullopt);
     const MessagePtr throwingAnything = functionCall(QStringLiteral("jsExecution"), QStringLiteral("{}"));
     const MessagePtr unknown = functionCall(QStringLiteral("JSExecution"), QStringLiteral("{}"));
     const MessagePtr nameless = functionCall(std::nullopt, std::nullopt);
-    int callbacks = 0;
     for (const MessagePtr& message : {failing, throwingAnything, unknown, nameless})
         runFunctionCall(context, message, [&] { ++callbacks; });
-    ASSERT_TRUE(waitUntil([&] { return callbacks == 4; }));
-
-    EXPECT_EQ(failing->functionResult(), QString("Function returned unexpected result"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return callbacks == 5; }, 20000));
     EXPECT_EQ(received, std::nullopt); // absent arguments stay absent
-    EXPECT_EQ(throwingAnything->functionResult(), QString("Function returned unexpected result"));
-    EXPECT_EQ(unknown->functionResult(), QString("Unknown function name"));
-    EXPECT_EQ(nameless->functionResult(), QString("Unknown function name"));
-    EXPECT_EQ(runs.load(), 2);
+    for (const MessagePtr& message : {failing, throwingAnything})
+        EXPECT_EQ(message->functionResult(), QString("Function returned unexpected result"));
+    for (const MessagePtr& message : {unknown, nameless})
+        EXPECT_EQ(message->functionResult(), QString("Unknown function name"));
     EXPECT_FALSE(context.hasChanges());
 }
 
-TEST_F(FunctionCallRunnerTest, SeveralBlockingExecutionsRunSideBySide)
+TEST_F(FunctionCallRunnerTest, ShellCommandsNeverHoldUpOtherFunctions)
 {
-    // Each execution waits until all four have started: this only finishes when
-    // the pool gives them four threads at once.
-    Gate gate;
-    setExecutionOverrideForTesting("cliExecution", [&](const std::optional<QString>& arguments) {
-        gate.arriveAndWait();
-        return arguments.value_or(QString());
-    });
-    std::vector<MessagePtr> messages;
-    int callbacks = 0;
-    for (int i = 0; i < 4; ++i) {
-        messages.push_back(functionCall(QStringLiteral("cliExecution"), QString::number(i)));
-        runFunctionCall(context, messages.back(), [&] { ++callbacks; });
+    // More commands than the quick functions' pool has threads, each waiting for the go file.
+    QTemporaryDir dir;
+    const int commands = extensionThreadPool().maxThreadCount() + 1;
+    std::vector<MessagePtr> shells;
+    int shellResults = 0;
+    for (int i = 0; i < commands; ++i) {
+        shells.push_back(functionCall("cliExecution", argumentsWith("command", QString(
+            "for i in $(seq 200); do [ -e %1/go ] && break; sleep 0.1; done; echo %2")
+            .arg(dir.path()).arg(i))));
+        runFunctionCall(context, shells.back(), [&] { ++shellResults; });
     }
-    EXPECT_TRUE(gate.waitForArrivals(4));
-    gate.release();
-    ASSERT_TRUE(waitUntil([&] { return callbacks == 4; }));
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(messages[i]->functionResult(), QString::number(i));
+    const auto letGo = [&] { QFile(dir.path() + "/go").open(QIODevice::WriteOnly); };
+    const auto letGoOnFailure = qScopeGuard(letGo);
+
+    const MessagePtr script = functionCall("jsExecution", argumentsWith("script", "6 * 7"));
+    bool scriptRecorded = false;
+    runFunctionCall(context, script, [&] { scriptRecorded = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scriptRecorded; }, 5000));
+    EXPECT_EQ(script->functionResult(), QString("42"));
+    EXPECT_EQ(shellResults, 0);
+
+    letGo();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shellResults == commands; }, 20000));
+    for (int i = 0; i < commands; ++i)
+        EXPECT_EQ(shells[i]->functionResult(), QString::number(i) + "\n");
 }
 
-TEST_F(FunctionCallRunnerTest, MessageDeletedWhileRunningIsRecordedHarmlessly)
+TEST_F(FunctionCallRunnerTest, ResultOutlivingItsMessageOrContextIsLeftHarmless)
 {
-    Gate gate;
+    // Each script waits until the test lets it finish (20 s at most).
+    QSemaphore arrived;
+    QSemaphore opened;
     setExecutionOverrideForTesting("jsExecution", [&](const std::optional<QString>&) {
-        gate.arriveAndWait();
+        arrived.release();
+        opened.tryAcquire(1, 20000);
         return QStringLiteral("late");
     });
+    // A message is deleted, and a whole context is gone, while their functions run.
     const MessagePtr message = functionCall(QStringLiteral("jsExecution"), QStringLiteral("{}"));
+    auto shortLived = std::make_unique<StoreContext>(SqliteStore::openInMemory());
+    const MessagePtr orphan = makeMessage(*shortLived, "assistant", QString(), shortLived->insertConversation(),
+                                          QStringLiteral("jsExecution"), true);
     bool recorded = false;
+    bool orphanRecorded = false;
     runFunctionCall(context, message, [&] { recorded = true; });
-    ASSERT_TRUE(gate.waitForArrivals(1));
+    runFunctionCall(*shortLived, orphan, [&] { orphanRecorded = true; });
+    ASSERT_TRUE(arrived.tryAcquire(2, 20000));
     deleteConversation(context, conversation);
-    gate.release();
-    ASSERT_TRUE(waitUntil([&] { return recorded; }));
-    EXPECT_TRUE(message->isDeleted());
+    shortLived.reset();
+    opened.release(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorded; }, 20000));
     EXPECT_FALSE(context.hasChanges());
     EXPECT_TRUE(context.conversations().empty());
-}
-
-TEST_F(FunctionCallRunnerTest, ContextGoneBeforeTheResultIsLeftAlone)
-{
-    Gate gate;
-    setExecutionOverrideForTesting("jsExecution", [&](const std::optional<QString>&) {
-        gate.arriveAndWait();
-        return QStringLiteral("late");
-    });
-    auto shortLived = std::make_unique<StoreContext>(SqliteStore::openInMemory());
-    MessagePtr message = makeMessage(*shortLived, "assistant", QString(), shortLived->insertConversation(),
-                                     QStringLiteral("jsExecution"), true);
-    bool recorded = false;
-    runFunctionCall(*shortLived, message, [&] { recorded = true; });
-    ASSERT_TRUE(gate.waitForArrivals(1));
-    shortLived.reset();
-    gate.release();
     // Every job has posted its outcome once the pool is idle; deliver it.
     ASSERT_TRUE(extensionThreadPool().waitForDone(20000));
     QCoreApplication::processEvents();
-    EXPECT_FALSE(recorded);
+    EXPECT_FALSE(orphanRecorded);
 }
