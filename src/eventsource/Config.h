@@ -4,6 +4,7 @@
 #include "eventsource/EventSourceError.h"
 #include "eventsource/ReadyState.h"
 #include "eventsource/ReconnectionTimer.h"
+#include "eventsource/StreamLimits.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -34,6 +35,10 @@ struct Config {
     double maxReconnectTime = 30.0;      // upper limit of one wait before jitter
     double backoffResetThreshold = 60.0; // a connection up this long resets the back-off
     double idleTimeout = 300.0;          // seconds without progress before a request fails
+    // A longer line, or an event with more data, ends the connection with a
+    // StreamLimitError, handled like a broken transfer.
+    qsizetype maxLineBytes = kDefaultStreamLimitBytes;
+    qsizetype maxEventDataBytes = kDefaultStreamLimitBytes;
     // Decides whether to keep reconnecting after an error. By default a 204 response
     // ends the stream and everything else is retried.
     std::function<ConnectionErrorAction(const EventSourceErrorPtr&)> connectionErrorHandler;

@@ -25,13 +25,15 @@ std::optional<qint64> parseRetry(QByteArrayView value)
 
 } // namespace
 
-EventParser::EventParser(EventHandler* handler, QByteArray lastEventId, double retry)
-    : m_handler(handler), m_lastEventId(std::move(lastEventId)), m_currentRetry(retry)
+EventParser::EventParser(EventHandler* handler, QByteArray lastEventId, double retry, qsizetype maxDataBytes)
+    : m_handler(handler), m_lastEventId(std::move(lastEventId)), m_currentRetry(retry), m_maxDataBytes(maxDataBytes)
 {
 }
 
 void EventParser::parseLine(QByteArrayView line)
 {
+    if (m_overflowed)
+        return;
     if (line.isEmpty()) {
         dispatchEvent();
         return;
@@ -54,6 +56,12 @@ void EventParser::parseLine(QByteArrayView line)
 void EventParser::processField(QByteArrayView name, QByteArrayView value)
 {
     if (name == "data") {
+        // m_data holds a "\n" after each value, so this is the event's data with this value last.
+        if (m_data.size() + value.size() > m_maxDataBytes) {
+            m_overflowed = true;
+            m_data = QByteArray();
+            return;
+        }
         m_data.append(value.data(), value.size());
         m_data.append('\n');
     } else if (name == "id") {
@@ -88,4 +96,5 @@ void EventParser::reset()
     m_data.clear();
     m_eventType.clear();
     m_lastEventIdBuffer.reset();
+    m_overflowed = false;
 }

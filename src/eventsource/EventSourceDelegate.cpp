@@ -61,7 +61,8 @@ EventSourceDelegate::EventSourceDelegate(Config config, std::shared_ptr<EventSou
     : m_config(std::move(config)),
       m_shared(std::move(shared)),
       m_sink(std::make_unique<ParserSink>(this)),
-      m_eventParser(m_sink.get(), m_config.lastEventId, m_config.reconnectTime),
+      m_utf8LineParser(m_config.maxLineBytes),
+      m_eventParser(m_sink.get(), m_config.lastEventId, m_config.reconnectTime, m_config.maxEventDataBytes),
       m_reconnectionTimer(m_config.maxReconnectTime, m_config.backoffResetThreshold, m_config.clock,
                           m_config.random)
 {
@@ -206,6 +207,10 @@ void EventSourceDelegate::onData(QNetworkReply* reply)
     const QByteArray chunk = reply->readAll();
     m_utf8LineParser.append(chunk, [this](QByteArrayView line) { m_eventParser.parseLine(line); });
     publishLastEventId();
+    if (m_utf8LineParser.overflowed())
+        failTask(reply, std::make_shared<StreamLimitError>(StreamLimitError::Part::line, m_config.maxLineBytes));
+    else if (m_eventParser.overflowed())
+        failTask(reply, std::make_shared<StreamLimitError>(StreamLimitError::Part::eventData, m_config.maxEventDataBytes));
 }
 
 void EventSourceDelegate::onFinished(QNetworkReply* reply)
@@ -248,6 +253,15 @@ void EventSourceDelegate::cancelTask()
     reply->deleteLater();
     // Completion comes later, as a cancellation, like any transport's would.
     QMetaObject::invokeMethod(this, [this] { completeTask(nullptr, true); }, Qt::QueuedConnection);
+}
+
+void EventSourceDelegate::failTask(QNetworkReply* reply, const EventSourceErrorPtr& error)
+{
+    m_sessionTask = nullptr;
+    QObject::disconnect(reply, nullptr, this, nullptr);
+    reply->abort();
+    reply->deleteLater();
+    completeTask(error, false);
 }
 
 void EventSourceDelegate::completeTask(const EventSourceErrorPtr& error, bool cancelled)

@@ -45,6 +45,8 @@ private:
     void onData(QNetworkReply* reply);
     void onFinished(QNetworkReply* reply);
     void cancelTask();
+    // Ends the current transfer on this side as if it had broken with the given error.
+    void failTask(QNetworkReply* reply, const EventSourceErrorPtr& error);
     void completeTask(const EventSourceErrorPtr& error, bool cancelled);
     void setState(ReadyState state);
     void publishLastEventId();

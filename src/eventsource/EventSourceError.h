@@ -37,3 +37,11 @@ private:
     int m_code;
     QString m_message;
 };
+
+// The stream sent a line, or the data of one event, longer than its limit. Ends the
+// connection like a broken transfer (code QNetworkReply::ProtocolFailure).
+class StreamLimitError : public StreamTransportError {
+public:
+    enum class Part { line, eventData };
+    StreamLimitError(Part part, qsizetype limit);
+};

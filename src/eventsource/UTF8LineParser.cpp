@@ -12,4 +12,14 @@ void UTF8LineParser::reset()
     m_seenCr = false;
     m_currentString.clear();
     m_remainder.clear();
+    m_overflowed = false;
+}
+
+bool UTF8LineParser::overflow()
+{
+    m_overflowed = true;
+    m_currentString = QByteArray();
+    m_remainder.clear();
+    m_seenCr = false;
+    return false;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "eventsource/StreamLimits.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -16,11 +18,17 @@
 // chunk is held back and completed by the next one. Nothing else is touched: a BOM,
 // NUL and every other character stay part of the line.
 //
+// A line longer than maxLineBytes is not kept: the parser drops it, reports
+// overflowed() and ignores all input until reset(), so a server that never ends a line
+// cannot make it grow without bound.
+//
 // One pass per chunk: plain ASCII is scanned 16 bytes at a time, lines that lie wholly
 // inside a chunk are handed out without copying, and a line spanning chunks grows in
 // place without being scanned again. Not thread-safe.
 class UTF8LineParser {
 public:
+    explicit UTF8LineParser(qsizetype maxLineBytes = kDefaultStreamLimitBytes) : m_maxLineBytes(maxLineBytes) {}
+
     // Feeds one chunk; calls sink(QByteArrayView line) for each line it completes, in
     // order, without the line end. The view is valid only during the call.
     template <typename Sink>
@@ -29,8 +37,12 @@ public:
     // The same, collecting the lines.
     QList<QByteArray> append(QByteArrayView chunk);
 
-    // Forgets a pending line, a pending CR and held-back bytes (the connection ended).
+    // Forgets a pending line, a pending CR, held-back bytes and an overflow (the
+    // connection ended).
     void reset();
+
+    // A line went past the limit; nothing more is read until reset().
+    bool overflowed() const { return m_overflowed; }
 
     // The text of the line not yet ended (for tests and diagnostics).
     const QByteArray& currentString() const { return m_currentString; }
@@ -45,8 +57,11 @@ private:
     // First CR, LF or non-ASCII byte in [p, end), or end.
     static const uchar* findSpecial(const uchar* p, const uchar* end);
 
+    // Both return false when the line went past the limit.
     template <typename Sink>
-    void endLine(const uchar* from, const uchar* to, Sink& sink);
+    bool endLine(const uchar* from, const uchar* to, Sink& sink);
+    bool keep(const uchar* from, const uchar* to);
+    Q_DECL_COLD_FUNCTION bool overflow(); // out of line, off the hot path
 
     static constexpr char kReplacement[] = "\xEF\xBF\xBD";
     static constexpr qsizetype kKeptCapacity = 1 << 20;
@@ -54,6 +69,8 @@ private:
     QByteArray m_remainder;     // start of a character cut by the chunk end, at most 3 bytes
     QByteArray m_currentString; // the line being built
     bool m_seenCr = false;      // the last character was a CR: swallow an LF right after it
+    bool m_overflowed = false;
+    qsizetype m_maxLineBytes;
 };
 
 inline int UTF8LineParser::examine(const uchar* p, const uchar* end, Step& step)
@@ -117,20 +134,32 @@ inline const uchar* UTF8LineParser::findSpecial(const uchar* p, const uchar* end
     return end;
 }
 
+inline bool UTF8LineParser::keep(const uchar* from, const uchar* to)
+{
+    if (m_currentString.size() + (to - from) > m_maxLineBytes)
+        return overflow();
+    m_currentString.append(reinterpret_cast<const char*>(from), to - from);
+    return true;
+}
+
 template <typename Sink>
-inline void UTF8LineParser::endLine(const uchar* from, const uchar* to, Sink& sink)
+inline bool UTF8LineParser::endLine(const uchar* from, const uchar* to, Sink& sink)
 {
     if (m_currentString.isEmpty()) {
+        if (to - from > m_maxLineBytes)
+            return overflow();
         sink(QByteArrayView(from, to - from));
-        return;
+        return true;
     }
-    m_currentString.append(reinterpret_cast<const char*>(from), to - from);
+    if (!keep(from, to))
+        return false;
     sink(QByteArrayView(m_currentString));
     // Keep the capacity for the next long line, unless it was a huge one.
     if (m_currentString.capacity() > kKeptCapacity)
         m_currentString = QByteArray();
     else
         m_currentString.truncate(0);
+    return true;
 }
 
 template <typename Sink>
@@ -138,7 +167,7 @@ void UTF8LineParser::append(QByteArrayView chunk, Sink&& sink)
 {
     const uchar* p = reinterpret_cast<const uchar*>(chunk.data());
     const uchar* const end = p + chunk.size();
-    if (p == end)
+    if (p == end || m_overflowed)
         return;
 
     if (!m_remainder.isEmpty()) {
@@ -174,7 +203,8 @@ void UTF8LineParser::append(QByteArrayView chunk, Sink&& sink)
             break;
         const uchar c = *p;
         if (c == '\n' || c == '\r') {
-            endLine(segment, p, sink);
+            if (!endLine(segment, p, sink))
+                return;
             ++p;
             if (c == '\r') {
                 if (p == end) {
@@ -192,7 +222,8 @@ void UTF8LineParser::append(QByteArrayView chunk, Sink&& sink)
             p += length;
             continue;
         }
-        m_currentString.append(reinterpret_cast<const char*>(segment), p - segment);
+        if (!keep(segment, p))
+            return;
         if (step == Step::Truncated) {
             m_remainder = QByteArray(reinterpret_cast<const char*>(p), end - p);
             return;
@@ -202,5 +233,5 @@ void UTF8LineParser::append(QByteArrayView chunk, Sink&& sink)
         segment = p;
     }
     if (segment < end)
-        m_currentString.append(reinterpret_cast<const char*>(segment), end - segment);
+        keep(segment, end);
 }

@@ -11,9 +11,7 @@ using Calls = QList<QByteArray>;
 
 // Feeds chunks through both parsers, as a connection does.
 struct Stream {
-    RecordingHandler handler;
-    UTF8LineParser lines;
-    EventParser events{&handler, QByteArray(), 1.0};
+    explicit Stream(qsizetype limit = kDefaultStreamLimitBytes) : lines(limit), events(&handler, {}, 1.0, limit) {}
 
     Calls feed(const QList<QByteArray>& chunks)
     {
@@ -26,102 +24,113 @@ struct Stream {
         lines.reset();
         events.reset();
     }
-};
 
-Calls run(const QList<QByteArray>& chunks)
-{
-    Stream s;
-    return s.feed(chunks);
-}
+    RecordingHandler handler;
+    UTF8LineParser lines;
+    EventParser events;
+};
 
 } // namespace
 
-TEST(EventParser, DataLinesJoinAndSpaceHandling)
+TEST(EventParser, FieldsCommentsAndDispatch)
 {
-    EXPECT_EQ(run({"data: a\r", "\ndata: b\n\n"}), Calls({"event message|a\nb|"}));
-    EXPECT_EQ(run({"data:x\n\ndata: x\n\n"}), Calls({"event message|x|", "event message|x|"}));
-    EXPECT_EQ(run({"data:  x\n\n"}), Calls({"event message| x|"}));
-    // "data" without a colon and "data:" both add an empty value.
-    EXPECT_EQ(run({"data\n\n"}), Calls({"event message||"}));
-    EXPECT_EQ(run({"data:\ndata:\n\n"}), Calls({"event message|\n|"}));
-    // Only the first colon splits; a blank line with nothing before it dispatches nothing.
-    EXPECT_EQ(run({"\n\ndata: {\"a\":\"b:c\"}\n\n"}), Calls({"event message|{\"a\":\"b:c\"}|"}));
-    // Field names are case-sensitive; unknown ones are ignored.
-    EXPECT_EQ(run({"Data: x\ndatas: y\nfoo\n\n"}), Calls());
-}
-
-TEST(EventParser, EventTypeAppliesToOneEventOnly)
-{
-    EXPECT_EQ(run({"event: update\ndata: 1\n\ndata: 2\n\n"}),
-              Calls({"event update|1|", "event message|2|"}));
-    // A type without data is dropped at the blank line too.
-    EXPECT_EQ(run({"event: ping\n\ndata: 3\n\n"}), Calls({"event message|3|"}));
-    // The later event line wins.
-    EXPECT_EQ(run({"event: a\nevent: b\ndata\n\n"}), Calls({"event b||"}));
-}
-
-TEST(EventParser, IdMovesOnBlankLineAndIgnoresNul)
-{
-    Stream s;
-    EXPECT_TRUE(s.feed({"id: 7\n\n"}).isEmpty());
-    EXPECT_EQ(s.events.lastEventId(), "7");
-    EXPECT_EQ(s.feed({"data: z\n\n"}), Calls({"event message|z|7"}));
-    s.feed({QByteArray("id: a\0b\n\n", 9)});
-    EXPECT_EQ(s.events.lastEventId(), "7");
-    // An id given inside an event is the id that event carries.
-    EXPECT_EQ(s.feed({"data: y\nid: 8\n\n"}).last(), "event message|y|8");
-    s.feed({"id\n\n"});
-    EXPECT_EQ(s.events.lastEventId(), "");
-    EXPECT_EQ(s.feed({"data: w\n\n"}).last(), "event message|w|");
-}
-
-TEST(EventParser, RetryAcceptsOnlyPlainMilliseconds)
-{
-    Stream s;
-    s.feed({"retry: 2500\n"});
-    EXPECT_DOUBLE_EQ(s.events.currentRetry(), 2.5);
-    for (const QByteArray line : {"retry: 2.5\n", "retry: -1\n", "retry: 1e3\n", "retry:\n", "retry\n",
-                                  "retry: 99999999999999999999\n", "retry:  5\n", "retry: 5 \n"}) {
-        s.feed({line});
-        EXPECT_DOUBLE_EQ(s.events.currentRetry(), 2.5) << line.constData();
+    const struct {
+        QList<QByteArray> chunks;
+        Calls calls;
+        QByteArray state = {}; // when given: "lastEventId retry"
+    } cases[] = {
+        {{"data: a\r", "\ndata: b\n\n"}, {"event message|a\nb|"}},
+        {{"data:x\n\ndata: x\n\n"}, {"event message|x|", "event message|x|"}},
+        {{"data:  x\n\n"}, {"event message| x|"}},
+        // "data" without a colon and "data:" both add an empty value.
+        {{"data\n\n"}, {"event message||"}},
+        {{"data:\ndata:\n\n"}, {"event message|\n|"}},
+        // Only the first colon splits; a blank line with nothing before it dispatches nothing.
+        {{"\n\ndata: {\"a\":\"b:c\"}\n\n"}, {"event message|{\"a\":\"b:c\"}|"}},
+        // Field names are case-sensitive; unknown ones are ignored, and so is a first
+        // field behind a byte order mark.
+        {{"Data: x\ndatas: y\nfoo\n\n"}, {}},
+        {{"\xEF\xBB\xBF" "data: x\n\ndata: y\n\n"}, {"event message|y|"}},
+        // An event type applies to one event only, even one without data; the last one wins.
+        {{"event: update\ndata: 1\n\ndata: 2\n\n"}, {"event update|1|", "event message|2|"}},
+        {{"event: ping\n\ndata: 3\n\n"}, {"event message|3|"}},
+        {{"event: a\nevent: b\ndata\n\n"}, {"event b||"}},
+        {{": keep-alive\n\n"}, {"comment  keep-alive"}},
+        {{":\n"}, {"comment "}},
+        // An id moves on a blank line, with or without an event; one with NUL is ignored,
+        // an empty one clears it.
+        {{"id: 7\n\n"}, {}, "7 1"},
+        {{"id: 7\n\ndata: z\n\n", QByteArray("id: a\0b\n\n", 9)}, {"event message|z|7"}, "7 1"},
+        {{"data: y\nid: 8\n\n"}, {"event message|y|8"}},
+        {{"id: 7\n\nid\n\ndata: w\n\n"}, {"event message|w|"}, " 1"},
+        // Retry takes plain milliseconds only.
+        {{"retry: 2500\n\n"}, {}, " 2.5"},
+        {{"retry: 0\n"}, {}, " 0"},
+        {{"retry: 9223372036854775807\n"}, {}, " 9.22337e+15"},
+        {{"retry: 2.5\nretry: -1\nretry: 1e3\nretry:\nretry\nretry: 99999999999999999999\nretry:  5\nretry: 5 \n"}, {}, " 1"},
+    };
+    for (const auto& c : cases) {
+        Stream s;
+        EXPECT_EQ(s.feed(c.chunks), c.calls) << c.chunks.join('|').constData();
+        const QByteArray state = s.events.lastEventId() + ' ' + QByteArray::number(s.events.currentRetry());
+        EXPECT_EQ(c.state.isEmpty() ? c.state : state, c.state) << c.chunks.join('|').constData();
     }
-    s.feed({"retry: 9223372036854775807\n"});
-    EXPECT_DOUBLE_EQ(s.events.currentRetry(), 9223372036854775807.0 * 0.001);
-    s.feed({"retry: 0\n"});
-    EXPECT_DOUBLE_EQ(s.events.currentRetry(), 0.0);
-    // No event comes of it.
-    EXPECT_TRUE(s.feed({"\n"}).isEmpty());
-}
-
-TEST(EventParser, CommentsAndByteOrderMark)
-{
-    EXPECT_EQ(run({": keep-alive\n\n"}), Calls({"comment  keep-alive"}));
-    EXPECT_EQ(run({":\n"}), Calls({"comment "}));
-    // A BOM is not removed, so the first field is unknown.
-    EXPECT_EQ(run({"\xEF\xBB\xBF" "data: x\n\ndata: y\n\n"}), Calls({"event message|y|"}));
 }
 
 TEST(EventParser, ResetDropsPendingLineAndEventButKeepsIdAndRetry)
 {
-    Stream s{};
+    Stream s;
     s.feed({"id: 3\nretry: 100\n\ndata: lost\nevent: gone\n", "data: half"});
     s.reset();
     EXPECT_EQ(s.feed({"\n"}), Calls());
     EXPECT_EQ(s.feed({"data: kept\n\n"}), Calls({"event message|kept|3"}));
     EXPECT_DOUBLE_EQ(s.events.currentRetry(), 0.1);
-
     // A pending id that never saw its blank line is dropped.
     s.feed({"id: 4\n"});
     s.reset();
     EXPECT_EQ(s.events.lastEventId(), "3");
 }
 
-TEST(EventParser, StartsFromConfiguredIdAndRetry)
+// Up to the limit lines and event data pass; past it the parser that saw it drops what it
+// holds and reads nothing more, not even the rest of the chunk, until reset.
+TEST(StreamLimits, LinesAndEventDataPastTheLimitStopTheParsersUntilReset)
 {
-    RecordingHandler handler;
-    EventParser parser(&handler, "start", 4.0);
-    parser.parseLine("data: a");
-    parser.parseLine("");
-    EXPECT_EQ(handler.calls(), Calls({"event message|a|start"}));
-    EXPECT_DOUBLE_EQ(parser.currentRetry(), 4.0);
+    const struct {
+        QList<QByteArray> chunks;
+        Calls calls;
+        bool lineOverflow = false;
+        bool dataOverflow = false;
+    } cases[] = {
+        {{"data: 0123456789\n\n", "data: 01", "23456789\r\n\r\n"}, {"event message|0123456789|", "event message|0123456789|"}},
+        {{"data: 01234567\ndata: 0123456\n\n"}, {"event message|01234567\n0123456|"}},
+        {{"data: a\n\ndata: 01234567890\n\ndata: lost\n\n"}, {"event message|a|"}, true},
+        {{"data: 0123", "4567890\n\n"}, {}, true},
+        {{"data: 0123", "4567", "890"}, {}, true},            // never ended
+        {{"data: 012345678\xC3", "\xA9\n"}, {}, true},       // a character completed past it
+        {{"data: 01234567\ndata: 01234567\n\ndata: lost\n\n: lost\n"}, {}, false, true},
+    };
+    for (const auto& c : cases) {
+        Stream s(16);
+        EXPECT_EQ(s.feed(c.chunks), c.calls) << c.chunks.join('|').constData();
+        EXPECT_EQ(s.lines.overflowed(), c.lineOverflow) << c.chunks.join('|').constData();
+        EXPECT_EQ(s.events.overflowed(), c.dataOverflow) << c.chunks.join('|').constData();
+        EXPECT_EQ(s.feed({"data: x\n\n"}).size() == c.calls.size(), c.lineOverflow || c.dataOverflow);
+        s.reset();
+        EXPECT_EQ(s.feed({"data: y\n\n"}).last(), "event message|y|");
+    }
+}
+
+TEST(StreamLimits, DefaultLimitsAreSixteenMebibytes)
+{
+    const QByteArray half(8 * 1024 * 1024, 'x');
+    Stream s;
+    // Event data of exactly 16 MiB passes, one byte more does not.
+    s.feed({"data:" + half + "\ndata:" + half.chopped(1) + "\n"});
+    EXPECT_FALSE(s.events.overflowed());
+    s.feed({"data:\n"});
+    EXPECT_TRUE(s.events.overflowed());
+    s.reset();
+    // A line of 16 MiB and one byte fails too, ended or not.
+    s.feed({"data:" + half, half.chopped(4)});
+    EXPECT_TRUE(s.lines.overflowed());
 }

@@ -10,24 +10,28 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 
 // Writes every handler call as one line of text, e.g. "event update|data|id",
 // "comment  keep-alive", "open", "close", "error 500". Safe to read from another thread.
 class RecordingHandler : public EventHandler {
 public:
+    // Run after each event is recorded, on the stream's thread; set it before the start.
+    std::function<void(const MessageEvent&)> whenEvent;
+
     void onOpen() override { add("open"); }
     void onClose() override { add("close"); }
     void onEvent(const QByteArray& type, const MessageEvent& event) override
     {
         add("event " + type + '|' + event.data + '|' + event.lastEventId);
+        if (whenEvent)
+            whenEvent(event);
     }
     void onComment(const QByteArray& comment) override { add("comment " + comment); }
     void onError(const EventSourceErrorPtr& error) override
     {
-        if (auto unsuccessful = std::dynamic_pointer_cast<const UnsuccessfulResponseError>(error))
-            add("error " + QByteArray::number(unsuccessful->responseCode()));
-        else
-            add("error transport");
+        const auto unsuccessful = std::dynamic_pointer_cast<const UnsuccessfulResponseError>(error);
+        add(unsuccessful ? "error " + QByteArray::number(unsuccessful->responseCode()) : "error transport");
     }
 
     QList<QByteArray> calls() const
@@ -39,7 +43,7 @@ public:
     // Calls that came on the application's main thread.
     int callsOnMainThread() const { return m_onMainThread.load(); }
 
-protected:
+private:
     void add(const QByteArray& call)
     {
         if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
@@ -48,7 +52,6 @@ protected:
         m_calls.append(call);
     }
 
-private:
     mutable QMutex m_mutex;
     QList<QByteArray> m_calls;
     std::atomic<int> m_onMainThread{0};

@@ -1,6 +1,7 @@
 #include "support/HttpTestServer.h"
 
 #include <QProcess>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -12,7 +13,7 @@ QList<QByteArray> run(const QStringList& arguments, const QByteArray& input = {}
     EXPECT_TRUE(tool.waitForStarted());
     tool.write(input);
     tool.closeWriteChannel();
-    EXPECT_TRUE(tool.waitForFinished(10000));
+    EXPECT_TRUE(tool.waitForFinished(20000));
     EXPECT_EQ(tool.exitCode(), 0);
     QList<QByteArray> lines = tool.readAllStandardOutput().split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
@@ -24,17 +25,22 @@ QList<QByteArray> run(const QStringList& arguments, const QByteArray& input = {}
 
 TEST(VorbelSseTool, PrintsStandardInputAsJsonLinesWhateverTheChunkSize)
 {
-    const QByteArray stream = "id: 7\r\nevent: upd\r\ndata: caf\xC3\xA9 \"q\" \\\r\ndata: \xFF\t\x01\r\n\r\n"
-                              ": hi\n\ndata: x\n\ndata: cut";
-    const QList<QByteArray> expected = {
-        R"({"event":"upd","data":"caf)" "\xC3\xA9" R"( \"q\" \\\n)" "\xEF\xBF\xBD" R"(\t\u0001","id":"7"})",
-        R"({"comment":" hi"})",
-        R"({"event":"message","data":"x","id":"7"})"};
+    QByteArray stream = "id: 7\r\nevent: upd\r\ndata: caf\xC3\xA9 \"q\" \\\r\ndata: \xFF\t\x01\x1F\x7F\r\n\r\n"
+                        ": hi\n\n";
+    QList<QByteArray> expected = {
+        R"({"event":"upd","data":"caf)" "\xC3\xA9" R"( \"q\" \\\n)" "\xEF\xBF\xBD" R"(\t\u0001\u001f)" "\x7F" R"(","id":"7"})",
+        R"({"comment":" hi"})"};
+    // Enough events for several input chunks and output blocks.
+    for (int i = 0; i < 5000; ++i) {
+        stream += "data: \xE2\x82\xAC" + QByteArray::number(i) + "\\\"\n\n";
+        expected += R"({"event":"message","data":")" "\xE2\x82\xAC" + QByteArray::number(i) + R"(\\\"","id":"7"})";
+    }
+    stream += "data: cut";
     for (const QStringList& arguments : {QStringList(), QStringList{"--chunk", "1"}, QStringList{"--chunk", "5"}})
         EXPECT_EQ(run(arguments, stream), expected) << arguments.join(' ').toStdString();
 }
 
-TEST(VorbelSseTool, FollowsAUrlOnceWithTheGivenRequest)
+TEST(VorbelSseTool, FollowsAUrlAndShowsEachEventAsItComes)
 {
     HttpTestServer server;
     server.enqueue(ScriptedResponse::sse({"data: {\"a\":1}\n\n"}));
@@ -47,6 +53,17 @@ TEST(VorbelSseTool, FollowsAUrlOnceWithTheGivenRequest)
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.body, "{}");
     EXPECT_EQ(request.header("Authorization"), "Bearer k");
-
     EXPECT_EQ(run({"--once", HttpTestServer::refusedUrl().toString()}).size(), 1);
+
+    // A live stream: the event is printed while the server still holds the stream open.
+    ScriptedResponse live = ScriptedResponse::sse({"data: live\n\n"});
+    live.pieces.append({60000, "data: never\n\n"});
+    server.enqueue(live);
+    QProcess tool;
+    tool.start(QStringLiteral(VORBEL_SSE_TOOL), {server.baseUrl().toString()});
+    QByteArray output;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (output += tool.readAllStandardOutput()).contains(R"("data":"live")"); }))
+        << output.constData();
+    tool.kill();
+    tool.waitForFinished();
 }

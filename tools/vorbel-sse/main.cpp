@@ -7,7 +7,8 @@
 // Events print as {"event":TYPE,"data":DATA,"id":LASTEVENTID}, comments as
 // {"comment":TEXT}; for a URL also {"open":true}, {"closed":true} and {"error":TEXT}.
 // --once ends the run after the first close or error instead of reconnecting;
-// --verbose shows the stream's log on standard error.
+// --verbose shows the stream's log on standard error. A line, or an event's data, longer
+// than 16 MiB ends the stream with an error (for standard input, exit status 1).
 
 #include "JsonLinePrinter.h"
 
@@ -20,9 +21,12 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -41,19 +45,28 @@ int parseStandardInput(qsizetype chunkSize)
     EventParser events(printer.get(), QByteArray(), 1.0);
     std::vector<char> buffer(size_t(chunkSize > 0 ? chunkSize : 64 * 1024));
     for (;;) {
-        const size_t read = std::fread(buffer.data(), 1, buffer.size(), stdin);
-        if (read > 0) {
-            lines.append(QByteArrayView(buffer.data(), qsizetype(read)),
-                         [&events](QByteArrayView line) { events.parseLine(line); });
+        // read() hands over what has arrived, so a live pipe is printed as it comes.
+        const ssize_t got = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            printer->flush();
+            std::perror("vorbel-sse: reading standard input");
+            return 1;
         }
-        if (read < buffer.size()) {
-            if (std::ferror(stdin)) {
-                std::perror("vorbel-sse: reading standard input");
-                return 1;
-            }
-            if (std::feof(stdin))
-                return 0;
+        if (got == 0) {
+            printer->flush();
+            return 0;
         }
+        lines.append(QByteArrayView(buffer.data(), qsizetype(got)),
+                     [&events](QByteArrayView line) { events.parseLine(line); });
+        if (lines.overflowed() || events.overflowed()) {
+            printer->onError(std::make_shared<StreamLimitError>(
+                lines.overflowed() ? StreamLimitError::Part::line : StreamLimitError::Part::eventData,
+                kDefaultStreamLimitBytes));
+            return 1;
+        }
+        printer->flush();
     }
 }
 
@@ -108,6 +121,7 @@ int main(int argc, char** argv)
         return 2;
     }
     auto printer = std::make_shared<JsonLinePrinter>(stdout);
+    printer->flushAfterEachBatch();
     Config config(printer, address);
     config.method = method;
     config.body = body;
@@ -127,5 +141,7 @@ int main(int argc, char** argv)
         poll->start(50);
     }
     stream.start();
-    return app.exec();
+    const int status = app.exec();
+    printer->flush();
+    return status;
 }
