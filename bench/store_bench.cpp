@@ -1,10 +1,14 @@
 // Store costs that users feel: the save after each streamed piece, opening a
-// large store, and loading one long conversation.
+// large store, loading one long conversation, and seeing what another process
+// (the command-line tool) wrote to the same file.
 #include "store/DataController.h"
 #include "store/ListModels.h"
 #include "store/StoreOperations.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -124,5 +128,70 @@ void BM_LoadLongConversation(benchmark::State& state)
     }
 }
 BENCHMARK(BM_LoadLongConversation)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+// The UI thread's share when another process saved one streamed piece into
+// the open long conversation: the rows are read again and compared.
+void BM_MergeAnotherProcessesPiece(benchmark::State& state)
+{
+    DataController app(largeStore().path());
+    ConversationPtr open = app.viewContext().conversationWithId(largeStore().longId);
+    MessageListModel messages(app.viewContext(), open);
+    DataController tool(largeStore().path());
+    MessagePtr reply = makeMessage(tool.viewContext(), "assistant", "",
+                                   tool.viewContext().conversationWithId(largeStore().longId), std::nullopt, false);
+    saveContext(tool.viewContext());
+    app.viewContext().mergeExternalChanges();
+    for (auto _ : state) {
+        state.PauseTiming();
+        reply->appendContent(QStringLiteral("tok "));
+        saveContext(tool.viewContext());
+        state.ResumeTiming();
+        if (!app.viewContext().mergeExternalChanges())
+            state.SkipWithError("the piece was not merged");
+    }
+}
+BENCHMARK(BM_MergeAnotherProcessesPiece)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+// The look a few times a second when nothing changed: one PRAGMA.
+void BM_LookWhenNothingChanged(benchmark::State& state)
+{
+    DataController app(largeStore().path());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(app.viewContext().mergeExternalChanges());
+}
+BENCHMARK(BM_LookWhenNothingChanged)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+
+// From another process's commit of a new conversation to its row in the open
+// list, through the app's own timer. Commits come at varied points of the
+// timer's period, as they would.
+void BM_AnotherProcessesConversationListed(benchmark::State& state)
+{
+    DataController app(largeStore().path());
+    ConversationListModel list(app.viewContext());
+    DataController tool(largeStore().path());
+    int run = 0;
+    for (auto _ : state) {
+        QEventLoop phase;
+        QTimer::singleShot((run++ * 97) % 250, &phase, &QEventLoop::quit);
+        phase.exec();
+        QEventLoop listed;
+        bool seen = false;
+        const auto connection = QObject::connect(&list, &QAbstractItemModel::rowsInserted, &listed, [&] {
+            seen = true;
+            listed.quit();
+        });
+        QTimer::singleShot(5000, &listed, &QEventLoop::quit);
+        createConversation(tool.viewContext(), nullptr);
+        QElapsedTimer sinceCommit;
+        sinceCommit.start();
+        listed.exec();
+        state.SetIterationTime(double(sinceCommit.nsecsElapsed()) / 1e9);
+        QObject::disconnect(connection);
+        if (!seen)
+            state.SkipWithError("never listed");
+    }
+}
+BENCHMARK(BM_AnotherProcessesConversationListed)
+    ->Iterations(8)->Repetitions(5)->UseManualTime()->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 
 } // namespace

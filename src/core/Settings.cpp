@@ -1,6 +1,9 @@
 #include "core/Settings.h"
 
+#include "core/PrivateFiles.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace {
@@ -11,6 +14,36 @@ const QString flagSuffix = QStringLiteral("_enabled");
 QSettings openStore()
 {
     return QSettings(QStringLiteral("Vorbel"), QStringLiteral("Vorbel"));
+}
+
+// The file holds API keys, so it and its folder are the user's alone: an
+// empty 0600 file exists before anything is written into it.
+void makeStorePrivate()
+{
+    static const QString file = openStore().fileName();
+    const QString folder = QFileInfo(file).absolutePath();
+    PrivateFiles::makeFolders(folder, folder);
+    PrivateFiles::makeFile(file);
+}
+
+QSettings openPrivateStore()
+{
+    static const bool madePrivate = (makeStorePrivate(), true);
+    Q_UNUSED(madePrivate);
+    return openStore();
+}
+
+// A write may replace the file, which takes the mode of the umask; it is
+// tightened again at once.
+template <typename Write>
+void writeStore(const Write& write)
+{
+    makeStorePrivate();
+    {
+        QSettings store = openStore();
+        write(store);
+    }
+    makeStorePrivate();
 }
 
 } // namespace
@@ -52,7 +85,7 @@ bool Settings::isKnownKey(const QString& key)
 
 std::optional<QString> Settings::storedText(const QString& key) const
 {
-    const QVariant value = openStore().value(key);
+    const QVariant value = openPrivateStore().value(key);
     if (!value.isValid())
         return std::nullopt;
     return value.toString();
@@ -60,7 +93,7 @@ std::optional<QString> Settings::storedText(const QString& key) const
 
 std::optional<bool> Settings::storedBool(const QString& key) const
 {
-    const QVariant value = openStore().value(key);
+    const QVariant value = openPrivateStore().value(key);
     if (!value.isValid())
         return std::nullopt;
     // The INI format reads booleans back as the texts "true" and "false".
@@ -79,28 +112,19 @@ QString Settings::text(const QString& key) const
 void Settings::setText(const QString& key, const QString& value)
 {
     Q_ASSERT(isKnownKey(key));
-    {
-        QSettings store = openStore();
-        store.setValue(key, value);
-    }
+    writeStore([&](QSettings& store) { store.setValue(key, value); });
     Q_EMIT valueChanged(key);
 }
 
 void Settings::setBool(const QString& key, bool value)
 {
     Q_ASSERT(isExtensionFlagKey(key));
-    {
-        QSettings store = openStore();
-        store.setValue(key, value);
-    }
+    writeStore([&](QSettings& store) { store.setValue(key, value); });
     Q_EMIT valueChanged(key);
 }
 
 void Settings::remove(const QString& key)
 {
-    {
-        QSettings store = openStore();
-        store.remove(key);
-    }
+    writeStore([&](QSettings& store) { store.remove(key); });
     Q_EMIT valueChanged(key);
 }

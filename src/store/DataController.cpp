@@ -1,18 +1,28 @@
 #include "store/DataController.h"
 
+#include "core/PrivateFiles.h"
+
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cstdio>
 
 DataController::DataController(QObject* parent)
-    : DataController(defaultDatabasePath(), parent)
+    : QObject(parent)
+    , m_path(defaultDatabasePath())
 {
+    // Every conversation is in there: the folders that are Vorbel's own, from
+    // "Vorbel" under the data location down, are the user's alone.
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    PrivateFiles::makeFolders(QFileInfo(m_path).absolutePath(), base + QStringLiteral("/Vorbel"));
+    load();
 }
 
 DataController::DataController(const QString& databasePath, QObject* parent)
     : QObject(parent)
+    , m_path(databasePath)
 {
-    load(databasePath);
+    load();
 }
 
 QString DataController::defaultDatabasePath()
@@ -20,15 +30,17 @@ QString DataController::defaultDatabasePath()
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Vorbel.sqlite");
 }
 
-void DataController::load(const QString& path)
+void DataController::load()
 {
     StoreError error;
-    std::unique_ptr<SqliteStore> database = SqliteStore::open(path, &error);
+    std::unique_ptr<SqliteStore> database = SqliteStore::open(m_path, &error);
     m_persistent = database != nullptr;
     if (!database) {
-        std::printf("Core Data failed to load: %s\n", qPrintable(error.description));
+        std::printf("Core Data failed to load: %s (%s); changes are kept in memory only and will be lost when "
+                    "Vorbel quits\n",
+                    qPrintable(error.description), qPrintable(QFileInfo(m_path).absoluteFilePath()));
         std::fflush(stdout);
         database = SqliteStore::openInMemory();
     }
-    m_context = std::make_unique<StoreContext>(std::move(database), this);
+    m_context = std::make_unique<StoreContext>(std::move(database), QFileInfo(m_path).absoluteFilePath(), this);
 }

@@ -29,13 +29,16 @@ ConversationListModel::ConversationListModel(StoreContext& context, QObject* par
     connect(&context, &StoreContext::conversationInserted, this, [this](const ConversationPtr& c) { recordInserted(c); });
     connect(&context, &StoreContext::conversationChanged, this, [this](const ConversationPtr& c) { recordChanged(c); });
     connect(&context, &StoreContext::conversationRemoved, this, [this](const ConversationPtr& c) { recordRemoved(c); });
-    // The list shows the assistant's name: a renamed assistant redraws its rows.
-    connect(&context, &StoreContext::assistantChanged, this, [this](const AssistantPtr& a) {
+    // The list shows the assistant's name: a renamed (or, by another process,
+    // removed) assistant redraws its rows.
+    const auto redrawRowsOf = [this](const AssistantPtr& a) {
         for (int row = 0; row < rowCount(); ++row) {
-            if (recordAt(row)->assistant() == a)
+            if (recordAt(row)->assistantKey() == a->primaryKey())
                 Q_EMIT dataChanged(index(row), index(row));
         }
-    });
+    };
+    connect(&context, &StoreContext::assistantChanged, this, redrawRowsOf);
+    connect(&context, &StoreContext::assistantRemoved, this, redrawRowsOf);
     reset(context.conversations());
 }
 
@@ -73,6 +76,7 @@ AssistantListModel::AssistantListModel(StoreContext& context, QObject* parent)
 {
     connect(&context, &StoreContext::assistantInserted, this, [this](const AssistantPtr& a) { recordInserted(a); });
     connect(&context, &StoreContext::assistantChanged, this, [this](const AssistantPtr& a) { recordChanged(a); });
+    connect(&context, &StoreContext::assistantRemoved, this, [this](const AssistantPtr& a) { recordRemoved(a); });
     reset(context.assistants());
 }
 

@@ -28,6 +28,10 @@ public:
     Record(const Record&) = delete;
     Record& operator=(const Record&) = delete;
 
+    // What the record is known by while it lives; never changes, so views and
+    // controllers may index by it. A record read from the file is known by its
+    // row's key; one created in this run by a key above every row's, in
+    // creation order. Either way it orders records by creation.
     qint64 primaryKey() const { return m_primaryKey; }
     bool isDeleted() const { return m_deleted; }
     StoreContext* context() const { return m_context; }
@@ -48,10 +52,15 @@ protected:
 private:
     friend class StoreContext;
     friend class SqliteStore;
+    friend class StoreWatcher;
     virtual void didChange() = 0;
 
     StoreContext* m_context = nullptr;
     qint64 m_primaryKey = 0;
+    // The row's key in the file, given by the database at the record's first
+    // save (0 until then), so a second process writing the same file can
+    // never be handed the same key.
+    qint64 m_rowKey = 0;
     bool m_deleted = false;
 };
 
@@ -77,6 +86,7 @@ public:
 private:
     friend class StoreContext;
     friend class SqliteStore;
+    friend class StoreWatcher;
     void didChange() override;
 
     std::optional<QUuid> m_id;
@@ -94,6 +104,7 @@ public:
     const std::optional<QDateTime>& createdAt() const { return m_createdAt; }
     const std::optional<QDateTime>& updatedAt() const { return m_updatedAt; }
     AssistantPtr assistant() const;
+    qint64 assistantKey() const { return m_assistantKey; } // the assistant's primaryKey(), 0 for none
     // Unordered; the message list model and the chat history put them in order.
     // Read from the database the first time they are needed.
     const std::vector<MessagePtr>& messages() const;
@@ -106,13 +117,14 @@ public:
 private:
     friend class StoreContext;
     friend class SqliteStore;
+    friend class StoreWatcher;
     friend class Assistant;
     void didChange() override;
 
     std::optional<QUuid> m_id;
     std::optional<QDateTime> m_createdAt;
     std::optional<QDateTime> m_updatedAt;
-    qint64 m_assistantKey = 0;
+    qint64 m_assistantKey = 0; // the assistant's primaryKey(), not its row
     mutable bool m_messagesLoaded = false;
     mutable std::vector<MessagePtr> m_messages;
 };
@@ -146,6 +158,7 @@ public:
 private:
     friend class StoreContext;
     friend class SqliteStore;
+    friend class StoreWatcher;
     void didChange() override;
 
     std::optional<QUuid> m_id;
@@ -156,5 +169,5 @@ private:
     std::optional<QString> m_functionArguments;
     std::optional<QString> m_functionResult;
     std::optional<QDateTime> m_updatedAt;
-    qint64 m_conversationKey = 0;
+    qint64 m_conversationKey = 0; // the conversation's primaryKey(), not its row
 };

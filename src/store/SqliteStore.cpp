@@ -1,6 +1,8 @@
 #include "store/SqliteStore.h"
 
-#include <QDir>
+#include "core/PrivateFiles.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
@@ -15,7 +17,7 @@ namespace {
 enum Slot {
     InsertAssistant, UpdateAssistant, InsertConversation, UpdateConversation,
     InsertMessage, UpdateMessage, DeleteMessages, DeleteConversation,
-    SelectMessages, Begin, Commit, Rollback,
+    SelectMessages, Begin, BeginRead, Commit, Rollback, DataVersion,
 };
 
 // Forward migrations: entry N takes a database from schema N to N + 1.
@@ -124,18 +126,24 @@ StoreError errorOf(sqlite3* db, const QString& context = {})
 }
 
 template <typename Record>
-std::vector<std::shared_ptr<Record>> loadAll(sqlite3* db, const char* sql,
+std::vector<std::shared_ptr<Record>> loadAll(sqlite3* db, const char* sql, bool* ok,
                                              const std::function<void(Record&, sqlite3_stmt*)>& fill)
 {
     std::vector<std::shared_ptr<Record>> records;
     sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) {
+        if (ok)
+            *ok = false;
         return records;
-    while (sqlite3_step(s) == SQLITE_ROW) {
+    }
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         auto record = std::make_shared<Record>();
         fill(*record, s);
         records.push_back(std::move(record));
     }
+    if (ok)
+        *ok = rc == SQLITE_DONE;
     sqlite3_finalize(s);
     return records;
 }
@@ -144,7 +152,13 @@ std::vector<std::shared_ptr<Record>> loadAll(sqlite3* db, const char* sql,
 
 std::unique_ptr<SqliteStore> SqliteStore::open(const QString& path, StoreError* error)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    PrivateFiles::makeFolders(QFileInfo(path).absolutePath(), QString());
+    // SQLite gives the -wal and -shm files the mode of the database file, so
+    // that one exists first, owner-only; companions left by an earlier run
+    // are tightened too.
+    PrivateFiles::makeFile(path);
+    PrivateFiles::tighten(path + QStringLiteral("-wal"));
+    PrivateFiles::tighten(path + QStringLiteral("-shm"));
     sqlite3* db = nullptr;
     const QByteArray file = QFile::encodeName(path);
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
@@ -152,7 +166,8 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const QString& path, StoreError* 
         sqlite3_close(db);
         return nullptr;
     }
-    std::unique_ptr<SqliteStore> store(new SqliteStore(db));
+    sqlite3_busy_timeout(db, busyTimeoutMs);
+    std::unique_ptr<SqliteStore> store(new SqliteStore(db, path));
     if (!store->prepareSchema(error))
         return nullptr;
     return store;
@@ -162,7 +177,7 @@ std::unique_ptr<SqliteStore> SqliteStore::openInMemory()
 {
     sqlite3* db = nullptr;
     sqlite3_open(":memory:", &db);
-    std::unique_ptr<SqliteStore> store(new SqliteStore(db));
+    std::unique_ptr<SqliteStore> store(new SqliteStore(db, QString()));
     StoreError ignored;
     store->prepareSchema(&ignored);
     return store;
@@ -230,12 +245,12 @@ sqlite3_stmt* SqliteStore::statement(int slot, const char* sql)
 
 StoreError SqliteStore::lastError() const { return errorOf(m_db); }
 
-std::vector<AssistantPtr> SqliteStore::loadAssistants()
+std::vector<AssistantPtr> SqliteStore::loadAssistants(bool* ok)
 {
     return loadAll<Assistant>(m_db,
-        "SELECT pk, id, name, personality, intro, profile_picture_url, version, deleted_at FROM assistant ORDER BY pk",
+        "SELECT pk, id, name, personality, intro, profile_picture_url, version, deleted_at FROM assistant ORDER BY pk", ok,
         [](Assistant& a, sqlite3_stmt* s) {
-            a.m_primaryKey = sqlite3_column_int64(s, 0);
+            a.m_primaryKey = a.m_rowKey = sqlite3_column_int64(s, 0);
             a.m_id = columnUuid(s, 1);
             a.m_name = columnText(s, 2);
             a.m_personality = columnText(s, 3);
@@ -246,12 +261,12 @@ std::vector<AssistantPtr> SqliteStore::loadAssistants()
         });
 }
 
-std::vector<ConversationPtr> SqliteStore::loadConversations()
+std::vector<ConversationPtr> SqliteStore::loadConversations(bool* ok)
 {
     return loadAll<Conversation>(m_db,
-        "SELECT pk, id, created_at, updated_at, assistant_pk FROM conversation ORDER BY pk",
+        "SELECT pk, id, created_at, updated_at, assistant_pk FROM conversation ORDER BY pk", ok,
         [](Conversation& c, sqlite3_stmt* s) {
-            c.m_primaryKey = sqlite3_column_int64(s, 0);
+            c.m_primaryKey = c.m_rowKey = sqlite3_column_int64(s, 0);
             c.m_id = columnUuid(s, 1);
             c.m_createdAt = columnTime(s, 2);
             c.m_updatedAt = columnTime(s, 3);
@@ -259,18 +274,21 @@ std::vector<ConversationPtr> SqliteStore::loadConversations()
         });
 }
 
-std::vector<MessagePtr> SqliteStore::loadMessages(qint64 conversationKey)
+std::vector<MessagePtr> SqliteStore::loadMessages(qint64 conversationRow, bool* ok)
 {
     std::vector<MessagePtr> messages;
     sqlite3_stmt* s = statement(SelectMessages,
         "SELECT pk, id, role, content, done, function_name, function_arguments, function_result, updated_at"
         " FROM message WHERE conversation_pk = ? ORDER BY pk");
+    if (ok)
+        *ok = s != nullptr;
     if (!s)
         return messages;
-    sqlite3_bind_int64(s, 1, conversationKey);
-    while (sqlite3_step(s) == SQLITE_ROW) {
+    sqlite3_bind_int64(s, 1, conversationRow);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         auto m = std::make_shared<Message>();
-        m->m_primaryKey = sqlite3_column_int64(s, 0);
+        m->m_primaryKey = m->m_rowKey = sqlite3_column_int64(s, 0);
         m->m_id = columnUuid(s, 1);
         m->m_role = columnText(s, 2);
         m->m_content = columnText(s, 3);
@@ -279,25 +297,26 @@ std::vector<MessagePtr> SqliteStore::loadMessages(qint64 conversationKey)
         m->m_functionArguments = columnText(s, 6);
         m->m_functionResult = columnText(s, 7);
         m->m_updatedAt = columnTime(s, 8);
-        m->m_conversationKey = conversationKey;
         messages.push_back(std::move(m));
     }
+    if (ok)
+        *ok = rc == SQLITE_DONE;
     sqlite3_reset(s);
     return messages;
 }
 
-qint64 SqliteStore::largestKey(const char* table)
+qint64 SqliteStore::dataVersion()
 {
-    const QByteArray sql = QByteArray("SELECT COALESCE(MAX(pk), 0) FROM ") + table;
-    sqlite3_stmt* s = nullptr;
-    qint64 key = 0;
-    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
-        key = sqlite3_column_int64(s, 0);
-    sqlite3_finalize(s);
-    return key;
+    sqlite3_stmt* s = statement(DataVersion, "PRAGMA data_version");
+    if (!s)
+        return 0;
+    const qint64 version = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+    sqlite3_reset(s);
+    return version;
 }
 
 bool SqliteStore::begin() { return runToEnd(statement(Begin, "BEGIN IMMEDIATE")); }
+bool SqliteStore::beginRead() { return runToEnd(statement(BeginRead, "BEGIN")); }
 bool SqliteStore::commit() { return runToEnd(statement(Commit, "COMMIT")); }
 
 void SqliteStore::rollback()
@@ -306,9 +325,18 @@ void SqliteStore::rollback()
         runToEnd(statement(Rollback, "ROLLBACK"));
 }
 
-bool SqliteStore::write(const Assistant& a, bool insert)
+bool SqliteStore::step(sqlite3_stmt* s, qint64* insertedRow)
 {
-    sqlite3_stmt* s = insert
+    if (!runToEnd(s))
+        return false;
+    if (insertedRow)
+        *insertedRow = sqlite3_last_insert_rowid(m_db);
+    return true;
+}
+
+bool SqliteStore::write(const Assistant& a, qint64* insertedRow)
+{
+    sqlite3_stmt* s = insertedRow
         ? statement(InsertAssistant, "INSERT INTO assistant (id, name, personality, intro, profile_picture_url,"
                                      " version, deleted_at, pk) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
         : statement(UpdateAssistant, "UPDATE assistant SET id = ?, name = ?, personality = ?, intro = ?,"
@@ -322,13 +350,13 @@ bool SqliteStore::write(const Assistant& a, bool insert)
     bindUrl(s, 5, a.m_profilePictureUrl);
     sqlite3_bind_int(s, 6, a.m_version);
     bindTime(s, 7, a.m_deletedAt);
-    sqlite3_bind_int64(s, 8, a.primaryKey());
-    return runToEnd(s);
+    bindKey(s, 8, insertedRow ? 0 : a.m_rowKey);
+    return step(s, insertedRow);
 }
 
-bool SqliteStore::write(const Conversation& c, bool insert)
+bool SqliteStore::write(const Conversation& c, qint64 assistantRow, qint64* insertedRow)
 {
-    sqlite3_stmt* s = insert
+    sqlite3_stmt* s = insertedRow
         ? statement(InsertConversation, "INSERT INTO conversation (id, created_at, updated_at, assistant_pk, pk)"
                                         " VALUES (?, ?, ?, ?, ?)")
         : statement(UpdateConversation, "UPDATE conversation SET id = ?, created_at = ?, updated_at = ?,"
@@ -338,14 +366,14 @@ bool SqliteStore::write(const Conversation& c, bool insert)
     bindUuid(s, 1, c.m_id);
     bindTime(s, 2, c.m_createdAt);
     bindTime(s, 3, c.m_updatedAt);
-    bindKey(s, 4, c.m_assistantKey);
-    sqlite3_bind_int64(s, 5, c.primaryKey());
-    return runToEnd(s);
+    bindKey(s, 4, assistantRow);
+    bindKey(s, 5, insertedRow ? 0 : c.m_rowKey);
+    return step(s, insertedRow);
 }
 
-bool SqliteStore::write(const Message& m, bool insert)
+bool SqliteStore::write(const Message& m, qint64 conversationRow, qint64* insertedRow)
 {
-    sqlite3_stmt* s = insert
+    sqlite3_stmt* s = insertedRow
         ? statement(InsertMessage, "INSERT INTO message (id, role, content, done, function_name, function_arguments,"
                                    " function_result, updated_at, conversation_pk, pk)"
                                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
@@ -362,18 +390,18 @@ bool SqliteStore::write(const Message& m, bool insert)
     bindText(s, 6, m.m_functionArguments);
     bindText(s, 7, m.m_functionResult);
     bindTime(s, 8, m.m_updatedAt);
-    bindKey(s, 9, m.m_conversationKey);
-    sqlite3_bind_int64(s, 10, m.primaryKey());
-    return runToEnd(s);
+    bindKey(s, 9, conversationRow);
+    bindKey(s, 10, insertedRow ? 0 : m.m_rowKey);
+    return step(s, insertedRow);
 }
 
-bool SqliteStore::removeConversation(qint64 key)
+bool SqliteStore::removeConversation(qint64 row)
 {
     sqlite3_stmt* messages = statement(DeleteMessages, "DELETE FROM message WHERE conversation_pk = ?");
     sqlite3_stmt* conversation = statement(DeleteConversation, "DELETE FROM conversation WHERE pk = ?");
     if (!messages || !conversation)
         return false;
-    sqlite3_bind_int64(messages, 1, key);
-    sqlite3_bind_int64(conversation, 1, key);
+    sqlite3_bind_int64(messages, 1, row);
+    sqlite3_bind_int64(conversation, 1, row);
     return runToEnd(messages) && runToEnd(conversation);
 }

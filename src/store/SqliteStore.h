@@ -18,29 +18,44 @@ struct StoreError {
 
 // The SQLite file behind the store context: schema, migrations and the rows of
 // the three record types. Statements are prepared once and reused, so one save
-// of one changed message costs one bound UPDATE.
+// of one changed message costs one bound UPDATE. Other processes (the
+// command-line tool) may write the same file at the same time.
 class SqliteStore {
 public:
     static constexpr int schemaVersion = 1;
+    // How long a write waits for another process's write to end.
+    static constexpr int busyTimeoutMs = 5000;
 
-    // Opens (creating when missing) the file. Never deletes, truncates or
-    // rewrites a file it cannot read or whose schema is newer than this build.
+    // Opens (creating when missing, readable by the user alone) the file.
+    // Never deletes, truncates or rewrites a file it cannot read or whose
+    // schema is newer than this build.
     static std::unique_ptr<SqliteStore> open(const QString& path, StoreError* error);
     static std::unique_ptr<SqliteStore> openInMemory();
     ~SqliteStore();
 
-    std::vector<AssistantPtr> loadAssistants();
-    std::vector<ConversationPtr> loadConversations();
-    std::vector<MessagePtr> loadMessages(qint64 conversationKey);
-    qint64 largestKey(const char* table);
+    bool isFile() const { return !m_path.isEmpty(); }
+    const QString& path() const { return m_path; }
 
-    bool begin();
+    // Records as read: known by their row keys, with the relationship fields
+    // holding row keys too; messages carry no conversation. `ok` tells a
+    // failed read from an empty table.
+    std::vector<AssistantPtr> loadAssistants(bool* ok = nullptr);
+    std::vector<ConversationPtr> loadConversations(bool* ok = nullptr);
+    std::vector<MessagePtr> loadMessages(qint64 conversationRow, bool* ok = nullptr);
+
+    // Changes whenever another connection commits; a cheap look, no file read.
+    qint64 dataVersion();
+
+    bool begin();     // for writing: waits for other writers
+    bool beginRead(); // one snapshot for several reads
     bool commit();
     void rollback();
-    bool write(const Assistant& assistant, bool insert);
-    bool write(const Conversation& conversation, bool insert);
-    bool write(const Message& message, bool insert);
-    bool removeConversation(qint64 key);
+    // Inserts when `insertedRow` is given (the database picks the row's key
+    // and reports it there), else updates the record's row.
+    bool write(const Assistant& assistant, qint64* insertedRow);
+    bool write(const Conversation& conversation, qint64 assistantRow, qint64* insertedRow);
+    bool write(const Message& message, qint64 conversationRow, qint64* insertedRow);
+    bool removeConversation(qint64 row);
 
     StoreError lastError() const;
     sqlite3* handle() const { return m_db; }
@@ -48,11 +63,13 @@ public:
     void setQueryOnly(bool queryOnly);
 
 private:
-    explicit SqliteStore(sqlite3* db) : m_db(db) {}
+    SqliteStore(sqlite3* db, const QString& path) : m_db(db), m_path(path) {}
     bool prepareSchema(StoreError* error);
     bool exec(const char* sql);
     sqlite3_stmt* statement(int slot, const char* sql);
+    bool step(sqlite3_stmt* s, qint64* insertedRow);
 
     sqlite3* m_db = nullptr;
+    QString m_path;
     sqlite3_stmt* m_statements[16] = {};
 };

@@ -1,5 +1,7 @@
 #include "store/StoreContext.h"
 
+#include "store/StoreWatcher.h"
+
 #include <algorithm>
 
 namespace {
@@ -15,9 +17,18 @@ std::vector<std::shared_ptr<T>> inKeyOrder(const QHash<qint64, std::shared_ptr<T
 } // namespace
 
 StoreContext::StoreContext(std::unique_ptr<SqliteStore> database, QObject* parent)
+    : StoreContext(std::move(database), QString(), parent)
+{
+}
+
+StoreContext::StoreContext(std::unique_ptr<SqliteStore> database, const QString& databasePath, QObject* parent)
     : QObject(parent)
     , m_database(std::move(database))
+    , m_databasePath(databasePath.isEmpty() ? m_database->path() : databasePath)
 {
+    // Looked at before reading, so a commit made meanwhile is merged later.
+    if (m_database->isFile())
+        m_watcher = std::make_unique<StoreWatcher>(*this);
     for (auto& a : m_database->loadAssistants()) {
         adopt(*a, a->primaryKey());
         m_assistants.insert(a->primaryKey(), a);
@@ -26,14 +37,11 @@ StoreContext::StoreContext(std::unique_ptr<SqliteStore> database, QObject* paren
         adopt(*c, c->primaryKey());
         m_conversations.insert(c->primaryKey(), c);
     }
-    // Keys are handed out at insertion, so they also record creation order.
-    m_nextAssistantKey = m_database->largestKey("assistant") + 1;
-    m_nextConversationKey = m_database->largestKey("conversation") + 1;
-    m_nextMessageKey = m_database->largestKey("message") + 1;
 }
 
 StoreContext::~StoreContext()
 {
+    m_watcher.reset();
     // Records that outlive the context keep working, detached.
     auto detach = [](Record& r) { r.m_context = nullptr; };
     for (auto& c : std::as_const(m_conversations)) {
@@ -69,10 +77,12 @@ const std::vector<MessagePtr>& StoreContext::messagesOf(const Conversation& conv
 {
     if (!conversation.m_messagesLoaded) {
         conversation.m_messagesLoaded = true;
-        if (!conversation.isDeleted()) {
-            auto loaded = m_database->loadMessages(conversation.primaryKey());
-            for (auto& m : loaded)
+        if (!conversation.isDeleted() && conversation.m_rowKey) {
+            auto loaded = m_database->loadMessages(conversation.m_rowKey);
+            for (auto& m : loaded) {
                 adopt(*m, m->primaryKey());
+                m->m_conversationKey = conversation.primaryKey();
+            }
             // Messages inserted before the first read are already in the list.
             loaded.insert(loaded.end(), conversation.m_messages.begin(), conversation.m_messages.end());
             conversation.m_messages = std::move(loaded);
@@ -84,7 +94,7 @@ const std::vector<MessagePtr>& StoreContext::messagesOf(const Conversation& conv
 AssistantPtr StoreContext::insertAssistant()
 {
     auto a = std::make_shared<Assistant>();
-    adopt(*a, m_nextAssistantKey++);
+    adopt(*a, nextKey());
     m_assistants.insert(a->primaryKey(), a);
     m_pendingAssistants.inserted.insert(a->primaryKey(), a);
     Q_EMIT assistantInserted(a);
@@ -94,7 +104,7 @@ AssistantPtr StoreContext::insertAssistant()
 ConversationPtr StoreContext::insertConversation()
 {
     auto c = std::make_shared<Conversation>();
-    adopt(*c, m_nextConversationKey++);
+    adopt(*c, nextKey());
     c->m_messagesLoaded = true; // nothing stored yet
     m_conversations.insert(c->primaryKey(), c);
     m_pendingConversations.inserted.insert(c->primaryKey(), c);
@@ -105,7 +115,7 @@ ConversationPtr StoreContext::insertConversation()
 MessagePtr StoreContext::insertMessage(const ConversationPtr& conversation)
 {
     auto m = std::make_shared<Message>();
-    adopt(*m, m_nextMessageKey++);
+    adopt(*m, nextKey());
     if (conversation && !conversation->isDeleted()) {
         m->m_conversationKey = conversation->primaryKey();
         messagesOf(*conversation);
@@ -120,14 +130,20 @@ void StoreContext::deleteConversation(const ConversationPtr& conversation)
 {
     if (!conversation || conversation->isDeleted() || !m_conversations.contains(conversation->primaryKey()))
         return;
+    if (conversation->m_rowKey)
+        m_removedConversations.push_back(conversation->m_rowKey);
+    detach(conversation);
+}
+
+// Takes the conversation and the messages in memory out of the context; the
+// database removes the rest.
+void StoreContext::detach(const ConversationPtr& conversation)
+{
     const qint64 key = conversation->primaryKey();
-    const bool stored = !m_pendingConversations.inserted.remove(key);
+    m_pendingConversations.inserted.remove(key);
     m_pendingConversations.updated.remove(key);
-    if (stored)
-        m_removedConversations.push_back(key);
     m_conversations.remove(key);
     conversation->m_deleted = true;
-    // Only messages already in memory need detaching; the database removes the rest.
     const auto messages = std::move(conversation->m_messages);
     conversation->m_messages.clear();
     for (const auto& m : messages) {
@@ -137,6 +153,15 @@ void StoreContext::deleteConversation(const ConversationPtr& conversation)
         Q_EMIT messageRemoved(m);
     }
     Q_EMIT conversationRemoved(conversation);
+}
+
+void StoreContext::detach(const AssistantPtr& assistant)
+{
+    m_pendingAssistants.inserted.remove(assistant->primaryKey());
+    m_pendingAssistants.updated.remove(assistant->primaryKey());
+    m_assistants.remove(assistant->primaryKey());
+    assistant->m_deleted = true;
+    Q_EMIT assistantRemoved(assistant);
 }
 
 void StoreContext::recordChanged(Assistant& record)
@@ -166,21 +191,56 @@ bool StoreContext::hasChanges() const
         || !m_removedConversations.empty();
 }
 
-bool StoreContext::writePending()
+qint64 StoreContext::assistantRow(qint64 key) const
 {
-    auto writeAll = [this](const auto& records, bool insert) {
+    const AssistantPtr a = key ? m_assistants.value(key) : nullptr;
+    return a ? a->m_rowKey : 0;
+}
+
+qint64 StoreContext::conversationRow(qint64 key) const
+{
+    const ConversationPtr c = key ? m_conversations.value(key) : nullptr;
+    return c ? c->m_rowKey : 0;
+}
+
+// Inserts come first and in creation order, parents before children, so row
+// keys keep creation order and every relationship finds its row.
+bool StoreContext::writePending(std::vector<Record*>& givenRows)
+{
+    auto insertAll = [&](const auto& records, const auto& write) {
         for (const auto& record : inKeyOrder(records)) {
-            if (!m_database->write(*record, insert))
+            qint64 row = 0;
+            if (!write(*record, &row))
+                return false;
+            record->m_rowKey = row;
+            givenRows.push_back(record.get());
+        }
+        return true;
+    };
+    auto updateAll = [](const auto& records, const auto& write) {
+        for (const auto& record : inKeyOrder(records)) {
+            if (!write(*record, nullptr))
                 return false;
         }
         return true;
     };
-    if (!writeAll(m_pendingAssistants.inserted, true) || !writeAll(m_pendingConversations.inserted, true)
-        || !writeAll(m_pendingMessages.inserted, true) || !writeAll(m_pendingAssistants.updated, false)
-        || !writeAll(m_pendingConversations.updated, false) || !writeAll(m_pendingMessages.updated, false))
+    SqliteStore& db = *m_database;
+    const auto writeAssistant = [&db](const Assistant& a, qint64* row) { return db.write(a, row); };
+    const auto writeConversation = [this, &db](const Conversation& c, qint64* row) {
+        return db.write(c, assistantRow(c.m_assistantKey), row);
+    };
+    const auto writeMessage = [this, &db](const Message& m, qint64* row) {
+        return db.write(m, conversationRow(m.m_conversationKey), row);
+    };
+    if (!insertAll(m_pendingAssistants.inserted, writeAssistant)
+        || !insertAll(m_pendingConversations.inserted, writeConversation)
+        || !insertAll(m_pendingMessages.inserted, writeMessage)
+        || !updateAll(m_pendingAssistants.updated, writeAssistant)
+        || !updateAll(m_pendingConversations.updated, writeConversation)
+        || !updateAll(m_pendingMessages.updated, writeMessage))
         return false;
-    for (qint64 key : m_removedConversations) {
-        if (!m_database->removeConversation(key))
+    for (qint64 row : m_removedConversations) {
+        if (!m_database->removeConversation(row))
             return false;
     }
     return true;
@@ -190,9 +250,13 @@ std::optional<StoreError> StoreContext::save()
 {
     if (!hasChanges())
         return std::nullopt;
-    if (!m_database->begin() || !writePending() || !m_database->commit()) {
+    std::vector<Record*> givenRows;
+    if (!m_database->begin() || !writePending(givenRows) || !m_database->commit()) {
         const StoreError error = m_database->lastError();
         m_database->rollback();
+        // Rolled back: those rows do not exist, and the next save asks again.
+        for (Record* record : givenRows)
+            record->m_rowKey = 0;
         return error;
     }
     m_pendingAssistants = {};
@@ -201,6 +265,11 @@ std::optional<StoreError> StoreContext::save()
     m_removedConversations.clear();
     Q_EMIT saved();
     return std::nullopt;
+}
+
+bool StoreContext::mergeExternalChanges()
+{
+    return m_watcher && m_watcher->mergeIfChanged();
 }
 
 // Record side: relationships resolve through the context.

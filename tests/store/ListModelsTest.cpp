@@ -1,79 +1,9 @@
 #include "StoreTestSupport.h"
 
 #include "store/ListModels.h"
-#include "store/StoreOperations.h"
 
-#include <QAbstractItemModelTester>
 #include <QSignalSpy>
-
-#include <gtest/gtest.h>
-
-namespace {
-
-QStringList column(const QAbstractItemModel& model, int role = Qt::DisplayRole)
-{
-    QStringList values;
-    for (int row = 0; row < model.rowCount(); ++row)
-        values << model.index(row, 0).data(role).toString();
-    return values;
-}
-
-void watch(QAbstractItemModel* model)
-{
-    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::Fatal, model);
-}
-
-} // namespace
-
-TEST(ListModels, AssistantsVisibleByNameFollowEdits)
-{
-    TemporaryStore store;
-    StoreContext& context = store.context();
-    createAssistant(context, "Mia", "p", "https://e.com/m.png");
-    AssistantPtr zed = createAssistant(context, "Zed", "p", "https://e.com/z.png");
-    AssistantListModel model(context);
-    watch(&model);
-    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
-
-    createAssistant(context, "Ann", "p", "https://e.com/a.png");
-    createAssistant(context, "Mia", "twin", "https://e.com/m2.png");
-    EXPECT_EQ(column(model), QStringList({"Ann", "Mia", "Mia", "Zed"}));
-
-    zed->setName(QString("Bea"));
-    EXPECT_EQ(column(model), QStringList({"Ann", "Bea", "Mia", "Mia"}));
-    softDeleteAssistants(context, {zed});
-    EXPECT_EQ(column(model), QStringList({"Ann", "Mia", "Mia"}));
-    // A hidden assistant that keeps being updated stays hidden.
-    zed->setIntro(QString("updated by the catalogue"));
-    EXPECT_EQ(model.rowCount(), 3);
-    EXPECT_EQ(resets.count(), 0);
-}
-
-TEST(ListModels, ConversationsNewestFirstAndKeptWhenAssistantHidden)
-{
-    TemporaryStore store;
-    StoreContext& context = store.context();
-    AssistantPtr assistant = createAssistant(context, "Ada", "p", "https://e.com/a.png");
-    ConversationPtr first = createConversation(context, assistant);
-    first->setCreatedAt(first->createdAt()->addSecs(-10));
-    ConversationListModel model(context);
-    watch(&model);
-
-    ConversationPtr second = createConversation(context, nullptr);
-    ConversationPtr third = createConversation(context, assistant);
-    EXPECT_EQ(model.recordAt(0), third);
-    EXPECT_EQ(model.recordAt(1), second);
-    EXPECT_EQ(model.recordAt(2), first);
-
-    softDeleteAssistants(context, {assistant});
-    EXPECT_EQ(model.rowCount(), 3);
-    EXPECT_EQ(model.index(2, 0).data().toString(), "Ada");
-
-    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
-    deleteConversation(context, second);
-    EXPECT_EQ(removed.count(), 1);
-    EXPECT_EQ(model.rowCount(), 2);
-}
+#include <QTest>
 
 TEST(ListModels, MessageChangeTouchesOneRowAndSameTickKeepsOrder)
 {
@@ -91,25 +21,68 @@ TEST(ListModels, MessageChangeTouchesOneRowAndSameTickKeepsOrder)
     user->setUpdatedAt(tick);
     reply->setUpdatedAt(tick);
     MessagePtr elsewhere = makeMessage(context, "user", "elsewhere", other, std::nullopt, true);
-    ASSERT_EQ(model.rowCount(), 2);
     EXPECT_EQ(column(model), QStringList({"Hi", ""}));
 
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     reply->appendContent("Hel");
-    elsewhere->appendContent(" and on"); // another conversation's stream: not ours
+    elsewhere->appendContent(" and on");
     reply->appendContent("lo");
     ASSERT_EQ(changed.count(), 2);
-    for (const auto& args : changed) {
-        EXPECT_EQ(args.at(0).value<QModelIndex>().row(), 1);
-        EXPECT_EQ(args.at(1).value<QModelIndex>().row(), 1);
-    }
+    for (const auto& args : changed)
+        EXPECT_EQ(args.at(0).value<QModelIndex>().row() + args.at(1).value<QModelIndex>().row(), 2);
     EXPECT_EQ(column(model), QStringList({"Hi", "Hello"}));
-
-    // An older time moves the message up.
     reply->setUpdatedAt(tick.addSecs(-1));
     EXPECT_EQ(column(model), QStringList({"Hello", "Hi"}));
-    EXPECT_EQ(resets.count(), 0);
-
     deleteConversation(context, conversation);
     EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(resets.count(), 0);
+}
+
+// A second store on the file stands for the command-line tool; what this side
+// has not saved yet stays as this side has it. A hidden assistant leaves its
+// list but its conversations stay with its name.
+TEST(ListModels, OpenListsFollowAnotherProcess)
+{
+    TemporaryStore app;
+    StoreContext& context = app.context();
+    AssistantPtr ada = createAssistant(context, "Ada", "p", "");
+    ConversationPtr open = createConversation(context, ada);
+    ConversationPtr doomed = createConversation(context, nullptr);
+    makeMessage(context, "user", "Hi", open, std::nullopt, true);
+    MessagePtr edited = makeMessage(context, "user", "mine", open, std::nullopt, true);
+    saveContext(context);
+    ConversationListModel conversations(context);
+    AssistantListModel assistants(context);
+    MessageListModel messages(context, open);
+    for (QAbstractItemModel* model : std::initializer_list<QAbstractItemModel*>{&conversations, &assistants, &messages})
+        watch(model);
+    QSignalSpy resets(&messages, &QAbstractItemModel::modelReset);
+    EXPECT_FALSE(context.mergeExternalChanges()); // its own saves bring nothing in
+
+    DataController tool(app.path());
+    StoreContext& other = tool.viewContext();
+    ConversationPtr theirOpen = other.conversationWithId(*open->id());
+    MessagePtr reply = makeMessage(other, "assistant", "Hel", theirOpen, std::nullopt, false);
+    orderedMessages(*theirOpen).at(1)->setContent(QString("theirs"));
+    createConversation(other, createAssistant(other, "Bea", "p", ""));
+    fetchAllAssistants(other).at(0)->setName(QString("Zoe"));
+    softDeleteAssistants(other, {fetchAllAssistants(other).at(0)});
+    deleteConversation(other, other.conversationWithId(*doomed->id()));
+    edited->appendContent(", unsaved");
+    ASSERT_TRUE(saveContext(other));
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.rowCount() == 3; }, 1000));
+    EXPECT_EQ(column(messages), QStringList({"Hi", "mine, unsaved", "Hel"}));
+    EXPECT_EQ(column(assistants), QStringList({"Bea"}));
+    EXPECT_EQ(column(conversations), QStringList({"Bea", "Zoe"}));
+    EXPECT_TRUE(doomed->isDeleted());
+
+    reply->appendContent("lo");
+    reply->setDone(true);
+    ASSERT_TRUE(saveContext(other));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.index(2, 0).data(DoneRole).toBool(); }, 1000));
+    EXPECT_EQ(messages.index(2, 0).data(ContentRole).toString(), "Hello");
+    EXPECT_EQ(resets.count(), 0);
+    ASSERT_TRUE(saveContext(context));
+    EXPECT_EQ(queryFile(app.path(), "SELECT count(*) FROM message WHERE content = 'mine, unsaved'"), 1);
 }

@@ -1,110 +1,154 @@
 #include "StoreTestSupport.h"
 
-#include "store/StoreOperations.h"
+#include "store/ListModels.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
-
-#include <gtest/gtest.h>
-
-#include <sqlite3.h>
+#include <QStandardPaths>
+#include <QTest>
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
+// The rows a failed save had been given go back; another process may take them.
 TEST(StoreSave, FailedSaveKeepsChangesUntilALaterSaveSucceeds)
 {
     TemporaryStore store;
     StoreContext& context = store.context();
-    ConversationPtr conversation = createConversation(context, nullptr);
-
-    store.context().database().setQueryOnly(true);
-    MessagePtr message = makeMessage(context, "user", "keep me", conversation, std::nullopt, true);
+    const auto exec = [&context](const char* sql) { sqlite3_exec(context.database().handle(), sql, {}, {}, {}); };
+    exec("CREATE TRIGGER refuse BEFORE INSERT ON message BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    ConversationPtr kept = context.insertConversation();
+    ConversationPtr doomed = context.insertConversation();
+    MessagePtr message = makeMessage(context, "user", "keep me", kept, std::nullopt, true);
     CaptureStdout();
     EXPECT_FALSE(saveContext(context));
     const std::string printed = GetCapturedStdout();
-    EXPECT_EQ(printed.rfind("Error: ", 0), 0u) << printed;
-    EXPECT_NE(printed.find(", {code = 8"), std::string::npos) << printed; // SQLITE_READONLY
-    EXPECT_EQ(printed.back(), '\n');
-    // Still on screen and still pending.
-    EXPECT_EQ(conversation->messages().size(), 1u);
+    EXPECT_EQ(printed.rfind("Error: refused, {code = ", 0), 0u) << printed;
+    EXPECT_TRUE(printed.ends_with("}\n")) << printed;
+    EXPECT_EQ(kept->messages().size(), 1u);
     EXPECT_TRUE(context.hasChanges());
 
+    DataController tool(store.path());
+    createConversation(tool.viewContext(), nullptr);
+    createConversation(tool.viewContext(), nullptr);
+    CaptureStdout();
+    deleteConversation(context, doomed);
+    GetCapturedStdout();
+    exec("DROP TRIGGER refuse");
     message->appendContent(", please");
-    store.context().database().setQueryOnly(false);
     EXPECT_TRUE(saveContext(context));
     EXPECT_FALSE(context.hasChanges());
-
     store.reopen();
-    const auto messages = store.context().conversations()[0]->messages();
+    ASSERT_EQ(store.context().conversations().size(), 3u);
+    const auto messages = store.context().conversations().back()->messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0]->content(), QString("keep me, please"));
 }
 
-TEST(StoreSave, ReturnedSaveSurvivesSigkill)
+// A save that meets the other process's write waits instead of failing with
+// "database is locked".
+TEST(StoreSave, AnotherProcessWritesMeanwhile)
 {
-    QTemporaryDir dir;
-    const QString path = dir.path() + "/Vorbel.sqlite";
+    TemporaryStore store;
+    ConversationListModel list(store.context());
+    ConversationPtr mine = createConversation(store.context(), nullptr);
     QProcess child;
-    child.start(SAVE_THEN_WAIT_PATH, {path});
-    ASSERT_TRUE(child.waitForStarted());
+    child.start(SAVE_THEN_WAIT_PATH, {store.path()});
     ASSERT_TRUE(child.waitForReadyRead(30000));
     ASSERT_EQ(child.readLine(), QByteArray("saved\n"));
+    EXPECT_TRUE(QTest::qWaitFor([&list] { return list.rowCount() == 2; }, 1000));
+    ASSERT_TRUE(child.canReadLine() || child.waitForReadyRead(30000));
+    ASSERT_EQ(child.readLine(), QByteArray("locked\n"));
+    child.write("go\n");
+    ASSERT_TRUE(child.waitForBytesWritten());
+    makeMessage(store.context(), "user", "after the lock", mine, std::nullopt, true);
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_TRUE(saveContext(store.context()));
+    EXPECT_GT(waited.elapsed(), 100);
     child.kill(); // SIGKILL: no destructors, no checkpoint
     ASSERT_TRUE(child.waitForFinished());
 
-    DataController reopened(path);
-    ASSERT_TRUE(reopened.isPersistent());
-    const auto conversations = reopened.viewContext().conversations();
-    ASSERT_EQ(conversations.size(), 1u);
-    ASSERT_EQ(conversations[0]->messages().size(), 1u);
-    EXPECT_EQ(conversations[0]->messages()[0]->content(), QString("Hello!"));
-    EXPECT_EQ(conversations[0]->assistant()->name(), QString("Durable"));
+    store.reopen();
+    EXPECT_EQ(store.context().conversations().size(), 3u);
+    const auto durable = store.context().conversations().at(1);
+    ASSERT_EQ(durable->messages().size(), 1u);
+    EXPECT_EQ(durable->messages()[0]->content(), QString("Hello!"));
+    EXPECT_EQ(durable->assistant()->name(), QString("Durable"));
+    EXPECT_EQ(queryFile(store.path(), "SELECT count(*) FROM message"), 2);
 }
 
-TEST(StoreSave, UnreadableOrNewerFilesAreReportedAndLeftUntouched)
+TEST(StoreSave, UnusableFilesAreReportedAndLeftUntouched)
 {
     QTemporaryDir dir;
     const QString garbagePath = dir.path() + "/garbage.sqlite";
-    {
-        QFile file(garbagePath);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(8192, 'x'));
-    }
     const QString newerPath = dir.path() + "/newer.sqlite";
-    {
-        sqlite3* db = nullptr;
-        sqlite3_open(newerPath.toUtf8().constData(), &db);
-        sqlite3_exec(db, "CREATE TABLE future(x); PRAGMA user_version=99;", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-    const auto readAll = [](const QString& path) {
+    QFile garbage(garbagePath);
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'x')) == 8192);
+    garbage.close();
+    sqlite3* db = nullptr;
+    sqlite3_open(newerPath.toUtf8().constData(), &db);
+    sqlite3_exec(db, "CREATE TABLE future(x); PRAGMA user_version=99;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    const auto bytesOf = [](const QString& path) {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     };
-    const QByteArray garbageBefore = readAll(garbagePath);
-    const QByteArray newerBefore = readAll(newerPath);
+    const QByteArrayList before{bytesOf(garbagePath), bytesOf(newerPath)};
 
     for (const QString& path : {garbagePath, newerPath}) {
         CaptureStdout();
         DataController controller(path);
         const std::string printed = GetCapturedStdout();
+        const std::string where =
+            " (" + path.toStdString() + "); changes are kept in memory only and will be lost when Vorbel quits\n";
         EXPECT_EQ(printed.rfind("Core Data failed to load: ", 0), 0u) << printed;
+        EXPECT_TRUE(printed.size() > where.size() && printed.ends_with(where)) << printed;
         EXPECT_FALSE(controller.isPersistent());
-        // The app runs on with a store in memory.
-        ConversationPtr c = createConversation(controller.viewContext(), nullptr);
-        EXPECT_TRUE(c->id().has_value());
-        EXPECT_FALSE(controller.viewContext().hasChanges());
+        EXPECT_FALSE(controller.viewContext().isPersistent());
+        EXPECT_EQ(controller.databasePath(), path);
+        EXPECT_EQ(controller.viewContext().databasePath(), path);
+        EXPECT_TRUE(createConversation(controller.viewContext(), nullptr)->id()); // runs on in memory
     }
-    EXPECT_EQ(readAll(garbagePath), garbageBefore);
-    EXPECT_EQ(readAll(newerPath), newerBefore);
+    EXPECT_EQ(QByteArrayList({bytesOf(garbagePath), bytesOf(newerPath)}), before);
     EXPECT_FALSE(QFile::exists(garbagePath + "-wal"));
+
+    TemporaryStore usable;
+    EXPECT_TRUE(usable.context().isPersistent());
+    EXPECT_EQ(usable.context().databasePath(), usable.path());
 }
 
-TEST(StoreSave, MissingFolderIsCreated)
+TEST(StoreSave, FoldersAndFilesAreOwnerOnly)
 {
-    QTemporaryDir dir;
-    DataController controller(dir.path() + "/deep/er/Vorbel.sqlite");
-    EXPECT_TRUE(controller.isPersistent());
-    EXPECT_TRUE(QFile::exists(dir.path() + "/deep/er/Vorbel.sqlite"));
+    const mode_t umaskBefore = ::umask(0);
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString file = DataController::defaultDatabasePath();
+    ASSERT_EQ(QFileInfo(file).absolutePath(), base + "/Vorbel/Vorbel");
+    for (int run = 0; run < 2; ++run) {
+        {
+            DataController controller;
+            ASSERT_TRUE(controller.isPersistent());
+            createConversation(controller.viewContext(), nullptr);
+            for (const char* companion : {"-wal", "-shm"})
+                EXPECT_EQ(modeOf(file + companion), 0600) << run << companion;
+        }
+        for (const QString& folder : {base + "/Vorbel", base + "/Vorbel/Vorbel"}) {
+            EXPECT_EQ(modeOf(folder), 0700) << run;
+            ::chmod(folder.toUtf8().constData(), 0755);
+        }
+        EXPECT_EQ(modeOf(file), 0600) << run;
+        QFile(file + "-wal").open(QIODevice::WriteOnly);
+        for (const QString& path : {file, file + "-wal"})
+            ::chmod(path.toUtf8().constData(), 0644);
+    }
+    EXPECT_NE(modeOf(base) & 0077, 0); // the data location itself is not Vorbel's
+
+    const QString target = base + "/elsewhere.sqlite";
+    ASSERT_TRUE(QFile::rename(file, target));
+    ASSERT_TRUE(QFile::link(target, file));
+    DataController{};
+    EXPECT_EQ(modeOf(target), 0644);
+    ::umask(umaskBefore);
 }
