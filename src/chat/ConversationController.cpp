@@ -1,5 +1,6 @@
 #include "chat/ConversationController.h"
 
+#include "chat/ChatLog.h"
 #include "chat/OpenAiService.h"
 #include "extensions/ExtensionRegistry.h"
 #include "extensions/FunctionCallRunner.h"
@@ -14,6 +15,19 @@ namespace {
 const QString userRole = QStringLiteral("user");
 const QString assistantRole = QStringLiteral("assistant");
 const QString appRole = QStringLiteral("app");
+
+bool isNonEmpty(const std::optional<QString>& text)
+{
+    return text && !text->isEmpty();
+}
+
+// The first chunk of every reply carries an empty content, so only text or a
+// piece of a function call shows that the reply had begun.
+bool hasReceivedAnything(const Message& message)
+{
+    return isNonEmpty(message.content()) || isNonEmpty(message.functionName())
+        || isNonEmpty(message.functionArguments());
+}
 } // namespace
 
 ConversationController::ConversationController(StoreContext& context, ConversationPtr conversation, QObject* parent)
@@ -29,9 +43,14 @@ ConversationController::~ConversationController()
         OpenAiService::stopStream(it.key());
 }
 
+bool ConversationController::conversationExists() const
+{
+    return m_context.conversation(m_conversation->primaryKey()) == m_conversation;
+}
+
 void ConversationController::submit(const QString& prompt)
 {
-    if (m_conversation->isDeleted())
+    if (!conversationExists())
         return;
     MessagePtr user = makeMessage(m_context, userRole, prompt, m_conversation, std::nullopt, true);
     send(user);
@@ -39,7 +58,7 @@ void ConversationController::submit(const QString& prompt)
 
 MessagePtr ConversationController::send(const MessagePtr& userMessage)
 {
-    if (m_conversation->isDeleted())
+    if (!conversationExists())
         return nullptr;
     // The history is what the conversation held before this turn, then U once.
     std::vector<MessagePtr> history = orderedMessages(*m_conversation);
@@ -89,21 +108,25 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
 void ConversationController::applyPiece(const MessagePtr& message, const std::optional<QString>& content,
                                         const std::optional<QString>& name, const std::optional<QString>& arguments)
 {
+    // Callbacks already queued when the conversation was deleted still come.
+    if (!conversationExists() || message->isDeleted())
+        return;
     if (content)
         message->appendContent(*content);
     if (name)
         message->appendFunctionName(*name);
     if (arguments)
         message->appendFunctionArguments(*arguments);
-    if (content || name || arguments)
-        m_receivedPieces.insert(message->primaryKey());
     saveContext(m_context);
 }
 
 void ConversationController::finishTurn(const MessagePtr& message, const QUuid& stream)
 {
     m_streams.remove(stream);
-    m_receivedPieces.remove(message->primaryKey());
+    if (!conversationExists() || message->isDeleted()) {
+        qCInfo(lcChat) << "The end of a reply for a deleted conversation is ignored";
+        return;
+    }
     message->setDone(true);
     saveContext(m_context);
     Q_EMIT turnFinished(message, true);
@@ -114,8 +137,12 @@ void ConversationController::finishTurn(const MessagePtr& message, const QUuid& 
 void ConversationController::failTurn(const MessagePtr& message, const QUuid& stream, const QString& text)
 {
     m_streams.remove(stream);
+    if (!conversationExists() || message->isDeleted()) {
+        qCInfo(lcChat) << "The failure of a reply for a deleted conversation is ignored";
+        return;
+    }
     // A reply that had begun is kept as it stands; the notice follows it.
-    if (m_receivedPieces.remove(message->primaryKey())) {
+    if (hasReceivedAnything(*message)) {
         makeMessage(m_context, appRole, text, m_conversation, std::nullopt, false);
     } else {
         message->setRole(appRole);
@@ -153,13 +180,15 @@ bool ConversationController::awaitsConfirmation(const Message& message) const
 
 void ConversationController::runFunction(const MessagePtr& message)
 {
-    if (!message || hasFunctionRun(*message) || message->functionResult())
+    if (!message || !conversationExists() || message->isDeleted() || hasFunctionRun(*message)
+        || message->functionResult())
         return;
     m_functionRuns.insert(message->primaryKey());
     Q_EMIT functionStarted(message);
     QPointer<ConversationController> self(this);
     runFunctionCall(m_context, message, [self, message] {
-        if (!self)
+        // The conversation may have been deleted while the function ran.
+        if (!self || !self->conversationExists())
             return;
         Q_EMIT self->functionFinished(message);
         self->send();
@@ -168,6 +197,8 @@ void ConversationController::runFunction(const MessagePtr& message)
 
 void ConversationController::runPendingFunctions()
 {
+    if (!conversationExists())
+        return;
     for (const MessagePtr& message : orderedMessages(*m_conversation)) {
         if (shouldRunAutomatically(*message))
             runFunction(message);

@@ -46,7 +46,7 @@ public:
     int runningTurns() const { return int(m_streams.size()); }
 
     // What each streamed delta does on the UI thread: append the pieces to the
-    // assistant message, then save.
+    // assistant message, then save. Nothing once the conversation is deleted.
     void applyPiece(const MessagePtr& message, const std::optional<QString>& content,
                     const std::optional<QString>& name, const std::optional<QString>& arguments);
 
@@ -57,13 +57,14 @@ Q_SIGNALS:
     void functionFinished(const MessagePtr& message);
 
 private:
+    // Every callback asks first: one queued before a deletion still arrives.
+    bool conversationExists() const;
     void finishTurn(const MessagePtr& message, const QUuid& stream);
     void failTurn(const MessagePtr& message, const QUuid& stream, const QString& text);
 
     StoreContext& m_context;
     ConversationPtr m_conversation;
     QHash<QUuid, MessagePtr> m_streams;   // running turns by stream id
-    QSet<qint64> m_receivedPieces;        // assistant messages that got any piece
     QSet<qint64> m_functionRuns;          // messages whose function was started here
 };
 

@@ -8,10 +8,21 @@
 namespace {
 
 const QString appRole = QStringLiteral("app");
+const QString assistantRole = QStringLiteral("assistant");
 
 double tokens(const QString& text)
 {
     return static_cast<double>(graphemeCount(text)) / 3.0;
+}
+
+// An assistant message that never received anything (a reply still waiting,
+// or one cut off before its first piece) would reach the model as an empty
+// assistant turn.
+bool isEmptyReply(const Message& message)
+{
+    // Content first: almost every message has some, and then the role is not read.
+    return (!message.content() || message.content()->isEmpty())
+        && (!message.functionName() || message.functionName()->isEmpty()) && message.role() == assistantRole;
 }
 
 } // namespace
@@ -58,7 +69,7 @@ std::vector<MessagePtr> selectHistory(const std::vector<MessagePtr>& messages, d
     double estimate = initialEstimate;
     for (auto it = messages.rbegin(); it != messages.rend(); ++it) {
         const Message& message = **it;
-        if (message.role() == appRole)
+        if (message.role() == appRole || isEmptyReply(message))
             continue;
         const QString text = message.content().value_or(QString()) + message.functionName().value_or(QString())
             + message.functionResult().value_or(QString()) + message.functionArguments().value_or(QString());

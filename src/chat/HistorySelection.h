@@ -20,8 +20,9 @@ qsizetype graphemeCount(const QString& text);
 double initialSizeEstimate(const QString& systemPrompt, const QList<ApiFunction>& functions);
 
 // The newest messages that keep the estimate below `contextLength`, oldest
-// first. "app" notices are never sent and not counted. The estimate is
-// truncated to a whole number after each message and never shrinks, so once one
-// message is left out every older one is too. Reads the records: UI thread only.
+// first. "app" notices and assistant replies that never received anything are
+// neither sent nor counted. The estimate is truncated to a whole number after
+// each message and never shrinks, so once one message is left out every older
+// one is too. Reads the records: UI thread only.
 std::vector<MessagePtr> selectHistory(const std::vector<MessagePtr>& messages, double initialEstimate,
                                       int contextLength);

@@ -1,4 +1,5 @@
 #include "core/Settings.h"
+#include "chat/ActiveStreams.h"
 #include "chat/ConversationController.h"
 #include "chat/OpenAiService.h"
 #include "extensions/ExtensionRegistry.h"
@@ -6,19 +7,17 @@
 #include "store/StoreOperations.h"
 #include "support/ChatCompletionStream.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QDeadlineTimer>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 using namespace sse;
-
 
 class TurnFlowTest : public testing::Test {
 protected:
@@ -31,26 +30,29 @@ protected:
         assistant = createAssistant(context(), "Ada", "You are terse.", "https://example.com/a.png");
         conversation = createConversation(context(), assistant);
         controller = std::make_unique<ConversationController>(context(), conversation);
+        finished = std::make_unique<QSignalSpy>(controller.get(), &ConversationController::turnFinished);
     }
     void TearDown() override
     {
         setExecutionOverrideForTesting("jsExecution", {});
         setExecutionOverrideForTesting("cliExecution", {});
+        finished.reset();
         controller.reset();
         qunsetenv("VORBEL_OPENAI_URL");
     }
 
     StoreContext& context() { return store->viewContext(); }
     std::vector<MessagePtr> messages() { return orderedMessages(*conversation); }
-    // Waits until `count` turns have finished in all.
-    bool waitForTurns(QSignalSpy& spy, int count)
+    // Role and content of each message, marked when done.
+    QStringList summary()
     {
-        while (spy.count() < count) {
-            if (!spy.wait(10000))
-                return false;
-        }
-        return true;
+        QStringList lines;
+        for (const MessagePtr& m : messages())
+            lines << m->role().value_or("") + ' ' + m->content().value_or("") + (m->done() ? " (done)" : "");
+        return lines;
     }
+    // Until `count` turns of the fixture's controller have ended in all.
+    bool waitForTurns(int count) { return QTest::qWaitFor([&] { return finished->count() >= count; }, 10000); }
 
     HttpTestServer server;
     QTemporaryDir dir;
@@ -58,71 +60,58 @@ protected:
     AssistantPtr assistant;
     ConversationPtr conversation;
     std::unique_ptr<ConversationController> controller;
+    std::unique_ptr<QSignalSpy> finished;
 };
 
 TEST_F(TurnFlowTest, PromptStreamsIntoReplyWithOneSavePerPiece)
 {
     server.enqueue(reply({"Hel", "lo", "!"}));
     QSignalSpy saves(&context(), &StoreContext::saved);
-    QSignalSpy finished(controller.get(), &ConversationController::turnFinished);
     controller->submit("Hi");
 
     // U and an empty A in one save, before anything streamed.
-    ASSERT_EQ(saves.count(), 1);
-    auto list = messages();
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0]->role(), QString("user"));
-    EXPECT_EQ(list[0]->content(), QString("Hi"));
-    EXPECT_TRUE(list[0]->done());
-    EXPECT_EQ(list[1]->role(), QString("assistant"));
-    EXPECT_EQ(list[1]->content(), QString(""));
-    EXPECT_FALSE(list[1]->done());
+    EXPECT_EQ(saves.count(), 1);
+    EXPECT_EQ(summary(), QStringList({"user Hi (done)", "assistant "}));
 
-    ASSERT_TRUE(waitForTurns(finished, 1));
-    EXPECT_TRUE(finished.at(0).at(1).toBool());
-    EXPECT_EQ(list[1]->content(), QString("Hello!"));
-    EXPECT_TRUE(list[1]->done());
+    ASSERT_TRUE(waitForTurns(1));
+    EXPECT_TRUE(finished->at(0).at(1).toBool());
+    EXPECT_EQ(summary(), QStringList({"user Hi (done)", "assistant Hello! (done)"}));
     EXPECT_EQ(saves.count(), 1 + 3 + 1);
-
-    const QJsonArray sent = sentMessages(server.requests().at(0));
-    EXPECT_EQ(sentRoles(server.requests().at(0)), QStringList({"system", "user"}));
-    EXPECT_EQ(sent[0].toObject().value("content").toString(), "You are terse.");
-    EXPECT_EQ(sent[1].toObject().value("content").toString(), "Hi");
-
-    // Survives a reopen as streamed.
-    store = std::make_unique<DataController>(dir.path() + "/Vorbel.sqlite");
-    const auto reopened = orderedMessages(*store->viewContext().conversations()[0]);
-    EXPECT_EQ(reopened[1]->content(), QString("Hello!"));
+    EXPECT_EQ(sentMessages(server.requests().at(0)),
+              QJsonArray({QJsonObject{{"role", "system"}, {"content", "You are terse."}},
+                          QJsonObject{{"role", "user"}, {"content", "Hi"}}}));
 }
 
-TEST_F(TurnFlowTest, FailuresBecomeNoticesAndPartialRepliesAreKept)
+TEST_F(TurnFlowTest, FailuresBecomeNoticesAndOnlyWhatArrivedIsSentLater)
 {
-    server.enqueue(ScriptedResponse::text(401, R"({"error":{"message":"bad key"}})"));
-    QSignalSpy finished(controller.get(), &ConversationController::turnFinished);
-    controller->submit("first");
-    ASSERT_TRUE(waitForTurns(finished, 1));
-    auto list = messages();
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[1]->role(), QString("app"));
-    EXPECT_EQ(list[1]->content(), OpenAiService::invalidKeyText);
-    EXPECT_FALSE(list[1]->done());
+    const auto droppedAfter = [](const QList<QByteArray>& events) {
+        ScriptedResponse response = ScriptedResponse::sse(events, 5);
+        response.drop = true;
+        return response;
+    };
+    const ScriptedResponse responses[] = {
+        ScriptedResponse::text(401, "{}"),
+        // A reply that had begun is kept as it stands; the notice follows it.
+        droppedAfter({content("Hel"), content("lo")}),
+        // Every reply opens with an empty content: nothing had arrived yet.
+        droppedAfter({chunk({{"role", "assistant"}, {"content", ""}})}),
+    };
+    for (const ScriptedResponse& response : responses) {
+        server.enqueue(response);
+        controller->submit("P");
+        ASSERT_TRUE(waitForTurns(int(&response - responses) + 1));
+        EXPECT_FALSE(finished->last().at(1).toBool());
+    }
+    const QString generic = "app " + OpenAiService::genericErrorText;
+    EXPECT_EQ(summary(), QStringList({"user P (done)", "app " + OpenAiService::invalidKeyText, "user P (done)",
+                                      "assistant Hello", generic, "user P (done)", generic}));
 
-    // The notice is never sent; a dropped stream keeps what had arrived.
-    ScriptedResponse dropped = ScriptedResponse::sse({content("Hel"), content("lo")}, 5);
-    dropped.drop = true;
-    server.enqueue(dropped);
-    controller->submit("second");
-    ASSERT_TRUE(waitForTurns(finished, 2));
-    EXPECT_FALSE(finished.at(1).at(1).toBool());
-    EXPECT_EQ(sentRoles(server.requests().at(1)), QStringList({"system", "user", "user"}));
-
-    list = messages();
-    ASSERT_EQ(list.size(), 5u);
-    EXPECT_EQ(list[3]->role(), QString("assistant"));
-    EXPECT_EQ(list[3]->content(), QString("Hello"));
-    EXPECT_FALSE(list[3]->done());
-    EXPECT_EQ(list[4]->role(), QString("app"));
-    EXPECT_EQ(list[4]->content(), OpenAiService::genericErrorText);
+    // An empty reply left by an interrupted run is no more sent than the notices.
+    makeMessage(context(), "assistant", "", conversation, std::nullopt, false);
+    server.enqueue(reply({"ok"}));
+    controller->submit("last");
+    ASSERT_TRUE(waitForTurns(4));
+    EXPECT_EQ(sentRoles(server.requests().at(3)), QStringList({"system", "user", "user", "assistant", "user", "user"}));
 }
 
 TEST_F(TurnFlowTest, AutomaticFunctionCallsChainUntilText)
@@ -134,80 +123,58 @@ TEST_F(TurnFlowTest, AutomaticFunctionCallsChainUntilText)
     });
     server.enqueue(functionCall("jsExecution", {"{\"script\":", "\"1+1\"}"}));
     server.enqueue(functionCall("jsExecution", {"{\"script\":\"2\"}"}));
-    server.enqueue(functionCall("jsExecution", {"{\"script\":\"3\"}"}));
     server.enqueue(reply({"Done."}));
-    QSignalSpy finished(controller.get(), &ConversationController::turnFinished);
     controller->submit("compute");
-    ASSERT_TRUE(waitForTurns(finished, 4));
-    ASSERT_TRUE(server.waitForRequests(4));
-    EXPECT_EQ(runs, 3);
+    ASSERT_TRUE(waitForTurns(3));
+    EXPECT_EQ(runs, 2);
 
-    const auto list = messages();
-    ASSERT_EQ(list.size(), 5u);
-    EXPECT_EQ(list[1]->functionName(), QString("jsExecution"));
-    EXPECT_EQ(list[1]->functionArguments(), QString("{\"script\":\"1+1\"}"));
-    EXPECT_EQ(list[1]->functionResult(), QString("result 1 of {\"script\":\"1+1\"}"));
-    EXPECT_EQ(list[4]->content(), QString("Done."));
+    EXPECT_EQ(messages().size(), 4u);
+    EXPECT_EQ(messages()[3]->content(), QString("Done."));
 
-    // The second request ends with the call and its result, with no new user message.
+    // The next request ends with the call and its result, with no new user message.
     const QJsonArray second = sentMessages(server.requests().at(1));
     EXPECT_EQ(sentRoles(server.requests().at(1)), QStringList({"system", "user", "assistant", "function"}));
-    EXPECT_EQ(second[2].toObject().value("function_call").toObject().value("name").toString(), "jsExecution");
-    EXPECT_EQ(second[3].toObject().value("name").toString(), "jsExecution");
-    EXPECT_EQ(second[3].toObject().value("content").toString(), "result 1 of {\"script\":\"1+1\"}");
-    EXPECT_EQ(sentRoles(server.requests().at(3)),
-              QStringList({"system", "user", "assistant", "function", "assistant", "function", "assistant", "function"}));
+    EXPECT_EQ(second[2].toObject()["function_call"], QJsonObject({{"name", "jsExecution"}, {"arguments", "{\"script\":\"1+1\"}"}}));
+    EXPECT_EQ(second[3], QJsonObject({{"role", "function"}, {"name", "jsExecution"}, {"content", "result 1 of {\"script\":\"1+1\"}"}}));
+    EXPECT_EQ(sentRoles(server.requests().at(2)),
+              QStringList({"system", "user", "assistant", "function", "assistant", "function"}));
 }
 
-TEST_F(TurnFlowTest, ConfirmationWaitsAndNewPromptSendsBareCall)
+TEST_F(TurnFlowTest, CallsNeedingConfirmationWaitAlsoAfterAReopenWhileOthersRun)
 {
-    int runs = 0;
-    setExecutionOverrideForTesting("cliExecution", [&runs](const std::optional<QString>&) {
-        ++runs;
-        return QStringLiteral("ran");
-    });
+    QStringList ran;
+    for (const QString name : {"jsExecution", "cliExecution"}) {
+        setExecutionOverrideForTesting(name, [&ran, name](const std::optional<QString>&) {
+            ran << name;
+            return QStringLiteral("ran");
+        });
+    }
     server.enqueue(functionCall("cliExecution", {"{\"command\":\"ls\"}"}));
     server.enqueue(reply({"ok"}));
-    QSignalSpy finished(controller.get(), &ConversationController::turnFinished);
     controller->submit("list files");
-    ASSERT_TRUE(waitForTurns(finished, 1));
+    ASSERT_TRUE(waitForTurns(1));
     const MessagePtr call = messages()[1];
     EXPECT_TRUE(controller->awaitsConfirmation(*call));
     EXPECT_FALSE(controller->shouldRunAutomatically(*call));
-    QTest::qWait(100);
-    EXPECT_EQ(runs, 0);
-    EXPECT_EQ(server.requestCount(), 1);
+    EXPECT_FALSE(controller->hasFunctionRun(*call));
 
+    // A new prompt instead sends it as a bare call.
     controller->submit("never mind");
-    ASSERT_TRUE(waitForTurns(finished, 2));
-    const QJsonArray sent = sentMessages(server.requests().at(1));
+    ASSERT_TRUE(waitForTurns(2));
     EXPECT_EQ(sentRoles(server.requests().at(1)), QStringList({"system", "user", "assistant", "user"}));
-    EXPECT_TRUE(sent[2].toObject().contains("function_call"));
-    EXPECT_EQ(runs, 0);
-}
+    EXPECT_TRUE(sentMessages(server.requests().at(1))[2].toObject().contains("function_call"));
 
-TEST_F(TurnFlowTest, ReopenedControllerRunsPendingCallOnlyWithoutConfirmation)
-{
-    int jsRuns = 0;
-    int cliRuns = 0;
-    setExecutionOverrideForTesting("jsExecution", [&jsRuns](const std::optional<QString>&) { return QString::number(++jsRuns); });
-    setExecutionOverrideForTesting("cliExecution", [&cliRuns](const std::optional<QString>&) { return QString::number(++cliRuns); });
-    for (const char* name : {"cliExecution", "jsExecution"}) {
-        MessagePtr call = makeMessage(context(), "assistant", "", conversation, QString(name), true);
-        call->setFunctionArguments(QString("{}"));
-    }
-    saveContext(context());
+    // Reopened after a restart during a run: only the call without confirmation runs, once.
+    makeMessage(context(), "assistant", "", conversation, QString("jsExecution"), true)->setFunctionArguments("{}");
     server.enqueue(reply({"after"}));
-
     ConversationController reopened(context(), conversation);
+    QSignalSpy started(&reopened, &ConversationController::functionStarted);
     QSignalSpy finished(&reopened, &ConversationController::turnFinished);
     reopened.runPendingFunctions();
-    ASSERT_TRUE(waitForTurns(finished, 1));
-    EXPECT_EQ(jsRuns, 1);
-    EXPECT_EQ(cliRuns, 0);
-    reopened.runPendingFunctions(); // already answered: nothing runs twice
-    QTest::qWait(50);
-    EXPECT_EQ(jsRuns, 1);
+    ASSERT_TRUE(finished.wait(10000));
+    reopened.runPendingFunctions();
+    EXPECT_EQ(started.count(), 1);
+    EXPECT_EQ(ran, QStringList{"jsExecution"});
 }
 
 TEST_F(TurnFlowTest, TwoTurnsStreamAtOnceIntoTheirOwnMessages)
@@ -218,57 +185,79 @@ TEST_F(TurnFlowTest, TwoTurnsStreamAtOnceIntoTheirOwnMessages)
         QList<QByteArray> events;
         for (int i = 0; i < 5; ++i)
             events << content(prompt + QString::number(i));
-        events << "data: [DONE]\n\n";
+        events << done;
         return ScriptedResponse::sse(events, 20);
     });
-    QSignalSpy finished(controller.get(), &ConversationController::turnFinished);
     controller->submit("a");
     controller->submit("b");
     EXPECT_EQ(controller->runningTurns(), 2);
-    ASSERT_TRUE(waitForTurns(finished, 2));
-    const auto list = messages();
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[1]->content(), QString("a0a1a2a3a4"));
-    EXPECT_EQ(list[3]->content(), QString("b0b1b2b3b4"));
-    // The second request carries the first turn's reply as it stood (still empty),
-    // never its own. The two requests may reach the server in either order.
-    const auto requests = server.requests();
-    const auto second = std::find_if(requests.begin(), requests.end(), [](const RecordedRequest& r) {
-        return sentMessages(r).last().toObject().value("content").toString() == "b";
-    });
-    ASSERT_NE(second, requests.end());
-    EXPECT_EQ(sentRoles(*second), QStringList({"system", "user", "assistant", "user"}));
+    ASSERT_TRUE(waitForTurns(2));
+    EXPECT_EQ(summary(), QStringList({"user a (done)", "assistant a0a1a2a3a4 (done)", "user b (done)",
+                                      "assistant b0b1b2b3b4 (done)"}));
+    // The second request leaves out the first reply, which had received nothing
+    // yet, and never carries its own. The two may reach the server in either order.
+    QStringList requests{sentRoles(server.requests().at(0)).join(' '), sentRoles(server.requests().at(1)).join(' ')};
+    requests.sort();
+    EXPECT_EQ(requests, QStringList({"system user", "system user user"}));
 }
 
 TEST_F(TurnFlowTest, EmptyPromptAndNoAssistantStillMakeATurn)
 {
-    ConversationPtr bare = createConversation(context(), nullptr);
-    ConversationController plain(context(), bare);
+    ConversationController plain(context(), createConversation(context(), nullptr));
     server.enqueue(reply({"?"}));
     QSignalSpy finished(&plain, &ConversationController::turnFinished);
     plain.submit("");
-    ASSERT_TRUE(waitForTurns(finished, 1));
-    const QJsonArray sent = sentMessages(server.requests().at(0));
-    EXPECT_EQ(sentRoles(server.requests().at(0)), QStringList({"system", "user"}));
-    EXPECT_EQ(sent[0].toObject().value("content").toString(), "");
-    EXPECT_EQ(sent[1].toObject().value("content").toString(), "");
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(sentMessages(server.requests().at(0)), QJsonArray({QJsonObject{{"role", "system"}, {"content", ""}},
+                                                                 QJsonObject{{"role", "user"}, {"content", ""}}}));
 }
 
-TEST_F(TurnFlowTest, DeletingStopsTheStreamAfterTellingTheWindow)
+TEST_F(TurnFlowTest, NothingHappensForADeletedConversation)
 {
-    server.enqueue(ScriptedResponse::sse({content("a"), content("b"), content("c"), "data: [DONE]\n\n"}, 200));
-    controller->submit("long");
-    ASSERT_TRUE(server.waitForRequests(1));
+    auto gate = std::make_shared<QSemaphore>();
+    const auto openGate = qScopeGuard([gate] { gate->release(100); });
+    setExecutionOverrideForTesting("jsExecution", [gate](const std::optional<QString>&) {
+        gate->acquire();
+        return QStringLiteral("r");
+    });
+
+    // A whole function-call reply is read while the UI thread is held, so its
+    // pieces and its end are still queued when the conversation goes.
+    server.enqueue(functionCall("jsExecution", {"{}"}, 0));
+    QSignalSpy started(controller.get(), &ConversationController::functionStarted);
+    controller->submit("go");
+    const MessagePtr reply = messages()[1];
+    const QDeadlineTimer deadline(10000);
+    while (activeStreams().size() > 0 && !deadline.hasExpired())
+        QThread::msleep(1);
+    ASSERT_EQ(activeStreams().size(), 0);
     bool toldFirst = false;
     controller->deleteConversation([&] { toldFirst = !conversation->isDeleted(); });
     EXPECT_TRUE(toldFirst);
-    EXPECT_TRUE(conversation->isDeleted());
     EXPECT_EQ(controller->runningTurns(), 0);
-    QTest::qWait(300);
-    EXPECT_TRUE(context().conversations().empty());
-    EXPECT_FALSE(context().hasChanges());
-    // A window still holding the controller cannot start turns on it.
+    QCoreApplication::sendPostedEvents();
+    EXPECT_FALSE(reply->functionName());
+    EXPECT_FALSE(reply->done());
+    EXPECT_EQ(finished->count() + started.count(), 0);
+    // A window still holding the controller cannot start turns or runs on it.
     controller->submit("late");
+    controller->runPendingFunctions();
     EXPECT_EQ(server.requestCount(), 1);
+    EXPECT_FALSE(context().hasChanges());
+
+    // Deleted elsewhere while its function runs: the result starts nothing.
+    ConversationPtr other = createConversation(context(), assistant);
+    ConversationController second(context(), other);
+    QSignalSpy secondStarted(&second, &ConversationController::functionStarted);
+    QSignalSpy answered(&second, &ConversationController::functionFinished);
+    server.enqueue(functionCall("jsExecution", {"{}"}));
+    second.submit("go");
+    ASSERT_TRUE(secondStarted.wait(10000));
+    const MessagePtr call = orderedMessages(*other)[1];
+    deleteConversation(context(), other);
+    gate->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return call->functionResult().has_value(); }, 10000));
+    EXPECT_EQ(answered.count(), 0);
+    EXPECT_EQ(server.requestCount(), 2);
     EXPECT_FALSE(context().hasChanges());
 }

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 #include <QTest>
 #include <QThread>
@@ -15,25 +14,19 @@
 class ReplyRecorder : public std::enable_shared_from_this<ReplyRecorder> {
 public:
     static std::shared_ptr<ReplyRecorder> make() { return std::make_shared<ReplyRecorder>(); }
+    static inline const QString stopped = QStringLiteral("(onStop)");
 
     QUuid send(const QString& systemPrompt, const std::vector<MessagePtr>& history = {})
     {
         auto self = shared_from_this();
         return OpenAiService::sendChat(
             systemPrompt, history, [self](const ParsedDelta& delta) { self->record([&] { self->m_deltas.append(delta); }); },
-            [self] { self->record([&] { ++self->m_stops; }); },
-            [self](const QString& text) { self->record([&] { self->m_errors.append(text); }); });
+            [self] { self->record([&] { self->m_ends.append(stopped); }); },
+            [self](const QString& text) { self->record([&] { self->m_ends.append(text); }); });
     }
 
     // Spins the test thread's event loop until onStop or onError came.
-    bool waitForEnd(int timeoutMs = 10000)
-    {
-        return QTest::qWaitFor([this] { return ended(); }, timeoutMs);
-    }
-    bool waitForDeltas(qsizetype count, int timeoutMs = 10000)
-    {
-        return QTest::qWaitFor([this, count] { return deltas().size() >= count; }, timeoutMs);
-    }
+    bool waitForEnd(int timeoutMs = 10000) { return QTest::qWaitFor([this] { return ended(); }, timeoutMs); }
 
     QList<ParsedDelta> deltas() const { QMutexLocker l(&m_mutex); return m_deltas; }
     QStringList contents() const
@@ -43,9 +36,9 @@ public:
             pieces.append(delta.content.value_or(QStringLiteral("<none>")));
         return pieces;
     }
-    int stops() const { QMutexLocker l(&m_mutex); return m_stops; }
-    QStringList errors() const { QMutexLocker l(&m_mutex); return m_errors; }
-    bool ended() const { QMutexLocker l(&m_mutex); return m_stops + m_errors.size() > 0; }
+    // The final callbacks: `stopped` for onStop, the text of onError.
+    QStringList ends() const { QMutexLocker l(&m_mutex); return m_ends; }
+    bool ended() const { return !ends().isEmpty(); }
     // Something arrived after the final callback, or on the UI thread, or on
     // more than one thread.
     bool misordered() const { QMutexLocker l(&m_mutex); return m_misordered; }
@@ -56,7 +49,7 @@ private:
     {
         QMutexLocker l(&m_mutex);
         const Qt::HANDLE thread = QThread::currentThreadId();
-        if (m_stops + m_errors.size() > 0 || QThread::currentThread() == QCoreApplication::instance()->thread()
+        if (!m_ends.isEmpty() || QThread::currentThread() == QCoreApplication::instance()->thread()
             || (m_thread && m_thread != thread))
             m_misordered = true;
         m_thread = thread;
@@ -65,8 +58,7 @@ private:
 
     mutable QMutex m_mutex;
     QList<ParsedDelta> m_deltas;
-    int m_stops = 0;
-    QStringList m_errors;
+    QStringList m_ends;
     bool m_misordered = false;
     Qt::HANDLE m_thread = nullptr;
 };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 const QByteArray modelList = R"({"object":"list","data":[
@@ -18,17 +20,16 @@ using CreateEmbedding = OpenAiServerTest;
 
 TEST(SupportedModels, FixedTableInPickerOrderWithUnknownIdsAt4096)
 {
-    const QList<SupportedModel>& models = supportedModels();
-    ASSERT_EQ(models.size(), 4);
-    const QStringList ids{"gpt-3.5-turbo", "gpt-3.5-turbo-16k", "gpt-4", "gpt-4-32k"};
-    const QStringList names{"GPT 3.5 Turbo", "GPT 3.5 Turbo 16k", "GPT 4", "GPT 4 32k"};
-    const QList<int> lengths{4096, 16384, 16384, 16384};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(models[i].id, ids[i]);
-        EXPECT_EQ(models[i].name, names[i]);
-        EXPECT_EQ(models[i].contextLength, lengths[i]);
-        EXPECT_EQ(contextLengthForModel(ids[i]), lengths[i]);
+    using Row = std::tuple<QString, QString, int>;
+    QList<Row> table;
+    for (const SupportedModel& model : supportedModels()) {
+        table.append({model.id, model.name, model.contextLength});
+        EXPECT_EQ(contextLengthForModel(model.id), model.contextLength);
     }
+    EXPECT_EQ(table, (QList<Row>{{"gpt-3.5-turbo", "GPT 3.5 Turbo", 4096},
+                                 {"gpt-3.5-turbo-16k", "GPT 3.5 Turbo 16k", 16384},
+                                 {"gpt-4", "GPT 4", 16384},
+                                 {"gpt-4-32k", "GPT 4 32k", 16384}}));
     EXPECT_EQ(contextLengthForModel("gpt-4-0613"), 4096);
     EXPECT_EQ(contextLengthForModel("GPT-4"), 4096);
 }
@@ -53,7 +54,7 @@ TEST_F(ValidateCredentials, ExactModelIdWithHeadersOfTheCheckedValues)
     EXPECT_FALSE(requests[1].hasHeader("OpenAI-Organization"));
 }
 
-TEST_F(ValidateCredentials, RefusalsAndMalformedListsAnswerFalse)
+TEST_F(ValidateCredentials, RefusalsMalformedListsAndUnsendableKeysAnswerFalse)
 {
     server.enqueue(ScriptedResponse::text(401, R"({"error":{"message":"bad key"}})"));
     server.enqueue(ScriptedResponse::text(500, modelList));
@@ -64,19 +65,15 @@ TEST_F(ValidateCredentials, RefusalsAndMalformedListsAnswerFalse)
         EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk", "", "gpt-4"); })) << "answer " << i;
     EXPECT_EQ(server.requestCount(), 5);
 
+    // Sent as they are, the line breaks would end the header and add another one.
+    server.enqueue(ScriptedResponse::text(200, modelList));
+    for (const auto& keys : QList<QPair<QString, QString>>{{"sk-1\r\nX-Injected: 1", ""}, {"sk-1\n", ""}, {"sk-1", "org\t1"}})
+        EXPECT_FALSE(onWorkerThread([keys] { return validateCredentials(keys.first, keys.second, "gpt-3.5-turbo"); }));
+    EXPECT_EQ(server.requestCount(), 5);
+
     // No server at all is a transport failure, not an answer.
     qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8());
     EXPECT_THROW(onWorkerThread([] { return validateCredentials("sk", "", "gpt-4"); }), TransportError);
-}
-
-TEST_F(ValidateCredentials, KeysWithLineBreaksAreRefusedWithoutSendingAnything)
-{
-    server.enqueue(ScriptedResponse::text(200, modelList));
-    // Sent as it is, the line break would end the header and add another one.
-    EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk-1\r\nX-Injected: 1", "", "gpt-3.5-turbo"); }));
-    EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk-1\n", "", "gpt-3.5-turbo"); }));
-    EXPECT_FALSE(onWorkerThread([] { return validateCredentials("sk-1", "org\t1", "gpt-3.5-turbo"); }));
-    EXPECT_EQ(server.requestCount(), 0);
 }
 
 TEST_F(CreateEmbedding, DecodesTheVectorAndSendsTheStoredCredentials)
@@ -88,8 +85,6 @@ TEST_F(CreateEmbedding, DecodesTheVectorAndSendsTheStoredCredentials)
     const OpenAiEmbeddingCreationResponse response = onWorkerThread([] { return createEmbedding("héllo \"you\""); });
     ASSERT_EQ(response.data.size(), 1);
     EXPECT_EQ(response.data[0].embedding, (QList<float>{0.25f, -1.5f, 0.003f}));
-    EXPECT_EQ(response.data[0].index, 0);
-    EXPECT_EQ(response.data[0].object, "embedding");
 
     ASSERT_EQ(server.requestCount(), 1);
     const RecordedRequest request = server.requests().at(0);
@@ -102,23 +97,12 @@ TEST_F(CreateEmbedding, DecodesTheVectorAndSendsTheStoredCredentials)
     EXPECT_EQ(request.body, QString(R"({"input":"héllo \"you\"","model":"text-embedding-ada-002"})").toUtf8());
 }
 
-TEST_F(CreateEmbedding, StatusOtherThan200FailsWithApiError)
+TEST_F(CreateEmbedding, OtherStatusesAndBodiesOfAnotherShapeFail)
 {
+    storeCredentials("sk", "");
     server.enqueue(ScriptedResponse::text(429, R"({"data":[{"object":"embedding","index":0,"embedding":[1]}]})"));
-    storeCredentials("sk", "");
-    try {
-        onWorkerThread([] { return createEmbedding("x"); });
-        FAIL() << "no error";
-    } catch (const OpenAiApiError& error) {
-        EXPECT_EQ(error.error(), OpenAiError::ApiError);
-    }
-    ASSERT_EQ(server.requestCount(), 1);
-    EXPECT_FALSE(server.requests().at(0).hasHeader("OpenAI-Organization"));
-}
+    EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError);
 
-TEST_F(CreateEmbedding, BodiesOfAnotherShapeFailDecoding)
-{
-    storeCredentials("sk", "");
     const QList<QByteArray> bodies{
         R"({"data":[{"index":0,"embedding":[1.0]}]})",                      // no object
         R"({"data":[{"object":"embedding","index":0.5,"embedding":[1]}]})", // fractional index
@@ -132,18 +116,17 @@ TEST_F(CreateEmbedding, BodiesOfAnotherShapeFailDecoding)
     }
 }
 
-TEST_F(CreateEmbedding, NothingIsSentWithoutAStoredKey)
+TEST_F(CreateEmbedding, NothingIsSentWithoutASendableStoredKey)
 {
     server.enqueue(ScriptedResponse::text(200, R"({"data":[]})"));
-    EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError);
-    Settings::instance().setText(Settings::apiKeyKey, "");
-    EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError);
-    EXPECT_EQ(server.requestCount(), 0);
-
-    storeCredentials("sk-pasted\n", "");
-    EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError);
-    storeCredentials("sk", "org\r\nX-Injected: 1");
-    EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError);
+    // Never stored, empty, and keys with line breaks.
+    const QList<QPair<QString, QString>> credentials{
+        {QString(), ""}, {"", ""}, {"sk-pasted\n", ""}, {"sk", "org\r\nX-Injected: 1"}};
+    for (const auto& [key, org] : credentials) {
+        if (!key.isNull())
+            storeCredentials(key, org);
+        EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), OpenAiApiError) << key.toStdString();
+    }
     EXPECT_EQ(server.requestCount(), 0);
 
     qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8());
