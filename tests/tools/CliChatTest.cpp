@@ -109,12 +109,18 @@ TEST_F(CliChatTest, AChainOfAutomaticFunctionCallsEndsWithTheTextAnswer)
     EXPECT_EQ(server.requestCount(), 3);
 }
 
-TEST_F(CliChatTest, AFailedTurnPrintsItsNoticeAndExitsOne)
+TEST_F(CliChatTest, AFailedTurnOrUnknownFunctionPrintsOneLineAndExitsOne)
 {
     server.enqueue(ScriptedResponse::text(401, "{\"error\":{\"message\":\"bad key\"}}"));
     EXPECT_EQ(run({"chat", "--conversation", conversationId(), "Hi"}), 1);
     EXPECT_TRUE(out.isEmpty()) << out.toStdString();
     EXPECT_EQ(err, OpenAiService::invalidKeyText + "\n");
+
+    server.enqueue(sse::functionCall("formatDisk", {"{}"}));
+    EXPECT_EQ(run({"chat", "--conversation", conversationId(), "Hi"}), 1);
+    EXPECT_EQ(errLines().size(), 1);
+    EXPECT_TRUE(err.contains("formatDisk"));
+    EXPECT_EQ(server.requestCount(), 2);
 }
 
 TEST_F(CliChatTest, ACutReplyKeepsWhatWasPrintedAndStored)
@@ -132,15 +138,6 @@ TEST_F(CliChatTest, ACutReplyKeepsWhatWasPrintedAndStored)
     EXPECT_EQ(messages()[1]->role(), "assistant");
     EXPECT_EQ(messages()[2]->role(), "app");
     EXPECT_EQ(messages()[2]->content().value_or("") + "\n", err);
-}
-
-TEST_F(CliChatTest, AnUnknownFunctionStopsWithAnError)
-{
-    server.enqueue(sse::functionCall("formatDisk", {"{}"}));
-    EXPECT_EQ(run({"chat", "--conversation", conversationId(), "Hi"}), 1);
-    EXPECT_EQ(errLines().size(), 1);
-    EXPECT_TRUE(err.contains("formatDisk"));
-    EXPECT_EQ(server.requestCount(), 1);
 }
 
 TEST_F(CliChatTest, ANewConversationWithAnAssistantPrintsItsIdFirst)
