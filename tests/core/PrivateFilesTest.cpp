@@ -34,36 +34,7 @@ private:
 
 } // namespace
 
-TEST_F(PrivateFilesTest, NewAndExistingOnesBecomeOwnerOnlyFromTheOwnFolderDown)
-{
-    const QString above = dir.path() + "/xdg";
-    const QString own = above + "/Vorbel";
-    ASSERT_TRUE(PrivateFiles::makeFolders(own + "/Vorbel", own));
-    ASSERT_TRUE(PrivateFiles::makeFile(own + "/Vorbel/store"));
-    EXPECT_EQ(modeOf(above), 0777);
-    EXPECT_EQ(modeOf(own), 0700);
-    EXPECT_EQ(modeOf(own + "/Vorbel"), 0700);
-    EXPECT_EQ(modeOf(own + "/Vorbel/store"), 0600);
-
-    // Left by an earlier version: tightened, content kept, the folder above untouched.
-    QFile file(own + "/Vorbel/store");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("kept");
-    file.close();
-    setMode(above, 0755);
-    setMode(own, 0755);
-    setMode(own + "/Vorbel", 0755);
-    setMode(file.fileName(), 0644);
-    ASSERT_TRUE(PrivateFiles::makeFolders(own + "/Vorbel", own));
-    ASSERT_TRUE(PrivateFiles::makeFile(file.fileName()));
-    EXPECT_EQ(modeOf(above), 0755);
-    EXPECT_EQ(modeOf(own), 0700);
-    EXPECT_EQ(modeOf(own + "/Vorbel"), 0700);
-    EXPECT_EQ(modeOf(file.fileName()), 0600);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "kept");
-}
-
+// New and existing store files and folders: StoreSave.FoldersAndFilesAreOwnerOnly.
 TEST_F(PrivateFilesTest, LinksAreNeitherFollowedNorChanged)
 {
     const QString target = dir.path() + "/target";

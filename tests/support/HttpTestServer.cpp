@@ -95,7 +95,6 @@ public:
     QList<ScriptedResponse> queue;
     std::function<ScriptedResponse(const RecordedRequest&)> handler;
     QList<RecordedRequest> requests;
-    int connections = 0;
 
     QThread thread;
     QObject* home = nullptr; // lives on the server thread; parent of the listener and sockets
@@ -223,7 +222,7 @@ private:
         m_next = 0;
         m_withBody = !headOnly && !statusHasNoBody(r.status);
         // A connection about to be dropped is not offered for reuse.
-        m_closeAfter = m_closeAfter || r.closeAfter || r.drop;
+        m_closeAfter = m_closeAfter || r.drop;
 
         QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reasonPhrase(r.status) + "\r\n";
         for (const auto& h : r.headers)
@@ -311,10 +310,6 @@ private:
 void HttpTestServer::Private::accept()
 {
     while (QTcpSocket* socket = listener->nextPendingConnection()) {
-        {
-            QMutexLocker lock(&mutex);
-            ++connections;
-        }
         auto* connection = new Connection(socket, this); // deletes itself on disconnect
         connection->setParent(home);
     }
@@ -360,11 +355,6 @@ QUrl HttpTestServer::baseUrl() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(d->port));
 }
 
-quint16 HttpTestServer::port() const
-{
-    return d->port;
-}
-
 void HttpTestServer::enqueue(const ScriptedResponse& r)
 {
     QMutexLocker lock(&d->mutex);
@@ -387,12 +377,6 @@ int HttpTestServer::requestCount() const
 {
     QMutexLocker lock(&d->mutex);
     return int(d->requests.size());
-}
-
-int HttpTestServer::connectionCount() const
-{
-    QMutexLocker lock(&d->mutex);
-    return d->connections;
 }
 
 bool HttpTestServer::waitForRequests(int count, int timeoutMs) const

@@ -39,9 +39,6 @@ struct ScriptedResponse {
     // is one byte more than the body), the response says "Connection: close", and the
     // socket is reset a moment after the last piece.
     bool drop = false;
-    // Close the connection after this response ("Connection: close"); otherwise it is
-    // kept alive unless the client asked to close it.
-    bool closeAfter = false;
 
     static ScriptedResponse text(int status, const QByteArray& body,
                                  const QByteArray& contentType = "application/json");
@@ -57,7 +54,6 @@ public:
     HttpTestServer& operator=(const HttpTestServer&) = delete;
 
     QUrl baseUrl() const; // "http://127.0.0.1:PORT"
-    quint16 port() const;
 
     void enqueue(const ScriptedResponse& r);
     // Used instead of the queue when set; called on the server thread.
@@ -67,8 +63,6 @@ public:
     int requestCount() const;
     // Spins the calling thread's event loop while waiting.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
-    // Number of TCP connections accepted so far (shows whether keep-alive was used).
-    int connectionCount() const;
 
     // An address on 127.0.0.1 where nothing listens.
     static QUrl refusedUrl();
