@@ -19,6 +19,24 @@ constexpr mode_t othersAccess = S_IRWXG | S_IRWXO;
 
 QString reason() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
+// Given what stat saw, takes others' access away through `change`; another
+// user's file is left alone.
+template <typename Change>
+bool tightenSeen(const struct stat& st, const QString& path, Change change)
+{
+    if (st.st_uid != ::geteuid()) {
+        qCWarning(lcPrivateFiles, "%ls belongs to another user; its access is left as it is", qUtf16Printable(path));
+        return false;
+    }
+    if ((st.st_mode & othersAccess) == 0)
+        return true;
+    if (change(st.st_mode & 07777 & ~othersAccess) != 0) {
+        qCWarning(lcPrivateFiles, "Cannot make %ls private: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
+        return false;
+    }
+    return true;
+}
+
 // Checks and changes the object behind the descriptor, so what was looked at
 // is what gets changed, whatever happens to the name meanwhile.
 bool tightenOpened(int fd, const QString& path)
@@ -28,17 +46,7 @@ bool tightenOpened(int fd, const QString& path)
         qCWarning(lcPrivateFiles, "Cannot inspect %ls: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
         return false;
     }
-    if (st.st_uid != ::geteuid()) {
-        qCWarning(lcPrivateFiles, "%ls belongs to another user; its access is left as it is", qUtf16Printable(path));
-        return false;
-    }
-    if ((st.st_mode & othersAccess) == 0)
-        return true;
-    if (::fchmod(fd, st.st_mode & 07777 & ~othersAccess) != 0) {
-        qCWarning(lcPrivateFiles, "Cannot make %ls private: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
-        return false;
-    }
-    return true;
+    return tightenSeen(st, path, [fd](mode_t mode) { return ::fchmod(fd, mode); });
 }
 
 // For what cannot be opened for reading (an owner without read access): the
@@ -52,17 +60,9 @@ bool tightenUnopened(const QByteArray& native, const QString& path)
         qCWarning(lcPrivateFiles, "%ls is a symbolic link; left as it is", qUtf16Printable(path));
         return false;
     }
-    if (st.st_uid != ::geteuid()) {
-        qCWarning(lcPrivateFiles, "%ls belongs to another user; its access is left as it is", qUtf16Printable(path));
-        return false;
-    }
-    if ((st.st_mode & othersAccess) == 0)
-        return true;
-    if (::fchmodat(AT_FDCWD, native.constData(), st.st_mode & 07777 & ~othersAccess, AT_SYMLINK_NOFOLLOW) != 0) {
-        qCWarning(lcPrivateFiles, "Cannot make %ls private: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
-        return false;
-    }
-    return true;
+    return tightenSeen(st, path, [&native](mode_t mode) {
+        return ::fchmodat(AT_FDCWD, native.constData(), mode, AT_SYMLINK_NOFOLLOW);
+    });
 }
 
 } // namespace
