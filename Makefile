@@ -2,11 +2,14 @@
 PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools \
             libqt6sql6-sqlite qt6-declarative-dev libgl-dev libsqlite3-dev \
             libcmark-gfm-dev libcmark-gfm-extensions-dev \
+            qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts \
+            qml6-module-qtquick-window qml6-module-qtquick-templates \
+            qml6-module-qtqml-workerscript libqt6svg6 \
             libgtest-dev libgmock-dev libbenchmark-dev
 JOBS ?= 2
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test bench deps build build-test clean
+.PHONY: run test bench deps build build-test clean screenshots
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -34,6 +37,13 @@ test: build-test
 	QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$$tmp/config XDG_DATA_HOME=$$tmp/data \
 	  ctest --test-dir build-test --output-on-failure -j$(JOBS); \
 	status=$$?; rm -rf $$tmp; exit $$status
+
+# Pictures of the main window, light and dark, into build/screenshots/.
+screenshots: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVORBEL_BUILD_TESTS=OFF
+	cmake --build build -j$(JOBS) --target vorbel-screenshots
+	./build/tools/vorbel-screenshots/vorbel-screenshots build/screenshots light
+	./build/tools/vorbel-screenshots/vorbel-screenshots build/screenshots dark
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVORBEL_BUILD_TESTS=OFF -DVORBEL_BUILD_BENCH=ON

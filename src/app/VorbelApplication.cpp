@@ -2,6 +2,14 @@
 
 #include "core/Endpoints.h"
 #include "store/AssistantCatalogue.h"
+#include "ui/MainWindowFactory.h"
+
+#include <QPointer>
+#include <QQuickWindow>
+#include <QtQml/qqmlextensionplugin.h>
+
+// The views are compiled into the program; this pulls their module in.
+Q_IMPORT_QML_PLUGIN(Vorbel_UiPlugin)
 
 namespace {
 VorbelApplication* current = nullptr;
@@ -18,7 +26,8 @@ VorbelApplication::VorbelApplication(QObject* parent)
 
 VorbelApplication::~VorbelApplication()
 {
-    // Controllers go before the store they write to.
+    // Windows, then controllers, go before the store they show and write to.
+    m_windows.reset();
     m_controllers.reset();
     current = nullptr;
 }
@@ -47,10 +56,27 @@ void VorbelApplication::mainWindowShown()
 {
     Q_EMIT catalogueRefreshStarted();
     refreshAssistantCatalogue(viewContext(), m_network, Endpoints::catalogueBase(),
-                              [this] { Q_EMIT catalogueRefreshed(); });
+                              [self = QPointer<VorbelApplication>(this)] {
+                                  // The refresh may finish after the application object is gone.
+                                  if (self)
+                                      Q_EMIT self->catalogueRefreshed();
+                              });
 }
 
 MainWindowServices VorbelApplication::mainWindowServices()
 {
-    return MainWindowServices{viewContext(), m_uiState, *m_updater, [this] { mainWindowShown(); }};
+    return MainWindowServices{viewContext(), m_uiState, *m_updater, [this] { mainWindowShown(); },
+                              [this] { openMainWindow(); }};
+}
+
+MainWindowFactory& VorbelApplication::mainWindows()
+{
+    if (!m_windows)
+        m_windows = std::make_unique<MainWindowFactory>();
+    return *m_windows;
+}
+
+QQuickWindow* VorbelApplication::openMainWindow()
+{
+    return mainWindows().open(mainWindowServices());
 }

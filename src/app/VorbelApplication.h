@@ -11,6 +11,9 @@
 
 #include <memory>
 
+class MainWindowFactory;
+class QQuickWindow;
+
 // The application object: owns the store, the shared selection, the updater,
 // the network manager and the conversations' turn controllers for the life of
 // the process.
@@ -33,6 +36,9 @@ public:
     // Every main window calls this when it is shown: the catalogue is refreshed each time.
     void mainWindowShown();
     MainWindowServices mainWindowServices();
+    // Builds and shows one more main window (null if its QML failed to load).
+    QQuickWindow* openMainWindow();
+    MainWindowFactory& mainWindows();
 
 Q_SIGNALS:
     void catalogueRefreshStarted();
@@ -44,4 +50,5 @@ private:
     std::unique_ptr<Updater> m_updater;
     std::unique_ptr<DataController> m_dataController;
     std::unique_ptr<ConversationControllerRegistry> m_controllers;
+    std::unique_ptr<MainWindowFactory> m_windows;
 };

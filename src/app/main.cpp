@@ -1,11 +1,11 @@
 #include "app/QuitOnSignal.h"
 #include "app/VorbelApplication.h"
-#include "ui/MainWindow.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    // QApplication rather than QGuiApplication: the settings window is still widgets.
     QApplication qtApp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vorbel"));
     QCoreApplication::setApplicationName(QStringLiteral("Vorbel"));
@@ -17,9 +17,7 @@ int main(int argc, char** argv)
         QCoreApplication::quit();
     });
     app.viewContext(); // the store opens before the first window is built
-    (new MainWindow(app.mainWindowServices()))->show();
-    const int status = qtApp.exec();
-    // Windows closed at the end are deleted before the store goes away.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return status;
+    if (!app.openMainWindow())
+        return 1;
+    return qtApp.exec();
 }

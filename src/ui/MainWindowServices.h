@@ -14,4 +14,5 @@ struct MainWindowServices {
     UiState& uiState;
     Updater& updater;
     std::function<void()> windowShown; // every shown window refreshes the catalogue
+    std::function<void()> openWindow;  // "New Window"
 };

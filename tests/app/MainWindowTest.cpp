@@ -1,55 +1,279 @@
 #include "app/VorbelApplication.h"
-#include "store/ListModels.h"
 #include "store/StoreOperations.h"
-#include "ui/MainWindow.h"
+#include "ui/MainWindowFactory.h"
 
-#include <QAction>
-#include <QListView>
+#include <QAccessible>
+#include <QDir>
+#include <QLocale>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
-TEST(MainWindow, SelectionNewConversationAndSecondWindow)
+#include <iostream>
+
+namespace {
+
+// Delegates and popups are not always QObject children of the window, so
+// look through both trees.
+void findAll(QObject* root, const QString& name, QList<QObject*>& found)
 {
-    unsetenv("VORBEL_UPDATE_FEED_URL");
-    unsetenv("VORBEL_CATALOGUE_URL");
-    VorbelApplication app;
-    StoreContext& context = app.viewContext();
-    ConversationPtr older = createConversation(context, nullptr);
-    ConversationPtr newer = createConversation(context, nullptr);
+    if (root->objectName() == name && !found.contains(root))
+        found << root;
+    for (QObject* child : root->children())
+        findAll(child, name, found);
+    if (auto* item = qobject_cast<QQuickItem*>(root)) {
+        for (QQuickItem* child : item->childItems())
+            findAll(child, name, found);
+    }
+}
 
-    QSignalSpy shown(&app, &VorbelApplication::catalogueRefreshStarted);
-    QSignalSpy refreshed(&app, &VorbelApplication::catalogueRefreshed);
-    auto* window = new MainWindow(app.mainWindowServices());
-    window->show();
-    EXPECT_FALSE(window->checkForUpdatesAction()->isEnabled());
+QObject* find(QQuickWindow* window, const QString& name)
+{
+    QList<QObject*> found;
+    findAll(window, name, found);
+    findAll(window->contentItem(), name, found);
+    return found.value(0);
+}
 
-    app.uiState().setSelectedConversation(older->id());
-    EXPECT_EQ(window->conversationList()->currentIndex().row(), 1);
+// The one on screen, when several items share the name (a menu of each row).
+QQuickItem* item(QQuickWindow* window, const QString& name)
+{
+    QList<QObject*> found;
+    findAll(window, name, found);
+    findAll(window->contentItem(), name, found);
+    QQuickItem* first = nullptr;
+    for (QObject* object : found) {
+        auto* candidate = qobject_cast<QQuickItem*>(object);
+        if (candidate && candidate->window() && candidate->isVisible())
+            return candidate;
+        if (!first)
+            first = candidate;
+    }
+    return first;
+}
 
-    // Choosing a row in the list selects it for every window.
-    auto* second = new MainWindow(app.mainWindowServices());
-    second->show();
-    second->conversationList()->setCurrentIndex(second->conversationList()->model()->index(0, 0));
-    EXPECT_EQ(app.uiState().selectedConversation(), newer->id());
-    EXPECT_EQ(window->conversationList()->currentIndex().row(), 0);
+void click(QQuickWindow* window, QQuickItem* target, Qt::MouseButton button = Qt::LeftButton)
+{
+    ASSERT_TRUE(target);
+    ASSERT_TRUE(target->isVisible());
+    QTest::mouseClick(window, button, {}, target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
+}
 
-    window->newConversationAction()->trigger();
-    EXPECT_FALSE(app.uiState().selectedConversation().has_value());
-    EXPECT_FALSE(second->conversationList()->currentIndex().isValid());
-    window->newConversationAction()->trigger(); // nothing selected: nothing changes
-    EXPECT_FALSE(app.uiState().selectedConversation().has_value());
+QQuickItem* card(QQuickWindow* window, const QString& name)
+{
+    for (int i = 0; QQuickItem* card = item(window, QStringLiteral("assistantCard_%1").arg(i)); ++i) {
+        if (card->property("text").toString() == name)
+            return card;
+    }
+    return nullptr;
+}
 
-    EXPECT_EQ(shown.count(), 2); // one catalogue refresh per shown window
-    // Without a catalogue address the built-in one is merged; two refreshes add nothing twice.
-    while (refreshed.count() < 2)
-        ASSERT_TRUE(refreshed.wait(5000));
-    AssistantListModel assistants(context);
-    EXPECT_GE(assistants.rowCount(), 5);
+QString rowTitle(QQuickWindow* window, int row)
+{
+    QQuickItem* found = item(window, QStringLiteral("conversationRow_%1").arg(row));
+    return found ? found->property("text").toString() : QString();
+}
+
+// Each test starts from an empty store and no catalogue address (the
+// built-in catalogue is merged, no network).
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        unsetenv("VORBEL_UPDATE_FEED_URL");
+        unsetenv("VORBEL_CATALOGUE_URL");
+        setenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()).constData(), 1);
+        setenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()).constData(), 1);
+        m_app = std::make_unique<VorbelApplication>();
+    }
+
+    QQuickWindow* open()
+    {
+        QQuickWindow* window = m_app->openMainWindow();
+        EXPECT_TRUE(window && QTest::qWaitForWindowExposed(window));
+        window->requestActivate();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        return window;
+    }
+
+    StoreContext& store() { return m_app->viewContext(); }
+    UiState& uiState() { return m_app->uiState(); }
+
+    QTemporaryDir m_data;
+    QTemporaryDir m_config;
+    std::unique_ptr<VorbelApplication> m_app;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, ClickingACardCreatesTheNewestConversationAndSelectsItShortlyAfter)
+{
+    createConversation(store(), nullptr);
+    createAssistant(store(), QStringLiteral("Ada"), QStringLiteral("Be brief."), QString(), QStringLiteral("Short answers"));
+    QQuickWindow* window = open();
+    QQuickItem* recipient = item(window, "recipientLabel");
+    ASSERT_TRUE(recipient);
+    EXPECT_FALSE(recipient->isVisible()); // nothing selected: the form
+
+    click(window, card(window, "Ada"));
+    EXPECT_EQ(rowTitle(window, 0), "Ada");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return uiState().selectedConversation().has_value(); }, 2000));
+    EXPECT_EQ(uiState().selectedConversation(), store().conversations().back()->id());
+    EXPECT_TRUE(recipient->isVisible());
+    EXPECT_EQ(recipient->property("text").toString(), "Ada");
+}
+
+TEST_F(MainWindowTest, DeletingKeepsTheSelectionUnlessTheSelectedOneGoes)
+{
+    ConversationPtr older = createConversation(store(), nullptr);
+    ConversationPtr newer = createConversation(store(), nullptr);
+    ConversationPtr newest = createConversation(store(), nullptr);
+    QQuickWindow* window = open();
+    click(window, item(window, "conversationRow_1"));
+    EXPECT_EQ(uiState().selectedConversation(), newer->id());
+
+    // The context menu of another row deletes that row only.
+    click(window, item(window, "conversationRow_0"), Qt::RightButton);
+    QQuickItem* deleteItem = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (deleteItem = item(window, "deleteMenuItem")) && deleteItem->window(); }));
+    click(window, deleteItem);
+    EXPECT_EQ(store().conversations().size(), 2u);
+    EXPECT_EQ(uiState().selectedConversation(), newer->id());
+    EXPECT_EQ(store().conversationWithId(*newest->id()), nullptr);
+
+    // The Delete key and the trash button delete the selected one and clear the selection.
+    QTest::keyClick(window, Qt::Key_Delete);
+    EXPECT_FALSE(uiState().selectedConversation().has_value());
+    EXPECT_EQ(store().conversationWithId(*newer->id()), nullptr);
+    uiState().setSelectedConversation(older->id());
+    click(window, item(window, "deleteConversationButton"));
+    EXPECT_FALSE(uiState().selectedConversation().has_value());
+    EXPECT_TRUE(store().conversations().empty());
+    EXPECT_FALSE(store().hasChanges()); // saved
+}
+
+TEST_F(MainWindowTest, RowsAndCardsNameTheirAssistant)
+{
+    AssistantPtr gone = createAssistant(store(), QStringLiteral("Gone"), QString(), QString());
+    createAssistant(store(), QString(), QString(), QString()); // a card without a name
+    ConversationPtr withGone = createConversation(store(), gone);
+    createConversation(store(), nullptr);
+    softDeleteAssistants(store(), {gone});
+    saveContext(store());
+    QQuickWindow* window = open();
+
+    EXPECT_EQ(rowTitle(window, 0), "unknown");
+    EXPECT_EQ(rowTitle(window, 1), "Gone"); // a soft-deleted assistant still names its conversations
+    EXPECT_EQ(card(window, "Gone"), nullptr);
+    EXPECT_NE(card(window, "Unknown"), nullptr);
+    auto* subtitle = item(window, "conversationRow_1")->findChild<QQuickItem*>("profileSubHeadline");
+    ASSERT_TRUE(subtitle);
+    EXPECT_EQ(subtitle->property("text").toString(),
+              QLocale().toString(withGone->updatedAt()->toLocalTime(), QLocale::ShortFormat));
+
+    // A selection that matches no row shows the form.
+    uiState().setSelectedConversation(QUuid::createUuid());
+    EXPECT_FALSE(item(window, "recipientLabel")->isVisible());
+}
+
+TEST_F(MainWindowTest, WindowsShareTheSelectionAndEachRefreshesTheCatalogue)
+{
+    ConversationPtr older = createConversation(store(), nullptr);
+    ConversationPtr newer = createConversation(store(), nullptr);
+    QSignalSpy refreshes(m_app.get(), &VorbelApplication::catalogueRefreshStarted);
+    QSignalSpy refreshed(m_app.get(), &VorbelApplication::catalogueRefreshed);
+    QQuickWindow* first = open();
+    QObject* newWindow = find(first, "newWindowAction");
+    ASSERT_TRUE(newWindow);
+    QMetaObject::invokeMethod(newWindow, "trigger");
+    ASSERT_EQ(m_app->mainWindows().windows().size(), 2);
+    QQuickWindow* second = m_app->mainWindows().windows().last();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(second));
+
+    EXPECT_FALSE(find(first, "checkForUpdatesAction")->property("enabled").toBool()); // no feed: cannot check
+    click(second, item(second, "conversationRow_1"));
+    EXPECT_EQ(uiState().selectedConversation(), older->id());
+    EXPECT_TRUE(item(first, "conversationRow_1")->property("highlighted").toBool());
+    EXPECT_EQ(item(first, "recipientLabel")->property("text").toString(), "Unknown");
+
+    for (int repeat = 0; repeat < 2; ++repeat) { // the second time nothing is selected: nothing changes
+        QMetaObject::invokeMethod(find(first, "newConversationAction"), "trigger");
+        EXPECT_FALSE(uiState().selectedConversation().has_value());
+        EXPECT_FALSE(item(second, "conversationRow_1")->property("highlighted").toBool());
+    }
+
+    EXPECT_EQ(refreshes.count(), 2); // one catalogue refresh per shown window
+    // Two refreshes of the built-in catalogue add each assistant once.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return refreshed.count() == 2; }, 5000));
     QStringList names;
-    for (int row = 0; row < assistants.rowCount(); ++row)
-        names << assistants.index(row, 0).data().toString();
+    for (const AssistantPtr& assistant : store().assistants())
+        names << assistant->name().value_or(QString());
+    EXPECT_GE(names.size(), 5);
     EXPECT_EQ(names.removeDuplicates(), 0);
-    delete second;
-    delete window;
+}
+
+TEST_F(MainWindowTest, AnUnopenableStoreIsAnnounced)
+{
+    m_app.reset();
+    // A folder where the database file should be: it cannot be opened.
+    const QString path = DataController::defaultDatabasePath();
+    ASSERT_TRUE(QDir().mkpath(path));
+    m_app = std::make_unique<VorbelApplication>();
+    QQuickWindow* window = open();
+    QQuickItem* bar = item(window, "storeWarningBar");
+    ASSERT_TRUE(bar);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(bar->findChild<QQuickItem*>()->property("text").toString().contains(QDir::toNativeSeparators(path)));
+}
+
+TEST_F(MainWindowTest, WindowGeometrySurvivesARestart)
+{
+    QQuickWindow* window = open();
+    EXPECT_EQ(window->size(), QSize(1100, 720)); // nothing stored yet
+    window->setGeometry(40, 50, 900, 600);
+    window->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_app->mainWindows().windows().isEmpty(); }));
+    window = open();
+    EXPECT_EQ(window->geometry(), QRect(40, 50, 900, 600));
+}
+
+// Every control a screen reader reaches has a name: the menu bar and its
+// menus, the buttons, the rows, and the items of an open menu.
+TEST_F(MainWindowTest, EveryInteractiveControlHasAnAccessibleName)
+{
+    QAccessible::setActive(true); // as with a screen reader running from the start
+    ConversationPtr conversation = createConversation(store(), nullptr);
+    QQuickWindow* window = open();
+    uiState().setSelectedConversation(conversation->id()); // the conversation's toolbar too
+    QObject* fileMenu = find(window, "fileMenu");
+    ASSERT_TRUE(fileMenu);
+    QMetaObject::invokeMethod(fileMenu, "open");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fileMenu->property("opened").toBool(); }));
+
+    static const QSet<QAccessible::Role> interactive = {QAccessible::MenuBar, QAccessible::MenuItem,
+                                                        QAccessible::Button, QAccessible::PushButton,
+                                                        QAccessible::ListItem, QAccessible::Link};
+    QStringList found;
+    QStringList unnamed;
+    const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        if (!node || node->state().invisible)
+            return;
+        if (interactive.contains(node->role())) {
+            const QString name = node->text(QAccessible::Name);
+            (name.isEmpty() ? unnamed : found) << QStringLiteral("%1:%2").arg(int(node->role())).arg(name);
+        }
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    walk(QAccessible::queryAccessibleInterface(window));
+    QAccessible::setActive(false);
+    std::cout << "accessible controls (role:name): " << found.join(" | ").toStdString() << std::endl;
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
+    const QString all = found.join('|');
+    for (const char* expected : {":File", ":Help", ":New Conversation", ":Delete Conversation", ":unknown", ":Quit"})
+        EXPECT_TRUE(all.contains(expected)) << expected;
 }

@@ -1,0 +1,79 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vorbel.Ui
+
+// The main window's content: the store warning, then the conversation list
+// beside the selected conversation or the new-conversation form.
+Item {
+    id: root
+    required property MainWindowController controller
+
+    // The window's Delete command; a text field that has the focus keeps its own Delete.
+    Shortcut {
+        sequence: StandardKey.Delete
+        onActivated: root.controller.deleteSelectedConversation()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Rectangle {
+            objectName: "storeWarningBar"
+            visible: !root.controller.storeIsPersistent
+            Layout.fillWidth: true
+            implicitHeight: warning.implicitHeight + 16
+            color: Theme.error
+
+            Label {
+                id: warning
+                anchors.fill: parent
+                anchors.margins: 8
+                text: root.controller.storeWarning
+                color: "white"
+                wrapMode: Text.Wrap
+                Accessible.role: Accessible.AlertMessage
+                Accessible.name: text
+            }
+        }
+
+        SplitView {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            orientation: Qt.Horizontal
+            // A hairline to look at, a few pixels to grab.
+            handle: Item {
+                implicitWidth: 5
+                Rectangle {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    width: 1
+                    height: parent.height
+                    color: Theme.separator
+                }
+            }
+
+            ConversationListView {
+                SplitView.preferredWidth: 260
+                SplitView.minimumWidth: 200
+                controller: root.controller
+            }
+
+            Item {
+                SplitView.fillWidth: true
+                SplitView.minimumWidth: 360
+
+                ConversationView {
+                    anchors.fill: parent
+                    visible: root.controller.selectedRow >= 0
+                    controller: root.controller
+                }
+                NewConversationView {
+                    anchors.fill: parent
+                    visible: root.controller.selectedRow < 0
+                    controller: root.controller
+                }
+            }
+        }
+    }
+}

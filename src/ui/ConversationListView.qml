@@ -1,0 +1,110 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vorbel.Ui
+
+// The sidebar: every conversation, newest first; the highlighted row is the
+// shared selection.
+Rectangle {
+    id: root
+    required property MainWindowController controller
+    color: Theme.sidebar
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 12
+            Layout.rightMargin: 4
+            Layout.topMargin: 4
+            Layout.bottomMargin: 4
+
+            Label {
+                Layout.fillWidth: true
+                text: qsTr("Conversations")
+                font.bold: true
+                color: Theme.secondaryText
+                Accessible.role: Accessible.Heading
+            }
+            ToolButton {
+                objectName: "newConversationButton"
+                text: qsTr("New Conversation")
+                display: AbstractButton.IconOnly
+                icon.name: "document-new"
+                icon.source: "icons/document-new.svg"
+                icon.color: Theme.text
+                ToolTip.text: text
+                ToolTip.visible: hovered
+                Accessible.name: text
+                onClicked: root.controller.newConversation()
+            }
+        }
+
+        ListView {
+            id: list
+            objectName: "conversationList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            focus: true
+            activeFocusOnTab: true
+            keyNavigationEnabled: false
+            model: root.controller.conversations
+            currentIndex: root.controller.selectedRow
+            Accessible.role: Accessible.List
+            Accessible.name: qsTr("Conversations")
+
+            Keys.onUpPressed: root.controller.selectAdjacent(-1)
+            Keys.onDownPressed: root.controller.selectAdjacent(1)
+
+            delegate: ItemDelegate {
+                id: row
+                required property int index
+                required property var model
+                objectName: "conversationRow_" + index
+                width: ListView.view.width
+                height: 56
+                padding: 8
+                highlighted: index === root.controller.selectedRow
+                text: model.title
+                Accessible.name: model.subtitle ? model.title + ", " + model.subtitle : model.title
+
+                // A tint rather than the solid highlight: the row's text keeps its colours.
+                background: Rectangle {
+                    color: row.highlighted ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.22)
+                                           : row.hovered ? Qt.rgba(Theme.text.r, Theme.text.g, Theme.text.b, 0.05)
+                                                         : "transparent"
+                }
+                contentItem: ProfilePictureView {
+                    name: row.model.title
+                    url: row.model.profilePictureUrl
+                    subHeadline: row.model.subtitle
+                }
+
+                onClicked: {
+                    root.controller.selectRow(index)
+                    list.forceActiveFocus()
+                }
+                onPressAndHold: contextMenu.popup()
+
+                MouseArea {
+                    anchors.fill: parent
+                    acceptedButtons: Qt.RightButton
+                    onClicked: contextMenu.popup()
+                }
+
+                Menu {
+                    id: contextMenu
+                    objectName: "rowContextMenu"
+                    MenuItem {
+                        objectName: "deleteMenuItem"
+                        text: qsTr("Delete")
+                        onTriggered: root.controller.deleteConversationAt(row.index)
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,65 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vorbel.Ui
+
+// A picture and a name, with an optional second line. The picture loads in
+// the background; until then, or if it fails, its place stays empty.
+RowLayout {
+    id: root
+    property string name
+    property var url
+    property string subHeadline
+    property bool alignTop: false
+    property color subHeadlineColor: Theme.secondaryText
+
+    spacing: 8
+
+    Item {
+        Layout.preferredWidth: 40
+        Layout.preferredHeight: 40
+        Layout.alignment: root.alignTop ? Qt.AlignTop : Qt.AlignVCenter
+
+        Image {
+            objectName: "profilePicture"
+            anchors.fill: parent
+            asynchronous: true
+            source: root.url ? root.url : ""
+            sourceSize: Qt.size(80, 80)
+            fillMode: Image.PreserveAspectCrop
+            visible: status === Image.Ready
+        }
+    }
+
+    ColumnLayout {
+        Layout.alignment: root.alignTop ? Qt.AlignTop : Qt.AlignVCenter
+        Layout.fillWidth: true
+        Layout.preferredWidth: 200
+        Layout.maximumWidth: 200
+        spacing: 2
+
+        Label {
+            objectName: "profileName"
+            Layout.fillWidth: true
+            text: root.name
+            font.bold: true
+            color: Theme.text
+            elide: Text.ElideRight
+        }
+        Label {
+            objectName: "profileSubHeadline"
+            Layout.fillWidth: true
+            visible: text.length > 0
+            text: root.subHeadline
+            font.pixelSize: 12
+            color: root.subHeadlineColor
+            wrapMode: Text.Wrap
+        }
+    }
+
+    // Takes what is left over, so the text stays beside the picture.
+    Item {
+        Layout.fillWidth: true
+        Layout.preferredWidth: 0
+    }
+}

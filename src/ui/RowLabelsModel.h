@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QIdentityProxyModel>
+
+// Adds the two lines a list row shows to a record list: "title" (the
+// assistant's name, or a fallback) and "subtitle" (the last change in the
+// user's short date format, or the intro).
+class RowLabelsModel : public QIdentityProxyModel {
+    Q_OBJECT
+public:
+    enum Subtitle { UpdatedAtSubtitle, IntroSubtitle };
+    enum Role { TitleRole = Qt::UserRole + 100, SubtitleRole };
+
+    RowLabelsModel(QAbstractItemModel* source, QString fallbackTitle, Subtitle subtitle, QObject* parent = nullptr);
+
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+private:
+    QString m_fallbackTitle;
+    Subtitle m_subtitle;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+// The house colours, light or dark after the application palette: dark when
+// its window colour is dark. Follows palette changes while running.
+class ThemePalette : public QObject {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(Theme)
+    QML_SINGLETON
+    Q_PROPERTY(bool dark READ dark NOTIFY changed)
+    Q_PROPERTY(QColor background READ background NOTIFY changed)
+    Q_PROPERTY(QColor sidebar READ sidebar NOTIFY changed)
+    Q_PROPERTY(QColor ownMessage READ ownMessage NOTIFY changed)
+    Q_PROPERTY(QColor assistantMessage READ assistantMessage NOTIFY changed)
+    Q_PROPERTY(QColor text READ text NOTIFY changed)
+    Q_PROPERTY(QColor secondaryText READ secondaryText NOTIFY changed)
+    Q_PROPERTY(QColor separator READ separator NOTIFY changed)
+    Q_PROPERTY(QColor codeBackground READ codeBackground NOTIFY changed)
+    Q_PROPERTY(QColor accent READ accent NOTIFY changed)
+    Q_PROPERTY(QColor error READ error NOTIFY changed)
+    Q_PROPERTY(QColor success READ success NOTIFY changed)
+public:
+    explicit ThemePalette(QObject* parent = nullptr);
+
+    bool dark() const { return m_dark; }
+    QColor background() const { return pick(0xFFFFFF, 0x1E1E1E); }
+    QColor sidebar() const { return pick(0xF3F3F5, 0x252526); }
+    QColor ownMessage() const { return pick(0x0A7CFF, 0x0A84FF); }
+    QColor assistantMessage() const { return pick(0xECECEF, 0x2E2E31); }
+    QColor text() const { return pick(0x1C1C1E, 0xECECEC); }
+    QColor secondaryText() const { return pick(0x6E6E73, 0xA1A1A6); }
+    QColor separator() const { return pick(0xD8D8DC, 0x3A3A3C); }
+    QColor codeBackground() const { return pick(0xF5F6F8, 0x161618); }
+    QColor accent() const { return pick(0x0A7CFF, 0x0A84FF); }
+    QColor error() const { return pick(0xD70015, 0xFF453A); }
+    QColor success() const { return pick(0x248A3D, 0x30D158); }
+
+Q_SIGNALS:
+    void changed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QColor pick(QRgb light, QRgb dark) const { return QColor(m_dark ? dark : light); }
+    void update();
+
+    bool m_dark = false;
+};

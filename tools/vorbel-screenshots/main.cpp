@@ -1,0 +1,96 @@
+// Grabs the main window, light or dark ("dark" as the second argument), against a throw-away store seeded
+// with the built-in catalogue and a few conversations. Runs offscreen.
+#include "app/VorbelApplication.h"
+#include "core/Settings.h"
+#include "store/StoreOperations.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPalette>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(0x2B2B2D));
+    palette.setColor(QPalette::WindowText, QColor(0xECECEC));
+    palette.setColor(QPalette::Base, QColor(0x1E1E1E));
+    palette.setColor(QPalette::AlternateBase, QColor(0x252526));
+    palette.setColor(QPalette::Text, QColor(0xECECEC));
+    palette.setColor(QPalette::Button, QColor(0x2E2E31));
+    palette.setColor(QPalette::ButtonText, QColor(0xECECEC));
+    palette.setColor(QPalette::Highlight, QColor(0x0A84FF));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, QColor(0x2E2E31));
+    palette.setColor(QPalette::ToolTipText, QColor(0xECECEC));
+    palette.setColor(QPalette::PlaceholderText, QColor(0xA1A1A6));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x6E6E73));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x6E6E73));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x6E6E73));
+    return palette;
+}
+
+bool grab(QQuickWindow* window, const QString& path)
+{
+    QTest::qWait(400); // pictures load in the background
+    const QImage image = window->grabWindow();
+    if (image.isNull() || !image.save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    setenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/config").constData(), 1);
+    setenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/data").constData(), 1);
+    unsetenv("VORBEL_CATALOGUE_URL");
+    unsetenv("VORBEL_UPDATE_FEED_URL");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("QT_QUICK_BACKEND", "software", 1);
+
+    QApplication qtApp(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Vorbel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vorbel"));
+    const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    // The controls take their palette when the first QML loads, so each look gets its own run.
+    const bool dark = argc > 2 && qstrcmp(argv[2], "dark") == 0;
+    if (dark)
+        QApplication::setPalette(darkPalette());
+    if (!QDir().mkpath(outDir))
+        return 2;
+
+    Settings::instance().setText(Settings::apiKeyKey, QStringLiteral("sk-screenshots-only"));
+    VorbelApplication app;
+    StoreContext& store = app.viewContext();
+    QSignalSpy refreshed(&app, &VorbelApplication::catalogueRefreshed);
+    QQuickWindow* window = app.openMainWindow();
+    if (!window || !QTest::qWaitForWindowExposed(window))
+        return 1;
+    if (!QTest::qWaitFor([&] { return refreshed.count() > 0; }, 10000))
+        return 1;
+    const std::vector<AssistantPtr> assistants = fetchAllAssistants(store);
+    for (size_t i = 0; i < assistants.size() && i < 3; ++i)
+        createConversation(store, assistants[i]);
+    const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png");
+    bool ok = grab(window, outDir + "/new-conversation" + suffix);
+    app.uiState().setSelectedConversation(store.conversations().front()->id());
+    ok = grab(window, outDir + "/conversation" + suffix) && ok;
+    return ok ? 0 : 1;
+}
