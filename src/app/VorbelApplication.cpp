@@ -65,8 +65,8 @@ void VorbelApplication::mainWindowShown()
 
 MainWindowServices VorbelApplication::mainWindowServices()
 {
-    return MainWindowServices{viewContext(), m_uiState, *m_updater, [this] { mainWindowShown(); },
-                              [this] { openMainWindow(); }};
+    return MainWindowServices{viewContext(), m_uiState, *m_updater, conversationControllers(),
+                              [this] { mainWindowShown(); }, [this] { openMainWindow(); }};
 }
 
 MainWindowFactory& VorbelApplication::mainWindows()

@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 const QString userRole = QStringLiteral("user");
@@ -88,9 +89,11 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
     };
     const QUuid id = OpenAiService::sendChat(
         systemPrompt, history,
-        [toUiThread, reply](const ParsedDelta& delta) {
-            toUiThread([reply, delta](ConversationController& c) {
-                c.applyPiece(reply, delta.content, delta.functionName, delta.functionArguments);
+        [toUiThread, reply, streamId](const ParsedDelta& delta) {
+            toUiThread([reply, streamId, delta](ConversationController& c) {
+                // Pieces queued before the user stopped the reply are dropped.
+                if (c.m_streams.contains(*streamId))
+                    c.applyPiece(reply, delta.content, delta.functionName, delta.functionArguments);
             });
         },
         [toUiThread, reply, streamId] {
@@ -102,6 +105,7 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
     // Callbacks are queued behind this assignment, so they always see the id.
     *streamId = id;
     m_streams.insert(id, reply);
+    Q_EMIT runningTurnsChanged();
     return reply;
 }
 
@@ -122,11 +126,13 @@ void ConversationController::applyPiece(const MessagePtr& message, const std::op
 
 void ConversationController::finishTurn(const MessagePtr& message, const QUuid& stream)
 {
-    m_streams.remove(stream);
     if (!conversationExists() || message->isDeleted()) {
         qCInfo(lcChat) << "The end of a reply for a deleted conversation is ignored";
         return;
     }
+    if (!m_streams.remove(stream))
+        return; // stopped by the user: already settled
+    Q_EMIT runningTurnsChanged();
     message->setDone(true);
     saveContext(m_context);
     Q_EMIT turnFinished(message, true);
@@ -136,11 +142,13 @@ void ConversationController::finishTurn(const MessagePtr& message, const QUuid& 
 
 void ConversationController::failTurn(const MessagePtr& message, const QUuid& stream, const QString& text)
 {
-    m_streams.remove(stream);
     if (!conversationExists() || message->isDeleted()) {
         qCInfo(lcChat) << "The failure of a reply for a deleted conversation is ignored";
         return;
     }
+    if (!m_streams.remove(stream))
+        return;
+    Q_EMIT runningTurnsChanged();
     // A reply that had begun is kept as it stands; the notice follows it.
     if (hasReceivedAnything(*message)) {
         makeMessage(m_context, appRole, text, m_conversation, std::nullopt, false);
@@ -205,6 +213,36 @@ void ConversationController::runPendingFunctions()
     }
 }
 
+void ConversationController::stopStreaming()
+{
+    if (m_streams.isEmpty())
+        return;
+    const QHash<QUuid, MessagePtr> stopped = std::exchange(m_streams, {});
+    for (auto it = stopped.cbegin(); it != stopped.cend(); ++it) {
+        OpenAiService::stopStream(it.key());
+        settleStoppedReply(it.value());
+    }
+    saveContext(m_context);
+    Q_EMIT runningTurnsChanged();
+}
+
+void ConversationController::settleStoppedReply(const MessagePtr& message)
+{
+    if (!conversationExists() || message->isDeleted())
+        return;
+    // Half a function call names no complete arguments: it must never run.
+    if (message->functionName() || message->functionArguments()) {
+        message->setFunctionName(std::nullopt);
+        message->setFunctionArguments(std::nullopt);
+    }
+    if (!hasReceivedAnything(*message)) {
+        m_context.deleteMessage(message);
+        return;
+    }
+    message->setDone(true);
+    Q_EMIT turnFinished(message, true);
+}
+
 void ConversationController::deleteConversation(const std::function<void()>& onDeleted)
 {
     if (onDeleted)
@@ -212,6 +250,7 @@ void ConversationController::deleteConversation(const std::function<void()>& onD
     for (auto it = m_streams.cbegin(); it != m_streams.cend(); ++it)
         OpenAiService::stopStream(it.key());
     m_streams.clear();
+    Q_EMIT runningTurnsChanged();
     ::deleteConversation(m_context, m_conversation);
 }
 

@@ -43,6 +43,11 @@ public:
     // Calls onDeleted first, then removes the conversation and saves.
     void deleteConversation(const std::function<void()>& onDeleted = {});
 
+    // Stops every reply still streaming. What arrived is kept and marked done;
+    // a reply stopped before anything arrived is removed; a function call cut
+    // short is dropped from its message, so it can never run.
+    void stopStreaming();
+
     int runningTurns() const { return int(m_streams.size()); }
 
     // What each streamed delta does on the UI thread: append the pieces to the
@@ -53,6 +58,7 @@ public:
 Q_SIGNALS:
     // A's stream ended: complete (true) or failed (false, the notice is stored).
     void turnFinished(const MessagePtr& assistantMessage, bool completed);
+    void runningTurnsChanged();
     void functionStarted(const MessagePtr& message);
     void functionFinished(const MessagePtr& message);
 
@@ -61,6 +67,7 @@ private:
     bool conversationExists() const;
     void finishTurn(const MessagePtr& message, const QUuid& stream);
     void failTurn(const MessagePtr& message, const QUuid& stream, const QString& text);
+    void settleStoppedReply(const MessagePtr& message);
 
     StoreContext& m_context;
     ConversationPtr m_conversation;

@@ -16,8 +16,8 @@ namespace {
 
 enum Slot {
     InsertAssistant, UpdateAssistant, InsertConversation, UpdateConversation,
-    InsertMessage, UpdateMessage, DeleteMessages, DeleteConversation,
-    SelectMessages, Begin, BeginRead, Commit, Rollback, DataVersion,
+    InsertMessage, UpdateMessage, DeleteMessage, DeleteMessages, DeleteConversation,
+    SelectMessages, Begin, BeginRead, Commit, Rollback, DataVersion, SlotCount
 };
 
 // Forward migrations: entry N takes a database from schema N to N + 1.
@@ -238,6 +238,7 @@ void SqliteStore::setQueryOnly(bool queryOnly)
 
 sqlite3_stmt* SqliteStore::statement(int slot, const char* sql)
 {
+    static_assert(SlotCount <= int(std::size(decltype(m_statements){})), "one prepared statement per slot");
     if (!m_statements[slot])
         sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_statements[slot], nullptr);
     return m_statements[slot];
@@ -393,6 +394,15 @@ bool SqliteStore::write(const Message& m, qint64 conversationRow, qint64* insert
     bindKey(s, 9, conversationRow);
     bindKey(s, 10, insertedRow ? 0 : m.m_rowKey);
     return step(s, insertedRow);
+}
+
+bool SqliteStore::removeMessage(qint64 row)
+{
+    sqlite3_stmt* message = statement(DeleteMessage, "DELETE FROM message WHERE pk = ?");
+    if (!message)
+        return false;
+    sqlite3_bind_int64(message, 1, row);
+    return runToEnd(message);
 }
 
 bool SqliteStore::removeConversation(qint64 row)

@@ -56,6 +56,7 @@ public:
     bool write(const Conversation& conversation, qint64 assistantRow, qint64* insertedRow);
     bool write(const Message& message, qint64 conversationRow, qint64* insertedRow);
     bool removeConversation(qint64 row);
+    bool removeMessage(qint64 row);
 
     StoreError lastError() const;
     sqlite3* handle() const { return m_db; }

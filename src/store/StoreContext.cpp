@@ -135,6 +135,21 @@ void StoreContext::deleteConversation(const ConversationPtr& conversation)
     detach(conversation);
 }
 
+void StoreContext::deleteMessage(const MessagePtr& message)
+{
+    if (!message || message->isDeleted() || message->context() != this)
+        return;
+    const qint64 key = message->primaryKey();
+    m_pendingMessages.inserted.remove(key);
+    m_pendingMessages.updated.remove(key);
+    if (message->m_rowKey)
+        m_removedMessages.push_back(message->m_rowKey);
+    if (const ConversationPtr conversation = m_conversations.value(message->m_conversationKey))
+        std::erase(conversation->m_messages, message);
+    message->m_deleted = true;
+    Q_EMIT messageRemoved(message);
+}
+
 // Takes the conversation and the messages in memory out of the context; the
 // database removes the rest.
 void StoreContext::detach(const ConversationPtr& conversation)
@@ -188,7 +203,7 @@ void StoreContext::recordChanged(Message& record)
 bool StoreContext::hasChanges() const
 {
     return !m_pendingAssistants.empty() || !m_pendingConversations.empty() || !m_pendingMessages.empty()
-        || !m_removedConversations.empty();
+        || !m_removedConversations.empty() || !m_removedMessages.empty();
 }
 
 qint64 StoreContext::assistantRow(qint64 key) const
@@ -243,6 +258,10 @@ bool StoreContext::writePending(std::vector<Record*>& givenRows)
         if (!m_database->removeConversation(row))
             return false;
     }
+    for (qint64 row : m_removedMessages) {
+        if (!m_database->removeMessage(row))
+            return false;
+    }
     return true;
 }
 
@@ -263,6 +282,7 @@ std::optional<StoreError> StoreContext::save()
     m_pendingConversations = {};
     m_pendingMessages = {};
     m_removedConversations.clear();
+    m_removedMessages.clear();
     Q_EMIT saved();
     return std::nullopt;
 }

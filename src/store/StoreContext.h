@@ -43,6 +43,8 @@ public:
     MessagePtr insertMessage(const ConversationPtr& conversation);
     // Removes the conversation and its messages.
     void deleteConversation(const ConversationPtr& conversation);
+    // Removes one message (a reply stopped before anything arrived).
+    void deleteMessage(const MessagePtr& message);
 
     bool hasChanges() const;
     // Writes every pending insert, change and removal in one transaction. On
@@ -114,5 +116,6 @@ private:
     Pending<Conversation> m_pendingConversations;
     Pending<Message> m_pendingMessages;
     std::vector<qint64> m_removedConversations; // rows
+    std::vector<qint64> m_removedMessages;      // rows
     std::unique_ptr<StoreWatcher> m_watcher;
 };

@@ -189,7 +189,7 @@ bool StoreWatcher::mergeMessages(const ConversationPtr& conversation, std::vecto
         [&context](const MessagePtr& m) { Q_EMIT context.messageChanged(m); });
 }
 
-// Vorbel itself never removes a single message; another process may still have.
+// A message removed by another process (a reply stopped there before it began).
 void StoreWatcher::removeMessage(Conversation& conversation, const MessagePtr& message)
 {
     std::erase(conversation.m_messages, message);

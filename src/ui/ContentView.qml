@@ -76,4 +76,11 @@ Item {
             }
         }
     }
+
+    // Until an API key is stored, the welcome screen covers everything.
+    WelcomeView {
+        objectName: "welcomeView"
+        anchors.fill: parent
+        visible: root.controller.needsApiKey
+    }
 }

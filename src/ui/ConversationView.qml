@@ -3,11 +3,20 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Vorbel.Ui
 
-// The selected conversation. So far its toolbar: who it is with, and delete.
+// The selected conversation: its toolbar (recipient, model, delete), the
+// messages, and the prompt field with the stop button while a reply streams.
 Rectangle {
     id: root
     required property MainWindowController controller
+    readonly property ConversationViewController conversation: controller.conversationView
     color: Theme.background
+
+    // Escape stops the replies that are streaming in this conversation.
+    Shortcut {
+        sequence: "Escape"
+        enabled: root.visible && root.conversation.streaming
+        onActivated: root.conversation.stop()
+    }
 
     ColumnLayout {
         anchors.fill: parent
@@ -43,24 +52,65 @@ Rectangle {
                     font.bold: true
                     elide: Text.ElideRight
                 }
+                ComboBox {
+                    objectName: "modelPicker"
+                    Layout.rightMargin: 4
+                    implicitContentWidthPolicy: ComboBox.WidestText
+                    model: ModelChoices.names
+                    currentIndex: ModelChoices.selectedIndex
+                    Accessible.name: qsTr("Model")
+                    ToolTip.text: qsTr("Model")
+                    ToolTip.visible: hovered
+                    onActivated: index => ModelChoices.selectedModel = ModelChoices.idAt(index)
+                }
                 ToolButton {
                     objectName: "deleteConversationButton"
                     text: qsTr("Delete Conversation")
                     display: AbstractButton.IconOnly
                     icon.name: "user-trash"
                     icon.source: "icons/user-trash.svg"
-                    icon.color: Theme.text
+                    icon.color: Theme.secondaryText
                     ToolTip.text: text
                     ToolTip.visible: hovered
                     Accessible.name: text
-                    onClicked: root.controller.deleteSelectedConversation()
+                    onClicked: root.conversation.deleteConversation()
                 }
             }
         }
 
-        Item {
+        MessagesView {
             Layout.fillWidth: true
             Layout.fillHeight: true
+            controller: root.conversation
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.maximumWidth: 820
+            Layout.alignment: Qt.AlignHCenter
+            Layout.leftMargin: 16
+            Layout.rightMargin: 16
+            Layout.bottomMargin: 16
+            spacing: 8
+
+            InputFieldView {
+                Layout.fillWidth: true
+                maxHeight: Math.max(48, (root.Window.height || 600) / 3)
+                onSubmitted: prompt => root.conversation.submit(prompt)
+            }
+            ToolButton {
+                objectName: "stopButton"
+                visible: root.conversation.streaming
+                text: qsTr("Stop")
+                display: AbstractButton.IconOnly
+                icon.name: "media-playback-stop"
+                icon.source: "icons/media-playback-stop.svg"
+                icon.color: Theme.text
+                ToolTip.text: qsTr("Stop generating (Esc)")
+                ToolTip.visible: hovered
+                Accessible.name: text
+                onClicked: root.conversation.stop()
+            }
         }
     }
 }

@@ -1,9 +1,11 @@
 #include "ui/MainWindowController.h"
 
+#include "core/Settings.h"
 #include "core/UiState.h"
 #include "core/Updater.h"
 #include "store/ListModels.h"
 #include "store/StoreOperations.h"
+#include "ui/ConversationViewController.h"
 #include "ui/RowLabelsModel.h"
 #include "ui/SettingsWindow.h"
 
@@ -20,7 +22,17 @@ MainWindowController::MainWindowController(const MainWindowServices& services, Q
     , m_assistants(new AssistantListModel(services.store, this))
     , m_conversationRows(new RowLabelsModel(m_conversations, tr("unknown"), RowLabelsModel::UpdatedAtSubtitle, this))
     , m_assistantCards(new RowLabelsModel(m_assistants, tr("Unknown"), RowLabelsModel::IntroSubtitle, this))
+    , m_conversationView(new ConversationViewController(services.store, services.conversationControllers,
+                                                        services.uiState, this))
 {
+    // The detail area follows the selection, and a selected id that matches no
+    // record (removed elsewhere) shows the form.
+    connect(this, &MainWindowController::selectionChanged, this,
+            [this] { m_conversationView->show(m_conversations->recordAt(selectedRow())); });
+    connect(&Settings::instance(), &Settings::valueChanged, this, [this](const QString& key) {
+        if (key == Settings::apiKeyKey)
+            Q_EMIT needsApiKeyChanged();
+    });
     connect(&m_services.uiState, &UiState::selectedConversationChanged, this, &MainWindowController::selectionChanged);
     // Rows move, come and go under the selection; its row and name follow.
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
@@ -36,6 +48,7 @@ MainWindowController::MainWindowController(const MainWindowServices& services, Q
             return;
         Q_EMIT updateCheckFinished(updateResultText(result));
     });
+    m_conversationView->show(m_conversations->recordAt(selectedRow()));
 }
 
 MainWindowController::~MainWindowController() = default;
@@ -67,6 +80,8 @@ QString MainWindowController::selectedAssistantName() const
 }
 
 bool MainWindowController::canCheckForUpdates() const { return m_services.updater.canCheckForUpdates(); }
+bool MainWindowController::needsApiKey() const { return Settings::instance().apiKey().isEmpty(); }
+
 bool MainWindowController::storeIsPersistent() const { return m_services.store.isPersistent(); }
 
 QString MainWindowController::storeWarning() const

@@ -7,6 +7,7 @@
 #include <QtQml/qqmlregistration.h>
 
 class AssistantListModel;
+class ConversationViewController;
 class ConversationListModel;
 class RowLabelsModel;
 struct UpdateCheckResult;
@@ -26,6 +27,9 @@ class MainWindowController : public QObject {
     Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY canCheckForUpdatesChanged)
     Q_PROPERTY(bool storeIsPersistent READ storeIsPersistent CONSTANT)
     Q_PROPERTY(QString storeWarning READ storeWarning CONSTANT)
+    Q_PROPERTY(ConversationViewController* conversationView READ conversationView CONSTANT)
+    // No API key stored: the welcome screen covers the window.
+    Q_PROPERTY(bool needsApiKey READ needsApiKey NOTIFY needsApiKeyChanged)
 public:
     explicit MainWindowController(const MainWindowServices& services, QObject* parent = nullptr);
     ~MainWindowController() override;
@@ -40,6 +44,8 @@ public:
     bool canCheckForUpdates() const;
     bool storeIsPersistent() const;
     QString storeWarning() const;
+    ConversationViewController* conversationView() const { return m_conversationView; }
+    bool needsApiKey() const;
 
     Q_INVOKABLE void newConversation();
     Q_INVOKABLE void startConversation(int assistantRow);
@@ -58,6 +64,7 @@ public:
 Q_SIGNALS:
     void selectionChanged();
     void canCheckForUpdatesChanged();
+    void needsApiKeyChanged();
     // Rich text for the answer dialog of the window that asked.
     void updateCheckFinished(const QString& text);
 
@@ -67,5 +74,6 @@ private:
     AssistantListModel* m_assistants;
     RowLabelsModel* m_conversationRows;
     RowLabelsModel* m_assistantCards;
+    ConversationViewController* m_conversationView;
     bool m_awaitingUpdateCheck = false;
 };

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+class ConversationControllerRegistry;
 class StoreContext;
 class UiState;
 class Updater;
@@ -13,6 +14,7 @@ struct MainWindowServices {
     StoreContext& store;
     UiState& uiState;
     Updater& updater;
+    ConversationControllerRegistry& conversationControllers; // turns outlive windows
     std::function<void()> windowShown; // every shown window refreshes the catalogue
     std::function<void()> openWindow;  // "New Window"
 };

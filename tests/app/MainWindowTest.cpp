@@ -1,67 +1,15 @@
-#include "app/VorbelApplication.h"
+#include "MainWindowFixture.h"
 #include "store/StoreOperations.h"
 #include "ui/MainWindowFactory.h"
 
 #include <QAccessible>
 #include <QDir>
 #include <QLocale>
-#include <QQuickItem>
-#include <QQuickWindow>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <iostream>
 
 namespace {
-
-// Delegates and popups are not always QObject children of the window, so
-// look through both trees.
-void findAll(QObject* root, const QString& name, QList<QObject*>& found)
-{
-    if (root->objectName() == name && !found.contains(root))
-        found << root;
-    for (QObject* child : root->children())
-        findAll(child, name, found);
-    if (auto* item = qobject_cast<QQuickItem*>(root)) {
-        for (QQuickItem* child : item->childItems())
-            findAll(child, name, found);
-    }
-}
-
-QObject* find(QQuickWindow* window, const QString& name)
-{
-    QList<QObject*> found;
-    findAll(window, name, found);
-    findAll(window->contentItem(), name, found);
-    return found.value(0);
-}
-
-// The one on screen, when several items share the name (a menu of each row).
-QQuickItem* item(QQuickWindow* window, const QString& name)
-{
-    QList<QObject*> found;
-    findAll(window, name, found);
-    findAll(window->contentItem(), name, found);
-    QQuickItem* first = nullptr;
-    for (QObject* object : found) {
-        auto* candidate = qobject_cast<QQuickItem*>(object);
-        if (candidate && candidate->window() && candidate->isVisible())
-            return candidate;
-        if (!first)
-            first = candidate;
-    }
-    return first;
-}
-
-void click(QQuickWindow* window, QQuickItem* target, Qt::MouseButton button = Qt::LeftButton)
-{
-    ASSERT_TRUE(target);
-    ASSERT_TRUE(target->isVisible());
-    QTest::mouseClick(window, button, {}, target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
-}
 
 QQuickItem* card(QQuickWindow* window, const QString& name)
 {
@@ -77,36 +25,6 @@ QString rowTitle(QQuickWindow* window, int row)
     QQuickItem* found = item(window, QStringLiteral("conversationRow_%1").arg(row));
     return found ? found->property("text").toString() : QString();
 }
-
-// Each test starts from an empty store and no catalogue address (the
-// built-in catalogue is merged, no network).
-class MainWindowTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        unsetenv("VORBEL_UPDATE_FEED_URL");
-        unsetenv("VORBEL_CATALOGUE_URL");
-        setenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()).constData(), 1);
-        setenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()).constData(), 1);
-        m_app = std::make_unique<VorbelApplication>();
-    }
-
-    QQuickWindow* open()
-    {
-        QQuickWindow* window = m_app->openMainWindow();
-        EXPECT_TRUE(window && QTest::qWaitForWindowExposed(window));
-        window->requestActivate();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
-        return window;
-    }
-
-    StoreContext& store() { return m_app->viewContext(); }
-    UiState& uiState() { return m_app->uiState(); }
-
-    QTemporaryDir m_data;
-    QTemporaryDir m_config;
-    std::unique_ptr<VorbelApplication> m_app;
-};
 
 } // namespace
 
@@ -145,7 +63,13 @@ TEST_F(MainWindowTest, DeletingKeepsTheSelectionUnlessTheSelectedOneGoes)
     EXPECT_EQ(uiState().selectedConversation(), newer->id());
     EXPECT_EQ(store().conversationWithId(*newest->id()), nullptr);
 
-    // The Delete key and the trash button delete the selected one and clear the selection.
+    // The Delete key (with the list focused, not the prompt field) and the
+    // trash button delete the selected one and clear the selection.
+    QQuickItem* prompt = item(window, "promptField");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompt->hasActiveFocus(); })); // focused once the view showed
+    QTest::keyClick(window, Qt::Key_Delete);
+    EXPECT_EQ(uiState().selectedConversation(), newer->id()); // the field keeps its own Delete
+    click(window, item(window, "conversationRow_0"));
     QTest::keyClick(window, Qt::Key_Delete);
     EXPECT_FALSE(uiState().selectedConversation().has_value());
     EXPECT_EQ(store().conversationWithId(*newer->id()), nullptr);
@@ -242,38 +166,53 @@ TEST_F(MainWindowTest, WindowGeometrySurvivesARestart)
 }
 
 // Every control a screen reader reaches has a name: the menu bar and its
-// menus, the buttons, the rows, and the items of an open menu.
+// menus, the buttons, fields and pickers, the rows, a function block, and the
+// welcome cover.
 TEST_F(MainWindowTest, EveryInteractiveControlHasAnAccessibleName)
 {
     QAccessible::setActive(true); // as with a screen reader running from the start
     ConversationPtr conversation = createConversation(store(), nullptr);
+    MessagePtr call = makeMessage(store(), "assistant", QString(), conversation, QStringLiteral("cliExecution"), true);
+    call->setFunctionArguments(QStringLiteral("{\"command\":\"ls\"}"));
+    saveContext(store());
+    uiState().setSelectedConversation(conversation->id());
     QQuickWindow* window = open();
-    uiState().setSelectedConversation(conversation->id()); // the conversation's toolbar too
     QObject* fileMenu = find(window, "fileMenu");
     ASSERT_TRUE(fileMenu);
     QMetaObject::invokeMethod(fileMenu, "open");
     ASSERT_TRUE(QTest::qWaitFor([&] { return fileMenu->property("opened").toBool(); }));
 
-    static const QSet<QAccessible::Role> interactive = {QAccessible::MenuBar, QAccessible::MenuItem,
-                                                        QAccessible::Button, QAccessible::PushButton,
-                                                        QAccessible::ListItem, QAccessible::Link};
-    QStringList found;
-    QStringList unnamed;
-    const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
-        if (!node || node->state().invisible)
-            return;
-        if (interactive.contains(node->role())) {
-            const QString name = node->text(QAccessible::Name);
-            (name.isEmpty() ? unnamed : found) << QStringLiteral("%1:%2").arg(int(node->role())).arg(name);
-        }
-        for (int i = 0; i < node->childCount(); ++i)
-            walk(node->child(i));
+    static const QSet<QAccessible::Role> interactive = {
+        QAccessible::MenuBar,  QAccessible::MenuItem, QAccessible::Button,       QAccessible::PushButton,
+        QAccessible::ListItem, QAccessible::Link,     QAccessible::EditableText, QAccessible::ComboBox};
+    const auto walkWindow = [&] {
+        QStringList found;
+        QStringList unnamed;
+        const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+            if (!node || node->state().invisible)
+                return;
+            if (interactive.contains(node->role())) {
+                const QString name = node->text(QAccessible::Name);
+                (name.isEmpty() ? unnamed : found) << QStringLiteral("%1:%2").arg(int(node->role())).arg(name);
+            }
+            for (int i = 0; i < node->childCount(); ++i)
+                walk(node->child(i));
+        };
+        walk(QAccessible::queryAccessibleInterface(window));
+        std::cout << "accessible controls (role:name): " << found.join(" | ").toStdString() << std::endl;
+        EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
+        return found.join('|');
     };
-    walk(QAccessible::queryAccessibleInterface(window));
+    QString all = walkWindow();
+    for (const char* expected : {":File", ":Help", ":New Conversation", ":Delete Conversation", ":unknown", ":Quit",
+                                 ":Model", ":Message", ":Run function"})
+        EXPECT_TRUE(all.contains(expected)) << expected;
+
+    QMetaObject::invokeMethod(fileMenu, "close");
+    Settings::instance().setText(Settings::apiKeyKey, QString()); // the cover comes back
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, "welcomeView")->isVisible(); }));
+    all = walkWindow();
     QAccessible::setActive(false);
-    std::cout << "accessible controls (role:name): " << found.join(" | ").toStdString() << std::endl;
-    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
-    const QString all = found.join('|');
-    for (const char* expected : {":File", ":Help", ":New Conversation", ":Delete Conversation", ":unknown", ":Quit"})
+    for (const char* expected : {":OpenAI API Key", ":Advanced", ":Continue", ":Learn more"})
         EXPECT_TRUE(all.contains(expected)) << expected;
 }

@@ -261,3 +261,54 @@ TEST_F(TurnFlowTest, NothingHappensForADeletedConversation)
     EXPECT_EQ(server.requestCount(), 2);
     EXPECT_FALSE(context().hasChanges());
 }
+
+// Stopping keeps what arrived as a finished reply, leaves no empty reply
+// behind, and never lets half a function call run.
+TEST_F(TurnFlowTest, StoppingKeepsWhatArrivedAndNeverRunsACutCall)
+{
+    bool ran = false;
+    setExecutionOverrideForTesting("jsExecution", [&ran](const std::optional<QString>&) {
+        ran = true;
+        return QString("2");
+    });
+    const QByteArray never = content("never sent");
+    struct Case {
+        const char* name;
+        QList<QByteArray> events; // sent at once; then the reply hangs
+        std::function<bool(const Message&)> arrived;
+        QStringList expected; // the conversation after the stop
+    };
+    const QList<Case> cases{
+        {"text", {content("Hel"), content("lo")}, [](const Message& m) { return m.content() == "Hello"; },
+         {"user Hi (done)", "assistant Hello (done)"}},
+        {"nothing yet", {content("")}, nullptr, {"user Hi (done)"}},
+        {"a function call",
+         {chunk({{"function_call", QJsonObject{{"name", "jsExecution"}, {"arguments", "{\"co"}}}})},
+         [](const Message& m) { return m.functionArguments() == "{\"co"; }, {"user Hi (done)"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const MessagePtr& m : messages())
+            context().deleteMessage(m);
+        saveContext(context());
+        ScriptedResponse slow = ScriptedResponse::sse(c.events, 0);
+        slow.pieces << qMakePair(10000, never);
+        server.enqueue(slow);
+        QSignalSpy running(controller.get(), &ConversationController::runningTurnsChanged);
+        controller->submit("Hi");
+        const MessagePtr reply = messages().back();
+        if (c.arrived)
+            ASSERT_TRUE(QTest::qWaitFor([&] { return c.arrived(*reply); }, 5000));
+        else
+            QTest::qWait(200); // an empty first piece shows nowhere
+        controller->stopStreaming();
+        EXPECT_EQ(controller->runningTurns(), 0);
+        EXPECT_EQ(running.count(), 2); // started, stopped
+        QTest::qWait(50);
+        EXPECT_EQ(summary(), c.expected);
+        EXPECT_FALSE(context().hasChanges());
+        EXPECT_EQ(DataController(dir.path() + "/Vorbel.sqlite").viewContext().conversationWithId(*conversation->id())
+                      ->messages().size(), size_t(c.expected.size())); // the removal is stored too
+    }
+    EXPECT_FALSE(ran);
+}

@@ -1,0 +1,61 @@
+import QtQuick
+import QtQuick.Controls
+import Vorbel.Ui
+
+// The prompt field. Return submits whatever is typed (even nothing) and
+// empties the field; Shift+Return starts a new line. It grows with the text
+// up to maxHeight and scrolls beyond.
+Rectangle {
+    id: root
+    property real maxHeight: 200
+    signal submitted(string prompt)
+
+    implicitHeight: Math.min(Math.max(field.implicitHeight, 36), maxHeight)
+    radius: 10
+    color: Theme.background
+    border.width: 1
+    border.color: field.activeFocus ? Theme.accent : Theme.separator
+
+    ScrollView {
+        id: scroll
+        anchors.fill: parent
+        anchors.margins: 1
+        ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+
+        TextArea {
+            id: field
+            objectName: "promptField"
+            placeholderText: qsTr("Message")
+            placeholderTextColor: Theme.secondaryText
+            color: Theme.text
+            selectionColor: Theme.accent
+            selectedTextColor: "white"
+            wrapMode: TextEdit.Wrap
+            padding: 10
+            background: null
+            Accessible.name: qsTr("Message")
+
+            Keys.onPressed: event => {
+                if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)
+                    return
+                event.accepted = true
+                if (event.modifiers & Qt.ShiftModifier) {
+                    field.insert(field.cursorPosition, "\n")
+                    return
+                }
+                const prompt = field.text
+                root.submitted(prompt)
+                field.clear()
+            }
+        }
+    }
+
+    // Focus a moment after the field appears, once the window has settled.
+    Timer {
+        id: focusLater
+        interval: 100
+        onTriggered: field.forceActiveFocus()
+    }
+    onVisibleChanged: if (visible) focusLater.start()
+    Component.onCompleted: if (visible) focusLater.start()
+}

@@ -1,0 +1,107 @@
+import QtQuick
+import QtQuick.Controls
+import Vorbel.Ui
+
+// The conversation's messages, oldest first. It keeps the newest text in view
+// while it follows; a reader who scrolls up is left where they are, with a
+// button to jump back to the newest.
+Item {
+    id: root
+    required property ConversationViewController controller
+
+    ListView {
+        id: list
+        anchors.fill: parent
+        property ConversationViewController controller: root.controller
+        // Follows the end until the user scrolls away from it.
+        property bool following: true
+        readonly property real columnWidth: Math.min(width - 32, 820)
+
+        objectName: "messageList"
+        clip: true
+        spacing: 8
+        topMargin: 16
+        bottomMargin: 16
+        boundsBehavior: Flickable.StopAtBounds
+        model: controller.messages
+        Accessible.role: Accessible.List
+        Accessible.name: qsTr("Messages")
+        ScrollBar.vertical: ScrollBar {
+            id: scrollBar
+            onPressedChanged: list.userScrolled(pressed)
+        }
+
+        delegate: MessageView {
+            controller: list.controller
+            x: (list.width - list.columnWidth) / 2
+            width: list.columnWidth
+            columnWidth: list.columnWidth
+        }
+
+        function userScrolled(active) {
+            if (active)
+                following = false
+            else
+                following = atYEnd
+        }
+
+        // Short distances jump, longer ones glide: a stream of small pieces must
+        // not restart an animation each time.
+        function followEnd(animated) {
+            const target = Math.max(originY - topMargin, originY + contentHeight + bottomMargin - height)
+            if (!animated || Math.abs(target - contentY) < 24 || glide.running) {
+                glide.stop()
+                positionViewAtEnd()
+                return
+            }
+            glide.to = target
+            glide.start()
+        }
+
+        function resumeFollowing() {
+            following = true
+            followEnd(true)
+        }
+
+        NumberAnimation {
+            id: glide
+            target: list
+            property: "contentY"
+            duration: 200
+            easing.type: Easing.InOutQuad
+            onFinished: list.positionViewAtEnd()
+        }
+
+        onMovementStarted: following = false
+        onMovementEnded: following = atYEnd
+        onContentHeightChanged: if (following) followEnd(true)
+        onCountChanged: if (following) followEnd(true)
+        onModelChanged: {
+            following = true
+            Qt.callLater(() => list.followEnd(false)) // the first show lands at the bottom at once
+        }
+        Component.onCompleted: Qt.callLater(() => list.followEnd(false))
+
+        Connections {
+            target: list.controller
+            function onPromptSubmitted() { list.resumeFollowing() }
+        }
+    }
+
+    RoundButton {
+        objectName: "jumpToNewestButton"
+        visible: !list.following && !list.atYEnd
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 16
+        text: qsTr("Jump to Newest")
+        display: AbstractButton.IconOnly
+        icon.name: "go-down"
+        icon.source: "icons/go-down.svg"
+        icon.color: Theme.text
+        ToolTip.text: text
+        ToolTip.visible: hovered
+        Accessible.name: text
+        onClicked: list.resumeFollowing()
+    }
+}
