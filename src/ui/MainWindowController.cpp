@@ -131,7 +131,7 @@ void MainWindowController::deleteConversationAt(int row)
 
 void MainWindowController::deleteSelectedConversation() { deleteConversationAt(selectedRow()); }
 
-void MainWindowController::openSettings() { SettingsWindow::showShared(); }
+void MainWindowController::openSettings() { SettingsWindow::showShared(m_services.store); }
 
 void MainWindowController::openNewWindow()
 {

@@ -47,6 +47,11 @@ MainWindowFactory::~MainWindowFactory()
 
 QQuickWindow* MainWindowFactory::open(const MainWindowServices& services)
 {
+    // A component with errors has nothing to create from (Qt crashes on it).
+    if (!m_component->isReady()) {
+        qCCritical(lcWindows) << "The main window could not be built:" << m_component->errors();
+        return nullptr;
+    }
     auto* controller = new MainWindowController(services);
     QObject* object = m_component->createWithInitialProperties({{QStringLiteral("controller"), QVariant::fromValue(controller)}});
     auto* window = qobject_cast<QQuickWindow*>(object);

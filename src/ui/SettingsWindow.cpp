@@ -1,26 +1,80 @@
 #include "ui/SettingsWindow.h"
 
-#include <QPointer>
+#include "core/Endpoints.h"
+#include "store/StoreContext.h"
+#include "ui/AssistantEditorController.h"
+#include "ui/ExtensionListModel.h"
 
-SettingsWindow::SettingsWindow(QWidget* parent)
-    : QTabWidget(parent)
+#include <QLoggingCategory>
+#include <QQmlComponent>
+#include <QQuickStyle>
+#include <QQuickWindow>
+
+namespace {
+Q_LOGGING_CATEGORY(lcSettingsWindow, "vorbel.ui.settings")
+
+QPointer<SettingsWindow> current;
+} // namespace
+
+SettingsWindow::SettingsWindow(StoreContext& store)
+    : QObject(&store)
+    , m_store(store)
 {
-    setWindowTitle(tr("Settings"));
-    addTab(new QWidget(this), tr("Assistants"));
-    addTab(new QWidget(this), tr("API"));
-    addTab(new QWidget(this), tr("Extensions"));
-    resize(700, 560);
+    // The same look as the main windows, also when this engine is the first.
+    if (QQuickStyle::name().isEmpty())
+        QQuickStyle::setStyle(QStringLiteral("Fusion"));
+    m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+
+    auto* editor = new AssistantEditorController(store, this);
+    auto* extensions = new ExtensionListModel(this);
+    QQmlComponent component(&m_engine, QUrl(QStringLiteral("qrc:/qt/qml/Vorbel/Ui/SettingsWindow.qml")));
+    // Creating from a component with errors crashes in Qt 6.4: ask first.
+    if (!component.isReady()) {
+        qCCritical(lcSettingsWindow) << "The settings window could not be built:" << component.errors();
+        return;
+    }
+    QObject* object = component.createWithInitialProperties({
+        {QStringLiteral("editor"), QVariant::fromValue(editor)},
+        {QStringLiteral("extensions"), QVariant::fromValue(extensions)},
+        {QStringLiteral("faqAddress"), Endpoints::faqPage().toString()},
+    });
+    m_window = qobject_cast<QQuickWindow*>(object);
+    if (!m_window) {
+        qCCritical(lcSettingsWindow) << "The settings window could not be built:" << component.errors();
+        delete object;
+        return;
+    }
+    // Closing ends this window; the next one starts again on its first tab.
+    connect(m_window, &QWindow::visibleChanged, this, [this](bool visible) {
+        if (!visible)
+            deleteLater();
+    });
 }
 
-SettingsWindow& SettingsWindow::showShared()
+SettingsWindow::~SettingsWindow()
 {
-    static QPointer<SettingsWindow> window;
-    if (!window) {
-        window = new SettingsWindow;
-        window->setAttribute(Qt::WA_DeleteOnClose);
+    // The window's bindings go before the engine and the objects they read.
+    delete m_window;
+}
+
+QQuickWindow* SettingsWindow::showShared(StoreContext& store)
+{
+    if (current && &current->m_store != &store)
+        delete current;
+    if (!current)
+        current = new SettingsWindow(store);
+    if (!current->m_window) {
+        delete current;
+        return nullptr;
     }
+    QQuickWindow* window = current->m_window;
     window->show();
     window->raise();
-    window->activateWindow();
-    return *window;
+    window->requestActivate();
+    return window;
+}
+
+QQuickWindow* SettingsWindow::shared()
+{
+    return current ? current->m_window.data() : nullptr;
 }

@@ -1,0 +1,191 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vorbel.Ui
+
+// The assistants tab: the list on the left with its add and remove buttons;
+// on the right the form of the selected assistant, or the form for a new one.
+RowLayout {
+    id: root
+    required property AssistantEditorController editor
+    property string faqAddress
+    property bool active: true
+    readonly property bool hasSelection: editor.selectedRow >= 0
+
+    spacing: 20
+
+    ColumnLayout {
+        Layout.preferredWidth: 200
+        Layout.minimumWidth: 200
+        Layout.maximumWidth: 200
+        Layout.fillHeight: true
+        spacing: 0
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            color: Theme.sidebar
+            border.color: Theme.separator
+
+            ListView {
+                id: list
+                objectName: "assistantList"
+                anchors.fill: parent
+                anchors.margins: 1
+                clip: true
+                focus: true
+                activeFocusOnTab: true
+                keyNavigationEnabled: false
+                model: root.editor.assistants
+                currentIndex: root.editor.selectedRow
+                Accessible.role: Accessible.List
+                Accessible.name: qsTr("Assistants")
+                ScrollBar.vertical: ScrollBar {}
+
+                Keys.onUpPressed: root.editor.selectAdjacent(-1)
+                Keys.onDownPressed: root.editor.selectAdjacent(1)
+
+                delegate: ItemDelegate {
+                    id: row
+                    required property int index
+                    required property var model
+                    objectName: "assistantRow_" + index
+                    width: ListView.view.width
+                    padding: 8
+                    highlighted: index === root.editor.selectedRow
+                    text: model.title
+                    Accessible.name: model.title
+
+                    background: Rectangle {
+                        color: row.highlighted ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.22)
+                                               : row.hovered ? Qt.rgba(Theme.text.r, Theme.text.g, Theme.text.b, 0.05)
+                                                             : "transparent"
+                    }
+                    contentItem: ProfilePictureView {
+                        name: row.model.title
+                        url: row.model.profilePictureUrl
+                        subHeadline: row.model.subtitle
+                        subHeadlineColor: Theme.text
+                        alignTop: true
+                    }
+
+                    onClicked: {
+                        root.editor.select(index)
+                        list.forceActiveFocus()
+                    }
+                    onPressAndHold: contextMenu.popup()
+
+                    MouseArea {
+                        anchors.fill: parent
+                        acceptedButtons: Qt.RightButton
+                        onClicked: contextMenu.popup()
+                    }
+
+                    Menu {
+                        id: contextMenu
+                        MenuItem {
+                            objectName: "deleteAssistantMenuItem"
+                            text: qsTr("Delete")
+                            Accessible.name: text
+                            onTriggered: root.editor.deleteAt(row.index)
+                        }
+                    }
+                }
+            }
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: buttons.implicitHeight
+            color: Theme.sidebar
+            border.color: Theme.separator
+
+            Row {
+                id: buttons
+                ToolButton {
+                    objectName: "plusButton"
+                    text: qsTr("Add assistant")
+                    display: AbstractButton.IconOnly
+                    enabled: root.hasSelection
+                    icon.name: "list-add"
+                    icon.source: "icons/settings-add.svg"
+                    icon.color: enabled ? Theme.text : Theme.secondaryText
+                    icon.width: 16
+                    icon.height: 16
+                    ToolTip.text: text
+                    ToolTip.visible: hovered
+                    Accessible.name: text
+                    onClicked: root.editor.select(-1)
+                }
+                Rectangle {
+                    width: 1
+                    height: parent.height
+                    color: Theme.separator
+                }
+                ToolButton {
+                    objectName: "minusButton"
+                    text: qsTr("Remove assistant")
+                    display: AbstractButton.IconOnly
+                    enabled: root.hasSelection
+                    icon.name: "list-remove"
+                    icon.source: "icons/settings-remove.svg"
+                    icon.color: enabled ? Theme.text : Theme.secondaryText
+                    icon.width: 16
+                    icon.height: 16
+                    ToolTip.text: text
+                    ToolTip.visible: hovered
+                    Accessible.name: text
+                    onClicked: root.editor.deleteSelected()
+                }
+            }
+        }
+    }
+
+    AssistantFormView {
+        id: addForm
+        objectName: "addAssistantForm"
+        Layout.fillWidth: true
+        Layout.preferredWidth: 0 // the rest of the row, whatever the texts
+        Layout.fillHeight: true
+        visible: !root.hasSelection
+        editor: root.editor
+        faqAddress: root.faqAddress
+        prefix: "add"
+        title: qsTr("Add new assistant")
+        buttonText: qsTr("Add assistant")
+        onSubmitted: {
+            if (root.editor.add(name, personality, pictureUrl))
+                fill("", "", "")
+        }
+    }
+
+    AssistantFormView {
+        id: updateForm
+        objectName: "updateAssistantForm"
+        Layout.fillWidth: true
+        Layout.preferredWidth: 0
+        Layout.fillHeight: true
+        visible: root.hasSelection
+        editor: root.editor
+        faqAddress: root.faqAddress
+        prefix: "update"
+        title: qsTr("Update ") + name
+        buttonText: qsTr("Update assistant")
+        onSubmitted: root.editor.updateSelected(name, personality, pictureUrl)
+
+        Connections {
+            target: root.editor
+            function onSelectedAssistantChanged() {
+                updateForm.fill(root.editor.selectedName, root.editor.selectedPersonality,
+                                root.editor.selectedPictureUrl)
+            }
+        }
+    }
+
+    // Delete while the tab is showing; a text field keeps the key for itself.
+    Shortcut {
+        sequences: [StandardKey.Delete]
+        enabled: root.active && root.hasSelection
+        onActivated: root.editor.deleteSelected()
+    }
+}

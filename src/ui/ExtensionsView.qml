@@ -1,0 +1,163 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vorbel.Ui
+
+// The extensions tab: every extension with its state on the left, the
+// selected one's details and settings on the right.
+RowLayout {
+    id: root
+    required property ExtensionListModel extensions
+    property int selectedRow: 0
+    readonly property var selected: (extensions.revision, extensions.extensionAt(selectedRow))
+
+    spacing: 20
+
+    Rectangle {
+        Layout.preferredWidth: 200
+        Layout.minimumWidth: 200
+        Layout.maximumWidth: 200
+        Layout.fillHeight: true
+        color: Theme.sidebar
+        border.color: Theme.separator
+
+        ListView {
+            id: list
+            objectName: "extensionList"
+            anchors.fill: parent
+            anchors.margins: 1
+            clip: true
+            activeFocusOnTab: true
+            keyNavigationEnabled: false
+            model: root.extensions
+            currentIndex: root.selectedRow
+            Accessible.role: Accessible.List
+            Accessible.name: qsTr("Extensions")
+
+            Keys.onUpPressed: root.selectedRow = Math.max(0, root.selectedRow - 1)
+            Keys.onDownPressed: root.selectedRow = Math.min(count - 1, root.selectedRow + 1)
+
+            delegate: ItemDelegate {
+                id: row
+                required property int index
+                required property string title
+                required property string stateText
+                objectName: "extensionRow_" + index
+                width: ListView.view.width
+                padding: 8
+                highlighted: index === root.selectedRow
+                text: title
+                Accessible.name: title + ", " + stateText
+
+                background: Rectangle {
+                    color: row.highlighted ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.22)
+                                           : row.hovered ? Qt.rgba(Theme.text.r, Theme.text.g, Theme.text.b, 0.05)
+                                                         : "transparent"
+                }
+                contentItem: Column {
+                    spacing: 2
+                    Label {
+                        width: parent.width
+                        text: row.title
+                        font.pixelSize: 14
+                        font.weight: Font.DemiBold
+                        color: Theme.text
+                        elide: Text.ElideRight
+                    }
+                    Label {
+                        objectName: "extensionState"
+                        width: parent.width
+                        text: row.stateText
+                        font.pixelSize: 12
+                        color: Theme.secondaryText
+                    }
+                }
+                onClicked: {
+                    root.selectedRow = index
+                    list.forceActiveFocus()
+                }
+            }
+        }
+    }
+
+    Item {
+        Layout.fillWidth: true
+        Layout.preferredWidth: 0
+        Layout.fillHeight: true
+
+        Label {
+            objectName: "noExtensionLabel"
+            anchors.centerIn: parent
+            visible: root.selected.extensionId === undefined
+            text: qsTr("Select a function.")
+            color: Theme.secondaryText
+        }
+
+        ScrollView {
+            anchors.fill: parent
+            visible: root.selected.extensionId !== undefined
+            contentWidth: availableWidth
+
+            ColumnLayout {
+                width: parent.width
+                spacing: 8
+
+                Label {
+                    objectName: "extensionTitle"
+                    Layout.fillWidth: true
+                    text: root.selected.title ?? ""
+                    font.bold: true
+                    font.pixelSize: 16
+                    color: Theme.text
+                    wrapMode: Text.Wrap
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
+                }
+                Rectangle {
+                    Layout.fillWidth: true
+                    implicitHeight: 1
+                    color: Theme.separator
+                }
+                CheckBox {
+                    objectName: "extensionEnabledCheckBox"
+                    text: qsTr("Enabled")
+                    checked: root.selected.enabled ?? false
+                    Accessible.name: text
+                    onToggled: root.extensions.setEnabled(root.selectedRow, checked)
+                }
+                Label {
+                    objectName: "extensionDescription"
+                    Layout.fillWidth: true
+                    text: root.selected.description ?? ""
+                    color: Theme.text
+                    wrapMode: Text.Wrap
+                }
+                Label {
+                    objectName: "confirmationNote"
+                    Layout.fillWidth: true
+                    Layout.topMargin: 2
+                    visible: root.selected.needsConfirmation === true
+                    text: qsTr("Assistant will ask for confirmation before running this custom function.")
+                    font.pixelSize: 12
+                    color: Theme.secondaryText
+                    wrapMode: Text.Wrap
+                }
+                Rectangle {
+                    Layout.fillWidth: true
+                    Layout.topMargin: 8
+                    implicitHeight: 1
+                    color: Theme.separator
+                    visible: panel.active
+                }
+                Loader {
+                    id: panel
+                    objectName: "extensionPanel"
+                    Layout.fillWidth: true
+                    Layout.topMargin: 8
+                    active: (root.selected.panel ?? "") !== ""
+                    source: active ? root.selected.panel : ""
+                }
+            }
+        }
+    }
+}

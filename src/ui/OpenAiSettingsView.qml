@@ -1,0 +1,137 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.impl
+import QtQuick.Layouts
+import Vorbel.Ui
+
+// The OpenAI tab: the keys and model, each stored as it is edited, and the
+// check of those three against the service. The outcome of the last check is
+// this view's own and never stored.
+ColumnLayout {
+    id: root
+    property string faqAddress
+    // undefined until a check ends; then true or false.
+    property var valid: undefined
+
+    spacing: 8
+
+    CredentialCheck {
+        id: check
+        onFinished: valid => root.valid = valid
+    }
+
+    GridLayout {
+        Layout.fillWidth: true
+        columns: 2
+        columnSpacing: 8
+        rowSpacing: 8
+
+        Label {
+            text: qsTr("OpenAI API Key")
+            color: Theme.text
+            Layout.alignment: Qt.AlignRight
+        }
+        StoredTextField {
+            objectName: "apiKeyField"
+            Layout.fillWidth: true
+            settingKey: "apiKey"
+            Accessible.name: qsTr("OpenAI API Key")
+        }
+
+        Label {
+            text: qsTr("OpenAI Org Key")
+            color: Theme.text
+            Layout.alignment: Qt.AlignRight
+        }
+        StoredTextField {
+            objectName: "orgKeyField"
+            Layout.fillWidth: true
+            settingKey: "orgKey"
+            Accessible.name: qsTr("OpenAI Org Key")
+        }
+
+        Label {
+            text: qsTr("Model")
+            color: Theme.text
+            Layout.alignment: Qt.AlignRight
+        }
+        ComboBox {
+            objectName: "modelPicker"
+            Layout.preferredWidth: 220
+            model: ModelChoices.names
+            currentIndex: ModelChoices.selectedIndex
+            Accessible.name: qsTr("Model")
+            popup.palette.window: Theme.background
+            onActivated: index => ModelChoices.selectedModel = ModelChoices.idAt(index)
+        }
+    }
+
+    RowLayout {
+        Layout.topMargin: 10
+        spacing: 12
+
+        Button {
+            id: validateButton
+            objectName: "validateButton"
+            text: qsTr("Validate")
+            Accessible.name: text
+            Accessible.description: check.checking ? qsTr("Checking") : root.valid === true ? qsTr("Valid")
+                                  : root.valid === false ? qsTr("Not valid") : ""
+            contentItem: Row {
+                spacing: 0
+                Item {
+                    width: 16
+                    height: 12
+                    anchors.verticalCenter: parent.verticalCenter
+                    visible: check.checking
+                    BusyIndicator {
+                        objectName: "validateBusy"
+                        width: 12
+                        height: 12
+                        padding: 0
+                        running: check.checking
+                    }
+                }
+                ColorImage {
+                    objectName: "invalidMark"
+                    anchors.verticalCenter: parent.verticalCenter
+                    visible: root.valid === false
+                    source: "icons/settings-invalid.svg"
+                    color: Theme.error
+                    sourceSize: Qt.size(16, 16)
+                }
+                ColorImage {
+                    objectName: "validMark"
+                    anchors.verticalCenter: parent.verticalCenter
+                    visible: root.valid === true
+                    source: "icons/settings-valid.svg"
+                    color: Theme.success
+                    sourceSize: Qt.size(16, 16)
+                }
+                Item {
+                    width: 4
+                    height: 1
+                    visible: root.valid !== undefined
+                }
+                Label {
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: validateButton.text
+                    color: Theme.text
+                }
+            }
+            onClicked: {
+                root.valid = undefined
+                check.check(StoredSettings.text("apiKey"), StoredSettings.text("orgKey"), ModelChoices.selectedModel)
+            }
+        }
+        SettingsLink {
+            objectName: "openAiLearnMoreLink"
+            text: qsTr("Learn more")
+            address: root.faqAddress
+        }
+    }
+
+    Item {
+        Layout.fillHeight: true
+    }
+}

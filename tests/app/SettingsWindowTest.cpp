@@ -1,0 +1,367 @@
+#include "QuickTestHelpers.h"
+
+#include "app/VorbelApplication.h"
+#include "core/Settings.h"
+#include "extensions/ExtensionRegistry.h"
+#include "store/StoreOperations.h"
+#include "support/HttpTestServer.h"
+#include "ui/MainWindowFactory.h"
+#include "ui/ModelChoices.h"
+#include "ui/SettingsWindow.h"
+
+#include <QAccessible>
+#include <QQmlEngine>
+#include <QTemporaryDir>
+
+#include <functional>
+
+using namespace quicktest;
+
+namespace {
+
+QString text(QQuickItem* item) { return item ? item->property("text").toString() : QStringLiteral("<missing>"); }
+
+// The assistant list's row titles, top to bottom.
+QStringList rowTitles(QQuickWindow* window)
+{
+    settle(window); // rows just added get their delegates
+    QStringList titles;
+    for (int row = 0; QQuickItem* found = item(window, QStringLiteral("assistantRow_%1").arg(row)); ++row)
+        titles << text(found);
+    return titles;
+}
+
+QStringList definitionNames()
+{
+    QStringList names;
+    for (const ApiFunction& function : enabledFunctionDefinitions())
+        names << function.name;
+    return names;
+}
+
+class SettingsWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        unsetenv("VORBEL_CATALOGUE_URL");
+        unsetenv("VORBEL_UPDATE_FEED_URL");
+        qputenv("VORBEL_OPENAI_URL", m_server.baseUrl().toString().toUtf8());
+        setenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()).constData(), 1);
+        setenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()).constData(), 1);
+        // The settings file of the process outlives each test's folders.
+        for (const QString& key : Settings::textKeys())
+            Settings::instance().remove(key);
+        for (const CustomExtension& extension : allExtensions())
+            Settings::instance().remove(Settings::extensionEnabledKey(extension.id));
+        m_app = std::make_unique<VorbelApplication>();
+    }
+    void TearDown() override { qunsetenv("VORBEL_OPENAI_URL"); }
+
+    QQuickWindow* open(int tab = 0)
+    {
+        QQuickWindow* window = SettingsWindow::showShared(store());
+        EXPECT_TRUE(window && QTest::qWaitForWindowExposed(window));
+        window->requestActivate(); // shortcuts go to the active window
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        if (tab > 0 && window)
+            find(window, "settingsTabs")->setProperty("currentIndex", tab);
+        settle(window);
+        return window;
+    }
+
+    StoreContext& store() { return m_app->viewContext(); }
+
+    QTemporaryDir m_data;
+    QTemporaryDir m_config;
+    HttpTestServer m_server;
+    std::unique_ptr<VorbelApplication> m_app;
+};
+
+} // namespace
+
+TEST_F(SettingsWindowTest, OneWindowOpensOnAssistantsAndAClosedOneStartsAfresh)
+{
+    QQuickWindow* main = m_app->openMainWindow();
+    ASSERT_TRUE(main && QTest::qWaitForWindowExposed(main));
+    QMetaObject::invokeMethod(find(main, "settingsAction"), "trigger");
+    QQuickWindow* window = SettingsWindow::shared();
+    ASSERT_TRUE(window && QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(window->width(), 700);
+    QObject* tabs = find(window, "settingsTabs");
+    EXPECT_EQ(tabs->property("currentIndex").toInt(), 0);
+    EXPECT_EQ(text(item(window, "assistantsTab")), "Assistants");
+    EXPECT_FALSE(item(window, "plusButton")->isEnabled());
+    EXPECT_FALSE(item(window, "minusButton")->isEnabled());
+
+    tabs->setProperty("currentIndex", 2);
+    click(main, item(main, "addAssistantLink")); // opening again raises the same window
+    EXPECT_EQ(SettingsWindow::shared(), window);
+    EXPECT_EQ(tabs->property("currentIndex").toInt(), 2);
+
+    window->close();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !SettingsWindow::shared(); }));
+    EXPECT_EQ(find(open(), "settingsTabs")->property("currentIndex").toInt(), 0);
+}
+
+TEST_F(SettingsWindowTest, TheAddFormNamesTheFirstFailingRuleAndAddsInNameOrder)
+{
+    createAssistant(store(), "Zed", "p", QString());
+    createAssistant(store(), "Bob", "p", QString());
+    QQuickWindow* window = open();
+    QQuickItem* submit = item(window, "addSubmitButton");
+    const QString picture = m_server.baseUrl().toString() + "/a.png"; // the list loads it: never off this machine
+    const struct {
+        QString name, prompt, picture, problem;
+    } cases[] = {
+        {"", "", "", "Name is required"},
+        {"Carl", "", "", "Personality is required"},
+        {"Carl", "Be kind.", "", "Picture URL is required"},
+        {"Carl", "Be kind.", "ftp://x.org/a.png", "Picture URL needs to start with http:// or https://"},
+        {"Carl", "Be kind.", "HTTPS://x.org/a.png", "Picture URL needs to start with http:// or https://"},
+        {"   ", "", picture, "Personality is required"}, // spaces are a name
+        {"Carl", "Be kind.", picture, ""},
+    };
+    for (const auto& c : cases) {
+        type(window, item(window, "addNameField"), c.name);
+        type(window, item(window, "addPromptField"), c.prompt);
+        type(window, item(window, "addPictureField"), c.picture);
+        EXPECT_EQ(submit->isEnabled(), c.problem.isEmpty()) << c.problem.toStdString();
+        EXPECT_EQ(text(item(window, "addProblem")), c.problem);
+    }
+
+    click(window, submit);
+    EXPECT_EQ(rowTitles(window), QStringList({"Bob", "Carl", "Zed"}));
+    for (const char* field : {"addNameField", "addPromptField", "addPictureField"})
+        EXPECT_EQ(text(item(window, field)), "") << field;
+    EXPECT_FALSE(submit->isEnabled());
+    EXPECT_FALSE(item(window, "plusButton")->isEnabled()); // still nothing selected
+    const AssistantPtr carl = fetchAllAssistants(store()).back();
+    EXPECT_EQ(carl->profilePictureUrl(), QUrl(picture));
+    EXPECT_FALSE(carl->intro().has_value());
+    EXPECT_FALSE(store().hasChanges());
+}
+
+TEST_F(SettingsWindowTest, TheUpdateFormFollowsTheSelectionAndWritesTheAssistant)
+{
+    const QString picture = m_server.baseUrl().toString() + "/ada.png";
+    const AssistantPtr ada = createAssistant(store(), "Ada", "Be brief.", picture, "Hi");
+    createAssistant(store(), "Bob", "Be long.", QString());
+    QQuickWindow* window = open();
+    click(window, item(window, "assistantRow_0"));
+    EXPECT_TRUE(item(window, "updateAssistantForm")->isVisible());
+    EXPECT_TRUE(item(window, "minusButton")->isEnabled());
+    EXPECT_EQ(text(item(window, "updatePromptField")), "Be brief.");
+    EXPECT_EQ(text(item(window, "updatePictureField")), picture);
+
+    type(window, item(window, "updateNameField"), "Zoe");
+    QTest::keyClick(window, Qt::Key_Delete); // edits the field, never deletes the assistant
+    EXPECT_FALSE(ada->deletedAt().has_value());
+    EXPECT_EQ(text(item(window, "updateFormTitle")), "Update Zoe");
+    type(window, item(window, "updatePictureField"), "http://exa mple.org"); // passes, but is no URL
+    click(window, item(window, "updateSubmitButton"));
+    EXPECT_EQ(ada->name(), "Zoe");
+    EXPECT_EQ(ada->personality(), "Be brief.");
+    EXPECT_FALSE(ada->profilePictureUrl().has_value());
+    EXPECT_EQ(ada->intro(), "Hi");
+    EXPECT_EQ(rowTitles(window), QStringList({"Bob", "Zoe"}));
+    EXPECT_EQ(text(item(window, "updateFormTitle")), "Update Zoe"); // still the same assistant
+
+    // Another assistant refills the form, from the mouse or the arrow keys.
+    item(window, "assistantList")->forceActiveFocus();
+    QTest::keyClick(window, Qt::Key_Up);
+    EXPECT_EQ(text(item(window, "updateNameField")), "Bob");
+    EXPECT_EQ(text(item(window, "updatePromptField")), "Be long.");
+    EXPECT_EQ(text(item(window, "updatePictureField")), "");
+    click(window, item(window, "plusButton"));
+    EXPECT_TRUE(item(window, "addAssistantForm")->isVisible());
+    EXPECT_FALSE(item(window, "plusButton")->isEnabled());
+}
+
+TEST_F(SettingsWindowTest, EveryWayOfDeletingSoftDeletesAndLeavesTheConversations)
+{
+    const std::function<void(QQuickWindow*)> ways[] = {
+        [](QQuickWindow* window) { click(window, item(window, "minusButton")); },
+        [](QQuickWindow* window) { QTest::keyClick(window, Qt::Key_Delete); },
+        [](QQuickWindow* window) {
+            click(window, item(window, "assistantRow_0"), Qt::RightButton);
+            QQuickItem* menuItem = nullptr;
+            ASSERT_TRUE(QTest::qWaitFor([&] { return (menuItem = item(window, "deleteAssistantMenuItem")) && menuItem->window(); }));
+            click(window, menuItem);
+        },
+    };
+    for (const auto& deleteIt : ways) {
+        SCOPED_TRACE(&deleteIt - ways);
+        const AssistantPtr assistant = createAssistant(store(), "Ada", "p", QString());
+        const ConversationPtr conversation = createConversation(store(), assistant);
+        QQuickWindow* window = open();
+        click(window, item(window, "assistantRow_0"));
+        deleteIt(window);
+        EXPECT_TRUE(assistant->deletedAt().has_value());
+        EXPECT_TRUE(rowTitles(window).isEmpty());
+        EXPECT_TRUE(item(window, "addAssistantForm")->isVisible());
+        EXPECT_NE(store().conversationWithId(*conversation->id()), nullptr);
+        EXPECT_FALSE(store().hasChanges());
+    }
+}
+
+TEST_F(SettingsWindowTest, ValidateShowsTheBusyIndicatorThenTheMark)
+{
+    m_server.setHandler([](const RecordedRequest& request) {
+        ScriptedResponse response = request.header("authorization") == "Bearer sk-good"
+            ? ScriptedResponse::text(200, R"({"object":"list","data":[{"id":"gpt-3.5-turbo","object":"model"}]})")
+            : ScriptedResponse::text(401, R"({"error":{"message":"no"}})");
+        response.pieces.first().first = 300; // long enough to see the check running
+        return response;
+    });
+    QQuickWindow* window = open(1);
+    QQuickItem* busy = item(window, "validateBusy");
+    QQuickItem* valid = item(window, "validMark");
+    QQuickItem* invalid = item(window, "invalidMark");
+    const struct {
+        QString key;
+        bool accepted;
+    } cases[] = {{"sk-good", true}, {"sk-bad", false}, {"", false}};
+    for (const auto& c : cases) {
+        type(window, item(window, "apiKeyField"), c.key);
+        EXPECT_EQ(Settings::instance().apiKey(), c.key);
+        click(window, item(window, "validateButton"));
+        EXPECT_TRUE(busy->isVisible());
+        EXPECT_FALSE(valid->isVisible() || invalid->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !busy->isVisible(); }, 5000));
+        EXPECT_EQ(valid->isVisible(), c.accepted) << c.key.toStdString();
+        EXPECT_EQ(invalid->isVisible(), !c.accepted) << c.key.toStdString();
+    }
+}
+
+TEST_F(SettingsWindowTest, TheModelPickerStoresIdsThatEveryPickerShows)
+{
+    QQuickWindow* main = m_app->openMainWindow();
+    ASSERT_TRUE(main && QTest::qWaitForWindowExposed(main));
+    QQuickWindow* window = open(1);
+    QQuickItem* picker = item(window, "modelPicker");
+    EXPECT_EQ(picker->property("currentText").toString(), "GPT 3.5 Turbo"); // nothing stored
+    EXPECT_EQ(text(item(window, "apiKeyField")), "");
+
+    picker->forceActiveFocus();
+    QTest::keyClick(window, Qt::Key_Down);
+    QTest::keyClick(window, Qt::Key_Down);
+    EXPECT_EQ(picker->property("currentText").toString(), "GPT 4");
+    EXPECT_EQ(Settings::instance().model(), "gpt-4");
+    auto* mainChoices = m_app->mainWindows().engine().singletonInstance<ModelChoices*>(qmlTypeId("Vorbel.Ui", 1, 0, "ModelChoices"));
+    ASSERT_TRUE(mainChoices);
+    EXPECT_EQ(mainChoices->selectedIndex(), 2);
+
+    Settings::instance().setText(Settings::modelKey, "gpt-5"); // not in the table: nothing chosen
+    EXPECT_EQ(picker->property("currentIndex").toInt(), -1);
+}
+
+TEST_F(SettingsWindowTest, ExtensionRowsAndDetailsFollowTheStoredFlags)
+{
+    QQuickWindow* window = open(2);
+    const struct {
+        QString title, state;
+        bool note;
+        QString panelField;
+    } rows[] = {
+        {"JavaScript functions", "Enabled", false, ""},
+        {"Wolfram Alpha access", "Disabled", false, "wolframAppIdField"},
+        {"Shell access", "Disabled", true, "shellPicker"},
+        {"Pinecone memory", "Disabled", true, "pineconeIndexField"},
+    };
+    EXPECT_EQ(text(item(window, "extensionTitle")), rows[0].title); // the first is selected
+    for (int row = 0; row < 4; ++row) {
+        QQuickItem* rowItem = item(window, QStringLiteral("extensionRow_%1").arg(row));
+        click(window, rowItem);
+        EXPECT_EQ(text(rowItem), rows[row].title);
+        EXPECT_EQ(text(rowItem->findChild<QQuickItem*>("extensionState")), rows[row].state);
+        EXPECT_EQ(text(item(window, "extensionTitle")), rows[row].title);
+        EXPECT_EQ(item(window, "extensionEnabledCheckBox")->property("checked").toBool(), rows[row].state == "Enabled");
+        EXPECT_EQ(item(window, "confirmationNote")->isVisible(), rows[row].note);
+        EXPECT_EQ(item(window, "extensionPanel")->property("active").toBool(), !rows[row].panelField.isEmpty());
+        if (!rows[row].panelField.isEmpty()) {
+            EXPECT_TRUE(item(window, rows[row].panelField)->isVisible()) << row;
+        }
+    }
+
+    // Wolfram Alpha, ticked from the keyboard without an App ID: the row reads
+    // "Enabled" but its function is offered only once there is an ID.
+    click(window, item(window, "extensionRow_1"));
+    QQuickItem* checkBox = item(window, "extensionEnabledCheckBox");
+    checkBox->forceActiveFocus();
+    QTest::keyClick(window, Qt::Key_Space);
+    EXPECT_EQ(Settings::instance().storedBool(Settings::extensionEnabledKey("wolframAlphaRequest")), true);
+    EXPECT_EQ(text(item(window, "extensionRow_1")->findChild<QQuickItem*>("extensionState")), "Enabled");
+    EXPECT_EQ(definitionNames(), QStringList({"jsExecution"}));
+    type(window, item(window, "wolframAppIdField"), "APP-1");
+    EXPECT_EQ(definitionNames(), QStringList({"jsExecution", "wolframAlphaRequest"}));
+    EXPECT_TRUE(checkBox->property("checked").toBool());
+}
+
+TEST_F(SettingsWindowTest, PanelsStoreEveryEdit)
+{
+    QQuickWindow* window = open(2);
+    click(window, item(window, "extensionRow_2"));
+    QQuickItem* shell = item(window, "shellPicker");
+    ASSERT_TRUE(shell);
+    EXPECT_EQ(shell->property("currentText").toString(), "bin/bash");
+    EXPECT_FALSE(Settings::instance().storedText(Settings::cliAppShellKey).has_value());
+    shell->forceActiveFocus();
+    QTest::keyClick(window, Qt::Key_Down);
+    EXPECT_EQ(Settings::instance().storedText(Settings::cliAppShellKey), "bin/zsh");
+
+    const struct {
+        int row;
+        QString field, key;
+    } fields[] = {
+        {1, "wolframAppIdField", Settings::wolframAlphaAppIdKey},
+        {2, "shellCommandField", Settings::cliAppCommandKey},
+        {3, "pineconeApiKeyField", Settings::pineconeApiKeyKey},
+        {3, "pineconeIndexField", Settings::pineconeIndexKey},
+        {3, "pineconeEnvironmentField", Settings::pineconeEnvironmentKey},
+    };
+    for (const auto& f : fields) {
+        click(window, item(window, QStringLiteral("extensionRow_%1").arg(f.row)));
+        type(window, item(window, f.field), "v-" + f.key);
+        EXPECT_EQ(Settings::instance().storedText(f.key), "v-" + f.key);
+    }
+}
+
+// Every control a screen reader reaches, on every tab, has a name; Tab walks
+// the OpenAI form in reading order.
+TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
+{
+    QAccessible::setActive(true);
+    createAssistant(store(), "Ada", "p", QString());
+    QQuickWindow* window = open();
+    static const QSet<QAccessible::Role> interactive = {
+        QAccessible::PageTab, QAccessible::Button, QAccessible::PushButton, QAccessible::ListItem,
+        QAccessible::Link, QAccessible::EditableText, QAccessible::CheckBox, QAccessible::ComboBox};
+    QStringList found;
+    QStringList unnamed;
+    const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        if (!node || node->state().invisible)
+            return;
+        if (interactive.contains(node->role()))
+            (node->text(QAccessible::Name).isEmpty() ? unnamed : found) << node->text(QAccessible::Name);
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    for (int tab = 0; tab < 3; ++tab) {
+        find(window, "settingsTabs")->setProperty("currentIndex", tab);
+        walk(QAccessible::queryAccessibleInterface(window));
+    }
+    QAccessible::setActive(false);
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
+    for (const char* expected : {"Add assistant", "Remove assistant", "Ada", "Prompt", "OpenAI API Key", "Model",
+                                 "Validate", "Learn more", "Shell access, Disabled", "Enabled"})
+        EXPECT_TRUE(found.contains(expected)) << expected;
+
+    find(window, "settingsTabs")->setProperty("currentIndex", 1);
+    item(window, "apiKeyField")->forceActiveFocus();
+    QStringList order;
+    for (int step = 0; step < 4; ++step) {
+        QTest::keyClick(window, Qt::Key_Tab);
+        order << window->activeFocusItem()->objectName();
+    }
+    EXPECT_EQ(order, QStringList({"orgKeyField", "modelPicker", "validateButton", "openAiLearnMoreLink"}));
+}
