@@ -71,6 +71,14 @@ public:
         return blocks;
     }
 
+    // What one top-level node converts to.
+    BlockNodes blockChildrenOf(cmark_node* node)
+    {
+        BlockNodes blocks;
+        appendBlock(node, blocks, 0);
+        return blocks;
+    }
+
 private:
     void appendBlock(cmark_node* node, BlockNodes& out, int depth)
     {
@@ -298,11 +306,23 @@ private:
 
 } // namespace
 
-BlockNodes convertDocument(cmark_node* document)
+BlockNodes convertDocument(cmark_node* document, std::vector<int>* startLines)
 {
     if (!document)
         return {};
-    return TreeConverter().blockChildren(document, 0);
+    if (!startLines)
+        return TreeConverter().blockChildren(document, 0);
+    // A top-level node converts to at most one block.
+    BlockNodes blocks;
+    TreeConverter converter;
+    for (cmark_node* child = cmark_node_first_child(document); child; child = cmark_node_next(child)) {
+        BlockNodes converted = converter.blockChildrenOf(child);
+        for (BlockNode& block : converted) {
+            blocks.push_back(std::move(block));
+            startLines->push_back(cmark_node_get_start_line(child));
+        }
+    }
+    return blocks;
 }
 
 } // namespace Markdown

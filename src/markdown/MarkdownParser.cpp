@@ -9,7 +9,9 @@
 
 namespace Markdown {
 
-BlockNodes parse(std::string_view markdown)
+namespace {
+
+std::unique_ptr<cmark_node, CmarkLibrary::NodeDeleter> parseDocument(std::string_view markdown)
 {
     CmarkLibrary::ensureRegistered();
     std::unique_ptr<cmark_node, CmarkLibrary::NodeDeleter> document;
@@ -17,7 +19,7 @@ BlockNodes parse(std::string_view markdown)
         const std::lock_guard lock(CmarkLibrary::parseMutex());
         cmark_parser* parser = cmark_parser_new(CMARK_OPT_DEFAULT);
         if (!parser)
-            return {};
+            return document;
         // "table" always: Qt lays tables out on every platform we build for.
         for (const char* name : {"autolink", "strikethrough", "tagfilter", "tasklist", "table"}) {
             if (cmark_syntax_extension* extension = cmark_find_syntax_extension(name))
@@ -27,7 +29,21 @@ BlockNodes parse(std::string_view markdown)
         document.reset(cmark_parser_finish(parser));
         cmark_parser_free(parser);
     }
-    return convertDocument(document.get());
+    return document;
+}
+
+} // namespace
+
+BlockNodes parse(std::string_view markdown)
+{
+    return convertDocument(parseDocument(markdown).get());
+}
+
+LocatedBlocks parseLocated(std::string_view markdown)
+{
+    LocatedBlocks located;
+    located.blocks = convertDocument(parseDocument(markdown).get(), &located.startLines);
+    return located;
 }
 
 } // namespace Markdown

@@ -18,6 +18,7 @@
 #include "markdown/MarkdownRenderer.h"
 
 #include <string_view>
+#include <vector>
 
 namespace Markdown {
 
@@ -29,5 +30,13 @@ inline constexpr int maxNestingDepth = 100;
 // The top-level blocks of `markdown`; empty when the library gives no document.
 // Safe to call from several threads at once.
 BlockNodes parse(std::string_view markdown);
+
+// The same blocks with the 1-based source line each starts on, for callers
+// that reparse only the end of a growing text.
+struct LocatedBlocks {
+    BlockNodes blocks;
+    std::vector<int> startLines; // one per block
+};
+LocatedBlocks parseLocated(std::string_view markdown);
 
 } // namespace Markdown

@@ -74,7 +74,7 @@ Rectangle {
         }
 
         Rectangle {
-            visible: root.automatic
+            visible: root.automatic && root.expand
             Layout.fillWidth: true
             implicitHeight: 1
             color: Theme.separator
@@ -82,6 +82,8 @@ Rectangle {
 
         Item {
             Layout.fillWidth: true
+            // Hidden only once folded away: a hidden item's layout measures nothing.
+            visible: !root.automatic || root.expand || implicitHeight > 0
             clip: true
             implicitHeight: !root.automatic || root.expand ? details.implicitHeight : 0
             implicitWidth: details.implicitWidth
@@ -99,7 +101,7 @@ Rectangle {
 
                 MessageText {
                     objectName: "functionPreview"
-                    Layout.fillWidth: true
+                    maxWidth: details.width
                     markdown: root.preview
                     color: root.textColor
                     visible: root.preview.length > 0
@@ -144,7 +146,7 @@ Rectangle {
 
                 MessageText {
                     objectName: "functionResult"
-                    Layout.fillWidth: true
+                    maxWidth: details.width
                     visible: root.resultText.length > 0 && !root.running
                     markdown: root.resultText
                     color: root.textColor

@@ -1,55 +1,14 @@
 #include "ui/MessageFormatting.h"
 
 #include "markdown/MarkdownParser.h"
+#include "ui/InlineRichText.h"
+
+#include <QCache>
 
 namespace {
 
-using Markdown::InlineNode;
-using Markdown::InlineNodes;
-
-QString escaped(const std::string& utf8) { return QString::fromStdString(utf8).toHtmlEscaped(); }
-
-void appendInline(QString& html, const InlineNodes& nodes, const QString& linkColor);
-
-void appendWrapped(QString& html, const char* tag, const InlineNodes& children, const QString& linkColor)
-{
-    html += QStringLiteral("<%1>").arg(QLatin1String(tag));
-    appendInline(html, children, linkColor);
-    html += QStringLiteral("</%1>").arg(QLatin1String(tag));
-}
-
-void appendInline(QString& html, const InlineNodes& nodes, const QString& linkColor)
-{
-    for (const InlineNode& node : nodes) {
-        if (const auto* text = node.as<InlineNode::Text>()) {
-            html += escaped(text->text);
-        } else if (const auto* code = node.as<InlineNode::Code>()) {
-            html += QStringLiteral("<code>") + escaped(code->code) + QStringLiteral("</code>");
-        } else if (const auto* raw = node.as<InlineNode::Html>()) {
-            html += escaped(raw->html); // shown as written, never interpreted
-        } else if (const auto* emphasis = node.as<InlineNode::Emphasis>()) {
-            appendWrapped(html, "i", emphasis->children, linkColor);
-        } else if (const auto* strong = node.as<InlineNode::Strong>()) {
-            appendWrapped(html, "b", strong->children, linkColor);
-        } else if (const auto* struck = node.as<InlineNode::Strikethrough>()) {
-            appendWrapped(html, "s", struck->children, linkColor);
-        } else if (const auto* link = node.as<InlineNode::Link>()) {
-            html += QStringLiteral("<a href=\"%1\" style=\"color:%2\">")
-                        .arg(escaped(link->destination).replace(QLatin1Char('"'), QLatin1String("&quot;")), linkColor);
-            appendInline(html, link->children, linkColor);
-            html += QStringLiteral("</a>");
-        } else if (const auto* image = node.as<InlineNode::Image>()) {
-            appendInline(html, image->children, linkColor); // its alternative text
-        } else if (node.kind() == InlineNode::Kind::softBreak) {
-            html += QLatin1Char(' ');
-        } else if (node.kind() == InlineNode::Kind::lineBreak) {
-            html += QStringLiteral("<br>");
-        }
-    }
-}
-
-// A backslash before whatever would open a block (heading, quote, list,
-// rule, table, fence, HTML) keeps the line a paragraph of inline text.
+// A backslash before the mark that opens a block (heading, quote, list,
+// rule, fence, HTML) keeps the line a paragraph of inline text.
 QString asParagraph(const QString& line)
 {
     static const QString blockMarks = QStringLiteral("#>-+*=_|~`<");
@@ -63,7 +22,7 @@ QString asParagraph(const QString& line)
     return line;
 }
 
-void appendLine(QString& html, const QString& line, const QString& linkColor)
+void formatLine(QString& html, const QString& line, const InlineRichTextStyle& style)
 {
     qsizetype indent = 0;
     while (indent < line.size() && (line[indent] == QLatin1Char(' ') || line[indent] == QLatin1Char('\t')))
@@ -72,12 +31,34 @@ void appendLine(QString& html, const QString& line, const QString& linkColor)
     const QString rest = line.mid(indent);
     if (rest.trimmed().isEmpty())
         return;
-    const Markdown::BlockNodes blocks = Markdown::parse(asParagraph(rest).toStdString());
-    const auto* paragraph = blocks.size() == 1 ? blocks.front().as<Markdown::BlockNode::Paragraph>() : nullptr;
-    if (paragraph)
-        appendInline(html, paragraph->content, linkColor);
-    else
-        html += rest.toHtmlEscaped();
+    // Most lines parse as a paragraph as they stand; only a line that would
+    // open a block is parsed again with its first mark escaped.
+    for (const QString& source : {rest, asParagraph(rest)}) {
+        const Markdown::BlockNodes blocks = Markdown::parse(source.toStdString());
+        if (blocks.size() == 1) {
+            if (const auto* paragraph = blocks.front().as<Markdown::BlockNode::Paragraph>()) {
+                html += inlineRichText(paragraph->content, style);
+                return;
+            }
+        }
+    }
+    html += rest.toHtmlEscaped();
+}
+
+// A streaming reply is formatted again with every piece, but only its last
+// line is new: the lines before come from here.
+void appendLine(QString& html, const QString& line, const InlineRichTextStyle& style)
+{
+    static QCache<QString, QString> formatted(2048); // the views call from the UI thread only
+    const QString key = style.textColor.name() + style.linkColor.name() + line;
+    if (const QString* cached = formatted.object(key)) {
+        html += *cached;
+        return;
+    }
+    QString lineHtml;
+    formatLine(lineHtml, line, style);
+    html += lineHtml;
+    formatted.insert(key, new QString(std::move(lineHtml)));
 }
 
 } // namespace
@@ -87,9 +68,11 @@ bool MessageFormatting::needsRichRendering(const QString& text)
     return text.contains(QLatin1String(" | ")) || text.contains(QLatin1String("```"));
 }
 
-QString MessageFormatting::plainHtml(const QString& text, const QColor& linkColor)
+QString MessageFormatting::plainHtml(const QString& text, const QColor& textColor, const QColor& linkColor)
 {
-    const QString color = linkColor.name();
+    InlineRichTextStyle style;
+    style.textColor = textColor;
+    style.linkColor = linkColor;
     QString html = QStringLiteral("<div style=\"white-space:pre-wrap\">");
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -98,7 +81,7 @@ QString MessageFormatting::plainHtml(const QString& text, const QColor& linkColo
         QString line = lines[i];
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        appendLine(html, line, color);
+        appendLine(html, line, style);
     }
     return html + QStringLiteral("</div>");
 }

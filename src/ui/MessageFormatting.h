@@ -17,6 +17,6 @@ public:
     using QObject::QObject;
 
     Q_INVOKABLE static bool needsRichRendering(const QString& text);
-    // Rich text for a selectable text view: everything escaped, links in `linkColor`.
-    Q_INVOKABLE static QString plainHtml(const QString& text, const QColor& linkColor);
+    // Rich text for a selectable text view: everything escaped, in `textColor`, links in `linkColor`.
+    Q_INVOKABLE static QString plainHtml(const QString& text, const QColor& textColor, const QColor& linkColor);
 };

@@ -4,31 +4,62 @@ import Vorbel.Ui
 
 // The selectable text of a bubble, a function preview or a result. Plain text
 // shows inline Markdown only; text with a table row or a code fence is drawn
-// as it was typed until the block views take it.
-TextEdit {
+// block by block. The switch happens in place, on the piece that brings the
+// first " | " or "```".
+Item {
     id: root
     property string markdown
+    property color color: Theme.text
     property color linkColor: Theme.accent
+    // The widest the text may be: plain text wraps there, block views fill it.
+    property real maxWidth: 600
     readonly property bool rich: MessageFormatting.needsRichRendering(markdown)
 
-    readOnly: true
-    selectByMouse: true
-    persistentSelection: false
-    wrapMode: TextEdit.Wrap
-    textFormat: rich ? TextEdit.PlainText : TextEdit.RichText
-    text: rich ? markdown : MessageFormatting.plainHtml(markdown, linkColor)
-    selectionColor: Theme.accent
-    selectedTextColor: "white"
-    activeFocusOnTab: false
+    // Taken from the text itself, never from the width a layout gave it, so
+    // a bubble can shrink to a short text without a binding loop.
+    implicitWidth: rich ? maxWidth : loader.item ? loader.item.width : 0
+    implicitHeight: loader.item ? loader.item.implicitHeight : 0
     Accessible.role: Accessible.StaticText
     Accessible.name: markdown
 
-    onLinkActivated: link => ExternalLinks.open(link)
-
-    HoverHandler {
-        cursorShape: root.hoveredLink ? Qt.PointingHandCursor : Qt.IBeamCursor
+    Loader {
+        id: loader
+        sourceComponent: root.rich ? richText : plainText
     }
-    ToolTip.visible: root.hoveredLink.length > 0
-    ToolTip.text: root.hoveredLink
-    ToolTip.delay: 500
+
+    Component {
+        id: richText
+        MarkdownView {
+            objectName: "markdownView"
+            width: root.maxWidth
+            text: root.markdown
+            textColor: root.color
+        }
+    }
+
+    Component {
+        id: plainText
+        TextEdit {
+            objectName: "plainText"
+            width: Math.min(implicitWidth, root.maxWidth)
+            readOnly: true
+            selectByMouse: true
+            wrapMode: TextEdit.Wrap
+            textFormat: TextEdit.RichText
+            text: MessageFormatting.plainHtml(root.markdown, root.color, root.linkColor)
+            color: root.color
+            selectionColor: Theme.accent
+            selectedTextColor: "white"
+            activeFocusOnTab: false
+
+            onLinkActivated: link => ExternalLinks.open(link)
+
+            HoverHandler {
+                cursorShape: parent.hoveredLink ? Qt.PointingHandCursor : Qt.IBeamCursor
+            }
+            ToolTip.visible: hoveredLink.length > 0
+            ToolTip.text: hoveredLink
+            ToolTip.delay: 500
+        }
+    }
 }

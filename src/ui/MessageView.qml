@@ -40,8 +40,7 @@ Item {
             MessageText {
                 objectName: "messageText"
                 visible: root.model.text.length > 0
-                Layout.fillWidth: true
-                Layout.maximumWidth: root.maxBubbleWidth - 2 * bubble.padding
+                maxWidth: root.maxBubbleWidth - 2 * bubble.padding
                 markdown: root.model.text
                 color: root.textColor
                 linkColor: root.own ? "white" : Theme.accent

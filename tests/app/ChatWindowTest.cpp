@@ -87,8 +87,9 @@ TEST_F(ChatWindowTest, TheWelcomeCoverStoresTheSettingsOnlyOnceTheServiceAccepts
 
 TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
 {
-    ScriptedResponse reply = sse::reply({"**Hel", "lo**", "!"});
+    ScriptedResponse reply = sse::reply({"**Hel", "lo**", "!", "\n```\nls\n```"});
     reply.pieces.first().first = 300; // "..." shows until the first piece
+    reply.pieces[3].first = 300;      // a moment as plain text before the fence
     server.enqueue(reply);
     openConversation();
     QQuickItem* field = item(window, "promptField");
@@ -105,13 +106,21 @@ TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
     // Own bubbles sit on the trailing side, replies on the leading side.
     EXPECT_GT(row(0)->findChild<QQuickItem*>("bubble")->x(), 0);
     EXPECT_EQ(row(1)->findChild<QQuickItem*>("bubble")->x(), 0);
+    // The fence switches the reply to the block views in place; no row is made anew.
+    QQuickItem* question = row(0);
+    QQuickItem* answer = row(1);
+    EXPECT_TRUE(answer->findChild<QQuickItem*>("plainText"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowText(1) == "**Hello**!\n```\nls\n```"; }, 5000));
+    EXPECT_EQ(row(0), question);
+    EXPECT_EQ(row(1), answer);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer->findChild<QQuickItem*>("markdownView"); }));
 
     QGuiApplication::clipboard()->setText("stale");
     click(window, row(1)->findChild<QQuickItem*>("bubble"), Qt::RightButton);
     QQuickItem* copy = nullptr;
     ASSERT_TRUE(QTest::qWaitFor([&] { return (copy = item(window, "copyMessageItem")) && copy->isVisible(); }));
     click(window, copy);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "**Hello**!");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "**Hello**!\n```\nls\n```");
 }
 
 TEST_F(ChatWindowTest, ACallNeedingConfirmationRunsOnlyWhenRunFunctionIsPressed)

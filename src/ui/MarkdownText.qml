@@ -1,0 +1,27 @@
+import QtQuick
+import QtQuick.Controls
+import Vorbel.Ui
+
+// Selectable rich text of one Markdown block. A link shows the pointing hand
+// and its address, and opens only through ExternalLinks (web and mail).
+TextEdit {
+    id: edit
+    objectName: "markdownText"
+    readOnly: true
+    selectByMouse: true
+    textFormat: TextEdit.RichText
+    wrapMode: TextEdit.Wrap
+    selectionColor: Theme.accent
+    selectedTextColor: "white"
+    activeFocusOnPress: false
+
+    onLinkActivated: link => ExternalLinks.open(link)
+
+    HoverHandler {
+        cursorShape: edit.hoveredLink !== "" ? Qt.PointingHandCursor : Qt.IBeamCursor
+    }
+
+    ToolTip.visible: hoveredLink !== ""
+    ToolTip.text: hoveredLink
+    ToolTip.delay: 400
+}
