@@ -172,7 +172,8 @@ bool ConversationController::isFunctionRunning(const Message& message) const
 
 bool ConversationController::shouldRunAutomatically(const Message& message) const
 {
-    if (!message.done() || message.functionResult() || hasFunctionRun(message) || message.role() != assistantRole)
+    if (!message.done() || !isNonEmpty(message.functionName()) || message.functionResult() || hasFunctionRun(message)
+        || message.role() != assistantRole)
         return false;
     const auto function = findFunction(message.functionName());
     return function && !function->requiresConfirmation;
@@ -180,7 +181,7 @@ bool ConversationController::shouldRunAutomatically(const Message& message) cons
 
 bool ConversationController::awaitsConfirmation(const Message& message) const
 {
-    if (!message.done() || message.functionResult() || hasFunctionRun(message))
+    if (!message.done() || !isNonEmpty(message.functionName()) || message.functionResult() || hasFunctionRun(message))
         return false;
     const auto function = findFunction(message.functionName());
     return function && function->requiresConfirmation;

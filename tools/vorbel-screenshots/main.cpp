@@ -1,15 +1,14 @@
-// Grabs the main window, light or dark ("dark" as the second argument), against a throw-away store seeded
-// with the built-in catalogue and a few conversations. Runs offscreen.
+// Pictures of every screen state for review, light or dark ("dark" as the second argument), against a
+// throw-away store seeded with the built-in catalogue and a local server playing the OpenAI service.
+// Runs offscreen; stores only made-up keys.
+#include "MainWindowScreenshots.h"
+#include "MarkdownScreenshots.h"
+#include "SettingsScreenshots.h"
 #include "app/VorbelApplication.h"
-#include "core/Settings.h"
-#include "store/StoreOperations.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QImage>
 #include <QPalette>
-#include <QQuickWindow>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,18 +38,6 @@ QPalette darkPalette()
     return palette;
 }
 
-bool grab(QQuickWindow* window, const QString& path)
-{
-    QTest::qWait(400); // pictures load in the background
-    const QImage image = window->grabWindow();
-    if (image.isNull() || !image.save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -76,21 +63,10 @@ int main(int argc, char** argv)
     if (!QDir().mkpath(outDir))
         return 2;
 
-    Settings::instance().setText(Settings::apiKeyKey, QStringLiteral("sk-screenshots-only"));
     VorbelApplication app;
-    StoreContext& store = app.viewContext();
-    QSignalSpy refreshed(&app, &VorbelApplication::catalogueRefreshed);
-    QQuickWindow* window = app.openMainWindow();
-    if (!window || !QTest::qWaitForWindowExposed(window))
-        return 1;
-    if (!QTest::qWaitFor([&] { return refreshed.count() > 0; }, 10000))
-        return 1;
-    const std::vector<AssistantPtr> assistants = fetchAllAssistants(store);
-    for (size_t i = 0; i < assistants.size() && i < 3; ++i)
-        createConversation(store, assistants[i]);
     const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png");
-    bool ok = grab(window, outDir + "/new-conversation" + suffix);
-    app.uiState().setSelectedConversation(store.conversations().front()->id());
-    ok = grab(window, outDir + "/conversation" + suffix) && ok;
+    bool ok = writeMainWindowScreenshots(app, outDir, suffix);
+    ok = writeMarkdownScreenshots(outDir, suffix) && ok;
+    ok = writeSettingsScreenshots(outDir, suffix, app.viewContext()) == 0 && ok;
     return ok ? 0 : 1;
 }

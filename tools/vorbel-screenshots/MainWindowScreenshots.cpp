@@ -1,0 +1,153 @@
+#include "MainWindowScreenshots.h"
+
+#include "app/VorbelApplication.h"
+#include "core/Settings.h"
+#include "extensions/ExtensionRegistry.h"
+#include "store/StoreOperations.h"
+#include "support/ChatCompletionStream.h"
+#include "ui/ConversationViewController.h"
+#include "ui/MainWindowController.h"
+
+#include <QImage>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QQuickItem* visibleItem(QQuickWindow* window, const QString& name)
+{
+    const QList<QQuickItem*> items = window->contentItem()->findChildren<QQuickItem*>(name);
+    for (QQuickItem* item : items) {
+        if (item->isVisible())
+            return item;
+    }
+    std::function<QQuickItem*(QQuickItem*)> walk = [&](QQuickItem* item) -> QQuickItem* {
+        if (item->objectName() == name && item->isVisible())
+            return item;
+        for (QQuickItem* child : item->childItems()) {
+            if (QQuickItem* found = walk(child))
+                return found;
+        }
+        return nullptr;
+    };
+    return walk(window->contentItem());
+}
+
+void click(QQuickWindow* window, QQuickItem* item)
+{
+    if (item)
+        QTest::mouseClick(window, Qt::LeftButton, {}, item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+}
+
+MessagePtr say(StoreContext& store, const ConversationPtr& conversation, const QString& role, const QString& text,
+               const std::optional<QString>& function = std::nullopt, const QString& arguments = QString(),
+               const std::optional<QString>& result = std::nullopt)
+{
+    MessagePtr message = makeMessage(store, role, text, conversation, function, true);
+    if (function)
+        message->setFunctionArguments(arguments);
+    message->setFunctionResult(result);
+    return message;
+}
+
+} // namespace
+
+bool grabWindow(QQuickWindow* window, const QString& path)
+{
+    QTest::qWait(450); // pictures load in the background, animations end
+    const QImage image = window->grabWindow();
+    if (image.isNull() || !image.save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, const QString& suffix)
+{
+    HttpTestServer server;
+    qputenv("VORBEL_OPENAI_URL", server.baseUrl().toString().toUtf8());
+    Settings& settings = Settings::instance();
+    settings.setText(Settings::apiKeyKey, QString());
+    StoreContext& store = app.viewContext();
+    QSignalSpy refreshed(&app, &VorbelApplication::catalogueRefreshed);
+    QQuickWindow* window = app.openMainWindow();
+    if (!window || !QTest::qWaitForWindowExposed(window) || !QTest::qWaitFor([&] { return refreshed.count() > 0; }, 10000))
+        return false;
+    const auto path = [&](const char* name) { return outDir + '/' + QLatin1String(name) + suffix; };
+
+    bool ok = grabWindow(window, path("welcome"));
+    server.enqueue(ScriptedResponse::text(401, "{}"));
+    if (QQuickItem* field = visibleItem(window, "apiKeyField"))
+        field->setProperty("text", "sk-made-up");
+    click(window, visibleItem(window, "continueButton"));
+    ok = QTest::qWaitFor([&] { return visibleItem(window, "invalidCredentialsMessage"); }, 5000) && ok;
+    ok = grabWindow(window, path("welcome-rejected")) && ok;
+
+    settings.setText(Settings::apiKeyKey, QStringLiteral("sk-screenshots-only"));
+    const std::vector<AssistantPtr> assistants = fetchAllAssistants(store);
+    const auto assistant = [&](size_t i) { return i < assistants.size() ? assistants[i] : nullptr; };
+    ok = grabWindow(window, path("new-conversation")) && ok;
+
+    // Bubbles, inline Markdown and an error notice.
+    ConversationPtr chat = createConversation(store, assistant(0));
+    say(store, chat, "user", "Can you explain *recursion* in one paragraph?");
+    say(store, chat, "assistant",
+        "**Recursion** is when a function solves a problem by calling itself on a smaller part of it, "
+        "like `factorial(n - 1)`, until it reaches a case simple enough to answer directly.\n"
+        "See [the Wikipedia article](https://en.wikipedia.org/wiki/Recursion) for more.");
+    say(store, chat, "user", "And an example in plain words?");
+    say(store, chat, "app", "I'm sorry, but some sort of error happened. Please try re-submitting your message.");
+    saveContext(store);
+    app.uiState().setSelectedConversation(chat->id());
+    ok = grabWindow(window, path("conversation")) && ok;
+
+    // A reply while it streams: the stop button shows.
+    ScriptedResponse slow = sse::reply({"Once upon a time, ", "a function called itself"}, 10);
+    slow.pieces.insert(2, qMakePair(30000, sse::content("...")));
+    server.enqueue(slow);
+    ConversationViewController* view =
+        window->property("controller").value<MainWindowController*>()->conversationView();
+    view->submit(QStringLiteral("Tell me a story about recursion."));
+    ok = QTest::qWaitFor([&] { return orderedMessages(*chat).back()->content()->size() > 20; }, 5000) && ok;
+    ok = grabWindow(window, path("streaming")) && ok;
+    view->stop();
+
+    // The function-call block: awaiting confirmation, answered, folded; and running.
+    auto gate = std::make_shared<QSemaphore>();
+    setExecutionOverrideForTesting("jsExecution", [gate](const std::optional<QString>&) {
+        gate->acquire();
+        return QStringLiteral("42");
+    });
+    ConversationPtr functions = createConversation(store, assistant(1));
+    say(store, functions, "user", "List the files here, then compute 6 * 7.");
+    say(store, functions, "assistant", QString(), "cliExecution", R"({"command":"ls -la"})", "total 8\nREADME.md");
+    say(store, functions, "assistant", "The folder holds a README.");
+    say(store, functions, "assistant", QString(), "jsExecution", R"({"script":"21 * 2"})", "42");
+    say(store, functions, "assistant", QString(), "cliExecution", R"({"command":"rm -rf build"})");
+    saveContext(store);
+    app.uiState().setSelectedConversation(functions->id());
+    ok = grabWindow(window, path("function-blocks")) && ok;
+
+    ConversationPtr running = createConversation(store, assistant(2));
+    say(store, running, "user", "What is 21 * 2?");
+    say(store, running, "assistant", QString(), "jsExecution", R"({"script":"21 * 2"})");
+    saveContext(store);
+    app.uiState().setSelectedConversation(running->id()); // runs by itself, held at the gate
+    QTest::qWait(100);
+    click(window, visibleItem(window, "functionHeader"));
+    ok = grabWindow(window, path("function-running")) && ok;
+    // The answer goes on to the next turn, which this server answers too.
+    gate->release();
+    (void)QTest::qWaitFor([&] { return orderedMessages(*running).size() > 2; }, 5000);
+    (void)QTest::qWaitFor([&] { return app.conversationControllers().controllerFor(running).runningTurns() == 0; }, 5000);
+    setExecutionOverrideForTesting("jsExecution", {});
+    return ok;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class QQuickWindow;
+class VorbelApplication;
+
+// Grabs the main window in each state worth reviewing, against a local server
+// playing the OpenAI service: the welcome cover (idle and rejected), the
+// new-conversation form, a conversation with bubbles and an error notice, a
+// streaming reply, and the function-call block awaiting confirmation,
+// running, answered and folded. File names end in `suffix`. Returns false
+// when a picture could not be made.
+bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, const QString& suffix);
+
+// Saves the window once pictures and animations have settled; prints the path.
+bool grabWindow(QQuickWindow* window, const QString& path);

@@ -1,0 +1,133 @@
+#include "SettingsScreenshots.h"
+
+#include "core/Settings.h"
+#include "extensions/ExtensionRegistry.h"
+#include "ui/SettingsWindow.h"
+
+#include <QImage>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void findAll(QObject* root, const QString& name, QList<QObject*>& found)
+{
+    if (root->objectName() == name)
+        found << root;
+    for (QObject* child : root->children())
+        findAll(child, name, found);
+    if (auto* item = qobject_cast<QQuickItem*>(root)) {
+        for (QQuickItem* child : item->childItems())
+            findAll(child, name, found);
+    }
+}
+
+// The visible item of that name, or any.
+QObject* find(QQuickWindow* window, const QString& name)
+{
+    QList<QObject*> found;
+    findAll(window->contentItem(), name, found);
+    findAll(window, name, found);
+    for (QObject* object : found) {
+        auto* item = qobject_cast<QQuickItem*>(object);
+        if (item && item->isVisible())
+            return item;
+    }
+    return found.value(0);
+}
+
+bool grab(QQuickWindow* window, const QString& path)
+{
+    QTest::qWait(300); // pictures load in the background
+    const QImage image = window->grabWindow();
+    if (image.isNull() || !image.save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int writeSettingsScreenshots(const QString& outDir, const QString& suffix, StoreContext& store)
+{
+    // A local stand-in for the service: it answers each check after a moment,
+    // accepting one made-up key and rejecting every other.
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost))
+        return 1;
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server] {
+        while (QTcpSocket* socket = server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                const bool accepted = socket->readAll().contains("Bearer sk-example-valid");
+                QTimer::singleShot(1500, socket, [socket, accepted] {
+                    const QByteArray body = accepted ? R"({"object":"list","data":[{"id":"gpt-4","object":"model"}]})"
+                                                     : R"({"error":{"message":"Incorrect API key"}})";
+                    socket->write((accepted ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 401 Unauthorized\r\n")
+                                  + QByteArray("Content-Type: application/json\r\nConnection: close\r\nContent-Length: ")
+                                  + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    const QByteArray previousBase = qgetenv("VORBEL_OPENAI_URL");
+    qputenv("VORBEL_OPENAI_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(server.serverPort()));
+    Settings& settings = Settings::instance();
+    settings.setText(Settings::apiKeyKey, QStringLiteral("sk-example-valid"));
+    settings.setText(Settings::orgKeyKey, QStringLiteral("org-example"));
+    settings.setText(Settings::modelKey, QStringLiteral("gpt-4"));
+    settings.setText(Settings::wolframAlphaAppIdKey, QStringLiteral("EXAMPLE-APPID"));
+    settings.setText(Settings::cliAppCommandKey, QStringLiteral("source $HOME/.zshrc && $0"));
+    settings.setText(Settings::pineconeApiKeyKey, QStringLiteral("example-pinecone-key"));
+    settings.setText(Settings::pineconeIndexKey, QStringLiteral("memories"));
+    settings.setText(Settings::pineconeEnvironmentKey, QStringLiteral("us-west1-gcp"));
+
+    bool ok = true;
+    QQuickWindow* window = SettingsWindow::showShared(store);
+    if (!window || !QTest::qWaitForWindowExposed(window))
+        return 1;
+    QObject* tabs = find(window, QStringLiteral("settingsTabs"));
+    QObject* editor = window->property("editor").value<QObject*>();
+    const QString base = outDir + QStringLiteral("/settings-");
+
+    ok = grab(window, base + "assistants-add" + suffix) && ok;
+    QMetaObject::invokeMethod(editor, "select", Q_ARG(int, 1));
+    ok = grab(window, base + "assistants-update" + suffix) && ok;
+
+    tabs->setProperty("currentIndex", 1);
+    ok = grab(window, base + "openai-idle" + suffix) && ok;
+    auto* validate = qobject_cast<QQuickItem*>(find(window, QStringLiteral("validateButton")));
+    QMetaObject::invokeMethod(validate, "clicked");
+    ok = grab(window, base + "openai-checking" + suffix) && ok;
+    auto* busy = qobject_cast<QQuickItem*>(find(window, QStringLiteral("validateBusy")));
+    ok = QTest::qWaitFor([&] { return !busy->isVisible(); }, 10000) && ok;
+    ok = grab(window, base + "openai-valid" + suffix) && ok;
+    settings.setText(Settings::apiKeyKey, QStringLiteral("sk-example-rejected"));
+    QMetaObject::invokeMethod(validate, "clicked");
+    ok = QTest::qWaitFor([&] { return busy->isVisible(); }, 1000) && ok;
+    ok = QTest::qWaitFor([&] { return !busy->isVisible(); }, 10000) && ok;
+    ok = grab(window, base + "openai-invalid" + suffix) && ok;
+
+    tabs->setProperty("currentIndex", 2);
+    const QList<CustomExtension> extensions = allExtensions();
+    for (int row = 0; row < extensions.size(); ++row) {
+        find(window, QStringLiteral("extensionList"))->parent()->parent()->setProperty("selectedRow", row);
+        ok = grab(window, base + "extension-" + extensions[row].id + suffix) && ok;
+    }
+    window->close();
+    ok = QTest::qWaitFor([] { return !SettingsWindow::shared(); }) && ok;
+    if (previousBase.isNull())
+        qunsetenv("VORBEL_OPENAI_URL");
+    else
+        qputenv("VORBEL_OPENAI_URL", previousBase);
+    return ok ? 0 : 1;
+}
