@@ -3,7 +3,6 @@
 #include "chat/ConversationController.h"
 #include "extensions/ExtensionRegistry.h"
 #include "store/ListModels.h"
-#include "ui/MessageFormatting.h"
 
 namespace {
 bool isSet(const std::optional<QString>& text) { return text && !text->isEmpty(); }
@@ -50,9 +49,7 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
     case IsOwnRole: return m->role() == QLatin1String("user");
     case ShowsPlaceholderRole: return text.isEmpty() && !hasFunction;
     case BubblelessRole: return text.isEmpty() && hasFunction;
-    case RichRenderingRole: return MessageFormatting::needsRichRendering(text);
     case HasFunctionRole: return hasFunction;
-    case DoneRole: return m->done();
     default: break;
     }
     if (!hasFunction) {
@@ -79,7 +76,6 @@ QHash<int, QByteArray> MessageRowsModel::roleNames() const
         {IsOwnRole, "isOwn"},
         {ShowsPlaceholderRole, "showsPlaceholder"},
         {BubblelessRole, "bubbleless"},
-        {RichRenderingRole, "richRendering"},
         {HasFunctionRole, "hasFunction"},
         {FunctionPreviewRole, "functionPreview"},
         {FunctionTitleRole, "functionTitle"},
@@ -87,6 +83,5 @@ QHash<int, QByteArray> MessageRowsModel::roleNames() const
         {FunctionRunningRole, "functionRunning"},
         {AwaitsConfirmationRole, "awaitsConfirmation"},
         {FunctionResultTextRole, "functionResultText"},
-        {DoneRole, "done"},
     };
 }

@@ -18,7 +18,6 @@ public:
         IsOwnRole,
         ShowsPlaceholderRole,  // an assistant reply waiting for its first piece: "..."
         BubblelessRole,        // a function call without text: only its block shows
-        RichRenderingRole,     // a table row or a code fence: the block views draw it
         HasFunctionRole,
         FunctionPreviewRole,
         FunctionTitleRole,     // the matched function's human-readable name
@@ -26,7 +25,6 @@ public:
         FunctionRunningRole,
         AwaitsConfirmationRole,
         FunctionResultTextRole, // the fenced "Result:" block, or empty
-        DoneRole,
     };
     Q_ENUM(Role)
 

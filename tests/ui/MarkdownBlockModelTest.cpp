@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -142,9 +143,17 @@ TEST(MarkdownBlockModel, streamingCmarkExamplesMatchesWholeParses)
     if (!std::filesystem::is_directory(corpus))
         GTEST_SKIP() << "cmark-gfm corpus folder not found: " << corpus.string()
                      << " (set VORBEL_CMARK_CORPUS_DIR to cmark-gfm's test folder to run it)";
-    for (const char* fileName : {"spec.txt", "extensions.txt", "regression.txt"}) {
-        const std::vector<CorpusExample> examples = readCorpusExamples((corpus / fileName).string(), fileName);
-        ASSERT_FALSE(examples.empty()) << "no examples read from " << (corpus / fileName);
+    // Every example file of the folder, in name order.
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        if (entry.path().extension() == ".txt")
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty()) << "no example files in " << corpus;
+    for (const std::filesystem::path& file : files) {
+        const std::vector<CorpusExample> examples = readCorpusExamples(file.string(), file.filename().string());
+        ASSERT_FALSE(examples.empty()) << "no examples read from " << file;
         for (const CorpusExample& example : examples)
             expectStreamingMatchesWholeParse(example.markdown, 1, example.key);
     }
