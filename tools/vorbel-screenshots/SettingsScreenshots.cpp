@@ -1,18 +1,16 @@
 #include "SettingsScreenshots.h"
 
+#include "MainWindowScreenshots.h"
+#include "support/HttpTestServer.h"
+
 #include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "ui/SettingsWindow.h"
 
-#include <QImage>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 
-#include <cstdio>
 
 namespace {
 
@@ -42,45 +40,23 @@ QObject* find(QQuickWindow* window, const QString& name)
     return found.value(0);
 }
 
-bool grab(QQuickWindow* window, const QString& path)
-{
-    QTest::qWait(300); // pictures load in the background
-    const QImage image = window->grabWindow();
-    if (image.isNull() || !image.save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
-
 } // namespace
 
 int writeSettingsScreenshots(const QString& outDir, const QString& suffix, StoreContext& store)
 {
     // A local stand-in for the service: it answers each check after a moment,
     // accepting one made-up key and rejecting every other.
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost))
-        return 1;
-    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server] {
-        while (QTcpSocket* socket = server.nextPendingConnection()) {
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                const bool accepted = socket->readAll().contains("Bearer sk-example-valid");
-                QTimer::singleShot(1500, socket, [socket, accepted] {
-                    const QByteArray body = accepted ? R"({"object":"list","data":[{"id":"gpt-4","object":"model"}]})"
-                                                     : R"({"error":{"message":"Incorrect API key"}})";
-                    socket->write((accepted ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 401 Unauthorized\r\n")
-                                  + QByteArray("Content-Type: application/json\r\nConnection: close\r\nContent-Length: ")
-                                  + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-                    socket->disconnectFromHost();
-                });
-            });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
+    HttpTestServer server;
+    server.setHandler([](const RecordedRequest& request) {
+        const bool accepted = request.header("authorization") == "Bearer sk-example-valid";
+        ScriptedResponse answer = accepted
+            ? ScriptedResponse::text(200, R"({"object":"list","data":[{"id":"gpt-4","object":"model"}]})")
+            : ScriptedResponse::text(401, R"({"error":{"message":"Incorrect API key"}})");
+        answer.pieces.first().first = 1500;
+        return answer;
     });
     const QByteArray previousBase = qgetenv("VORBEL_OPENAI_URL");
-    qputenv("VORBEL_OPENAI_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(server.serverPort()));
+    qputenv("VORBEL_OPENAI_URL", server.baseUrl().toString().toUtf8());
     Settings& settings = Settings::instance();
     settings.setText(Settings::apiKeyKey, QStringLiteral("sk-example-valid"));
     settings.setText(Settings::orgKeyKey, QStringLiteral("org-example"));
@@ -99,29 +75,29 @@ int writeSettingsScreenshots(const QString& outDir, const QString& suffix, Store
     QObject* editor = window->property("editor").value<QObject*>();
     const QString base = outDir + QStringLiteral("/settings-");
 
-    ok = grab(window, base + "assistants-add" + suffix) && ok;
+    ok = grabWindow(window, base + "assistants-add" + suffix) && ok;
     QMetaObject::invokeMethod(editor, "select", Q_ARG(int, 1));
-    ok = grab(window, base + "assistants-update" + suffix) && ok;
+    ok = grabWindow(window, base + "assistants-update" + suffix) && ok;
 
     tabs->setProperty("currentIndex", 1);
-    ok = grab(window, base + "openai-idle" + suffix) && ok;
+    ok = grabWindow(window, base + "openai-idle" + suffix) && ok;
     auto* validate = qobject_cast<QQuickItem*>(find(window, QStringLiteral("validateButton")));
     QMetaObject::invokeMethod(validate, "clicked");
-    ok = grab(window, base + "openai-checking" + suffix) && ok;
+    ok = grabWindow(window, base + "openai-checking" + suffix) && ok;
     auto* busy = qobject_cast<QQuickItem*>(find(window, QStringLiteral("validateBusy")));
     ok = QTest::qWaitFor([&] { return !busy->isVisible(); }, 10000) && ok;
-    ok = grab(window, base + "openai-valid" + suffix) && ok;
+    ok = grabWindow(window, base + "openai-valid" + suffix) && ok;
     settings.setText(Settings::apiKeyKey, QStringLiteral("sk-example-rejected"));
     QMetaObject::invokeMethod(validate, "clicked");
     ok = QTest::qWaitFor([&] { return busy->isVisible(); }, 1000) && ok;
     ok = QTest::qWaitFor([&] { return !busy->isVisible(); }, 10000) && ok;
-    ok = grab(window, base + "openai-invalid" + suffix) && ok;
+    ok = grabWindow(window, base + "openai-invalid" + suffix) && ok;
 
     tabs->setProperty("currentIndex", 2);
     const QList<CustomExtension> extensions = allExtensions();
     for (int row = 0; row < extensions.size(); ++row) {
         find(window, QStringLiteral("extensionList"))->parent()->parent()->setProperty("selectedRow", row);
-        ok = grab(window, base + "extension-" + extensions[row].id + suffix) && ok;
+        ok = grabWindow(window, base + "extension-" + extensions[row].id + suffix) && ok;
     }
     window->close();
     ok = QTest::qWaitFor([] { return !SettingsWindow::shared(); }) && ok;
