@@ -1,5 +1,7 @@
 #include "CorpusExamples.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 namespace {
@@ -45,4 +47,28 @@ std::vector<CorpusExample> readCorpusExamples(const std::string& path, const std
         }
     }
     return examples;
+}
+
+std::filesystem::path cmarkCorpusFolder(const char* builtIn)
+{
+    const char* fromEnvironment = std::getenv("VORBEL_CMARK_CORPUS_DIR");
+    return fromEnvironment && *fromEnvironment ? fromEnvironment : builtIn;
+}
+
+std::string corpusMissingMessage(const std::filesystem::path& folder)
+{
+    return "cmark-gfm corpus folder not found: " + folder.string()
+        + " (set VORBEL_CMARK_CORPUS_DIR to cmark-gfm's test folder to run it)";
+}
+
+std::vector<std::filesystem::path> corpusExampleFiles(const std::filesystem::path& folder)
+{
+    std::vector<std::filesystem::path> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.path().extension() == ".txt")
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -33,20 +32,20 @@ TEST(CorpusRoundTrip, everyExampleParsesAndRoundTripsUnlessListed)
 {
     // The corpus is upstream text kept beside the project, not in it: without it
     // this one test is skipped and says where it looked.
-    const char* fromEnvironment = std::getenv("VORBEL_CMARK_CORPUS_DIR");
-    const std::filesystem::path corpus(fromEnvironment && *fromEnvironment ? fromEnvironment : VORBEL_CMARK_CORPUS_DIR);
+    const std::filesystem::path corpus = cmarkCorpusFolder(VORBEL_CMARK_CORPUS_DIR);
     if (!std::filesystem::is_directory(corpus))
-        GTEST_SKIP() << "cmark-gfm corpus folder not found: " << corpus.string()
-                     << " (set VORBEL_CMARK_CORPUS_DIR to cmark-gfm's test folder to run it)";
+        GTEST_SKIP() << corpusMissingMessage(corpus);
     ASSERT_TRUE(std::filesystem::exists(VORBEL_ROUND_TRIP_EXPECTATIONS))
         << "expectations file missing: " << VORBEL_ROUND_TRIP_EXPECTATIONS;
     const std::map<std::string, std::string> expected = readExpectations(VORBEL_ROUND_TRIP_EXPECTATIONS);
 
     std::size_t total = 0;
     std::set<std::string> differing;
-    for (const char* fileName : {"spec.txt", "extensions.txt", "regression.txt"}) {
-        const std::vector<CorpusExample> examples = readCorpusExamples((corpus / fileName).string(), fileName);
-        ASSERT_FALSE(examples.empty()) << "no examples read from " << (corpus / fileName);
+    const std::vector<std::filesystem::path> files = corpusExampleFiles(corpus);
+    ASSERT_FALSE(files.empty()) << "no example files in " << corpus;
+    for (const std::filesystem::path& file : files) {
+        const std::vector<CorpusExample> examples = readCorpusExamples(file.string(), file.filename().string());
+        ASSERT_FALSE(examples.empty()) << "no examples read from " << file;
         for (const CorpusExample& example : examples) {
             ++total;
             const Markdown::BlockNodes first = Markdown::parse(example.markdown);

@@ -13,8 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -138,18 +136,10 @@ TEST(MarkdownBlockModel, streamingEndsWithTheRowsOfAWholeParse)
 
 TEST(MarkdownBlockModel, streamingCmarkExamplesMatchesWholeParses)
 {
-    const char* fromEnvironment = std::getenv("VORBEL_CMARK_CORPUS_DIR");
-    const std::filesystem::path corpus(fromEnvironment && *fromEnvironment ? fromEnvironment : VORBEL_CMARK_CORPUS_DIR);
+    const std::filesystem::path corpus = cmarkCorpusFolder(VORBEL_CMARK_CORPUS_DIR);
     if (!std::filesystem::is_directory(corpus))
-        GTEST_SKIP() << "cmark-gfm corpus folder not found: " << corpus.string()
-                     << " (set VORBEL_CMARK_CORPUS_DIR to cmark-gfm's test folder to run it)";
-    // Every example file of the folder, in name order.
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-        if (entry.path().extension() == ".txt")
-            files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
+        GTEST_SKIP() << corpusMissingMessage(corpus);
+    const std::vector<std::filesystem::path> files = corpusExampleFiles(corpus);
     ASSERT_FALSE(files.empty()) << "no example files in " << corpus;
     for (const std::filesystem::path& file : files) {
         const std::vector<CorpusExample> examples = readCorpusExamples(file.string(), file.filename().string());
