@@ -4,11 +4,13 @@
 #include "chat/ChatLog.h"
 
 ChatStreamHandler::ChatStreamHandler(const QUuid& streamId, OpenAiService::ParsedMessageCallback onParsedMessage,
-                                     OpenAiService::StopCallback onStop, OpenAiService::ErrorCallback onError)
+                                     OpenAiService::StopCallback onStop, OpenAiService::ErrorCallback onError,
+                                     bool toolCalls)
     : m_streamId(streamId)
     , m_onParsedMessage(std::move(onParsedMessage))
     , m_onStop(std::move(onStop))
     , m_onError(std::move(onError))
+    , m_toolCalls(toolCalls)
 {
 }
 
@@ -24,7 +26,7 @@ void ChatStreamHandler::onEvent(const QByteArray& eventType, const MessageEvent&
             if (!m_ended.load() && m_onParsedMessage)
                 m_onParsedMessage(delta);
         },
-        [this] { stopProcedure(); });
+        [this] { stopProcedure(); }, m_toolCalls);
 }
 
 void ChatStreamHandler::onError(const EventSourceErrorPtr& error)

@@ -15,7 +15,7 @@
 class ChatStreamHandler final : public EventHandler, public std::enable_shared_from_this<ChatStreamHandler> {
 public:
     ChatStreamHandler(const QUuid& streamId, OpenAiService::ParsedMessageCallback onParsedMessage,
-                      OpenAiService::StopCallback onStop, OpenAiService::ErrorCallback onError);
+                      OpenAiService::StopCallback onStop, OpenAiService::ErrorCallback onError, bool toolCalls = false);
 
     void onEvent(const QByteArray& eventType, const MessageEvent& event) override;
     void onError(const EventSourceErrorPtr& error) override;
@@ -44,5 +44,6 @@ private:
     const OpenAiService::ParsedMessageCallback m_onParsedMessage;
     const OpenAiService::StopCallback m_onStop;
     const OpenAiService::ErrorCallback m_onError;
+    const bool m_toolCalls; // the form of function calling the request asked for
     std::atomic<bool> m_ended{false};
 };

@@ -93,7 +93,8 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
             toUiThread([reply, streamId, delta](ConversationController& c) {
                 // Pieces queued before the user stopped the reply are dropped.
                 if (c.m_streams.contains(*streamId))
-                    c.applyPiece(reply, delta.content, delta.functionName, delta.functionArguments);
+                    c.applyPiece(c.messageForCall(*streamId, reply, delta.callIndex), delta.content,
+                                 delta.functionName, delta.functionArguments);
             });
         },
         [toUiThread, reply, streamId] {
@@ -107,6 +108,16 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
     m_streams.insert(id, reply);
     Q_EMIT runningTurnsChanged();
     return reply;
+}
+
+MessagePtr ConversationController::messageForCall(const QUuid& stream, const MessagePtr& reply, int index)
+{
+    if (index == 0)
+        return reply;
+    MessagePtr& message = m_laterCalls[stream][index];
+    if (!message && conversationExists())
+        message = makeMessage(m_context, assistantRole, QString(), m_conversation, std::nullopt, false);
+    return message ? message : reply;
 }
 
 void ConversationController::applyPiece(const MessagePtr& message, const std::optional<QString>& content,
@@ -132,12 +143,45 @@ void ConversationController::finishTurn(const MessagePtr& message, const QUuid& 
     }
     if (!m_streams.remove(stream))
         return; // stopped by the user: already settled
+    const QMap<int, MessagePtr> laterCalls = m_laterCalls.take(stream);
     Q_EMIT runningTurnsChanged();
     message->setDone(true);
+    for (const MessagePtr& call : laterCalls) {
+        if (!call->isDeleted())
+            call->setDone(true);
+    }
     saveContext(m_context);
     Q_EMIT turnFinished(message, true);
+    // The calls of one reply run one after the other, in the order asked.
     if (shouldRunAutomatically(*message))
         runFunction(message);
+    else if (!awaitsConfirmation(*message))
+        advanceCalls(message);
+}
+
+bool ConversationController::advanceCalls(const MessagePtr& message)
+{
+    const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
+    auto it = std::find(messages.begin(), messages.end(), message);
+    if (it == messages.end())
+        return false;
+    // The reply's calls follow it directly; anything else ends them.
+    for (++it; it != messages.end() && (*it)->role() == assistantRole; ++it) {
+        const Message& call = **it;
+        if (!call.done() || !isNonEmpty(call.functionName()) || call.functionResult())
+            continue;
+        if (isFunctionRunning(call))
+            return true; // its own end moves on
+        if (shouldRunAutomatically(call)) {
+            runFunction(*it);
+            return true;
+        }
+        if (awaitsConfirmation(call)) {
+            Q_EMIT confirmationNeeded(*it);
+            return true;
+        }
+    }
+    return false;
 }
 
 void ConversationController::failTurn(const MessagePtr& message, const QUuid& stream, const QString& text)
@@ -148,6 +192,11 @@ void ConversationController::failTurn(const MessagePtr& message, const QUuid& st
     }
     if (!m_streams.remove(stream))
         return;
+    // Calls after the first are whole only when the reply ends well.
+    for (const MessagePtr& call : m_laterCalls.take(stream)) {
+        if (!call->isDeleted())
+            m_context.deleteMessage(call);
+    }
     Q_EMIT runningTurnsChanged();
     // A reply that had begun is kept as it stands; the notice follows it.
     if (hasReceivedAnything(*message)) {
@@ -200,7 +249,8 @@ void ConversationController::runFunction(const MessagePtr& message)
         if (!self || !self->conversationExists())
             return;
         Q_EMIT self->functionFinished(message);
-        self->send();
+        if (!self->advanceCalls(message))
+            self->send();
     });
 }
 
@@ -208,9 +258,14 @@ void ConversationController::runPendingFunctions()
 {
     if (!conversationExists())
         return;
+    // One at a time: each call's end moves on to the next of its reply.
     for (const MessagePtr& message : orderedMessages(*m_conversation)) {
-        if (shouldRunAutomatically(*message))
+        if (isFunctionRunning(*message))
+            return;
+        if (shouldRunAutomatically(*message)) {
             runFunction(message);
+            return;
+        }
     }
 }
 
@@ -219,9 +274,12 @@ void ConversationController::stopStreaming()
     if (m_streams.isEmpty())
         return;
     const QHash<QUuid, MessagePtr> stopped = std::exchange(m_streams, {});
+    const QHash<QUuid, QMap<int, MessagePtr>> laterCalls = std::exchange(m_laterCalls, {});
     for (auto it = stopped.cbegin(); it != stopped.cend(); ++it) {
         OpenAiService::stopStream(it.key());
         settleStoppedReply(it.value());
+        for (const MessagePtr& call : laterCalls.value(it.key()))
+            settleStoppedReply(call);
     }
     saveContext(m_context);
     Q_EMIT runningTurnsChanged();
@@ -251,6 +309,7 @@ void ConversationController::deleteConversation(const std::function<void()>& onD
     for (auto it = m_streams.cbegin(); it != m_streams.cend(); ++it)
         OpenAiService::stopStream(it.key());
     m_streams.clear();
+    m_laterCalls.clear();
     Q_EMIT runningTurnsChanged();
     ::deleteConversation(m_context, m_conversation);
 }

@@ -3,6 +3,7 @@
 #include "store/StoreContext.h"
 
 #include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QUuid>
@@ -61,6 +62,8 @@ Q_SIGNALS:
     void runningTurnsChanged();
     void functionStarted(const MessagePtr& message);
     void functionFinished(const MessagePtr& message);
+    // A further call of a reply that asked for several now waits for the user.
+    void confirmationNeeded(const MessagePtr& message);
 
 private:
     // Every callback asks first: one queued before a deletion still arrives.
@@ -68,10 +71,17 @@ private:
     void finishTurn(const MessagePtr& message, const QUuid& stream);
     void failTurn(const MessagePtr& message, const QUuid& stream, const QString& text);
     void settleStoppedReply(const MessagePtr& message);
+    // The message that a streamed piece of call `index` belongs to: the reply
+    // itself for the first call, a message of its own for each further one.
+    MessagePtr messageForCall(const QUuid& stream, const MessagePtr& reply, int index);
+    // Moves on to the reply's next call after `message`: runs it when it may
+    // run by itself. False when no call of the reply is left to run or wait for.
+    bool advanceCalls(const MessagePtr& message);
 
     StoreContext& m_context;
     ConversationPtr m_conversation;
     QHash<QUuid, MessagePtr> m_streams;   // running turns by stream id
+    QHash<QUuid, QMap<int, MessagePtr>> m_laterCalls; // a running turn's further calls by index
     QSet<qint64> m_functionRuns;          // messages whose function was started here
 };
 

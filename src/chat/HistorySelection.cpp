@@ -54,6 +54,11 @@ qsizetype graphemeCount(const QString& text)
     return count;
 }
 
+bool isSentInHistory(const Message& message)
+{
+    return message.role() != appRole && !isEmptyReply(message);
+}
+
 double initialSizeEstimate(const QString& systemPrompt, const QList<ApiFunction>& functions)
 {
     double estimate = tokens(systemPrompt);
@@ -69,7 +74,7 @@ std::vector<MessagePtr> selectHistory(const std::vector<MessagePtr>& messages, d
     double estimate = initialEstimate;
     for (auto it = messages.rbegin(); it != messages.rend(); ++it) {
         const Message& message = **it;
-        if (message.role() == appRole || isEmptyReply(message))
+        if (!isSentInHistory(message))
             continue;
         const QString text = message.content().value_or(QString()) + message.functionName().value_or(QString())
             + message.functionResult().value_or(QString()) + message.functionArguments().value_or(QString());

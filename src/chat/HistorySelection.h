@@ -19,6 +19,10 @@ qsizetype graphemeCount(const QString& text);
 // function, its description followed directly by its name.
 double initialSizeEstimate(const QString& systemPrompt, const QList<ApiFunction>& functions);
 
+// Whether a message goes into a request at all: "app" notices and assistant
+// replies that never received anything do not.
+bool isSentInHistory(const Message& message);
+
 // The newest messages that keep the estimate below `contextLength`, oldest
 // first. "app" notices and assistant replies that never received anything are
 // neither sent nor counted. The estimate is truncated to a whole number after

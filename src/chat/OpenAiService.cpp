@@ -8,10 +8,13 @@
 #include "chat/HistorySelection.h"
 #include "eventsource/EventSource.h"
 #include "extensions/ExtensionRegistry.h"
+#include "openai/AccountModels.h"
 
+#include <QLocale>
 #include <QMutex>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -19,7 +22,9 @@ namespace {
 const QByteArray doneMarker = QByteArrayLiteral("[DONE]");
 const QString chatPath = QStringLiteral("/v1/chat/completions");
 const QString functionRole = QStringLiteral("function");
+const QString toolRole = QStringLiteral("tool");
 const QString systemRole = QStringLiteral("system");
+const QString appRole = QStringLiteral("app");
 
 // Both lines in one write, so lines from streams decoding at the same time do
 // not interleave.
@@ -34,41 +39,101 @@ void printDecodingFailure(const QByteArray& description)
 
 } // namespace
 
-QList<ApiMessage> OpenAiService::toApiMessages(const Message& message)
+ChatTarget ChatTarget::current()
 {
-    std::optional<ApiMessage::FunctionCall> call;
-    if (message.functionName() && !message.functionName()->isEmpty())
-        call = ApiMessage::FunctionCall{*message.functionName(), message.functionArguments()};
+    const QString model = Settings::instance().model();
+    const AccountModels& account = AccountModels::instance();
+    return {model, Endpoints::openAiServer().isOpenAi, contextLengthForModel(model, account.models())};
+}
 
-    QList<ApiMessage> result{ApiMessage{message.role().value_or(QString()), message.content(), std::nullopt, call}};
-    if (message.functionResult() && !message.functionResult()->isEmpty())
-        result.append(ApiMessage{functionRole, message.functionResult(), message.functionName(), std::nullopt});
+ChatTarget ChatTarget::forModel(const QString& model)
+{
+    return {model, true, contextLengthForModel(model)};
+}
+
+QString OpenAiService::tooLongText(const ChatTarget& target)
+{
+    return QStringLiteral("This message is too long for the context of %1 (%2 tokens). Please shorten it, or "
+                          "choose a model with a longer context.")
+        .arg(target.model, QLocale(QLocale::English).toString(target.contextLength));
+}
+
+QList<ApiMessage> OpenAiService::toApiMessages(const Message& message, bool toolCalls)
+{
+    const bool hasCall = message.functionName() && !message.functionName()->isEmpty();
+    const bool hasResult = message.functionResult() && !message.functionResult()->isEmpty();
+    const QString role = message.role().value_or(QString());
+    if (toolCalls && hasCall) {
+        ApiMessage call;
+        call.role = role;
+        call.content = message.content();
+        if (!hasResult) {
+            // An assistant message needs either text or a call.
+            call.content = message.content().value_or(QString());
+            return {call};
+        }
+        const QString id = QStringLiteral("call_") + QString::number(message.primaryKey());
+        // Servers of this form read the arguments as JSON, so none are sent as an empty object.
+        const QString arguments = message.functionArguments().value_or(QString());
+        call.tool_calls = QList<ApiMessage::ToolCall>{
+            {id, *message.functionName(), arguments.isEmpty() ? QStringLiteral("{}") : arguments}};
+        ApiMessage answer;
+        answer.role = toolRole;
+        answer.content = message.functionResult();
+        answer.tool_call_id = id;
+        return {call, answer};
+    }
+
+    std::optional<ApiMessage::FunctionCall> call;
+    if (hasCall)
+        call = ApiMessage::FunctionCall{*message.functionName(), message.functionArguments()};
+    QList<ApiMessage> result{ApiMessage{role, message.content(), std::nullopt, call, std::nullopt, std::nullopt}};
+    if (hasResult) {
+        result.append(ApiMessage{functionRole, message.functionResult(), message.functionName(), std::nullopt,
+                                 std::nullopt, std::nullopt});
+    }
     return result;
 }
 
-ModelInput OpenAiService::makeModelInput(const QString& model, const QString& systemPrompt,
-                                         const std::vector<MessagePtr>& history, const QList<ApiFunction>& functions)
+ModelInput OpenAiService::makeModelInput(const ChatTarget& target, const QString& systemPrompt,
+                                         const std::vector<MessagePtr>& history, const QList<ApiFunction>& functions,
+                                         bool* newestLeftOut)
 {
     ModelInput input;
-    input.model = model;
-    input.messages.append(ApiMessage{systemRole, systemPrompt, std::nullopt, std::nullopt});
+    input.model = target.model;
+    input.messages.append(ApiMessage{systemRole, systemPrompt, std::nullopt, std::nullopt, std::nullopt, std::nullopt});
     const std::vector<MessagePtr> kept =
-        selectHistory(history, initialSizeEstimate(systemPrompt, functions), contextLengthForModel(model));
+        selectHistory(history, initialSizeEstimate(systemPrompt, functions), target.contextLength);
+    if (newestLeftOut) {
+        const auto newest = std::find_if(history.rbegin(), history.rend(),
+                                         [](const MessagePtr& m) { return isSentInHistory(*m); });
+        *newestLeftOut = newest != history.rend() && (kept.empty() || kept.back() != *newest);
+    }
+    const bool toolCalls = target.usesToolCalls();
     for (const MessagePtr& message : kept)
-        input.messages.append(toApiMessages(*message));
-    if (!functions.isEmpty())
-        input.functions = functions;
+        input.messages.append(toApiMessages(*message, toolCalls));
+    if (!functions.isEmpty()) {
+        if (toolCalls) {
+            input.tools = functions;
+            // One call at a time keeps each call and its result in a message
+            // of their own; only OpenAI's own server is known to take the field.
+            if (target.openAiServer)
+                input.parallel_tool_calls = false;
+        } else {
+            input.functions = functions;
+        }
+    }
     return input;
 }
 
 void OpenAiService::decodeStreamEvent(const QString& data, const ParsedMessageCallback& onParsedMessage,
-                                      const std::function<void()>& stop)
+                                      const std::function<void()>& stop, bool toolCalls)
 {
-    decodeStreamEvent(data.toUtf8(), onParsedMessage, stop);
+    decodeStreamEvent(data.toUtf8(), onParsedMessage, stop, toolCalls);
 }
 
 void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessageCallback& onParsedMessage,
-                                      const std::function<void()>& stop)
+                                      const std::function<void()>& stop, bool toolCalls)
 {
     if (data == doneMarker) {
         stop();
@@ -87,7 +152,9 @@ void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessag
         return;
     const Choice& choice = response->choices.first();
     // The reply ends with "[DONE]", not with the finish reason.
-    if (choice.finish_reason)
+    if (choice.finish_reason && !toolCalls)
+        return;
+    if (choice.finish_reason && !choice.delta.content && choice.delta.tool_calls.isEmpty())
         return;
     ParsedDelta delta;
     delta.content = choice.delta.content;
@@ -95,7 +162,26 @@ void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessag
         delta.functionName = choice.delta.function_call->name;
         delta.functionArguments = choice.delta.function_call->arguments;
     }
+    QList<ParsedDelta> laterCalls;
+    bool firstCallTaken = false;
+    for (const Delta::ToolCall& call : choice.delta.tool_calls) {
+        if (call.index < 0 || call.index >= maxCallsPerReply) {
+            qCInfo(lcChat) << "A call with index" << call.index << "is beyond what one reply may ask for";
+            continue;
+        }
+        // The text and the first call of a chunk travel together, as in the older form.
+        if (!firstCallTaken && !delta.functionName && !delta.functionArguments) {
+            firstCallTaken = true;
+            delta.functionName = call.name;
+            delta.functionArguments = call.arguments;
+            delta.callIndex = call.index;
+            continue;
+        }
+        laterCalls.append(ParsedDelta{std::nullopt, call.name, call.arguments, call.index});
+    }
     onParsedMessage(delta);
+    for (const ParsedDelta& call : laterCalls)
+        onParsedMessage(call);
 }
 
 QString OpenAiService::errorTextForStatus(int responseCode)
@@ -113,26 +199,36 @@ QString OpenAiService::errorTextForStatus(int responseCode)
 QUuid OpenAiService::sendChat(const QString& systemPrompt, const std::vector<MessagePtr>& history,
                               ParsedMessageCallback onParsedMessage, StopCallback onStop, ErrorCallback onError)
 {
-    const QString model = Settings::instance().model();
+    const ChatTarget target = ChatTarget::current();
+    const Endpoints::OpenAiServer server = Endpoints::openAiServer();
     const std::optional<OpenAiCredentials> credentials = readCredentials();
     const QList<ApiFunction> functions = enabledFunctionDefinitions();
     // Everything read from the records is copied into the body here, on the
     // calling thread.
-    const ModelInput input = makeModelInput(model, systemPrompt, history, functions);
+    bool newestLeftOut = false;
+    const ModelInput input = makeModelInput(target, systemPrompt, history, functions, &newestLeftOut);
 
     const QUuid streamId = QUuid::createUuid();
     auto handler = std::make_shared<ChatStreamHandler>(streamId, std::move(onParsedMessage), std::move(onStop),
-                                                       std::move(onError));
-    if (!credentials) {
-        // Nothing to authorise the request with: report it the way the service
-        // would, from a thread other than the caller's like every callback.
-        qCInfo(lcChat) << "No API key stored; the chat request is not sent";
+                                                       std::move(onError), target.usesToolCalls());
+    // Nothing to authorise the request with, or nothing worth asking: report
+    // it the way a failed request is, from a thread other than the caller's
+    // like every callback.
+    const auto failWithoutSending = [&](const QString& text) {
         activeStreams().insertAndStart(streamId, ActiveStream{nullptr, handler});
-        QThreadPool::globalInstance()->start([handler] { handler->errorProcedure(invalidKeyText); });
+        QThreadPool::globalInstance()->start([handler, text] { handler->errorProcedure(text); });
         return streamId;
+    };
+    if (!credentials) {
+        qCInfo(lcChat) << "No API key stored; the chat request is not sent";
+        return failWithoutSending(invalidKeyText);
+    }
+    if (newestLeftOut) {
+        qCInfo(lcChat) << "The newest message does not fit the context of" << target.model << "; nothing is sent";
+        return failWithoutSending(tooLongText(target));
     }
 
-    Config config(handler, Endpoints::join(Endpoints::openAiBase(), chatPath));
+    Config config(handler, Endpoints::openAiUrl(server, chatPath));
     config.method = QByteArrayLiteral("POST");
     config.headers.insert(QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json"));
     for (const auto& [name, value] : authorizationHeaders(credentials->apiKey, credentials->orgKey))

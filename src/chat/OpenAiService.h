@@ -13,11 +13,28 @@
 #include <vector>
 
 // The pieces of one streamed delta; each absent when the chunk did not carry it.
+// `callIndex` tells apart the calls of a reply that asks for several at once
+// (only the tools form does); 0 is the reply's own call.
 struct ParsedDelta {
     std::optional<QString> content;
     std::optional<QString> functionName;
     std::optional<QString> functionArguments;
+    int callIndex = 0;
     bool operator==(const ParsedDelta&) const = default;
+};
+
+// What a chat request is for: the model, whether the server is OpenAI's own,
+// and the history budget. Together they decide the form of function calling.
+struct ChatTarget {
+    QString model;
+    bool openAiServer = true;
+    int contextLength = 4096;
+
+    bool usesToolCalls() const { return ::usesToolCalls(model, openAiServer); }
+    // The settings and the account's model list as they are now (UI thread).
+    static ChatTarget current();
+    // A model on OpenAI's own server, as far as the built-in knowledge goes.
+    static ChatTarget forModel(const QString& model);
 };
 
 // The streamed chat-completion request and what belongs to it. The plain calls
@@ -35,6 +52,11 @@ public:
         QStringLiteral("Unortunately, it looks like you do not have access to GPT-4 yet.");
     static inline const QString genericErrorText =
         QStringLiteral("I'm sorry, but some sort of error happened. Please try re-submitting your message.");
+    // The newest message alone does not fit the model's context: a request
+    // without it would answer something else.
+    static QString tooLongText(const ChatTarget& target);
+    // A reply may ask for this many calls at once; later ones are dropped.
+    static constexpr int maxCallsPerReply = 16;
 
     // Starts a streamed request and returns its stream id at once. Call on the UI
     // thread: the records of `history` (ordered, oldest first) are read before
@@ -52,22 +74,33 @@ public:
     // running (already ended, or stopped before).
     static bool stopStream(const QUuid& streamId);
 
-    // The request body for the current settings and offered functions, with
-    // the history cut to the model's context. Reads records: UI thread.
+    // The request body for the target and offered functions, with the history
+    // cut to the model's context. `newestLeftOut` tells whether the newest
+    // message that would be sent did not fit. Reads records: UI thread.
+    static ModelInput makeModelInput(const ChatTarget& target, const QString& systemPrompt,
+                                     const std::vector<MessagePtr>& history, const QList<ApiFunction>& functions,
+                                     bool* newestLeftOut = nullptr);
     static ModelInput makeModelInput(const QString& model, const QString& systemPrompt,
-                                     const std::vector<MessagePtr>& history, const QList<ApiFunction>& functions);
+                                     const std::vector<MessagePtr>& history, const QList<ApiFunction>& functions)
+    {
+        return makeModelInput(ChatTarget::forModel(model), systemPrompt, history, functions);
+    }
 
     // One stored message as the request carries it: the message itself, and
-    // after it a "function" message when it holds a function result.
-    static QList<ApiMessage> toApiMessages(const Message& message);
+    // after it a "function" message when it holds a function result. In the
+    // tools form the call goes as "tool_calls" with the id "call_" + the
+    // message's key, answered by a "tool" message; a call without a result is
+    // left out there, as such a request would be refused.
+    static QList<ApiMessage> toApiMessages(const Message& message, bool toolCalls = false);
 
     // Handles the data of one event: "[DONE]" and undecodable data run `stop`;
-    // a chunk whose first choice has a finish reason, or that has no choice,
-    // passes nothing on.
+    // a chunk that has no choice passes nothing on, and neither does one whose
+    // first choice has a finish reason, unless `toolCalls` (servers of that
+    // form may put the last pieces in the finishing chunk).
     static void decodeStreamEvent(const QByteArray& utf8, const ParsedMessageCallback& onParsedMessage,
-                                  const std::function<void()>& stop);
+                                  const std::function<void()>& stop, bool toolCalls = false);
     static void decodeStreamEvent(const QString& data, const ParsedMessageCallback& onParsedMessage,
-                                  const std::function<void()>& stop);
+                                  const std::function<void()>& stop, bool toolCalls = false);
 
     // The user-facing text for an unsuccessful HTTP status.
     static QString errorTextForStatus(int responseCode);

@@ -1,5 +1,8 @@
 #include "core/Endpoints.h"
 
+#include "core/ServerAddress.h"
+#include "core/Settings.h"
+
 #include <QByteArray>
 
 namespace {
@@ -24,7 +27,26 @@ QUrl fromEnvironmentOr(const char* name, const char* fallback)
 
 namespace Endpoints {
 
-QUrl openAiBase() { return fromEnvironmentOr("VORBEL_OPENAI_URL", "https://api.openai.com"); }
+QUrl openAiDefaultBase() { return QUrl(QStringLiteral("https://api.openai.com")); }
+
+OpenAiServer openAiServerAt(const QString& address)
+{
+    if (const std::optional<QUrl> played = fromEnvironment("VORBEL_OPENAI_URL"))
+        return {*played, true};
+    const std::optional<QUrl> chosen = ServerAddress::parse(address);
+    if (!chosen)
+        return {openAiDefaultBase(), true};
+    return {*chosen, chosen->host().compare(openAiDefaultBase().host(), Qt::CaseInsensitive) == 0};
+}
+
+OpenAiServer openAiServer()
+{
+    return openAiServerAt(Settings::instance().text(Settings::openAiBaseUrlKey));
+}
+
+QUrl openAiBase() { return openAiServer().base; }
+
+QUrl openAiUrl(const OpenAiServer& server, const QString& path) { return ServerAddress::apiUrl(server.base, path); }
 QUrl wolframAlphaBase() { return fromEnvironmentOr("VORBEL_WOLFRAM_URL", "https://api.wolframalpha.com"); }
 QString pineconeDomain() { return QStringLiteral("pinecone.io"); }
 std::optional<QUrl> pineconeBaseOverride() { return fromEnvironment("VORBEL_PINECONE_URL"); }

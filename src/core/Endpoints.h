@@ -9,7 +9,21 @@
 // through an environment variable (tests point them at servers on 127.0.0.1).
 namespace Endpoints {
 
-QUrl openAiBase();                 // VORBEL_OPENAI_URL
+// The chat-completions server in use, and whether it is OpenAI's own (which
+// decides the form of function calling and which listed models are offered).
+struct OpenAiServer {
+    QUrl base;
+    bool isOpenAi = true;
+};
+// VORBEL_OPENAI_URL (which plays OpenAI's server), else the stored
+// "openAiBaseUrl" when it is a usable address, else OpenAI's address.
+OpenAiServer openAiServer();
+// The same for an address typed but not stored yet.
+OpenAiServer openAiServerAt(const QString& address);
+QUrl openAiBase();
+QUrl openAiDefaultBase();
+// `path` ("/v1/models") on the server in use; a base ending in "/v1" is not doubled.
+QUrl openAiUrl(const OpenAiServer& server, const QString& path);
 QUrl wolframAlphaBase();           // VORBEL_WOLFRAM_URL
 QString pineconeDomain();          // the domain that index hosts are composed under
 std::optional<QUrl> pineconeBaseOverride(); // VORBEL_PINECONE_URL: replaces the composed host

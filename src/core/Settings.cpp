@@ -68,7 +68,7 @@ QString Settings::extensionEnabledKey(const QString& extensionId)
 
 QStringList Settings::textKeys()
 {
-    return {apiKeyKey, orgKeyKey, modelKey, pineconeApiKeyKey, pineconeIndexKey,
+    return {apiKeyKey, orgKeyKey, modelKey, openAiBaseUrlKey, pineconeApiKeyKey, pineconeIndexKey,
             pineconeEnvironmentKey, wolframAlphaAppIdKey, cliAppShellKey, cliAppCommandKey};
 }
 

@@ -16,6 +16,8 @@ public:
     static inline const QString apiKeyKey = QStringLiteral("apiKey");
     static inline const QString orgKeyKey = QStringLiteral("orgKey");
     static inline const QString modelKey = QStringLiteral("model");
+    // The chat-completions server; absent means OpenAI's own.
+    static inline const QString openAiBaseUrlKey = QStringLiteral("openAiBaseUrl");
     static inline const QString pineconeApiKeyKey = QStringLiteral("pineconeAPiKey");
     static inline const QString pineconeIndexKey = QStringLiteral("pineconeIndex");
     static inline const QString pineconeEnvironmentKey = QStringLiteral("pineconeEnvironment");

@@ -19,6 +19,18 @@ QJsonObject ApiMessage::toJson() const
             call.insert(QStringLiteral("arguments"), *function_call->arguments);
         object.insert(QStringLiteral("function_call"), call);
     }
+    if (tool_calls) {
+        QJsonArray calls;
+        for (const ToolCall& call : *tool_calls) {
+            const QJsonObject function{{QStringLiteral("name"), call.name}, {QStringLiteral("arguments"), call.arguments}};
+            calls.append(QJsonObject{{QStringLiteral("id"), call.id},
+                                     {QStringLiteral("type"), QStringLiteral("function")},
+                                     {QStringLiteral("function"), function}});
+        }
+        object.insert(QStringLiteral("tool_calls"), calls);
+    }
+    if (tool_call_id)
+        object.insert(QStringLiteral("tool_call_id"), *tool_call_id);
     return object;
 }
 
@@ -38,8 +50,49 @@ QByteArray ModelInput::encode() const
             functionList.append(function.toJson());
         object.insert(QStringLiteral("functions"), functionList);
     }
+    if (tools && !tools->isEmpty()) {
+        QJsonArray toolList;
+        for (const ApiFunction& function : *tools)
+            toolList.append(QJsonObject{{QStringLiteral("type"), QStringLiteral("function")},
+                                        {QStringLiteral("function"), function.toJson()}});
+        object.insert(QStringLiteral("tools"), toolList);
+        if (parallel_tool_calls)
+            object.insert(QStringLiteral("parallel_tool_calls"), *parallel_tool_calls);
+    }
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
+
+namespace {
+
+// Servers differ: some leave out the index of a lone call, some send null for
+// an empty list. The position in the list stands in for a missing index.
+QList<Delta::ToolCall> decodeToolCalls(const QJsonObject& delta, const JsonFields::Path& deltaPath)
+{
+    using namespace JsonFields;
+    QList<Delta::ToolCall> calls;
+    const QJsonValue value = delta.value(QStringLiteral("tool_calls"));
+    if (value.isUndefined() || value.isNull())
+        return calls;
+    const QJsonArray entries = requireArray(delta, QStringLiteral("tool_calls"), deltaPath);
+    const Path listPath = deltaPath.member(QStringLiteral("tool_calls"));
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const Path path = listPath.element(i);
+        const QJsonObject entry = requireObject(entries.at(i), path);
+        Delta::ToolCall call;
+        const QJsonValue index = entry.value(QStringLiteral("index"));
+        call.index = index.isUndefined() || index.isNull() ? int(i) : requireInt(entry, QStringLiteral("index"), path);
+        call.id = optionalString(entry, QStringLiteral("id"), path);
+        if (const auto function = optionalObject(entry, QStringLiteral("function"), path)) {
+            const Path functionPath = path.member(QStringLiteral("function"));
+            call.name = optionalString(*function, QStringLiteral("name"), functionPath);
+            call.arguments = optionalString(*function, QStringLiteral("arguments"), functionPath);
+        }
+        calls.append(std::move(call));
+    }
+    return calls;
+}
+
+} // namespace
 
 OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8)
 {
@@ -67,6 +120,7 @@ OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8
                 optionalString(*call, QStringLiteral("arguments"), callPath),
             };
         }
+        choice.delta.tool_calls = decodeToolCalls(delta, deltaPath);
         response.choices.append(std::move(choice));
     }
     return response;

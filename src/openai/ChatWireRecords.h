@@ -20,10 +20,20 @@ struct ApiMessage {
         bool operator==(const FunctionCall&) const = default;
     };
 
+    // The newer form of a call: an id that the "tool" message answering it repeats.
+    struct ToolCall {
+        QString id;
+        QString name;
+        QString arguments;
+        bool operator==(const ToolCall&) const = default;
+    };
+
     QString role;
     std::optional<QString> content;
     std::optional<QString> name; // only on "function" messages
     std::optional<FunctionCall> function_call;
+    std::optional<QList<ToolCall>> tool_calls; // assistant messages of the tools form
+    std::optional<QString> tool_call_id;       // "tool" messages
 
     QJsonObject toJson() const;
     bool operator==(const ApiMessage&) const = default;
@@ -35,6 +45,10 @@ struct ModelInput {
     QString model;
     QList<ApiMessage> messages;
     std::optional<QList<ApiFunction>> functions; // absent rather than empty
+    // The tools form of the same definitions, for models and servers that
+    // expect it; never sent together with `functions`.
+    std::optional<QList<ApiFunction>> tools;
+    std::optional<bool> parallel_tool_calls;
 
     QByteArray encode() const;
 };
@@ -46,9 +60,18 @@ struct Delta {
         std::optional<QString> arguments;
     };
 
+    // One entry of "tool_calls": `index` tells the calls of one reply apart.
+    struct ToolCall {
+        int index = 0;
+        std::optional<QString> id;
+        std::optional<QString> name;
+        std::optional<QString> arguments;
+    };
+
     std::optional<QString> role;
     std::optional<QString> content;
     std::optional<FunctionCall> function_call;
+    QList<ToolCall> tool_calls;
 };
 
 struct Choice {

@@ -10,35 +10,22 @@
 #include <QJsonObject>
 #include <QNetworkRequest>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int requestTimeoutMs = 60000;
 
-QNetworkRequest openAiRequest(const QString& path, const QList<QPair<QByteArray, QByteArray>>& headers)
+QNetworkRequest openAiRequest(const Endpoints::OpenAiServer& server, const QString& path,
+                              const QList<QPair<QByteArray, QByteArray>>& headers)
 {
-    QNetworkRequest request(Endpoints::join(Endpoints::openAiBase(), path));
+    QNetworkRequest request(Endpoints::openAiUrl(server, path));
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
     return request;
 }
 
 } // namespace
-
-OpenAiModelsResponse OpenAiModelsResponse::decode(const QByteArray& utf8)
-{
-    using namespace JsonFields;
-    const Path top;
-    const QJsonObject root = parseObject(utf8);
-    const QJsonArray entries = requireArray(root, QStringLiteral("data"), top);
-    const Path dataPath = top.member(QStringLiteral("data"));
-    OpenAiModelsResponse response;
-    response.data.reserve(entries.size());
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const Path path = dataPath.element(i);
-        response.data.append({requireString(requireObject(entries.at(i), path), QStringLiteral("id"), path)});
-    }
-    return response;
-}
 
 QByteArray OpenAiEmbeddingRequest::encode() const
 {
@@ -71,26 +58,42 @@ OpenAiEmbeddingCreationResponse OpenAiEmbeddingCreationResponse::decode(const QB
     return response;
 }
 
-bool validateCredentials(const QString& apiKey, const QString& orgKey, const QString& model)
+ModelListAnswer fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey, const QString& orgKey,
+                               int timeoutMs)
 {
     if (!isSendableCredential(apiKey) || !isSendableCredential(orgKey))
-        return false;
-    QNetworkRequest request = openAiRequest(QStringLiteral("/v1/models"), authorizationHeaders(apiKey, orgKey));
-    const HttpResponse response = performBlockingRequest(request, QByteArrayLiteral("GET"), {}, requestTimeoutMs);
+        return {};
+    QNetworkRequest request =
+        openAiRequest(server, QStringLiteral("/v1/models"), authorizationHeaders(apiKey, orgKey));
+    const HttpResponse response = performBlockingRequest(request, QByteArrayLiteral("GET"), {}, timeoutMs);
     if (!response.transportOk)
         throw TransportError(response.transportError.toStdString());
     if (response.status != 200)
-        return false;
+        return {};
     try {
-        const OpenAiModelsResponse models = OpenAiModelsResponse::decode(response.body);
-        for (const auto& entry : models.data) {
-            if (entry.id == model)
-                return true;
-        }
+        return {ModelListAnswer::Outcome::Listed, decodeServerModels(response.body)};
     } catch (const DecodingError& error) {
         qCInfo(lcOpenAi) << "Model list not understood:" << error.what();
+        return {ModelListAnswer::Outcome::Unreadable, {}};
     }
-    return false;
+}
+
+CredentialCheckResult checkCredentials(const Endpoints::OpenAiServer& server, const QString& apiKey,
+                                       const QString& orgKey, const QString& model)
+{
+    ModelListAnswer answer = fetchModelList(server, apiKey, orgKey);
+    if (answer.outcome != ModelListAnswer::Outcome::Listed)
+        return {};
+    const bool listed = std::any_of(answer.models.begin(), answer.models.end(),
+                                    [&](const ServerModel& entry) { return entry.id == model; });
+    return {listed ? CredentialCheckResult::Outcome::Accepted : CredentialCheckResult::Outcome::ModelUnavailable,
+            std::move(answer.models)};
+}
+
+bool validateCredentials(const QString& apiKey, const QString& orgKey, const QString& model)
+{
+    return checkCredentials(Endpoints::openAiServer(), apiKey, orgKey, model).outcome
+        == CredentialCheckResult::Outcome::Accepted;
 }
 
 OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
@@ -105,7 +108,7 @@ OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
     headers.append({QByteArrayLiteral("Accept"), QByteArrayLiteral("application/json")});
 
     const QByteArray body = OpenAiEmbeddingRequest{input}.encode();
-    const HttpResponse response = performBlockingRequest(openAiRequest(QStringLiteral("/v1/embeddings"), headers),
+    const HttpResponse response = performBlockingRequest(openAiRequest(Endpoints::openAiServer(), QStringLiteral("/v1/embeddings"), headers),
                                                          QByteArrayLiteral("POST"), body, requestTimeoutMs);
     if (!response.transportOk)
         throw TransportError(response.transportError.toStdString());

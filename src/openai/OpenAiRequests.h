@@ -5,6 +5,10 @@
 #include <QPair>
 #include <QString>
 
+#include "core/Endpoints.h"
+#include "openai/ModelCatalog.h"
+#include "openai/ServerModels.h"
+
 #include <optional>
 #include <stdexcept>
 
@@ -13,18 +17,6 @@
 // calls block: run them on a worker thread (QtConcurrent, a thread pool), never
 // on the UI thread.
 
-// One entry of the model pickers. contextLength is the budget of the history
-// selection, in estimated tokens.
-struct SupportedModel {
-    QString id;
-    QString name;
-    int contextLength = 0;
-};
-
-// The four offered models, in picker order. Not narrowed by the account.
-const QList<SupportedModel>& supportedModels();
-// The budget for a model id; ids outside the table get 4096.
-int contextLengthForModel(const QString& modelId);
 
 struct OpenAiCredentials {
     QString apiKey;
@@ -53,16 +45,6 @@ public:
     OpenAiError error() const { return OpenAiError::ApiError; }
 };
 
-// Body of GET /v1/models. Only the ids are read.
-struct OpenAiModelsResponse {
-    struct Model {
-        QString id;
-    };
-    QList<Model> data;
-
-    static OpenAiModelsResponse decode(const QByteArray& utf8); // throws DecodingError
-};
-
 // Body of POST /v1/embeddings.
 struct OpenAiEmbeddingRequest {
     static inline const QString embeddingModel = QStringLiteral("text-embedding-ada-002");
@@ -83,6 +65,28 @@ struct OpenAiEmbeddingCreationResponse {
 
     static OpenAiEmbeddingCreationResponse decode(const QByteArray& utf8); // throws DecodingError
 };
+
+// What GET /v1/models answered: `Listed` with the models, `Refused` for any
+// status other than 200 (a rejected key), `Unreadable` for a 200 whose body is
+// not a model list. Throws TransportError when there is no answer. Sends
+// nothing and answers Refused for a key that cannot be sent.
+struct ModelListAnswer {
+    enum class Outcome { Listed, Refused, Unreadable };
+    Outcome outcome = Outcome::Refused;
+    QList<ServerModel> models;
+};
+ModelListAnswer fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey, const QString& orgKey,
+                               int timeoutMs = 60000);
+
+// A credential check that tells a rejected key from a key whose account does
+// not list the chosen model. `models` is the list when the key was accepted.
+struct CredentialCheckResult {
+    enum class Outcome { Accepted, ModelUnavailable, Rejected };
+    Outcome outcome = Outcome::Rejected;
+    QList<ServerModel> models;
+};
+CredentialCheckResult checkCredentials(const Endpoints::OpenAiServer& server, const QString& apiKey,
+                                       const QString& orgKey, const QString& model);
 
 // Whether the key (with the organisation key when not empty) is accepted and
 // the account lists exactly `model`. Any answer other than a 200 with a

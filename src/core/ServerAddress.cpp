@@ -1,0 +1,49 @@
+#include "core/ServerAddress.h"
+
+#include <QHostAddress>
+
+namespace ServerAddress {
+
+std::optional<QUrl> parse(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    QUrl url(trimmed, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        || url.host().isEmpty() || url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+Kind classify(const QString& text)
+{
+    if (text.trimmed().isEmpty())
+        return Kind::Empty;
+    const std::optional<QUrl> url = parse(text);
+    if (!url)
+        return Kind::Invalid;
+    if (url->scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0)
+        return Kind::Encrypted;
+    const QString host = url->host();
+    const QHostAddress address(host);
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || address.isLoopback())
+        return Kind::Loopback;
+    return Kind::Unencrypted;
+}
+
+QUrl apiUrl(const QUrl& base, const QString& path)
+{
+    QUrl url = base;
+    QString prefix = url.path();
+    while (prefix.endsWith(QLatin1Char('/')))
+        prefix.chop(1);
+    // Servers document their address with "/v1" as often as without it.
+    if (prefix.endsWith(QLatin1String("/v1")) && path.startsWith(QLatin1String("/v1/")))
+        prefix.chop(3);
+    url.setPath(prefix + (path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path));
+    return url;
+}
+
+} // namespace ServerAddress
