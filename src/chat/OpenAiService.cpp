@@ -169,17 +169,18 @@ void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessag
             qCInfo(lcChat) << "A call with index" << call.index << "is beyond what one reply may ask for";
             continue;
         }
-        // The text and the first call of a chunk travel together, as in the older form.
-        if (!firstCallTaken && !delta.functionName && !delta.functionArguments) {
+        // The reply's own call travels with its text, as in the older form.
+        if (call.index == 0 && !firstCallTaken && !delta.functionName && !delta.functionArguments) {
             firstCallTaken = true;
             delta.functionName = call.name;
             delta.functionArguments = call.arguments;
-            delta.callIndex = call.index;
             continue;
         }
         laterCalls.append(ParsedDelta{std::nullopt, call.name, call.arguments, call.index});
     }
-    onParsedMessage(delta);
+    const bool deltaIsEmpty = !delta.content && !delta.functionName && !delta.functionArguments;
+    if (!deltaIsEmpty || laterCalls.isEmpty())
+        onParsedMessage(delta);
     for (const ParsedDelta& call : laterCalls)
         onParsedMessage(call);
 }

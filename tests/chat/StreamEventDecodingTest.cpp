@@ -9,12 +9,13 @@ struct Decoded {
     int stops = 0;
 };
 
-Decoded decode(const QList<QString>& events)
+Decoded decode(const QList<QString>& events, bool toolCalls = false)
 {
     Decoded decoded;
     for (const QString& data : events) {
         OpenAiService::decodeStreamEvent(
-            data, [&](const ParsedDelta& delta) { decoded.deltas.append(delta); }, [&] { ++decoded.stops; });
+            data, [&](const ParsedDelta& delta) { decoded.deltas.append(delta); }, [&] { ++decoded.stops; },
+            toolCalls);
     }
     return decoded;
 }
@@ -62,6 +63,7 @@ TEST(DecodeStreamEvent, DoneAndUndecodableDataEndTheReplyAndPrintTwoLines)
         R"({"choices":[{"index":0}]})",                       // no delta
         R"({"choices":[{"index":0,"delta":{"content":5}}]})", // wrong type
         R"({"choices":[{"index":0,"delta":{"function_call":"f"}}]})",
+        R"({"choices":[{"index":0,"delta":{"tool_calls":[{"index":"0"}]}}]})",
     };
     for (const QString& data : undecodable) {
         testing::internal::CaptureStdout();
@@ -73,4 +75,35 @@ TEST(DecodeStreamEvent, DoneAndUndecodableDataEndTheReplyAndPrintTwoLines)
         EXPECT_EQ(lines[0], "Unable to decode json");
         EXPECT_FALSE(lines[1].isEmpty());
     }
+}
+
+TEST(DecodeStreamEvent, ToolCallsBecomeFunctionPiecesNumberedByTheirCall)
+{
+    const QList<QString> events{
+        chunk(R"({"role":"assistant","content":null,"tool_calls":[{"index":0,"id":"call_a","type":"function",
+                  "function":{"name":"jsExecution","arguments":""}}]})"),
+        chunk(R"({"tool_calls":[{"index":0,"function":{"arguments":"{\"s"}}]})"),
+        // Text and further calls in one chunk: the text stays the reply's own.
+        chunk(R"({"content":"x","tool_calls":[{"index":1,"function":{"name":"a","arguments":"{}"}},
+                  {"index":2,"function":{"name":"b"}}]})"),
+        chunk(R"({"tool_calls":null})"),
+        // A lone call without an index is the first; an index beyond any reply is dropped.
+        chunk(R"({"tool_calls":[{"function":{"name":"solo"}},{"index":99,"function":{"name":"far"}}]})"),
+        // Some servers put the last pieces into the finishing chunk.
+        chunk(R"({"tool_calls":[{"index":1,"function":{"arguments":"!"}}]})", R"("tool_calls")"),
+        chunk("{}", R"("stop")"),
+    };
+    const QList<ParsedDelta> expected{
+        {std::nullopt, QString("jsExecution"), QString(""), 0},
+        {std::nullopt, std::nullopt, QString("{\"s"), 0},
+        {QString("x"), std::nullopt, std::nullopt, 0},
+        {std::nullopt, QString("a"), QString("{}"), 1},
+        {std::nullopt, QString("b"), std::nullopt, 2},
+        {},
+        {std::nullopt, QString("solo"), std::nullopt, 0},
+        {std::nullopt, std::nullopt, QString("!"), 1},
+    };
+    EXPECT_EQ(decode(events, true).deltas, expected);
+    // The older form keeps ignoring what a finishing chunk carries.
+    EXPECT_EQ(decode(events, false).deltas.size(), expected.size() - 1);
 }

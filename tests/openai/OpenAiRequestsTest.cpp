@@ -18,20 +18,57 @@ using CreateEmbedding = OpenAiServerTest;
 
 } // namespace
 
-TEST(SupportedModels, FixedTableInPickerOrderWithUnknownIdsAt4096)
+TEST(SupportedModels, FixedTableInPickerOrderThenCurrentFamiliesByLongestPrefix)
 {
     using Row = std::tuple<QString, QString, int>;
     QList<Row> table;
-    for (const SupportedModel& model : supportedModels()) {
+    for (const SupportedModel& model : supportedModels())
         table.append({model.id, model.name, model.contextLength});
-        EXPECT_EQ(contextLengthForModel(model.id), model.contextLength);
-    }
     EXPECT_EQ(table, (QList<Row>{{"gpt-3.5-turbo", "GPT 3.5 Turbo", 4096},
                                  {"gpt-3.5-turbo-16k", "GPT 3.5 Turbo 16k", 16384},
                                  {"gpt-4", "GPT 4", 16384},
                                  {"gpt-4-32k", "GPT 4 32k", 16384}}));
-    EXPECT_EQ(contextLengthForModel("gpt-4-0613"), 4096);
-    EXPECT_EQ(contextLengthForModel("GPT-4"), 4096);
+
+    // A server that reports a length wins over the families, never over the four.
+    const QList<ServerModel> reported{{"gpt-4o-local", 8192}, {"gpt-4", 999}, {"quiet", std::nullopt}};
+    const QList<std::pair<QString, int>> lengths{
+        {"gpt-4", 16384},          {"gpt-4-32k", 16384},      {"gpt-4-0613", 4096},  {"GPT-4", 4096},
+        {"gpt-4o", 128000},        {"gpt-4o-2024-08-06", 128000}, {"gpt-4o-mini", 128000},
+        {"gpt-4-turbo-preview", 128000}, {"gpt-4.1-mini", 1047576}, {"o1", 200000}, {"o3-mini", 200000},
+        {"o4-mini", 200000},       {"o10", 4096},             {"gpt-5", 400000},     {"gpt-5.1", 400000},
+        {"gpt-5-mini", 400000},    {"gpt-5.4", 1050000},      {"gpt-5.4-pro", 1050000}, {"gpt-5.5", 1000000},
+        {"gpt-4o-local", 8192},    {"quiet", 4096},           {"llama3", 4096},
+    };
+    for (const auto& [id, length] : lengths)
+        EXPECT_EQ(contextLengthForModel(id, reported), length) << id.toStdString();
+}
+
+TEST(SupportedModels, PickersOfferTheFourThenTheServersChatModelsById)
+{
+    const QList<ServerModel> listed = decodeServerModels(R"({"object":"list","data":[
+        {"id":"whisper-1"},{"id":"gpt-4o","context_window":"x"},{"id":"text-embedding-3-small"},
+        {"id":"gpt-4"},{"id":"dall-e-3"},{"id":"Alpha","context_length":32768},{"id":"gpt-4o-mini-tts"},
+        {"id":"omni-moderation-latest"},{"id":"gpt-4o-realtime-preview"},{"id":"gpt-3.5-turbo-instruct"},
+        {"id":"davinci-002"},{"id":"gpt-4o-transcribe"},{"id":"gpt-image-1"},{"id":"gpt-4o-audio-preview"},
+        {"id":"vllm","max_model_len":2048},{"id":"cpp","meta":{"n_ctx_train":8192}},{"id":"gpt-4o"}]})");
+    EXPECT_EQ(listed.at(1), (ServerModel{"gpt-4o", std::nullopt}));
+    const auto ids = [](const QList<ModelOption>& options) {
+        QStringList result;
+        for (const ModelOption& option : options)
+            result << option.id + (option.builtIn ? "" : "*") + ' ' + QString::number(option.contextLength);
+        return result;
+    };
+    const QStringList four{"gpt-3.5-turbo 4096", "gpt-3.5-turbo-16k 16384", "gpt-4 16384", "gpt-4-32k 16384"};
+    EXPECT_EQ(ids(offeredModels(listed, true)), four + QStringList({"Alpha* 32768", "cpp* 8192", "gpt-4o* 128000",
+                                                                    "vllm* 2048"}));
+    // Another server's list is its own: nothing is left out but repeats.
+    EXPECT_EQ(ids(offeredModels(listed, false)).size(), 4 + 15);
+    EXPECT_EQ(ids(offeredModels({}, false)), four);
+
+    EXPECT_TRUE(usesToolCalls("gpt-4o", true));
+    EXPECT_TRUE(usesToolCalls("gpt-4", false));
+    EXPECT_FALSE(usesToolCalls("gpt-4", true));
+    EXPECT_THROW(decodeServerModels(R"({"data":[{"context_length":5}]})"), DecodingError);
 }
 
 TEST_F(ValidateCredentials, ExactModelIdWithHeadersOfTheCheckedValues)
@@ -70,6 +107,18 @@ TEST_F(ValidateCredentials, RefusalsMalformedListsAndUnsendableKeysAnswerFalse)
     for (const auto& keys : QList<QPair<QString, QString>>{{"sk-1\r\nX-Injected: 1", ""}, {"sk-1\n", ""}, {"sk-1", "org\t1"}})
         EXPECT_FALSE(onWorkerThread([keys] { return validateCredentials(keys.first, keys.second, "gpt-3.5-turbo"); }));
     EXPECT_EQ(server.requestCount(), 5);
+
+    // A key the server accepts (the list still queued) is told apart from a
+    // model it does not list.
+    server.enqueue(ScriptedResponse::text(401, "{}"));
+    const Endpoints::OpenAiServer played = Endpoints::openAiServer();
+    using Outcome = CredentialCheckResult::Outcome;
+    const CredentialCheckResult unavailable =
+        onWorkerThread([played] { return checkCredentials(played, "sk", "", "gpt-4o"); });
+    EXPECT_EQ(unavailable.outcome, Outcome::ModelUnavailable);
+    EXPECT_EQ(unavailable.models.size(), 2);
+    EXPECT_EQ(onWorkerThread([played] { return checkCredentials(played, "sk", "", "gpt-4o"); }).outcome,
+              Outcome::Rejected);
 
     // No server at all is a transport failure, not an answer.
     qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8());

@@ -46,6 +46,32 @@ inline ScriptedResponse functionCall(const QString& name, const QStringList& arg
     return ScriptedResponse::sse(events, delayMs);
 }
 
+// One call of a reply in the tools form: its name, then its arguments in pieces.
+struct StreamedCall {
+    QString name;
+    QStringList argumentPieces;
+};
+
+// A reply that asks for `calls` in the tools form, each announced with its
+// index and an id of the server's, as OpenAI streams them.
+inline ScriptedResponse toolCalls(const QList<StreamedCall>& calls, int delayMs = 2)
+{
+    const auto piece = [](int index, const QJsonObject& call) {
+        QJsonObject entry = call;
+        entry.insert("index", index);
+        return chunk({{"tool_calls", QJsonArray{entry}}});
+    };
+    QList<QByteArray> events{chunk({{"role", "assistant"}, {"content", QJsonValue::Null}})};
+    for (int i = 0; i < calls.size(); ++i) {
+        events << piece(i, {{"id", QString("call_server%1").arg(i)}, {"type", "function"},
+                            {"function", QJsonObject{{"name", calls[i].name}, {"arguments", ""}}}});
+        for (const QString& arguments : calls[i].argumentPieces)
+            events << piece(i, {{"function", QJsonObject{{"arguments", arguments}}}});
+    }
+    events << chunk({}, "tool_calls") << done;
+    return ScriptedResponse::sse(events, delayMs);
+}
+
 inline QJsonArray sentMessages(const RecordedRequest& request)
 {
     return QJsonDocument::fromJson(request.body).object().value("messages").toArray();
