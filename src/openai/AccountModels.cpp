@@ -30,10 +30,18 @@ AccountModels::AccountModels()
     m_settleTimer.setSingleShot(true);
     m_settleTimer.setInterval(settleDelayMs);
     connect(&m_settleTimer, &QTimer::timeout, this, &AccountModels::refresh);
-    connect(&Settings::instance(), &Settings::valueChanged, this, [this](const QString& key) {
-        if (key == Settings::apiKeyKey || key == Settings::orgKeyKey || key == Settings::openAiBaseUrlKey)
-            m_settleTimer.start();
-    });
+}
+
+void AccountModels::followSettings()
+{
+    if (!m_following) {
+        m_following = true;
+        connect(&Settings::instance(), &Settings::valueChanged, this, [this](const QString& key) {
+            if (key == Settings::apiKeyKey || key == Settings::orgKeyKey || key == Settings::openAiBaseUrlKey)
+                m_settleTimer.start();
+        });
+    }
+    refresh();
 }
 
 bool AccountModels::isListed(const QString& modelId) const

@@ -8,8 +8,8 @@
 #include <QTimer>
 
 // The models the server in use lists for the stored key, read in the
-// background at start and again whenever the key, the organisation key or the
-// server address changes. Lives on the UI thread; until an answer arrives (or
+// background; once the application follows the settings, also whenever the
+// key, the organisation key or the server address changes. Lives on the UI thread; until an answer arrives (or
 // when the server cannot be reached) the list is empty and only the built-in
 // models are offered.
 class AccountModels : public QObject {
@@ -24,6 +24,9 @@ public:
 
     // Starts a read now; an answer to an earlier read that comes later is dropped.
     void refresh();
+    // Reads now, and again shortly after the key, the organisation key or the
+    // server address has changed. Once per process (the application's start).
+    void followSettings();
 
 Q_SIGNALS:
     void modelsChanged();
@@ -37,6 +40,7 @@ private:
     QList<ServerModel> m_models;
     bool m_fromOpenAiServer = true;
     QUrl m_listBase;
+    bool m_following = false;
     quint64 m_generation = 0;
     QTimer m_settleTimer; // typing a key or an address changes the setting per keystroke
 };
