@@ -30,8 +30,6 @@ std::map<std::string, std::string> readExpectations(const std::string& path)
 
 TEST(CorpusRoundTrip, everyExampleParsesAndRoundTripsUnlessListed)
 {
-    // The corpus is upstream text kept beside the project, not in it: without it
-    // this one test is skipped and says where it looked.
     const std::filesystem::path corpus = cmarkCorpusFolder(VORBEL_CMARK_CORPUS_DIR);
     if (!std::filesystem::is_directory(corpus))
         GTEST_SKIP() << corpusMissingMessage(corpus);

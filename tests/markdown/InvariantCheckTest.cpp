@@ -71,5 +71,4 @@ TEST_F(InvariantCheck, typesTheLibraryNamesButWeDoNotShowAreDropped)
     EXPECT_EQ(convertDocument(document.get()), BlockNodes{BlockNode::paragraph({InlineNode::text("kept")})});
 }
 
-
 } // namespace

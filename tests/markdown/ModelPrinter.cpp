@@ -4,25 +4,12 @@ namespace Markdown {
 
 namespace {
 
-void printInlines(const InlineNodes& nodes, std::ostream* out)
+template <typename Nodes>
+void printList(const Nodes& nodes, std::ostream* out)
 {
     *out << "[";
-    for (std::size_t index = 0; index < nodes.size(); ++index) {
-        if (index)
-            *out << ", ";
-        PrintTo(nodes[index], out);
-    }
-    *out << "]";
-}
-
-void printBlocks(const BlockNodes& nodes, std::ostream* out)
-{
-    *out << "[";
-    for (std::size_t index = 0; index < nodes.size(); ++index) {
-        if (index)
-            *out << ", ";
-        PrintTo(nodes[index], out);
-    }
+    for (std::size_t index = 0; index < nodes.size(); ++index)
+        *out << (index ? ", " : ""), PrintTo(nodes[index], out);
     *out << "]";
 }
 
@@ -31,19 +18,19 @@ struct InlinePrinter {
     void operator()(const InlineNode::Text& node) const { *out << "text(\"" << node.text << "\")"; }
     void operator()(const InlineNode::Code& node) const { *out << "code(\"" << node.code << "\")"; }
     void operator()(const InlineNode::Html& node) const { *out << "html(\"" << node.html << "\")"; }
-    void operator()(const InlineNode::Emphasis& node) const { *out << "emphasis", printInlines(node.children, out); }
-    void operator()(const InlineNode::Strong& node) const { *out << "strong", printInlines(node.children, out); }
+    void operator()(const InlineNode::Emphasis& node) const { *out << "emphasis", printList(node.children, out); }
+    void operator()(const InlineNode::Strong& node) const { *out << "strong", printList(node.children, out); }
     void operator()(const InlineNode::Strikethrough& node) const
     {
-        *out << "strikethrough", printInlines(node.children, out);
+        *out << "strikethrough", printList(node.children, out);
     }
     void operator()(const InlineNode::Link& node) const
     {
-        *out << "link(\"" << node.destination << "\")", printInlines(node.children, out);
+        *out << "link(\"" << node.destination << "\")", printList(node.children, out);
     }
     void operator()(const InlineNode::Image& node) const
     {
-        *out << "image(\"" << node.source << "\")", printInlines(node.children, out);
+        *out << "image(\"" << node.source << "\")", printList(node.children, out);
     }
     void operator()(const InlineNode::SoftBreak&) const { *out << "softBreak"; }
     void operator()(const InlineNode::LineBreak&) const { *out << "lineBreak"; }
@@ -51,24 +38,24 @@ struct InlinePrinter {
 
 struct BlockPrinter {
     std::ostream* out;
-    void operator()(const BlockNode::Blockquote& node) const { *out << "blockquote", printBlocks(node.children, out); }
+    void operator()(const BlockNode::Blockquote& node) const { *out << "blockquote", printList(node.children, out); }
     void operator()(const BlockNode::BulletedList& node) const
     {
         *out << "bulletedList(tight " << node.isTight << ")";
         for (const RawListItem& item : node.items)
-            printBlocks(item.children, out);
+            printList(item.children, out);
     }
     void operator()(const BlockNode::NumberedList& node) const
     {
         *out << "numberedList(tight " << node.isTight << ", start " << node.start << ")";
         for (const RawListItem& item : node.items)
-            printBlocks(item.children, out);
+            printList(item.children, out);
     }
     void operator()(const BlockNode::TaskList& node) const
     {
         *out << "taskList(tight " << node.isTight << ")";
         for (const RawTaskListItem& item : node.items)
-            *out << (item.isCompleted ? "[x]" : "[ ]"), printBlocks(item.children, out);
+            *out << (item.isCompleted ? "[x]" : "[ ]"), printList(item.children, out);
     }
     void operator()(const BlockNode::CodeBlock& node) const
     {
@@ -76,10 +63,10 @@ struct BlockPrinter {
              << "\")";
     }
     void operator()(const BlockNode::HtmlBlock& node) const { *out << "htmlBlock(\"" << node.content << "\")"; }
-    void operator()(const BlockNode::Paragraph& node) const { *out << "paragraph", printInlines(node.content, out); }
+    void operator()(const BlockNode::Paragraph& node) const { *out << "paragraph", printList(node.content, out); }
     void operator()(const BlockNode::Heading& node) const
     {
-        *out << "heading(" << node.level << ")", printInlines(node.content, out);
+        *out << "heading(" << node.level << ")", printList(node.content, out);
     }
     void operator()(const BlockNode::Table& node) const
     {
@@ -90,7 +77,7 @@ struct BlockPrinter {
         for (const RawTableRow& row : node.rows) {
             *out << "{";
             for (const RawTableCell& cell : row.cells)
-                printInlines(cell.content, out);
+                printList(cell.content, out);
             *out << "}";
         }
     }

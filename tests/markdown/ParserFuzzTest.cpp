@@ -2,6 +2,8 @@
 #include "markdown/MarkdownContent.h"
 #include "markdown/MarkdownParser.h"
 
+#include <QByteArrayView>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -18,23 +20,6 @@ constexpr std::array<std::string_view, 40> fragments{
     "\n", "\n\n", " ", "    ", "\t", "#", "_", "[", "]", "(", ")", "!", "\\", ":", "---", "|:-:|",
     "www.a.org", "http://b.io/x", "a@b.co", "word", "é", "日本語", "🍄",
 };
-
-bool isValidUtf8(std::string_view text)
-{
-    std::size_t index = 0;
-    while (index < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[index]);
-        const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3 : (lead >> 3) == 0x1e ? 4 : 0;
-        if (length == 0 || index + static_cast<std::size_t>(length) > text.size())
-            return false;
-        for (int next = 1; next < length; ++next) {
-            if ((static_cast<unsigned char>(text[index + static_cast<std::size_t>(next)]) & 0xc0) != 0x80)
-                return false;
-        }
-        index += static_cast<std::size_t>(length);
-    }
-    return true;
-}
 
 TEST(ParserFuzz, randomMarkdownLikeInputParsesAndRendersBack)
 {
@@ -62,17 +47,13 @@ TEST(ParserFuzz, randomMarkdownLikeInputParsesAndRendersBack)
         const std::string plain = renderPlainText(blocks);
         const std::string markdown = renderMarkdown(blocks);
         if (!garbled) {
-            EXPECT_TRUE(isValidUtf8(plain)) << "input #" << round;
-            EXPECT_TRUE(isValidUtf8(markdown)) << "input #" << round;
+            EXPECT_TRUE(QByteArrayView(plain).isValidUtf8()) << "input #" << round;
+            EXPECT_TRUE(QByteArrayView(markdown).isValidUtf8()) << "input #" << round;
         }
         // The written-back text is itself input that must parse.
-        const MarkdownContent again(markdown);
-        (void)again;
-        for (const BlockNode& block : blocks) {
-            if (block.kind() == BlockNode::Kind::table) {
-                EXPECT_FALSE(tableCopyText(block).empty()) << "input #" << round;
-            }
-        }
+        EXPECT_NO_THROW(MarkdownContent{markdown});
+        for (const BlockNode& block : blocks)
+            EXPECT_TRUE(block.kind() != BlockNode::Kind::table || !tableCopyText(block).empty()) << "input #" << round;
     }
 }
 

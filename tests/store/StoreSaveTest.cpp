@@ -114,10 +114,6 @@ TEST(StoreSave, UnusableFilesAreReportedAndLeftUntouched)
     }
     EXPECT_EQ(QByteArrayList({bytesOf(garbagePath), bytesOf(newerPath)}), before);
     EXPECT_FALSE(QFile::exists(garbagePath + "-wal"));
-
-    TemporaryStore usable;
-    EXPECT_TRUE(usable.context().isPersistent());
-    EXPECT_EQ(usable.context().databasePath(), usable.path());
 }
 
 TEST(StoreSave, FoldersAndFilesAreOwnerOnly)
@@ -129,7 +125,8 @@ TEST(StoreSave, FoldersAndFilesAreOwnerOnly)
     for (int run = 0; run < 2; ++run) {
         {
             DataController controller;
-            ASSERT_TRUE(controller.isPersistent());
+            ASSERT_TRUE(controller.isPersistent() && controller.viewContext().isPersistent());
+            EXPECT_EQ(controller.viewContext().databasePath(), file);
             createConversation(controller.viewContext(), nullptr);
             for (const char* companion : {"-wal", "-shm"})
                 EXPECT_EQ(modeOf(file + companion), 0600) << run << companion;
