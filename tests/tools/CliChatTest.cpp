@@ -19,32 +19,34 @@ protected:
     QString conversationId() const { return conversation->id()->toString(QUuid::WithoutBraces); }
     std::vector<MessagePtr> messages() { return orderedMessages(*conversation); }
 
-    HttpTestServer server;
+    ChatTestServer server;
     AssistantPtr assistant;
     ConversationPtr conversation;
 };
 
-TEST_F(CliChatTest, TheReplyStreamsToStandardOutputAndTheConversationContinues)
+// The model list is read before each turn, so the history is cut to the
+// length the server reports for the model.
+TEST_F(CliChatTest, TheReplyStreamsAndTheHistoryFitsTheContextTheServerReports)
 {
-    makeMessage(store(), "user", "Earlier", conversation, std::nullopt, true);
+    Settings::instance().setText(Settings::modelKey, "local-model");
+    const QString earlier(15000, 'x'); // beyond 4096 estimated tokens, within 100000
+    makeMessage(store(), "user", earlier, conversation, std::nullopt, true);
     saveContext(store());
-    server.enqueue(sse::reply({"Hel", "lo", "!"}));
 
+    // Not listed: 4096 tokens, so the earlier message is left out.
+    server.enqueue(sse::reply({"Hel", "lo", "!"}));
     ASSERT_EQ(run({"chat", "--conversation", conversationId(), "Say", "hello"}), 0) << err.toStdString();
     EXPECT_EQ(out, "Hello!\n");
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    EXPECT_EQ(sse::sentRoles(server.requests().at(0)), (QStringList{"system", "user"}));
+    EXPECT_EQ(sse::sentMessages(server.requests().at(0))[1].toObject()["content"], "Say hello"); // one prompt
 
-    ASSERT_EQ(server.requestCount(), 1);
-    const QJsonArray sent = sse::sentMessages(server.requests().at(0));
-    EXPECT_EQ(sse::sentRoles(server.requests().at(0)), (QStringList{"system", "user", "user"}));
-    EXPECT_EQ(sent[0].toObject()["content"], "You are terse.");
-    EXPECT_EQ(sent[2].toObject()["content"], "Say hello"); // the words make one prompt
-
-    reopenStore();
-    conversation = store().conversationWithId(*conversation->id());
-    ASSERT_EQ(messages().size(), 3u);
-    EXPECT_EQ(messages()[2]->content(), "Hello!");
-    EXPECT_TRUE(messages()[2]->done());
+    server.setModelList(R"({"data":[{"id":"local-model","context_length":100000}]})");
+    server.enqueue(sse::reply({"Again."}));
+    ASSERT_EQ(run({"chat", "--conversation", conversationId(), "Again"}), 0) << err.toStdString();
+    EXPECT_EQ(server.modelListRequestCount(), 2); // once per run
+    EXPECT_EQ(sse::sentRoles(server.requests().at(1)), (QStringList{"system", "user", "user", "assistant", "user"}));
+    EXPECT_EQ(sse::sentMessages(server.requests().at(1))[1].toObject()["content"], earlier);
 }
 
 TEST_F(CliChatTest, AConfirmedFunctionRunsAndADeclinedOneDoesNot)
@@ -66,18 +68,6 @@ TEST_F(CliChatTest, AConfirmedFunctionRunsAndADeclinedOneDoesNot)
     EXPECT_EQ(server.requestCount(), 1);
     EXPECT_EQ(messages().back()->functionResult(), std::nullopt);
 
-    // Accepted: runs once, and the result goes back to the model.
-    server.enqueue(sse::functionCall("cliExecution", {"{\"command\":\"ls\"}"}));
-    server.enqueue(sse::reply({"Two files."}));
-    answers = {"Y"};
-    ASSERT_EQ(run({"chat", "--conversation", conversationId(), "again"}), 0) << err.toStdString();
-    EXPECT_EQ(runs, 1);
-    EXPECT_EQ(out, "Two files.\n");
-    ASSERT_EQ(server.requestCount(), 3);
-    const QJsonArray last = sse::sentMessages(server.requests().at(2));
-    EXPECT_EQ(last.last().toObject()["role"], "function");
-    EXPECT_EQ(last.last().toObject()["content"], "listed");
-
     // --yes asks nothing; without an answer (end of input) nothing would run.
     server.enqueue(sse::functionCall("cliExecution", {"{\"command\":\"pwd\"}"}));
     server.enqueue(sse::reply({"Done."}));
@@ -85,28 +75,43 @@ TEST_F(CliChatTest, AConfirmedFunctionRunsAndADeclinedOneDoesNot)
     ASSERT_EQ(run({"chat", "--yes", "--conversation", conversationId(), "where"}), 0) << err.toStdString();
     EXPECT_EQ(questionsAnswered, 0);
     EXPECT_FALSE(err.contains("Run function?"));
-    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(runs, 1);
 }
 
-TEST_F(CliChatTest, AChainOfAutomaticFunctionCallsEndsWithTheTextAnswer)
+// Calls run one at a time in the order asked, across replies and within one
+// reply that asks for several; only the one that needs it asks first.
+TEST_F(CliChatTest, FunctionCallsRunInTurnUntilTheTextAnswer)
 {
-    std::atomic<int> runs{0};
-    setExecutionOverrideForTesting("jsExecution", [&runs](const std::optional<QString>&) {
-        return QString::number(++runs);
+    QStringList runs;
+    setExecutionOverrideForTesting("jsExecution", [&runs](const std::optional<QString>& arguments) {
+        runs << *arguments;
+        return QString::number(runs.size());
     });
-    server.enqueue(sse::functionCall("jsExecution", {"{\"script\":\"1\"}"}));
+    setExecutionOverrideForTesting("cliExecution", [&runs](const std::optional<QString>&) {
+        runs << "cli";
+        return QStringLiteral("listed");
+    });
     server.enqueue(ScriptedResponse::sse({sse::content("Let me check. "),
                                           sse::chunk({{"function_call", QJsonObject{{"name", "jsExecution"},
-                                                                                     {"arguments", "{\"script\":\"2\"}"}}}}),
-                                          "data: [DONE]\n\n"}));
+                                                                                     {"arguments", "{\"script\":\"1\"}"}}}}),
+                                          sse::done}));
+    server.enqueue(sse::toolCalls({{"jsExecution", {"{\"script\":", "\"2\"}"}},
+                                   {"cliExecution", {"{\"command\":\"ls\"}"}}}));
     server.enqueue(sse::reply({"Finished"}));
+    answers = {"Y"};
 
     ASSERT_EQ(run({"chat", "--conversation", conversationId(), "go"}), 0) << err.toStdString();
-    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(runs, (QStringList{"{\"script\":\"1\"}", "{\"script\":\"2\"}", "cli"}));
+    EXPECT_EQ(questionsAnswered, 1);
     EXPECT_EQ(out, "Let me check. \nFinished\n");
-    EXPECT_EQ(err.count("Function call: Execute javascript (jsExecution)"), 2);
-    EXPECT_TRUE(err.contains("Result:\n```\n2\n```\n")) << err.toStdString();
-    EXPECT_EQ(server.requestCount(), 3);
+    EXPECT_EQ(err.count("Function call: Execute javascript (jsExecution)"), 2) << err.toStdString();
+    // The later call is shown, and asked about, after the result before it.
+    const qsizetype secondResult = err.indexOf("Result:\n```\n2\n```\n");
+    EXPECT_GE(secondResult, 0) << err.toStdString();
+    EXPECT_LT(secondResult, err.indexOf("(cliExecution)"));
+    EXPECT_LT(err.indexOf("(cliExecution)"), err.indexOf("Run function? [y/N] "));
+    ASSERT_EQ(server.requestCount(), 3);
+    EXPECT_EQ(sse::sentMessages(server.requests().at(2)).last().toObject()["content"], "listed");
 }
 
 TEST_F(CliChatTest, AFailedTurnOrUnknownFunctionPrintsOneLineAndExitsOne)
@@ -121,6 +126,18 @@ TEST_F(CliChatTest, AFailedTurnOrUnknownFunctionPrintsOneLineAndExitsOne)
     EXPECT_EQ(errLines().size(), 1);
     EXPECT_TRUE(err.contains("formatDisk"));
     EXPECT_EQ(server.requestCount(), 2);
+
+    // The reply's other calls still run, and the run waits for them.
+    std::atomic<int> runs{0};
+    setExecutionOverrideForTesting("jsExecution", [&runs](const std::optional<QString>&) {
+        return QString::number(++runs);
+    });
+    server.enqueue(sse::toolCalls({{"formatDisk", {"{}"}}, {"jsExecution", {"{\"script\":\"1\"}"}}}));
+    server.enqueue(sse::reply({"Done."}));
+    EXPECT_EQ(run({"chat", "--conversation", conversationId(), "Hi"}), 1);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(out, "Done.\n");
+    EXPECT_EQ(server.requestCount(), 4);
 }
 
 TEST_F(CliChatTest, ACutReplyKeepsWhatWasPrintedAndStored)
@@ -138,18 +155,6 @@ TEST_F(CliChatTest, ACutReplyKeepsWhatWasPrintedAndStored)
     EXPECT_EQ(messages()[1]->role(), "assistant");
     EXPECT_EQ(messages()[2]->role(), "app");
     EXPECT_EQ(messages()[2]->content().value_or("") + "\n", err);
-}
-
-TEST_F(CliChatTest, ANewConversationWithAnAssistantPrintsItsIdFirst)
-{
-    server.enqueue(sse::reply({"Hi there"}));
-    ASSERT_EQ(run({"chat", "--assistant", "Ada", "Hi"}), 0) << err.toStdString();
-    const QString id = errLines().value(0);
-    const ConversationPtr created = store().conversationWithId(QUuid::fromString(id));
-    ASSERT_TRUE(created) << err.toStdString();
-    EXPECT_NE(created, conversation);
-    EXPECT_EQ(created->assistant(), assistant);
-    EXPECT_EQ(orderedMessages(*created).size(), 2u);
 }
 
 TEST_F(CliChatTest, RequestsThatCannotBeCarriedOutSendNothing)

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
 #include <QNetworkAccessManager>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -23,6 +24,42 @@
 // Readable failures for texts.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 inline void PrintTo(const QStringList& list, std::ostream* out) { *out << '[' << list.join("|").toStdString() << ']'; }
+
+// Plays the chat server: GET /v1/models answers `modelList` (404 while
+// empty: only the built-in lengths apply), any other request the next queued
+// answer. requests() leaves the model list requests out.
+class ChatTestServer {
+public:
+    ChatTestServer()
+    {
+        server.setHandler([this](const RecordedRequest& request) {
+            const QMutexLocker lock(&mutex);
+            if (!isModelList(request) && !queue.isEmpty())
+                return queue.takeFirst();
+            return isModelList(request) && !modelList.isEmpty() ? ScriptedResponse::text(200, modelList)
+                                                                : ScriptedResponse::text(404, {});
+        });
+    }
+    QUrl baseUrl() const { return server.baseUrl(); }
+    void enqueue(const ScriptedResponse& response) { const QMutexLocker lock(&mutex); queue.append(response); }
+    void setModelList(const QByteArray& json) { const QMutexLocker lock(&mutex); modelList = json; }
+    QList<RecordedRequest> requests() const
+    {
+        QList<RecordedRequest> chat = server.requests();
+        chat.removeIf(isModelList);
+        return chat;
+    }
+    int requestCount() const { return int(requests().size()); }
+    int modelListRequestCount() const { return server.requestCount() - requestCount(); }
+
+private:
+    static bool isModelList(const RecordedRequest& request) { return request.path.endsWith("/v1/models"); }
+
+    mutable QMutex mutex;
+    QList<ScriptedResponse> queue;
+    QByteArray modelList;
+    HttpTestServer server; // last: stops before the queue goes
+};
 
 // Runs commands in this process against a store of its own, with the output
 // captured and the answers to questions scripted.

@@ -57,7 +57,7 @@ protected:
     }
 
     QTemporaryDir home;
-    HttpTestServer server;
+    ChatTestServer server;
     QHash<QString, QString> extraEnvironment;
 };
 
@@ -83,11 +83,7 @@ TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallToTheReplyIsStored)
     const QJsonArray first = sse::sentMessages(server.requests().at(0));
     EXPECT_EQ(first.at(0).toObject()["content"], "You compute.");
     EXPECT_EQ(first.at(1).toObject()["content"], "What is 1+1?");
-    const QJsonArray second = sse::sentMessages(server.requests().at(1));
-    ASSERT_GE(second.size(), 4);
-    EXPECT_EQ(second.at(second.size() - 2).toObject()["function_call"].toObject()["name"], "jsExecution");
-    EXPECT_EQ(second.last().toObject()["role"], "function");
-    EXPECT_EQ(second.last().toObject()["content"], "2");
+    EXPECT_EQ(sse::sentMessages(server.requests().at(1)).last().toObject()["content"], "2");
 
     DataController reopened(storePath());
     const ConversationPtr conversation = reopened.viewContext().conversationWithId(conversationId);

@@ -4,6 +4,8 @@
 #include "store/StoreOperations.h"
 #include "vorbel-cli/TextFormats.h"
 
+#include <algorithm>
+
 namespace {
 const QString assistantRole = QStringLiteral("assistant");
 const QString appRole = QStringLiteral("app");
@@ -27,6 +29,15 @@ ChatSession::ChatSession(StoreContext& store, ConversationPtr conversation, CliI
     connect(&m_store, &StoreContext::messageChanged, this, &ChatSession::printNewContent);
     connect(&m_controller, &ConversationController::turnFinished, this, &ChatSession::handleTurnFinished);
     connect(&m_controller, &ConversationController::functionFinished, this, &ChatSession::handleFunctionFinished);
+    // A reply's later calls: shown when they run by themselves, asked about
+    // like the first when they need confirmation.
+    connect(&m_controller, &ConversationController::functionStarted, this, &ChatSession::announceCall);
+    connect(&m_controller, &ConversationController::confirmationNeeded, this, [this](const MessagePtr& message) {
+        if (m_exitCode)
+            return;
+        announceCall(message);
+        confirmAndRun(message);
+    });
 }
 
 int ChatSession::run(const QString& prompt)
@@ -101,19 +112,11 @@ void ChatSession::handleTurnFinished(const MessagePtr& message, bool completed)
 
 void ChatSession::handleFunctionCall(const MessagePtr& message)
 {
-    const auto function = findFunction(message->functionName());
-    if (!function) {
-        finish(reportError(m_io, ExitFailure,
-                           QStringLiteral("the model asked for the unknown function \"%1\"; nothing was run")
-                               .arg(*message->functionName())));
+    if (!findFunction(message->functionName())) {
+        handleUnknownFunction(message);
         return;
     }
-    m_io.err << "Function call: " << function->name << " (" << *message->functionName() << ")\n";
-    const QString preview = functionPreview(*message);
-    if (!preview.isEmpty())
-        m_io.err << preview << (preview.endsWith(QLatin1Char('\n')) ? "" : "\n");
-    m_io.err.flush();
-
+    announceCall(message);
     // A function that needs no confirmation is run by the controller itself
     // once this signal returns.
     if (m_controller.shouldRunAutomatically(*message))
@@ -122,6 +125,43 @@ void ChatSession::handleFunctionCall(const MessagePtr& message)
         finish(ExitSuccess);
         return;
     }
+    confirmAndRun(message);
+}
+
+void ChatSession::handleUnknownFunction(const MessagePtr& message)
+{
+    reportError(m_io, ExitFailure,
+                QStringLiteral("the model asked for the unknown function \"%1\"; it was not run")
+                    .arg(*message->functionName()));
+    m_callFailed = true;
+    // The controller goes on with the reply's further calls once this signal
+    // returns; only when none of them runs is this the end.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!isAnyFunctionRunning())
+                finish(ExitFailure);
+        },
+        Qt::QueuedConnection);
+}
+
+void ChatSession::announceCall(const MessagePtr& message)
+{
+    if (m_exitCode || m_announced.contains(message->primaryKey()))
+        return;
+    const auto function = findFunction(message->functionName());
+    if (!function)
+        return;
+    m_announced.insert(message->primaryKey());
+    m_io.err << "Function call: " << function->name << " (" << *message->functionName() << ")\n";
+    const QString preview = functionPreview(*message);
+    if (!preview.isEmpty())
+        m_io.err << preview << (preview.endsWith(QLatin1Char('\n')) ? "" : "\n");
+    m_io.err.flush();
+}
+
+void ChatSession::confirmAndRun(const MessagePtr& message)
+{
     if (m_confirmEveryRun || askToRun()) {
         m_controller.runFunction(message);
         return;
@@ -129,6 +169,13 @@ void ChatSession::handleFunctionCall(const MessagePtr& message)
     m_io.err << "The function was not run.\n";
     m_io.err.flush();
     finish(ExitSuccess);
+}
+
+bool ChatSession::isAnyFunctionRunning() const
+{
+    const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
+    return std::any_of(messages.begin(), messages.end(),
+                       [this](const MessagePtr& message) { return m_controller.isFunctionRunning(*message); });
 }
 
 bool ChatSession::askToRun()
@@ -156,6 +203,6 @@ void ChatSession::finish(int code)
 {
     if (m_exitCode)
         return;
-    m_exitCode = code;
+    m_exitCode = m_callFailed ? int(ExitFailure) : code;
     m_loop.quit();
 }

@@ -6,14 +6,16 @@
 #include <QEventLoop>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 
 #include <optional>
 
 // One `vorbel-cli chat` run on a conversation: submits the prompt, prints the
 // reply to standard output as it streams, shows each function call and runs it
 // under the app's rules (asking first where the function requires it, unless
-// every run is confirmed in advance), and goes on until the model answers with
-// text or a turn fails.
+// every run is confirmed in advance; the calls of a reply that asks for several
+// one after another), and goes on until the model answers with text or a turn
+// fails.
 class ChatSession : public QObject {
     Q_OBJECT
 public:
@@ -22,8 +24,8 @@ public:
 
     // Blocks in a local event loop until the conversation has come to rest and
     // returns the exit code: 0 after a text answer (or a run the user
-    // declined), 1 after a failed turn, a function that cannot be run, or
-    // changes that could not be saved.
+    // declined), 1 after a failed turn, a function that cannot be run (even
+    // when the reply's other calls ran), or changes that could not be saved.
     int run(const QString& prompt);
 
 private:
@@ -31,8 +33,12 @@ private:
     void printNewContent(const MessagePtr& message);
     void handleTurnFinished(const MessagePtr& message, bool completed);
     void handleFunctionCall(const MessagePtr& message);
+    void handleUnknownFunction(const MessagePtr& message);
+    void announceCall(const MessagePtr& message);
+    void confirmAndRun(const MessagePtr& message);
     void handleFunctionFinished(const MessagePtr& message);
     bool askToRun();
+    bool isAnyFunctionRunning() const;
     void endReplyLine(const MessagePtr& message);
     QString failureNotice(const MessagePtr& message) const;
     void finish(int code);
@@ -45,5 +51,7 @@ private:
     QEventLoop m_loop;
     // Messages created during this run, with how much of their content is printed.
     QHash<qint64, qsizetype> m_printed;
+    QSet<qint64> m_announced; // calls whose "Function call:" line is printed
+    bool m_callFailed = false;
     std::optional<int> m_exitCode;
 };

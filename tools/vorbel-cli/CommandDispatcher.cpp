@@ -8,6 +8,7 @@
 #include "vorbel-cli/ChatSession.h"
 #include "vorbel-cli/CommandArguments.h"
 #include "vorbel-cli/ConversationCommands.h"
+#include "vorbel-cli/ModelCommands.h"
 #include "vorbel-cli/SettingsCommands.h"
 
 namespace {
@@ -15,6 +16,9 @@ namespace {
 const QString yesOption = QStringLiteral("yes");
 const QString assistantOption = QStringLiteral("assistant");
 const QString conversationOption = QStringLiteral("conversation");
+
+// As long as the app's own background read of the model list may take.
+constexpr int accountModelsWaitMs = 15000;
 
 int usageError(CliEnvironment& environment, const QString& text)
 {
@@ -61,6 +65,13 @@ int conversationsCommand(CliEnvironment& environment, const QStringList& argumen
     if (!arguments.isEmpty())
         return usageError(environment, QStringLiteral("unexpected argument \"%1\"").arg(arguments.first()));
     return ConversationCommands::list(environment);
+}
+
+int modelsCommand(CliEnvironment& environment, const QStringList& arguments)
+{
+    if (!arguments.isEmpty())
+        return usageError(environment, QStringLiteral("unexpected argument \"%1\"").arg(arguments.first()));
+    return ModelCommands::list(environment);
 }
 
 int settingsCommand(CliEnvironment& environment, const QStringList& arguments)
@@ -113,6 +124,8 @@ int chatCommand(CliEnvironment& environment, const QStringList& arguments)
             return reportError(environment.io, ExitUsage, QStringLiteral("no conversation with id %1").arg(id));
     }
 
+    // The history is cut to the model's context, which the server may report.
+    ModelCommands::refreshAccountModels(accountModelsWaitMs);
     ChatSession session(environment.store, conversation, environment.io, parsed.flags.contains(yesOption));
     return session.run(parsed.positionals.join(QLatin1Char(' ')));
 }
@@ -128,12 +141,20 @@ QString vorbelCliUsage()
         "  vorbel-cli conversations\n"
         "  vorbel-cli chat (--assistant NAME | --conversation ID) [--yes] PROMPT...\n"
         "  vorbel-cli show [--json] ID\n"
+        "  vorbel-cli models\n"
         "  vorbel-cli settings list | get KEY | set KEY VALUE\n"
         "\n"
         "Lists are tab-separated. The reply of a chat streams to standard output;\n"
         "the new conversation's id, function calls and notices go to standard error.\n"
         "--yes runs functions that ask for confirmation without asking.\n"
-        "Exit codes: 0 done, 1 failed (turn, function or store), 2 invalid request.\n");
+        "models lists id, name, context length and \"built-in\" or \"server\" in the\n"
+        "order of the model pickers, from the server in use (VORBEL_OPENAI_URL, else\n"
+        "the setting openAiBaseUrl, else OpenAI's). When the server's list cannot be\n"
+        "read, the built-in models are still listed and the reason goes to standard\n"
+        "error: exit 1, or 2 when no API key is stored.\n"
+        "openAiBaseUrl takes an http:// or https:// address; an empty value removes it.\n"
+        "Exit codes: 0 done, 1 failed (turn, function, store or model list),\n"
+        "2 invalid request.\n");
 }
 
 int runVorbelCli(const QStringList& arguments, CliEnvironment& environment)
@@ -160,6 +181,8 @@ int runVorbelCli(const QStringList& arguments, CliEnvironment& environment)
         return chatCommand(environment, rest);
     if (command == QLatin1String("show"))
         return showCommand(environment, rest);
+    if (command == QLatin1String("models"))
+        return modelsCommand(environment, rest);
     if (command.isEmpty())
         return usageError(environment, QStringLiteral("missing command"));
     return usageError(environment, QStringLiteral("unknown command \"%1\"").arg(command));

@@ -1,5 +1,6 @@
 #include "vorbel-cli/SettingsCommands.h"
 
+#include "core/ServerAddress.h"
 #include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "vorbel-cli/TextFormats.h"
@@ -37,6 +38,34 @@ int get(CliEnvironment& environment, const QString& key)
     return ExitSuccess;
 }
 
+// The server address is used as typed, so only an http or https address is
+// stored; the key goes with every request, which the user hears about when
+// that would be in the clear.
+int setServerAddress(CliEnvironment& environment, const QString& value)
+{
+    switch (ServerAddress::classify(value)) {
+    case ServerAddress::Kind::Invalid:
+        // Not echoed: a refused address may carry a password.
+        return reportError(environment.io, ExitUsage,
+                           QStringLiteral("%1 is an http:// or https:// address with a host and without a user "
+                                          "name, query or fragment; nothing was stored")
+                               .arg(Settings::openAiBaseUrlKey));
+    case ServerAddress::Kind::Empty:
+        Settings::instance().remove(Settings::openAiBaseUrlKey);
+        return ExitSuccess;
+    case ServerAddress::Kind::Unencrypted:
+        environment.io.err << "vorbel-cli: warning: " << value.trimmed()
+                           << " is plain http to another machine; the API key travels unencrypted\n";
+        environment.io.err.flush();
+        break;
+    case ServerAddress::Kind::Encrypted:
+    case ServerAddress::Kind::Loopback:
+        break;
+    }
+    Settings::instance().setText(Settings::openAiBaseUrlKey, value.trimmed());
+    return ExitSuccess;
+}
+
 int set(CliEnvironment& environment, const QString& key, const QString& value)
 {
     if (!isTableKey(key))
@@ -46,6 +75,8 @@ int set(CliEnvironment& environment, const QString& key, const QString& value)
             return reportError(environment.io, ExitUsage,
                                QStringLiteral("%1 is true or false, not \"%2\"").arg(key, value));
         Settings::instance().setBool(key, value == trueText);
+    } else if (key == Settings::openAiBaseUrlKey) {
+        return setServerAddress(environment, value);
     } else {
         Settings::instance().setText(key, value);
     }
