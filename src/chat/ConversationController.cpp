@@ -147,8 +147,13 @@ void ConversationController::finishTurn(const MessagePtr& message, const QUuid& 
     Q_EMIT runningTurnsChanged();
     message->setDone(true);
     for (const MessagePtr& call : laterCalls) {
-        if (!call->isDeleted())
+        // Pieces that never named a function leave nothing to show or run.
+        if (call->isDeleted())
+            continue;
+        if (isNonEmpty(call->functionName()))
             call->setDone(true);
+        else
+            m_context.deleteMessage(call);
     }
     saveContext(m_context);
     Q_EMIT turnFinished(message, true);
