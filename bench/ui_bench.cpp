@@ -161,6 +161,8 @@ int main(int argc, char** argv)
     qputenv("QT_QUICK_BACKEND", "software");
     qunsetenv("VORBEL_CATALOGUE_URL");
     qunsetenv("VORBEL_UPDATE_FEED_URL");
+    // The start reads the account's models: the bench key must never leave the machine.
+    qputenv("VORBEL_OPENAI_URL", "http://127.0.0.1:9");
     QApplication qtApp(argc, argv);
     QCoreApplication::setOrganizationName("Vorbel");
     QCoreApplication::setApplicationName("Vorbel");

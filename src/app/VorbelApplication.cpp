@@ -1,6 +1,7 @@
 #include "app/VorbelApplication.h"
 
 #include "core/Endpoints.h"
+#include "openai/AccountModels.h"
 #include "store/AssistantCatalogue.h"
 #include "ui/MainWindowFactory.h"
 
@@ -22,6 +23,8 @@ VorbelApplication::VorbelApplication(QObject* parent)
     Q_ASSERT(!current);
     current = this;
     m_updater->start();
+    // The account's models, read in the background: the pickers add them when they come.
+    AccountModels::instance().followSettings();
 }
 
 VorbelApplication::~VorbelApplication()

@@ -52,13 +52,14 @@ Rectangle {
                     font.bold: true
                     elide: Text.ElideRight
                 }
-                ComboBox {
+                ModelPicker {
                     objectName: "modelPicker"
                     Layout.rightMargin: 4
+                    // A server may list long ids; the assistant's name keeps its room.
+                    Layout.maximumWidth: 280
                     implicitContentWidthPolicy: ComboBox.WidestText
                     model: ModelChoices.names
                     currentIndex: ModelChoices.selectedIndex
-                    Accessible.name: qsTr("Model")
                     ToolTip.text: qsTr("Model")
                     ToolTip.visible: hovered
                     onActivated: index => ModelChoices.selectedModel = ModelChoices.idAt(index)

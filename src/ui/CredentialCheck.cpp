@@ -1,7 +1,5 @@
 #include "ui/CredentialCheck.h"
 
-#include "openai/OpenAiRequests.h"
-
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThreadPool>
@@ -11,28 +9,38 @@ CredentialCheck::CredentialCheck(QObject* parent)
 {
 }
 
-void CredentialCheck::check(const QString& apiKey, const QString& orgKey, const QString& model)
+void CredentialCheck::start(const CredentialCheckRequest& request, Answer answer)
 {
     if (m_running++ == 0)
         Q_EMIT checkingChanged();
     QPointer<CredentialCheck> self(this);
-    QThreadPool::globalInstance()->start([self, apiKey, orgKey, model] {
-        bool valid = false;
+    QThreadPool::globalInstance()->start([self, request, answer = std::move(answer)] {
+        CredentialCheckResult result;
         try {
-            valid = validateCredentials(apiKey, orgKey, model);
+            result = checkCredentials(request.server, request.apiKey, request.orgKey, request.model);
         } catch (const std::exception&) {
-            valid = false; // no answer: the same outcome as a rejected key
+            result = {}; // no answer: the same outcome as a rejected key
         }
         // The window may have closed meanwhile; that is asked on the UI thread.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, valid, apiKey, orgKey, model] {
+            [self, result, answer] {
                 if (!self)
                     return;
                 if (--self->m_running == 0)
                     Q_EMIT self->checkingChanged();
-                Q_EMIT self->finished(valid, apiKey, orgKey, model);
+                answer(result);
             },
             Qt::QueuedConnection);
     });
+}
+
+void CredentialCheck::check(const QString& apiKey, const QString& orgKey, const QString& model,
+                            const QString& serverAddress)
+{
+    // A key without the chosen model gets the same red mark as a rejected one.
+    start({apiKey, orgKey, model, Endpoints::openAiServerAt(serverAddress)},
+          [this](const CredentialCheckResult& result) {
+              Q_EMIT finished(result.outcome == CredentialCheckResult::Outcome::Accepted);
+          });
 }

@@ -1,23 +1,74 @@
 #include "ui/ModelChoices.h"
 
 #include "core/Settings.h"
-#include "openai/OpenAiRequests.h"
+#include "openai/AccountModels.h"
+
+#include <algorithm>
+
+namespace {
+
+bool hasId(const QList<ModelOption>& options, const QString& id)
+{
+    return std::any_of(options.begin(), options.end(), [&](const ModelOption& o) { return o.id == id; });
+}
+
+} // namespace
 
 ModelChoices::ModelChoices(QObject* parent)
     : QObject(parent)
 {
+    m_entries = entries(accountOffer(), selectedModel());
     connect(&Settings::instance(), &Settings::valueChanged, this, [this](const QString& key) {
         if (key == Settings::modelKey)
-            Q_EMIT selectedModelChanged();
+            update();
     });
+    connect(&AccountModels::instance(), &AccountModels::modelsChanged, this, &ModelChoices::update);
 }
 
-QStringList ModelChoices::names() const
+QList<ModelOption> ModelChoices::accountOffer()
+{
+    const AccountModels& account = AccountModels::instance();
+    return offeredModels(account.models(), account.fromOpenAiServer());
+}
+
+QList<ModelOption> ModelChoices::merged(QList<ModelOption> first, const QList<ModelOption>& second)
+{
+    for (const ModelOption& option : second) {
+        if (!option.builtIn && !hasId(first, option.id))
+            first.append(option);
+    }
+    // The built-in entries lead in both lists; the rest reads by id.
+    const auto servers =
+        std::stable_partition(first.begin(), first.end(), [](const ModelOption& o) { return o.builtIn; });
+    std::stable_sort(servers, first.end(), [](const ModelOption& a, const ModelOption& b) {
+        const int order = QString::compare(a.id, b.id, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a.id < b.id;
+    });
+    return first;
+}
+
+QList<ModelOption> ModelChoices::entries(QList<ModelOption> offered, const QString& chosenId)
+{
+    if (!chosenId.isEmpty() && !hasId(offered, chosenId))
+        offered.append({chosenId, tr("%1 (unavailable)").arg(chosenId), contextLengthForModel(chosenId), false});
+    return offered;
+}
+
+QStringList ModelChoices::namesOf(const QList<ModelOption>& entries)
 {
     QStringList names;
-    for (const SupportedModel& model : supportedModels())
-        names << model.name;
+    for (const ModelOption& entry : entries)
+        names << entry.name;
     return names;
+}
+
+int ModelChoices::indexOf(const QList<ModelOption>& entries, const QString& id)
+{
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries[i].id == id)
+            return i;
+    }
+    return -1;
 }
 
 QString ModelChoices::selectedModel() const { return Settings::instance().model(); }
@@ -28,18 +79,16 @@ void ModelChoices::setSelectedModel(const QString& id)
         Settings::instance().setText(Settings::modelKey, id);
 }
 
-int ModelChoices::indexOfId(const QString& id) const
-{
-    const QList<SupportedModel>& models = supportedModels();
-    for (int i = 0; i < models.size(); ++i) {
-        if (models[i].id == id)
-            return i;
-    }
-    return -1;
-}
+QString ModelChoices::idAt(int index) const { return m_entries.value(index).id; }
 
-QString ModelChoices::idAt(int index) const
+void ModelChoices::update()
 {
-    const QList<SupportedModel>& models = supportedModels();
-    return index >= 0 && index < models.size() ? models[index].id : QString();
+    const QList<ModelOption> updated = entries(accountOffer(), selectedModel());
+    const QStringList before = names();
+    m_entries = updated;
+    // The list first: a picker given a new list resets its index, which the
+    // second signal then sets again.
+    if (names() != before)
+        Q_EMIT namesChanged();
+    Q_EMIT selectedModelChanged();
 }

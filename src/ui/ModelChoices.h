@@ -1,31 +1,49 @@
 #pragma once
 
+#include "openai/ModelCatalog.h"
+
+#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QtQml/qqmlregistration.h>
 
-// The entries of every "Model" picker: names shown, ids stored, in table
-// order. `selectedModel` is the "model" setting itself, for the pickers that
-// change it at once; forms that store only later use indexOfId and idAt.
+// The entries of every "Model" picker: the built-in models by name, then the
+// account's other models by id, and a chosen id that none of them has as an
+// entry of its own, marked unavailable (the picker still shows what is stored).
+// As a QML singleton it serves the pickers bound to the "model" setting; the
+// static functions serve forms that keep a choice of their own.
 class ModelChoices : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_SINGLETON
-    Q_PROPERTY(QStringList names READ names CONSTANT)
+    Q_PROPERTY(QStringList names READ names NOTIFY namesChanged)
     Q_PROPERTY(QString selectedModel READ selectedModel WRITE setSelectedModel NOTIFY selectedModelChanged)
     Q_PROPERTY(int selectedIndex READ selectedIndex NOTIFY selectedModelChanged)
 public:
     explicit ModelChoices(QObject* parent = nullptr);
 
-    QStringList names() const;
+    // The built-in models, then the models the stored key's account lists.
+    static QList<ModelOption> accountOffer();
+    // `first`, then the server models of `second` that `first` lacks, all
+    // server models sorted by id.
+    static QList<ModelOption> merged(QList<ModelOption> first, const QList<ModelOption>& second);
+    // `offered`, then `chosenId` as an unavailable entry when none has it.
+    static QList<ModelOption> entries(QList<ModelOption> offered, const QString& chosenId);
+    static QStringList namesOf(const QList<ModelOption>& entries);
+    static int indexOf(const QList<ModelOption>& entries, const QString& id);
+
+    QStringList names() const { return namesOf(m_entries); }
     QString selectedModel() const;
     void setSelectedModel(const QString& id);
-    // -1 for a stored id outside the table: the picker then selects nothing.
-    int selectedIndex() const { return indexOfId(selectedModel()); }
-
-    Q_INVOKABLE int indexOfId(const QString& id) const;
+    int selectedIndex() const { return indexOf(m_entries, selectedModel()); }
     Q_INVOKABLE QString idAt(int index) const;
 
 Q_SIGNALS:
+    void namesChanged();
     void selectedModelChanged();
+
+private:
+    void update();
+
+    QList<ModelOption> m_entries;
 };

@@ -4,9 +4,9 @@ import QtQuick.Controls.impl
 import QtQuick.Layouts
 import Vorbel.Ui
 
-// The OpenAI tab: the keys and model, each stored as it is edited, and the
-// check of those three against the service. The outcome of the last check is
-// this view's own and never stored.
+// The OpenAI tab: the keys, server address and model, each stored as it is
+// edited, and the check of those against the server. The outcome of the last
+// check is this view's own and never stored.
 ColumnLayout {
     id: root
     property string faqAddress
@@ -51,16 +51,49 @@ ColumnLayout {
         }
 
         Label {
+            text: qsTr("Server address")
+            color: Theme.text
+            Layout.alignment: Qt.AlignRight
+        }
+        TextField {
+            id: serverAddress
+            objectName: "serverAddressField"
+            // The stored address; the field keeps an unusable one it was given
+            // (with its note) without storing it.
+            readonly property string stored: (StoredSettings.revision, StoredSettings.text("openAiBaseUrl"))
+            Layout.fillWidth: true
+            placeholderText: ServerAddressInput.defaultAddress
+            inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
+            Accessible.name: qsTr("Server address")
+            Accessible.description: serverAddressNote.text
+            Component.onCompleted: text = stored
+            onStoredChanged: if (text.trim() !== stored) text = stored
+            // Stored once complete: every stored address is asked for the
+            // account's models, and a half-typed one must not receive the key.
+            onEditingFinished: ServerAddressInput.store(text)
+            Component.onDestruction: ServerAddressInput.store(text)
+        }
+        Item {
+            visible: serverAddressNote.visible
+            implicitWidth: 1
+        }
+        ServerAddressNote {
+            id: serverAddressNote
+            objectName: "serverAddressNote"
+            Layout.fillWidth: true
+            address: serverAddress.text
+        }
+
+        Label {
             text: qsTr("Model")
             color: Theme.text
             Layout.alignment: Qt.AlignRight
         }
-        ComboBox {
+        ModelPicker {
             objectName: "modelPicker"
             Layout.preferredWidth: 220
             model: ModelChoices.names
             currentIndex: ModelChoices.selectedIndex
-            Accessible.name: qsTr("Model")
             popup.palette.window: Theme.background
             onActivated: index => ModelChoices.selectedModel = ModelChoices.idAt(index)
         }
@@ -121,7 +154,8 @@ ColumnLayout {
             }
             onClicked: {
                 root.valid = undefined
-                check.check(StoredSettings.text("apiKey"), StoredSettings.text("orgKey"), ModelChoices.selectedModel)
+                check.check(StoredSettings.text("apiKey"), StoredSettings.text("orgKey"), ModelChoices.selectedModel,
+                            StoredSettings.text("openAiBaseUrl"))
             }
         }
         SettingsLink {

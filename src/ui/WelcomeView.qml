@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import Vorbel.Ui
 
 // The first-run cover: asks for the API key (and, under "Advanced", the
-// organisation key and model) and stores them once the service accepts them.
+// organisation key, server address and model) and stores them once the
+// server accepts them.
 Rectangle {
     id: root
     color: Qt.rgba(Theme.background.r, Theme.background.g, Theme.background.b, 0.95)
@@ -13,6 +14,7 @@ Rectangle {
 
     WelcomeForm {
         id: form
+        onAdvancedNeeded: root.expanded = true
     }
 
     onVisibleChanged: if (visible) form.fillFromSettings()
@@ -132,16 +134,36 @@ Rectangle {
                             onTextEdited: form.orgKeyField = text
                         }
                         Label {
+                            text: qsTr("Server address")
+                            color: Theme.text
+                        }
+                        TextField {
+                            id: serverAddress
+                            objectName: "welcomeServerAddressField"
+                            Layout.fillWidth: true
+                            placeholderText: ServerAddressInput.defaultAddress
+                            inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase
+                            Accessible.name: qsTr("Server address")
+                            Accessible.description: serverAddressNote.text
+                            text: form.serverAddressField
+                            onTextEdited: form.serverAddressField = text
+                        }
+                        ServerAddressNote {
+                            id: serverAddressNote
+                            objectName: "welcomeServerAddressNote"
+                            Layout.fillWidth: true
+                            address: serverAddress.text
+                        }
+                        Label {
                             text: qsTr("Model")
                             color: Theme.text
                         }
-                        ComboBox {
+                        ModelPicker {
                             objectName: "welcomeModelPicker"
                             Layout.fillWidth: true
-                            model: ModelChoices.names
-                            currentIndex: ModelChoices.indexOfId(form.modelField)
-                            Accessible.name: qsTr("Model")
-                            onActivated: index => form.modelField = ModelChoices.idAt(index)
+                            model: form.modelNames
+                            currentIndex: form.modelIndex
+                            onActivated: index => form.chooseModel(index)
                         }
                     }
                 }
@@ -152,7 +174,7 @@ Rectangle {
                 visible: form.invalid
                 Layout.fillWidth: true
                 wrapMode: Text.Wrap
-                text: qsTr("The provided credentials could not be verified.")
+                text: form.message
                 color: Theme.error
                 Accessible.role: Accessible.AlertMessage
                 Accessible.name: text

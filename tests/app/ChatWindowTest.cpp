@@ -13,15 +13,10 @@ namespace {
 // The main window against a test server playing the OpenAI service.
 class ChatWindowTest : public MainWindowTest {
 protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        qputenv("VORBEL_OPENAI_URL", server.baseUrl().toString().toUtf8());
-    }
     void TearDown() override
     {
         setExecutionOverrideForTesting("cliExecution", {});
-        qunsetenv("VORBEL_OPENAI_URL");
+        MainWindowTest::TearDown();
     }
 
     // A conversation with "Ada", selected, in an open window.
@@ -45,13 +40,15 @@ protected:
         QTest::keyClick(window, Qt::Key_Return);
     }
 
-    HttpTestServer server;
     ConversationPtr conversation;
     QQuickWindow* window = nullptr;
 };
 
 } // namespace
 
+// A rejected key and a key without the chosen model say different things;
+// an address that is no http address sends nothing; only an accepted check
+// stores anything.
 TEST_F(ChatWindowTest, TheWelcomeCoverStoresTheSettingsOnlyOnceTheServiceAcceptsThem)
 {
     Settings& settings = Settings::instance();
@@ -60,29 +57,53 @@ TEST_F(ChatWindowTest, TheWelcomeCoverStoresTheSettingsOnlyOnceTheServiceAccepts
     server.setHandler([](const RecordedRequest& request) {
         if (request.header("authorization") != "Bearer sk-good")
             return ScriptedResponse::text(401, "{}");
-        return ScriptedResponse::text(200, R"({"data":[{"id":"gpt-3.5-turbo-16k"}]})");
+        return ScriptedResponse::text(
+            200, R"({"data":[{"id":"gpt-4o"},{"id":"text-embedding-3-small"},{"id":"gpt-3.5-turbo-16k"}]})");
     });
     window = open();
     QQuickItem* cover = item(window, "welcomeView");
     ASSERT_TRUE(cover && cover->isVisible());
     EXPECT_EQ(item(window, "orgKeyField")->property("text").toString(), "org-earlier");
-    QMetaObject::invokeMethod(item(window, "welcomeModelPicker"), "activated", Q_ARG(int, 1)); // "GPT 3.5 Turbo 16k"
+    QQuickItem* message = item(window, "invalidCredentialsMessage");
+    const auto submitUntilRejected = [&](const QString& key, const QString& expected) {
+        type(window, item(window, "apiKeyField"), key);
+        click(window, item(window, "continueButton"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return message->isVisible(); }, 5000)) << key.toStdString();
+        EXPECT_EQ(message->property("text").toString(), expected);
+        EXPECT_TRUE(item(window, "continueErrorMark")->isVisible());
+        EXPECT_TRUE(settings.apiKey().isEmpty()); // nothing stored
+        EXPECT_FALSE(settings.storedText(Settings::modelKey) || settings.storedText(Settings::openAiBaseUrlKey));
+    };
+    const QString notVerified = "The provided credentials could not be verified.";
 
-    type(window, item(window, "apiKeyField"), "sk-bad");
-    click(window, item(window, "continueButton"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, "invalidCredentialsMessage")->isVisible(); }, 5000));
-    EXPECT_TRUE(item(window, "continueErrorMark")->isVisible());
-    EXPECT_TRUE(settings.apiKey().isEmpty());
-    EXPECT_EQ(settings.model(), "gpt-3.5-turbo"); // nothing stored
+    submitUntilRejected("sk-bad", notVerified);
+    EXPECT_FALSE(cover->property("expanded").toBool());
+    submitUntilRejected("sk-good", "This key works, but gpt-3.5-turbo is not available to it. "
+                                   "Choose another model under Advanced.");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, "welcomeServerAddressField")->isVisible(); })); // opened
+    // The picker now offers the key's chat models as well.
+    QQuickItem* picker = item(window, "welcomeModelPicker");
+    EXPECT_EQ(picker->property("model").toStringList(),
+              QStringList({"GPT 3.5 Turbo", "GPT 3.5 Turbo 16k", "GPT 4", "GPT 4 32k", "gpt-4o"}));
+    EXPECT_EQ(picker->property("currentText").toString(), "GPT 3.5 Turbo");
 
-    type(window, item(window, "apiKeyField"), "sk-good");
+    const int sent = server.requestCount();
+    type(window, item(window, "welcomeServerAddressField"), "ftp://example.com");
+    EXPECT_TRUE(item(window, "welcomeServerAddressNote")->isVisible());
+    submitUntilRejected("sk-good", notVerified);
+    EXPECT_EQ(server.requestCount(), sent); // the key went nowhere
+
+    type(window, item(window, "welcomeServerAddressField"), "http://127.0.0.1:1/v1"); // VORBEL_OPENAI_URL still wins
+    QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, 4));
+    EXPECT_EQ(picker->property("currentText").toString(), "gpt-4o");
     click(window, item(window, "continueButton"));
-    EXPECT_FALSE(item(window, "invalidCredentialsMessage")->isVisible()); // hidden while checking
+    EXPECT_FALSE(message->isVisible()); // hidden while checking
     EXPECT_FALSE(item(window, "continueErrorMark")->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !cover->isVisible(); }, 5000));
     EXPECT_EQ(settings.apiKey(), "sk-good");
     EXPECT_EQ(settings.orgKey(), "org-earlier");
-    EXPECT_EQ(settings.model(), "gpt-3.5-turbo-16k");
+    EXPECT_EQ(settings.model(), "gpt-4o");
+    EXPECT_EQ(settings.storedText(Settings::openAiBaseUrlKey), "http://127.0.0.1:1/v1");
 }
 
 TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
@@ -96,7 +117,7 @@ TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
     type(window, field, "a");
     QTest::keyClick(window, Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(field->property("text").toString(), "a\n"); // a new line, nothing sent
-    EXPECT_EQ(server.requests().size(), 0);
+    EXPECT_EQ(server.requestCount(), 1); // the start-up read of the model list only
 
     submit("Hi");
     EXPECT_TRUE(field->property("text").toString().isEmpty());
@@ -138,7 +159,7 @@ TEST_F(ChatWindowTest, ACallNeedingConfirmationRunsOnlyWhenRunFunctionIsPressed)
     ASSERT_TRUE(QTest::qWaitFor([&] { return (run = item(window, "runFunctionButton")) && run->isVisible(); }, 5000));
     QTest::qWait(100);
     EXPECT_EQ(runs, 0);
-    EXPECT_EQ(server.requests().size(), 1);
+    EXPECT_EQ(server.requestCount(), 2); // and one chat request
 
     click(window, run);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rowText(2) == "One file."; }, 5000));

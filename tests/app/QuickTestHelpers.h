@@ -2,6 +2,7 @@
 
 // Finding and driving Qt Quick items by objectName in tests.
 
+#include <QAccessible>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
@@ -9,6 +10,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace quicktest {
 
@@ -84,6 +87,27 @@ inline void type(QQuickWindow* window, QQuickItem* field, const QString& text)
     QTest::keyClick(window, Qt::Key_Backspace);
     for (const QChar character : text)
         QTest::keyClick(window, character.toLatin1());
+}
+
+// What a screen reader finds in `window`: the name of every control it
+// reaches (hidden ones skipped), an unnamed one as an empty entry.
+inline QStringList accessibleNames(QQuickWindow* window)
+{
+    static const QSet<QAccessible::Role> interactive = {
+        QAccessible::MenuBar,      QAccessible::MenuItem, QAccessible::PageTab,  QAccessible::Button,
+        QAccessible::PushButton,   QAccessible::ListItem, QAccessible::Link,     QAccessible::CheckBox,
+        QAccessible::EditableText, QAccessible::ComboBox};
+    QStringList names;
+    const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        if (!node || node->state().invisible)
+            return;
+        if (interactive.contains(node->role()))
+            names << node->text(QAccessible::Name);
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    walk(QAccessible::queryAccessibleInterface(window));
+    return names;
 }
 
 } // namespace quicktest

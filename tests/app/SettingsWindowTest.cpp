@@ -1,19 +1,10 @@
-#include "QuickTestHelpers.h"
+#include "MainWindowFixture.h"
 
-#include "app/VorbelApplication.h"
-#include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "store/StoreOperations.h"
-#include "support/HttpTestServer.h"
 #include "ui/MainWindowFactory.h"
 #include "ui/SettingsWindow.h"
-
-#include <QAccessible>
-#include <QTemporaryDir>
-
-#include <functional>
-
-using namespace quicktest;
+#include "ui/ThemePalette.h"
 
 namespace {
 
@@ -37,25 +28,10 @@ QStringList definitionNames()
     return names;
 }
 
-class SettingsWindowTest : public testing::Test {
+// The settings window, with `server` playing OpenAI's.
+class SettingsWindowTest : public MainWindowTest {
 protected:
-    void SetUp() override
-    {
-        unsetenv("VORBEL_CATALOGUE_URL");
-        unsetenv("VORBEL_UPDATE_FEED_URL");
-        qputenv("VORBEL_OPENAI_URL", m_server.baseUrl().toString().toUtf8());
-        setenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()).constData(), 1);
-        setenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()).constData(), 1);
-        // The settings file of the process outlives each test's folders.
-        for (const QString& key : Settings::textKeys())
-            Settings::instance().remove(key);
-        for (const CustomExtension& extension : allExtensions())
-            Settings::instance().remove(Settings::extensionEnabledKey(extension.id));
-        m_app = std::make_unique<VorbelApplication>();
-    }
-    void TearDown() override { qunsetenv("VORBEL_OPENAI_URL"); }
-
-    QQuickWindow* open(int tab = 0)
+    QQuickWindow* openSettings(int tab = 0)
     {
         QQuickWindow* window = SettingsWindow::showShared(store());
         EXPECT_TRUE(window && QTest::qWaitForWindowExposed(window));
@@ -66,21 +42,13 @@ protected:
         settle(window);
         return window;
     }
-
-    StoreContext& store() { return m_app->viewContext(); }
-
-    QTemporaryDir m_data;
-    QTemporaryDir m_config;
-    HttpTestServer m_server;
-    std::unique_ptr<VorbelApplication> m_app;
 };
 
 } // namespace
 
 TEST_F(SettingsWindowTest, OneWindowOpensOnAssistantsAndAClosedOneStartsAfresh)
 {
-    QQuickWindow* main = m_app->openMainWindow();
-    ASSERT_TRUE(main && QTest::qWaitForWindowExposed(main));
+    QQuickWindow* main = open();
     QMetaObject::invokeMethod(find(main, "settingsAction"), "trigger");
     QQuickWindow* window = SettingsWindow::shared();
     ASSERT_TRUE(window && QTest::qWaitForWindowExposed(window));
@@ -98,16 +66,16 @@ TEST_F(SettingsWindowTest, OneWindowOpensOnAssistantsAndAClosedOneStartsAfresh)
 
     window->close();
     ASSERT_TRUE(QTest::qWaitFor([] { return !SettingsWindow::shared(); }));
-    EXPECT_EQ(find(open(), "settingsTabs")->property("currentIndex").toInt(), 0);
+    EXPECT_EQ(find(openSettings(), "settingsTabs")->property("currentIndex").toInt(), 0);
 }
 
 TEST_F(SettingsWindowTest, TheAddFormNamesTheFirstFailingRuleAndAddsInNameOrder)
 {
     createAssistant(store(), "Zed", "p", QString());
     createAssistant(store(), "Bob", "p", QString());
-    QQuickWindow* window = open();
+    QQuickWindow* window = openSettings();
     QQuickItem* submit = item(window, "addSubmitButton");
-    const QString picture = m_server.baseUrl().toString() + "/a.png"; // the list loads it: never off this machine
+    const QString picture = server.baseUrl().toString() + "/a.png"; // the list loads it: never off this machine
     const struct {
         QString name, prompt, picture, problem;
     } cases[] = {
@@ -141,10 +109,10 @@ TEST_F(SettingsWindowTest, TheAddFormNamesTheFirstFailingRuleAndAddsInNameOrder)
 
 TEST_F(SettingsWindowTest, TheUpdateFormFollowsTheSelectionAndWritesTheAssistant)
 {
-    const QString picture = m_server.baseUrl().toString() + "/ada.png";
+    const QString picture = server.baseUrl().toString() + "/ada.png";
     const AssistantPtr ada = createAssistant(store(), "Ada", "Be brief.", picture, "Hi");
     createAssistant(store(), "Bob", "Be long.", QString());
-    QQuickWindow* window = open();
+    QQuickWindow* window = openSettings();
     click(window, item(window, "assistantRow_0"));
     EXPECT_TRUE(item(window, "updateAssistantForm")->isVisible());
     EXPECT_TRUE(item(window, "minusButton")->isEnabled());
@@ -191,7 +159,7 @@ TEST_F(SettingsWindowTest, EveryWayOfDeletingSoftDeletesAndLeavesTheConversation
         SCOPED_TRACE(&deleteIt - ways);
         const AssistantPtr assistant = createAssistant(store(), "Ada", "p", QString());
         const ConversationPtr conversation = createConversation(store(), assistant);
-        QQuickWindow* window = open();
+        QQuickWindow* window = openSettings();
         click(window, item(window, "assistantRow_0"));
         deleteIt(window);
         EXPECT_TRUE(assistant->deletedAt().has_value());
@@ -204,21 +172,24 @@ TEST_F(SettingsWindowTest, EveryWayOfDeletingSoftDeletesAndLeavesTheConversation
 
 TEST_F(SettingsWindowTest, ValidateShowsTheBusyIndicatorThenTheMark)
 {
-    m_server.setHandler([](const RecordedRequest& request) {
-        ScriptedResponse response = request.header("authorization") == "Bearer sk-good"
-            ? ScriptedResponse::text(200, R"({"object":"list","data":[{"id":"gpt-3.5-turbo","object":"model"}]})")
-            : ScriptedResponse::text(401, R"({"error":{"message":"no"}})");
+    server.setHandler([](const RecordedRequest& request) {
+        const QByteArray key = request.header("authorization");
+        ScriptedResponse response = ScriptedResponse::text(401, R"({"error":{"message":"no"}})");
+        if (key == "Bearer sk-good")
+            response = ScriptedResponse::text(200, R"({"data":[{"id":"gpt-3.5-turbo"}]})");
+        else if (key == "Bearer sk-other-models") // a key that works, but not for the chosen model
+            response = ScriptedResponse::text(200, R"({"data":[{"id":"gpt-4o"}]})");
         response.pieces.first().first = 300; // long enough to see the check running
         return response;
     });
-    QQuickWindow* window = open(1);
+    QQuickWindow* window = openSettings(1);
     QQuickItem* busy = item(window, "validateBusy");
     QQuickItem* valid = item(window, "validMark");
     QQuickItem* invalid = item(window, "invalidMark");
     const struct {
         QString key;
         bool accepted;
-    } cases[] = {{"sk-good", true}, {"sk-bad", false}, {"", false}};
+    } cases[] = {{"sk-good", true}, {"sk-bad", false}, {"sk-other-models", false}, {"", false}};
     for (const auto& c : cases) {
         type(window, item(window, "apiKeyField"), c.key);
         EXPECT_EQ(Settings::instance().apiKey(), c.key);
@@ -231,30 +202,89 @@ TEST_F(SettingsWindowTest, ValidateShowsTheBusyIndicatorThenTheMark)
     }
 }
 
-TEST_F(SettingsWindowTest, TheModelPickerStoresIdsThatEveryPickerShows)
+// A server at the stored address lists its models at start; every picker
+// offers them after the built-in ones, stores the id chosen, and shows a
+// stored id that neither has as unavailable.
+TEST_F(SettingsWindowTest, TheModelPickersOfferTheServersModelsAndStoreIds)
 {
-    m_app->uiState().setSelectedConversation(createConversation(store(), nullptr)->id());
-    QQuickWindow* main = m_app->openMainWindow();
-    ASSERT_TRUE(main && QTest::qWaitForWindowExposed(main));
-    QQuickWindow* window = open(1);
+    qunsetenv("VORBEL_OPENAI_URL");
+    Settings& settings = Settings::instance();
+    settings.setText(Settings::openAiBaseUrlKey, server.baseUrl().toString() + "/v1");
+    server.setHandler([](const RecordedRequest& request) {
+        return request.path == "/v1/models"
+            ? ScriptedResponse::text(200, R"({"data":[{"id":"mistral"},{"id":"gpt-4"},{"id":"llama3"}]})")
+            : ScriptedResponse::text(404, "{}");
+    });
+    m_app.reset(); // a new start
+    m_app = std::make_unique<VorbelApplication>();
+    ASSERT_TRUE(QTest::qWaitFor([] { return AccountModels::instance().isListed("llama3"); }, 5000));
+    uiState().setSelectedConversation(createConversation(store(), nullptr)->id());
+    QQuickWindow* main = open();
+    QQuickWindow* window = openSettings(1);
     QQuickItem* picker = item(window, "modelPicker");
+    QQuickItem* toolbar = item(main, "modelPicker"); // the conversation's
+    const QStringList offered = {"GPT 3.5 Turbo", "GPT 3.5 Turbo 16k", "GPT 4", "GPT 4 32k", "llama3", "mistral"};
+    EXPECT_EQ(toolbar->property("model").toStringList(), offered);
     EXPECT_EQ(picker->property("currentText").toString(), "GPT 3.5 Turbo"); // nothing stored
-    EXPECT_EQ(text(item(window, "apiKeyField")), "");
 
     picker->forceActiveFocus();
     QTest::keyClick(window, Qt::Key_Down);
     QTest::keyClick(window, Qt::Key_Down);
-    EXPECT_EQ(picker->property("currentText").toString(), "GPT 4");
-    EXPECT_EQ(Settings::instance().model(), "gpt-4");
-    EXPECT_EQ(item(main, "modelPicker")->property("currentText").toString(), "GPT 4"); // the conversation's toolbar
+    EXPECT_EQ(settings.model(), "gpt-4");
+    EXPECT_EQ(toolbar->property("currentText").toString(), "GPT 4");
 
-    Settings::instance().setText(Settings::modelKey, "gpt-5"); // not in the table: nothing chosen
-    EXPECT_EQ(picker->property("currentIndex").toInt(), -1);
+    settings.setText(Settings::modelKey, "gpt-5"); // in neither list
+    for (QQuickItem* shown : {picker, toolbar}) {
+        EXPECT_EQ(shown->property("model").toStringList(), offered + QStringList{"gpt-5 (unavailable)"});
+        EXPECT_EQ(shown->property("currentText").toString(), "gpt-5 (unavailable)");
+    }
+    QMetaObject::invokeMethod(toolbar, "activated", Q_ARG(int, 5));
+    EXPECT_EQ(settings.model(), "mistral");
+    EXPECT_EQ(picker->property("model").toStringList(), offered); // the unavailable entry is gone
+    EXPECT_EQ(picker->property("currentText").toString(), "mistral");
+}
+
+// Only http and https addresses are stored (nothing typed removes the key);
+// plain http to another machine gets a grey note that the key is not encrypted.
+TEST_F(SettingsWindowTest, TheServerAddressFieldStoresOnlyHttpAddresses)
+{
+    QQuickWindow* window = openSettings(1);
+    QQuickItem* field = item(window, "serverAddressField");
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->property("placeholderText").toString(), "https://api.openai.com");
+    const struct {
+        QString typed;
+        std::optional<QString> stored;
+        QString note;
+    } cases[] = {
+        {"http://example.com", "http://example.com", "Not encrypted: the API key travels to this server in the clear."},
+        // Refused: the address stored before stays in use.
+        {"ftp://example.com", "http://example.com", "Enter an address that starts with http:// or https://."},
+        {"http://127.0.0.1:8080/v1", "http://127.0.0.1:8080/v1", ""},
+        {"", std::nullopt, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        type(window, field, c.typed);
+        // Only a finished address is stored: a half-typed one would receive the key.
+        if (&c == cases) {
+            EXPECT_FALSE(Settings::instance().storedText(Settings::openAiBaseUrlKey));
+        }
+        QTest::keyClick(window, Qt::Key_Return);
+        EXPECT_EQ(Settings::instance().storedText(Settings::openAiBaseUrlKey), c.stored);
+        EXPECT_EQ(text(field), c.typed); // a refused address stays for correcting
+        QQuickItem* note = item(window, "serverAddressNote");
+        EXPECT_EQ(note->isVisible(), !c.note.isEmpty());
+        EXPECT_EQ(text(note), c.note);
+        if (note->isVisible()) { // grey for a stored address, red for a refused one
+            EXPECT_EQ(note->property("color").value<QColor>() == ThemePalette().secondaryText(), c.stored == c.typed);
+        }
+    }
 }
 
 TEST_F(SettingsWindowTest, ExtensionRowsAndDetailsFollowTheStoredFlags)
 {
-    QQuickWindow* window = open(2);
+    QQuickWindow* window = openSettings(2);
     const struct {
         QString title, state;
         bool note;
@@ -296,7 +326,7 @@ TEST_F(SettingsWindowTest, ExtensionRowsAndDetailsFollowTheStoredFlags)
 
 TEST_F(SettingsWindowTest, PanelsStoreEveryEdit)
 {
-    QQuickWindow* window = open(2);
+    QQuickWindow* window = openSettings(2);
     click(window, item(window, "extensionRow_2"));
     QQuickItem* shell = item(window, "shellPicker");
     ASSERT_TRUE(shell);
@@ -329,36 +359,24 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
 {
     QAccessible::setActive(true);
     createAssistant(store(), "Ada", "p", QString());
-    QQuickWindow* window = open();
-    static const QSet<QAccessible::Role> interactive = {
-        QAccessible::PageTab, QAccessible::Button, QAccessible::PushButton, QAccessible::ListItem,
-        QAccessible::Link, QAccessible::EditableText, QAccessible::CheckBox, QAccessible::ComboBox};
-    QStringList found;
-    QStringList unnamed;
-    const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
-        if (!node || node->state().invisible)
-            return;
-        if (interactive.contains(node->role()))
-            (node->text(QAccessible::Name).isEmpty() ? unnamed : found) << node->text(QAccessible::Name);
-        for (int i = 0; i < node->childCount(); ++i)
-            walk(node->child(i));
-    };
+    QQuickWindow* window = openSettings();
+    QStringList names;
     for (int tab = 0; tab < 3; ++tab) {
         find(window, "settingsTabs")->setProperty("currentIndex", tab);
-        walk(QAccessible::queryAccessibleInterface(window));
+        names += accessibleNames(window);
     }
     QAccessible::setActive(false);
-    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(", ").toStdString();
-    for (const char* expected : {"Add assistant", "Remove assistant", "Ada", "Prompt", "OpenAI API Key", "Model",
-                                 "Validate", "Learn more", "Shell access, Disabled", "Enabled"})
-        EXPECT_TRUE(found.contains(expected)) << expected;
+    EXPECT_FALSE(names.contains(QString())) << names.join(" | ").toStdString();
+    for (const char* expected : {"Add assistant", "Remove assistant", "Ada", "Prompt", "OpenAI API Key",
+                                 "Server address", "Model", "Validate", "Learn more", "Shell access, Disabled", "Enabled"})
+        EXPECT_TRUE(names.contains(expected)) << expected;
 
     find(window, "settingsTabs")->setProperty("currentIndex", 1);
     item(window, "apiKeyField")->forceActiveFocus();
     QStringList order;
-    for (int step = 0; step < 4; ++step) {
+    for (int step = 0; step < 5; ++step) {
         QTest::keyClick(window, Qt::Key_Tab);
         order << window->activeFocusItem()->objectName();
     }
-    EXPECT_EQ(order, QStringList({"orgKeyField", "modelPicker", "validateButton", "openAiLearnMoreLink"}));
+    EXPECT_EQ(order, QStringList({"orgKeyField", "serverAddressField", "modelPicker", "validateButton", "openAiLearnMoreLink"}));
 }

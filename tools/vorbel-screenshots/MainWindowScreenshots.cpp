@@ -3,6 +3,7 @@
 #include "app/VorbelApplication.h"
 #include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
+#include "openai/AccountModels.h"
 #include "store/StoreOperations.h"
 #include "support/ChatCompletionStream.h"
 #include "ui/ConversationViewController.h"
@@ -90,8 +91,24 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     click(window, visibleItem(window, "continueButton"));
     ok = QTest::qWaitFor([&] { return visibleItem(window, "invalidCredentialsMessage"); }, 5000) && ok;
     ok = grabWindow(window, path("welcome-rejected")) && ok;
+    // The key is accepted, but its account does not list the chosen model.
+    const QByteArray models =
+        R"({"data":[{"id":"gpt-4o"},{"id":"gpt-4o-mini"},{"id":"gpt-4.1"},{"id":"o3-mini"},)"
+        R"({"id":"text-embedding-3-small"},{"id":"whisper-1"}]})";
+    server.enqueue(ScriptedResponse::text(200, models));
+    click(window, visibleItem(window, "continueButton"));
+    ok = QTest::qWaitFor([&] {
+        QQuickItem* message = visibleItem(window, "invalidCredentialsMessage");
+        return message && message->property("text").toString().startsWith("This key works");
+    }, 5000) && ok;
+    ok = grabWindow(window, path("welcome-model-unavailable")) && ok;
 
     settings.setText(Settings::apiKeyKey, QStringLiteral("sk-screenshots-only"));
+    // Read the account's models now, so that no later read takes a reply queued for a chat.
+    server.enqueue(ScriptedResponse::text(200, models));
+    QSignalSpy listed(&AccountModels::instance(), &AccountModels::refreshFinished);
+    AccountModels::instance().refresh();
+    ok = QTest::qWaitFor([&] { return listed.count() > 0; }, 5000) && ok;
     const std::vector<AssistantPtr> assistants = fetchAllAssistants(store);
     const auto assistant = [&](size_t i) { return i < assistants.size() ? assistants[i] : nullptr; };
     ok = grabWindow(window, path("new-conversation")) && ok;
@@ -108,6 +125,21 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     saveContext(store);
     app.uiState().setSelectedConversation(chat->id());
     ok = grabWindow(window, path("conversation")) && ok;
+
+    // The toolbar's model picker, open: the built-in models, then the account's chat models,
+    // then a stored id the account does not list (a long one, as fine-tuned ids are).
+    settings.setText(Settings::modelKey, QStringLiteral("ft:gpt-4o-mini:acme:support-bot:9a8b7c"));
+    if (QQuickItem* picker = visibleItem(window, "modelPicker")) {
+        auto* popup = picker->property("popup").value<QObject*>();
+        QMetaObject::invokeMethod(popup, "open");
+        ok = QTest::qWaitFor([&] { return popup->property("opened").toBool(); }, 2000) && ok;
+        ok = grabWindow(window, path("model-picker")) && ok;
+        QMetaObject::invokeMethod(popup, "close");
+        (void)QTest::qWaitFor([&] { return !popup->property("visible").toBool(); }, 2000);
+    } else {
+        ok = false;
+    }
+    settings.remove(Settings::modelKey);
 
     // A reply while it streams: the stop button shows.
     ScriptedResponse slow = sse::reply({"Once upon a time, ", "a function called itself"}, 10);

@@ -92,6 +92,13 @@ int writeSettingsScreenshots(const QString& outDir, const QString& suffix, Store
     ok = QTest::qWaitFor([&] { return busy->isVisible(); }, 1000) && ok;
     ok = QTest::qWaitFor([&] { return !busy->isVisible(); }, 10000) && ok;
     ok = grabWindow(window, base + "openai-invalid" + suffix) && ok;
+    // An address on the local network without TLS: shown, not stored.
+    auto* address = qobject_cast<QQuickItem*>(find(window, QStringLiteral("serverAddressField")));
+    if (address)
+        address->setProperty("text", QStringLiteral("http://192.168.1.20:11434/v1"));
+    ok = address && grabWindow(window, base + "openai-unencrypted" + suffix) && ok;
+    if (address)
+        address->setProperty("text", QString());
 
     tabs->setProperty("currentIndex", 2);
     const QList<CustomExtension> extensions = allExtensions();

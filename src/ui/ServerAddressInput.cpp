@@ -1,0 +1,44 @@
+#include "ui/ServerAddressInput.h"
+
+#include "core/Endpoints.h"
+#include "core/ServerAddress.h"
+#include "core/Settings.h"
+
+ServerAddressInput::ServerAddressInput(QObject* parent)
+    : QObject(parent)
+{
+}
+
+QString ServerAddressInput::defaultAddress() { return Endpoints::openAiDefaultBase().toString(); }
+
+bool ServerAddressInput::isAcceptable(const QString& text)
+{
+    return ServerAddress::classify(text) != ServerAddress::Kind::Invalid;
+}
+
+bool ServerAddressInput::storeAddress(const QString& text)
+{
+    Settings& settings = Settings::instance();
+    switch (ServerAddress::classify(text)) {
+    case ServerAddress::Kind::Invalid:
+        return false;
+    case ServerAddress::Kind::Empty:
+        settings.remove(Settings::openAiBaseUrlKey);
+        return true;
+    default:
+        settings.setText(Settings::openAiBaseUrlKey, text.trimmed());
+        return true;
+    }
+}
+
+QString ServerAddressInput::note(const QString& text) const
+{
+    switch (ServerAddress::classify(text)) {
+    case ServerAddress::Kind::Invalid:
+        return tr("Enter an address that starts with http:// or https://.");
+    case ServerAddress::Kind::Unencrypted:
+        return tr("Not encrypted: the API key travels to this server in the clear.");
+    default:
+        return QString();
+    }
+}
