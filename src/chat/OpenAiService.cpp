@@ -43,12 +43,12 @@ ChatTarget ChatTarget::current()
 {
     const QString model = Settings::instance().model();
     const AccountModels& account = AccountModels::instance();
-    return {model, Endpoints::openAiServer().isOpenAi, contextLengthForModel(model, account.models())};
+    return {model, Endpoints::openAiServer(), contextLengthForModel(model, account.models())};
 }
 
 ChatTarget ChatTarget::forModel(const QString& model)
 {
-    return {model, true, contextLengthForModel(model)};
+    return {model, {Endpoints::openAiServer().base, true}, contextLengthForModel(model)};
 }
 
 QString OpenAiService::tooLongText(const ChatTarget& target)
@@ -117,7 +117,7 @@ ModelInput OpenAiService::makeModelInput(const ChatTarget& target, const QString
             input.tools = functions;
             // One call at a time keeps each call and its result in a message
             // of their own; only OpenAI's own server is known to take the field.
-            if (target.openAiServer)
+            if (target.server.isOpenAi)
                 input.parallel_tool_calls = false;
         } else {
             input.functions = functions;
@@ -201,7 +201,6 @@ QUuid OpenAiService::sendChat(const QString& systemPrompt, const std::vector<Mes
                               ParsedMessageCallback onParsedMessage, StopCallback onStop, ErrorCallback onError)
 {
     const ChatTarget target = ChatTarget::current();
-    const Endpoints::OpenAiServer server = Endpoints::openAiServer();
     const std::optional<OpenAiCredentials> credentials = readCredentials();
     const QList<ApiFunction> functions = enabledFunctionDefinitions();
     // Everything read from the records is copied into the body here, on the
@@ -229,7 +228,7 @@ QUuid OpenAiService::sendChat(const QString& systemPrompt, const std::vector<Mes
         return failWithoutSending(tooLongText(target));
     }
 
-    Config config(handler, Endpoints::openAiUrl(server, chatPath));
+    Config config(handler, Endpoints::openAiUrl(target.server, chatPath));
     config.method = QByteArrayLiteral("POST");
     config.headers.insert(QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json"));
     for (const auto& [name, value] : authorizationHeaders(credentials->apiKey, credentials->orgKey))

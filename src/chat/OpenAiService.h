@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Endpoints.h"
 #include "openai/ChatWireRecords.h"
 #include "openai/OpenAiRequests.h"
 #include "store/Records.h"
@@ -27,13 +28,14 @@ struct ParsedDelta {
 // and the history budget. Together they decide the form of function calling.
 struct ChatTarget {
     QString model;
-    bool openAiServer = true;
+    Endpoints::OpenAiServer server;
     int contextLength = 4096;
 
-    bool usesToolCalls() const { return ::usesToolCalls(model, openAiServer); }
+    bool usesToolCalls() const { return ::usesToolCalls(model, server.isOpenAi); }
     // The settings and the account's model list as they are now (UI thread).
     static ChatTarget current();
-    // A model on OpenAI's own server, as far as the built-in knowledge goes.
+    // A model on OpenAI's server (or the one that plays it), as far as the
+    // built-in knowledge goes.
     static ChatTarget forModel(const QString& model);
 };
 
