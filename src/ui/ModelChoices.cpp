@@ -31,22 +31,6 @@ QList<ModelOption> ModelChoices::accountOffer()
     return offeredModels(account.models(), account.fromOpenAiServer());
 }
 
-QList<ModelOption> ModelChoices::merged(QList<ModelOption> first, const QList<ModelOption>& second)
-{
-    for (const ModelOption& option : second) {
-        if (!option.builtIn && !hasId(first, option.id))
-            first.append(option);
-    }
-    // The built-in entries lead in both lists; the rest reads by id.
-    const auto servers =
-        std::stable_partition(first.begin(), first.end(), [](const ModelOption& o) { return o.builtIn; });
-    std::stable_sort(servers, first.end(), [](const ModelOption& a, const ModelOption& b) {
-        const int order = QString::compare(a.id, b.id, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a.id < b.id;
-    });
-    return first;
-}
-
 QList<ModelOption> ModelChoices::entries(QList<ModelOption> offered, const QString& chosenId)
 {
     if (!chosenId.isEmpty() && !hasId(offered, chosenId))

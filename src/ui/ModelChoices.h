@@ -24,9 +24,6 @@ public:
 
     // The built-in models, then the models the stored key's account lists.
     static QList<ModelOption> accountOffer();
-    // `first`, then the server models of `second` that `first` lacks, all
-    // server models sorted by id.
-    static QList<ModelOption> merged(QList<ModelOption> first, const QList<ModelOption>& second);
     // `offered`, then `chosenId` as an unavailable entry when none has it.
     static QList<ModelOption> entries(QList<ModelOption> offered, const QString& chosenId);
     static QStringList namesOf(const QList<ModelOption>& entries);

@@ -89,7 +89,8 @@ void WelcomeForm::apply(const CredentialCheckRequest& request, const QString& ad
 void WelcomeForm::updateModelEntries()
 {
     const QStringList before = modelNames();
-    m_modelEntries = ModelChoices::entries(ModelChoices::merged(ModelChoices::accountOffer(), m_checkedModels),
+    // After a check, the checked server's models; the stored server's before.
+    m_modelEntries = ModelChoices::entries(m_checkedModels.isEmpty() ? ModelChoices::accountOffer() : m_checkedModels,
                                            m_modelField);
     // The list first: a picker given a new list resets its index.
     if (modelNames() != before)
