@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/HttpTestServer.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -18,19 +20,20 @@ TEST(AppProcess, StartsAndQuitsCleanlyOnTerminationSignal)
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
     environment.insert("XDG_DATA_HOME", home.path() + "/data");
-    environment.remove("VORBEL_CATALOGUE_URL");
+    // The catalogue refresh of the shown window ends with a line on standard output.
+    environment.insert("VORBEL_CATALOGUE_URL", HttpTestServer::refusedUrl().toString());
     environment.remove("VORBEL_UPDATE_FEED_URL");
 
     for (int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         QProcess app;
         app.setProcessEnvironment(environment);
-        app.setProcessChannelMode(QProcess::ForwardedChannels);
+        app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         app.start(VORBEL_BINARY, {});
         ASSERT_TRUE(app.waitForStarted());
-        const QString store = home.path() + "/data/Vorbel/Vorbel/Vorbel.sqlite";
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(store); }, 30000));
-        QTest::qWait(500); // let the window come up and the built-in catalogue merge
+        QByteArray out;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return (out += app.readAllStandardOutput()).contains("assistant data"); }, 30000));
+        EXPECT_TRUE(QFile::exists(home.path() + "/data/Vorbel/Vorbel/Vorbel.sqlite"));
         ::kill(pid_t(app.processId()), signal);
         ASSERT_TRUE(app.waitForFinished(30000));
         EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
