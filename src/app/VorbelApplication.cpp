@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 // The views are compiled into the program; this pulls their module in.
@@ -14,6 +15,7 @@ Q_IMPORT_QML_PLUGIN(Vorbel_UiPlugin)
 
 namespace {
 VorbelApplication* current = nullptr;
+constexpr int accountModelsDelayMs = 400;
 }
 
 VorbelApplication::VorbelApplication(QObject* parent)
@@ -23,8 +25,10 @@ VorbelApplication::VorbelApplication(QObject* parent)
     Q_ASSERT(!current);
     current = this;
     m_updater->start();
-    // The account's models, read in the background: the pickers add them when they come.
-    AccountModels::instance().followSettings();
+    // The account's models, read in the background once the first window is
+    // up (on two cores the read would slow the first frame); the pickers add
+    // them when they come.
+    QTimer::singleShot(accountModelsDelayMs, this, [] { AccountModels::instance().followSettings(); });
 }
 
 VorbelApplication::~VorbelApplication()
