@@ -44,8 +44,6 @@ OpenAiServer openAiServer()
     return openAiServerAt(Settings::instance().text(Settings::openAiBaseUrlKey));
 }
 
-QUrl openAiBase() { return openAiServer().base; }
-
 QUrl openAiUrl(const OpenAiServer& server, const QString& path) { return ServerAddress::apiUrl(server.base, path); }
 QUrl wolframAlphaBase() { return fromEnvironmentOr("VORBEL_WOLFRAM_URL", "https://api.wolframalpha.com"); }
 QString pineconeDomain() { return QStringLiteral("pinecone.io"); }

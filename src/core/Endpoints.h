@@ -20,7 +20,6 @@ struct OpenAiServer {
 OpenAiServer openAiServer();
 // The same for an address typed but not stored yet.
 OpenAiServer openAiServerAt(const QString& address);
-QUrl openAiBase();
 QUrl openAiDefaultBase();
 // `path` ("/v1/models") on the server in use; a base ending in "/v1" is not doubled.
 QUrl openAiUrl(const OpenAiServer& server, const QString& path);

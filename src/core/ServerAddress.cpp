@@ -1,5 +1,7 @@
 #include "core/ServerAddress.h"
 
+#include "core/Endpoints.h"
+
 #include <QHostAddress>
 
 namespace ServerAddress {
@@ -35,15 +37,14 @@ Kind classify(const QString& text)
 
 QUrl apiUrl(const QUrl& base, const QString& path)
 {
-    QUrl url = base;
-    QString prefix = url.path();
+    // Servers document their address with "/v1" as often as without it.
+    QUrl withoutVersion = base;
+    QString prefix = base.path();
     while (prefix.endsWith(QLatin1Char('/')))
         prefix.chop(1);
-    // Servers document their address with "/v1" as often as without it.
     if (prefix.endsWith(QLatin1String("/v1")) && path.startsWith(QLatin1String("/v1/")))
-        prefix.chop(3);
-    url.setPath(prefix + (path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path));
-    return url;
+        withoutVersion.setPath(prefix.chopped(3));
+    return Endpoints::join(withoutVersion, path);
 }
 
 } // namespace ServerAddress
