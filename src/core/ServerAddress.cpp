@@ -1,6 +1,7 @@
 #include "core/ServerAddress.h"
 
 #include "core/Endpoints.h"
+#include "core/Settings.h"
 
 #include <QHostAddress>
 
@@ -33,6 +34,16 @@ Kind classify(const QString& text)
     if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || address.isLoopback())
         return Kind::Loopback;
     return Kind::Unencrypted;
+}
+
+Kind store(const QString& text)
+{
+    const Kind kind = classify(text);
+    if (kind == Kind::Empty)
+        Settings::instance().remove(Settings::openAiBaseUrlKey);
+    else if (kind != Kind::Invalid)
+        Settings::instance().setText(Settings::openAiBaseUrlKey, text.trimmed());
+    return kind;
 }
 
 QUrl apiUrl(const QUrl& base, const QString& path)

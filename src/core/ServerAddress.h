@@ -22,6 +22,11 @@ Kind classify(const QString& text);
 // The base of an http or https address with a host; none otherwise.
 std::optional<QUrl> parse(const QString& text);
 
+// Stores `text` as the "openAiBaseUrl" setting when usable (trimmed); nothing
+// typed removes the setting (OpenAI's server); an invalid address changes
+// nothing. Returns what the text was.
+Kind store(const QString& text);
+
 // `path` ("/v1/models") under `base`, which may end in "/v1" or not.
 QUrl apiUrl(const QUrl& base, const QString& path);
 

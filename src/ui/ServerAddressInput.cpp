@@ -2,7 +2,6 @@
 
 #include "core/Endpoints.h"
 #include "core/ServerAddress.h"
-#include "core/Settings.h"
 
 ServerAddressInput::ServerAddressInput(QObject* parent)
     : QObject(parent)
@@ -18,17 +17,7 @@ bool ServerAddressInput::isAcceptable(const QString& text)
 
 bool ServerAddressInput::storeAddress(const QString& text)
 {
-    Settings& settings = Settings::instance();
-    switch (ServerAddress::classify(text)) {
-    case ServerAddress::Kind::Invalid:
-        return false;
-    case ServerAddress::Kind::Empty:
-        settings.remove(Settings::openAiBaseUrlKey);
-        return true;
-    default:
-        settings.setText(Settings::openAiBaseUrlKey, text.trimmed());
-        return true;
-    }
+    return ServerAddress::store(text) != ServerAddress::Kind::Invalid;
 }
 
 QString ServerAddressInput::note(const QString& text) const

@@ -14,8 +14,8 @@ struct CredentialCheckResult;
 
 // The first-run form: its own copy of the settings, checked against the
 // server before anything is stored. Storing a key is what removes the cover.
-// Its model picker offers what the account lists and, once a check has read
-// the typed key's list, those models too.
+// Its model picker offers what the account lists or, once a check has read
+// the typed key's list, that list instead.
 class WelcomeForm : public QObject {
     Q_OBJECT
     QML_ELEMENT

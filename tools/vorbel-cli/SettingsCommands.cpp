@@ -43,26 +43,23 @@ int get(CliEnvironment& environment, const QString& key)
 // that would be in the clear.
 int setServerAddress(CliEnvironment& environment, const QString& value)
 {
-    switch (ServerAddress::classify(value)) {
+    switch (ServerAddress::store(value)) {
     case ServerAddress::Kind::Invalid:
         // Not echoed: a refused address may carry a password.
         return reportError(environment.io, ExitUsage,
                            QStringLiteral("%1 is an http:// or https:// address with a host and without a user "
                                           "name, query or fragment; nothing was stored")
                                .arg(Settings::openAiBaseUrlKey));
-    case ServerAddress::Kind::Empty:
-        Settings::instance().remove(Settings::openAiBaseUrlKey);
-        return ExitSuccess;
     case ServerAddress::Kind::Unencrypted:
         environment.io.err << "vorbel-cli: warning: " << value.trimmed()
                            << " is plain http to another machine; the API key travels unencrypted\n";
         environment.io.err.flush();
         break;
+    case ServerAddress::Kind::Empty:
     case ServerAddress::Kind::Encrypted:
     case ServerAddress::Kind::Loopback:
         break;
     }
-    Settings::instance().setText(Settings::openAiBaseUrlKey, value.trimmed());
     return ExitSuccess;
 }
 
