@@ -22,7 +22,7 @@ ConversationListModel::ConversationListModel(StoreContext& context, QObject* par
           [](const Conversation& a, const Conversation& b) {
               const qint64 ta = a.createdAt() ? a.createdAt()->toMSecsSinceEpoch() : 0;
               const qint64 tb = b.createdAt() ? b.createdAt()->toMSecsSinceEpoch() : 0;
-              return ta != tb ? ta > tb : a.primaryKey() > b.primaryKey();
+              return ta != tb ? ta > tb : b.createdBefore(a);
           },
           [](const Conversation&) { return true; }, parent)
 {
@@ -70,7 +70,7 @@ AssistantListModel::AssistantListModel(StoreContext& context, QObject* parent)
     : SortedRecordModel<Assistant>(
           [](const Assistant& a, const Assistant& b) {
               const int order = QString::compare(a.name().value_or(QString()), b.name().value_or(QString()));
-              return order != 0 ? order < 0 : a.primaryKey() < b.primaryKey();
+              return order != 0 ? order < 0 : a.createdBefore(b);
           },
           [](const Assistant& a) { return !a.deletedAt().has_value(); }, parent)
 {

@@ -5,8 +5,10 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class StoreContext;
@@ -33,6 +35,17 @@ public:
     // row's key; one created in this run by a key above every row's, in
     // creation order. Either way it orders records by creation.
     qint64 primaryKey() const { return m_primaryKey; }
+    // Creation order, the same in every process sharing the file: saved
+    // records by their row, which the file hands out in order, then the
+    // records not saved yet, which are newer, by their key. A save keeps the
+    // order, as it writes new rows in key order.
+    bool createdBefore(const Record& other) const
+    {
+        const auto order = [](const Record& r) {
+            return std::pair(r.m_rowKey ? r.m_rowKey : std::numeric_limits<qint64>::max(), r.m_primaryKey);
+        };
+        return order(*this) < order(other);
+    }
     bool isDeleted() const { return m_deleted; }
     StoreContext* context() const { return m_context; }
 

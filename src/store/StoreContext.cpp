@@ -7,10 +7,10 @@
 namespace {
 
 template <typename T>
-std::vector<std::shared_ptr<T>> inKeyOrder(const QHash<qint64, std::shared_ptr<T>>& records)
+std::vector<std::shared_ptr<T>> inCreationOrder(const QHash<qint64, std::shared_ptr<T>>& records)
 {
     std::vector<std::shared_ptr<T>> list(records.cbegin(), records.cend());
-    std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a->primaryKey() < b->primaryKey(); });
+    std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a->createdBefore(*b); });
     return list;
 }
 
@@ -59,8 +59,8 @@ void StoreContext::adopt(Record& record, qint64 key)
     record.m_primaryKey = key;
 }
 
-std::vector<AssistantPtr> StoreContext::assistants() const { return inKeyOrder(m_assistants); }
-std::vector<ConversationPtr> StoreContext::conversations() const { return inKeyOrder(m_conversations); }
+std::vector<AssistantPtr> StoreContext::assistants() const { return inCreationOrder(m_assistants); }
+std::vector<ConversationPtr> StoreContext::conversations() const { return inCreationOrder(m_conversations); }
 AssistantPtr StoreContext::assistant(qint64 key) const { return m_assistants.value(key); }
 ConversationPtr StoreContext::conversation(qint64 key) const { return m_conversations.value(key); }
 
@@ -223,7 +223,7 @@ qint64 StoreContext::conversationRow(qint64 key) const
 bool StoreContext::writePending(std::vector<Record*>& givenRows)
 {
     auto insertAll = [&](const auto& records, const auto& write) {
-        for (const auto& record : inKeyOrder(records)) {
+        for (const auto& record : inCreationOrder(records)) {
             qint64 row = 0;
             if (!write(*record, &row))
                 return false;
@@ -233,7 +233,7 @@ bool StoreContext::writePending(std::vector<Record*>& givenRows)
         return true;
     };
     auto updateAll = [](const auto& records, const auto& write) {
-        for (const auto& record : inKeyOrder(records)) {
+        for (const auto& record : inCreationOrder(records)) {
             if (!write(*record, nullptr))
                 return false;
         }

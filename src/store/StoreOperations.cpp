@@ -85,7 +85,7 @@ bool messageOrderLess(const Message& a, const Message& b)
     const qint64 tb = b.updatedAt() ? b.updatedAt()->toMSecsSinceEpoch() : now;
     if (ta != tb)
         return ta < tb;
-    return a.primaryKey() < b.primaryKey();
+    return a.createdBefore(b);
 }
 
 std::vector<MessagePtr> orderedMessages(const Conversation& conversation)

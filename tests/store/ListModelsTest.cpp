@@ -63,6 +63,7 @@ TEST(ListModels, OpenListsFollowAnotherProcess)
     StoreContext& other = tool.viewContext();
     ConversationPtr theirOpen = other.conversationWithId(*open->id());
     MessagePtr reply = makeMessage(other, "assistant", "Hel", theirOpen, std::nullopt, false);
+    reply->setUpdatedAt(edited->updatedAt()); // a tie goes to the older record, here and after the merge
     orderedMessages(*theirOpen).at(1)->setContent(QString("theirs"));
     createConversation(other, createAssistant(other, "Bea", "p", ""));
     fetchAllAssistants(other).at(0)->setName(QString("Zoe"));
