@@ -16,6 +16,8 @@ namespace {
 const QString userRole = QStringLiteral("user");
 const QString assistantRole = QStringLiteral("assistant");
 const QString appRole = QStringLiteral("app");
+const QString replyCutNotice =
+    QStringLiteral("This reply was cut short: it passed the limit of 4 MiB of text, and the rest was not received.");
 
 bool isNonEmpty(const std::optional<QString>& text)
 {
@@ -54,6 +56,7 @@ void ConversationController::submit(const QString& prompt)
     if (!conversationExists())
         return;
     MessagePtr user = makeMessage(m_context, userRole, prompt, m_conversation, std::nullopt, true);
+    m_automaticRuns = 0;
     send(user);
 }
 
@@ -93,8 +96,7 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
             toUiThread([reply, streamId, delta](ConversationController& c) {
                 // Pieces queued before the user stopped the reply are dropped.
                 if (c.m_streams.contains(*streamId))
-                    c.applyPiece(c.messageForCall(*streamId, reply, delta.callIndex), delta.content,
-                                 delta.functionName, delta.functionArguments);
+                    c.takeDelta(*streamId, reply, delta);
             });
         },
         [toUiThread, reply, streamId] {
@@ -106,6 +108,9 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
     // Callbacks are queued behind this assignment, so they always see the id.
     *streamId = id;
     m_streams.insert(id, reply);
+    // The request was built just now, on this thread, from the same settings.
+    m_streamOffers.insert(id, offeredFunctionNames());
+    m_offered.insert(reply->primaryKey(), m_streamOffers.value(id));
     Q_EMIT runningTurnsChanged();
     return reply;
 }
@@ -115,9 +120,48 @@ MessagePtr ConversationController::messageForCall(const QUuid& stream, const Mes
     if (index == 0)
         return reply;
     MessagePtr& message = m_laterCalls[stream][index];
-    if (!message && conversationExists())
+    if (!message && conversationExists()) {
         message = makeMessage(m_context, assistantRole, QString(), m_conversation, std::nullopt, false);
+        m_offered.insert(message->primaryKey(), m_streamOffers.value(stream));
+    }
     return message ? message : reply;
+}
+
+void ConversationController::takeDelta(const QUuid& stream, const MessagePtr& reply, const ParsedDelta& delta)
+{
+    qsizetype& received = m_receivedText[stream];
+    const qsizetype size = delta.content.value_or(QString()).size() + delta.functionName.value_or(QString()).size()
+        + delta.functionArguments.value_or(QString()).size();
+    if (received + size <= replyTextLimit) {
+        received += size;
+        applyPiece(messageForCall(stream, reply, delta.callIndex), delta.content, delta.functionName,
+                   delta.functionArguments);
+        return;
+    }
+    // Text up to the limit is kept; a call cut short is dropped when the reply is settled.
+    if (delta.content) {
+        QString fitting = delta.content->left(replyTextLimit - received);
+        if (!fitting.isEmpty() && fitting.back().isHighSurrogate())
+            fitting.chop(1);
+        applyPiece(messageForCall(stream, reply, delta.callIndex), fitting, std::nullopt, std::nullopt);
+    }
+    cutReply(stream);
+}
+
+void ConversationController::cutReply(const QUuid& stream)
+{
+    const MessagePtr reply = m_streams.take(stream);
+    OpenAiService::stopStream(stream);
+    m_receivedText.remove(stream);
+    m_streamOffers.remove(stream);
+    const QMap<int, MessagePtr> laterCalls = m_laterCalls.take(stream);
+    Q_EMIT runningTurnsChanged();
+    settleStoppedReply(reply, false);
+    for (const MessagePtr& call : laterCalls)
+        settleStoppedReply(call, false);
+    makeMessage(m_context, appRole, replyCutNotice, m_conversation, std::nullopt, false);
+    saveContext(m_context);
+    Q_EMIT turnFinished(reply, false);
 }
 
 void ConversationController::applyPiece(const MessagePtr& message, const std::optional<QString>& content,
@@ -143,6 +187,8 @@ void ConversationController::finishTurn(const MessagePtr& message, const QUuid& 
     }
     if (!m_streams.remove(stream))
         return; // stopped by the user: already settled
+    m_receivedText.remove(stream);
+    m_streamOffers.remove(stream);
     const QMap<int, MessagePtr> laterCalls = m_laterCalls.take(stream);
     Q_EMIT runningTurnsChanged();
     message->setDone(true);
@@ -159,7 +205,7 @@ void ConversationController::finishTurn(const MessagePtr& message, const QUuid& 
     Q_EMIT turnFinished(message, true);
     // The calls of one reply run one after the other, in the order asked.
     if (shouldRunAutomatically(*message))
-        runFunction(message);
+        startFunction(message);
     else if (!awaitsConfirmation(*message))
         advanceCalls(message);
 }
@@ -178,7 +224,7 @@ bool ConversationController::advanceCalls(const MessagePtr& message)
         if (isFunctionRunning(call))
             return true; // its own end moves on
         if (shouldRunAutomatically(call)) {
-            runFunction(*it);
+            startFunction(*it);
             return true;
         }
         if (awaitsConfirmation(call)) {
@@ -197,6 +243,8 @@ void ConversationController::failTurn(const MessagePtr& message, const QUuid& st
     }
     if (!m_streams.remove(stream))
         return;
+    m_receivedText.remove(stream);
+    m_streamOffers.remove(stream);
     // Calls after the first are whole only when the reply ends well.
     for (const MessagePtr& call : m_laterCalls.take(stream)) {
         if (!call->isDeleted())
@@ -224,12 +272,38 @@ bool ConversationController::isFunctionRunning(const Message& message) const
     return hasFunctionRun(message) && !message.functionResult();
 }
 
+std::optional<CustomFunction> ConversationController::offeredFunction(const Message& message) const
+{
+    const std::optional<QString>& name = message.functionName();
+    if (!isNonEmpty(name))
+        return std::nullopt;
+    const auto offered = m_offered.constFind(message.primaryKey());
+    const bool wasOffered =
+        offered != m_offered.constEnd() ? offered->contains(*name) : offeredFunctionNames().contains(*name);
+    return wasOffered ? findFunction(name) : std::nullopt;
+}
+
+std::optional<QString> ConversationController::confirmationText(const Message& message) const
+{
+    // The arguments are whole only once the reply is done.
+    if (!message.done())
+        return std::nullopt;
+    if (const auto kept = m_confirmations.constFind(message.primaryKey()); kept != m_confirmations.constEnd())
+        return *kept;
+    const std::optional<CustomFunction> function = offeredFunction(message);
+    if (!function || !function->confirmationText)
+        return std::nullopt;
+    const std::optional<QString> text = function->confirmationText(message.functionArguments());
+    m_confirmations.insert(message.primaryKey(), text);
+    return text;
+}
+
 bool ConversationController::shouldRunAutomatically(const Message& message) const
 {
     if (!message.done() || !isNonEmpty(message.functionName()) || message.functionResult() || hasFunctionRun(message)
-        || message.role() != assistantRole)
+        || message.role() != assistantRole || m_automaticRuns >= automaticRunLimit)
         return false;
-    const auto function = findFunction(message.functionName());
+    const auto function = offeredFunction(message);
     return function && !function->requiresConfirmation;
 }
 
@@ -237,19 +311,36 @@ bool ConversationController::awaitsConfirmation(const Message& message) const
 {
     if (!message.done() || !isNonEmpty(message.functionName()) || message.functionResult() || hasFunctionRun(message))
         return false;
-    const auto function = findFunction(message.functionName());
-    return function && function->requiresConfirmation;
+    const auto function = offeredFunction(message);
+    if (!function)
+        return false;
+    if (function->requiresConfirmation)
+        return confirmationText(message).has_value();
+    return m_automaticRuns >= automaticRunLimit;
 }
 
 void ConversationController::runFunction(const MessagePtr& message)
 {
+    // The user's press starts a new row of automatic runs.
+    if (message && awaitsConfirmation(*message))
+        m_automaticRuns = 0;
+    startFunction(message);
+}
+
+void ConversationController::startFunction(const MessagePtr& message)
+{
     if (!message || !conversationExists() || message->isDeleted() || hasFunctionRun(*message)
         || message->functionResult())
         return;
+    const std::optional<CustomFunction> function = offeredFunction(*message);
+    if (function && !function->requiresConfirmation)
+        ++m_automaticRuns;
     m_functionRuns.insert(message->primaryKey());
     Q_EMIT functionStarted(message);
     QPointer<ConversationController> self(this);
-    runFunctionCall(m_context, message, [self, message] {
+    const std::optional<QString> confirmed = function && function->requiresConfirmation ? confirmationText(*message)
+                                                                                          : std::nullopt;
+    runFunctionCall(m_context, message, function, confirmed, [self, message] {
         // The conversation may have been deleted while the function ran.
         if (!self || !self->conversationExists())
             return;
@@ -268,7 +359,7 @@ void ConversationController::runPendingFunctions()
         if (isFunctionRunning(*message))
             return;
         if (shouldRunAutomatically(*message)) {
-            runFunction(message);
+            startFunction(message);
             return;
         }
     }
@@ -280,6 +371,8 @@ void ConversationController::stopStreaming()
         return;
     const QHash<QUuid, MessagePtr> stopped = std::exchange(m_streams, {});
     const QHash<QUuid, QMap<int, MessagePtr>> laterCalls = std::exchange(m_laterCalls, {});
+    m_receivedText.clear();
+    m_streamOffers.clear();
     for (auto it = stopped.cbegin(); it != stopped.cend(); ++it) {
         OpenAiService::stopStream(it.key());
         settleStoppedReply(it.value());
@@ -290,7 +383,7 @@ void ConversationController::stopStreaming()
     Q_EMIT runningTurnsChanged();
 }
 
-void ConversationController::settleStoppedReply(const MessagePtr& message)
+void ConversationController::settleStoppedReply(const MessagePtr& message, bool announce)
 {
     if (!conversationExists() || message->isDeleted())
         return;
@@ -304,7 +397,8 @@ void ConversationController::settleStoppedReply(const MessagePtr& message)
         return;
     }
     message->setDone(true);
-    Q_EMIT turnFinished(message, true);
+    if (announce)
+        Q_EMIT turnFinished(message, true);
 }
 
 void ConversationController::deleteConversation(const std::function<void()>& onDeleted)

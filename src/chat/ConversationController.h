@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chat/OpenAiService.h"
+#include "extensions/CustomExtension.h"
 #include "store/StoreContext.h"
 
 #include <QHash>
@@ -9,6 +11,7 @@
 #include <QUuid>
 
 #include <functional>
+#include <optional>
 
 // The turn flow of one conversation, without any window: it stores the user's
 // prompt, creates the assistant's message, streams the reply into it (one save
@@ -29,13 +32,24 @@ public:
     // Returns the new assistant message (none once the conversation is deleted).
     MessagePtr send(const MessagePtr& userMessage = nullptr);
 
+    // The function a call may run: one that the request which produced the
+    // call offered the model (for a call from before this run, one offered
+    // now). Any other name is treated as unknown, so nothing runs for it.
+    std::optional<CustomFunction> offeredFunction(const Message& message) const;
+    // For a done call of a function the user confirms: the exact text that
+    // runs on confirmation, worked out once and kept; nothing when the
+    // arguments cannot be used (then no run is offered).
+    std::optional<QString> confirmationText(const Message& message) const;
+
     // Function-call rules for the block of message A.
     bool hasFunctionRun(const Message& message) const;         // a run was started by this controller
     bool isFunctionRunning(const Message& message) const;      // started and no result yet
-    bool shouldRunAutomatically(const Message& message) const; // done, found, no confirmation, no result, not yet run
-    bool awaitsConfirmation(const Message& message) const;     // done, found, confirmation required, no result
-    // Runs the function of A (automatically or on the user's press), records the
-    // result, saves and starts the next turn.
+    bool shouldRunAutomatically(const Message& message) const; // done, offered, no confirmation, no result, not yet run
+    // Done, offered, no result, and either confirmation required (with a usable
+    // text) or as many automatic runs in a row as are allowed.
+    bool awaitsConfirmation(const Message& message) const;
+    // Runs the function of A on the user's press (the confirmed text for a
+    // function that asks), records the result, saves and starts the next turn.
     void runFunction(const MessagePtr& message);
     // Runs every function call of the conversation that may run by itself
     // (for example after a restart during a run).
@@ -50,6 +64,13 @@ public:
     void stopStreaming();
 
     int runningTurns() const { return int(m_streams.size()); }
+
+    // Text one reply may bring, counted over its content and calls; past it
+    // the reply is cut as if stopped and a notice follows.
+    static constexpr qsizetype replyTextLimit = 4 * 1024 * 1024;
+    // Functions run one after another without the user's press; the next call
+    // waits for it.
+    static constexpr int automaticRunLimit = 10;
 
     // What each streamed delta does on the UI thread: append the pieces to the
     // assistant message, then save. Nothing once the conversation is deleted.
@@ -70,19 +91,28 @@ private:
     bool conversationExists() const;
     void finishTurn(const MessagePtr& message, const QUuid& stream);
     void failTurn(const MessagePtr& message, const QUuid& stream, const QString& text);
-    void settleStoppedReply(const MessagePtr& message);
+    void settleStoppedReply(const MessagePtr& message, bool announce = true);
     // The message that a streamed piece of call `index` belongs to: the reply
     // itself for the first call, a message of its own for each further one.
     MessagePtr messageForCall(const QUuid& stream, const MessagePtr& reply, int index);
     // Moves on to the reply's next call after `message`: runs it when it may
     // run by itself. False when no call of the reply is left to run or wait for.
     bool advanceCalls(const MessagePtr& message);
+    // A streamed delta of `stream`, within the reply's text limit.
+    void takeDelta(const QUuid& stream, const MessagePtr& reply, const ParsedDelta& delta);
+    void cutReply(const QUuid& stream);
+    void startFunction(const MessagePtr& message);
 
     StoreContext& m_context;
     ConversationPtr m_conversation;
     QHash<QUuid, MessagePtr> m_streams;   // running turns by stream id
     QHash<QUuid, QMap<int, MessagePtr>> m_laterCalls; // a running turn's further calls by index
     QSet<qint64> m_functionRuns;          // messages whose function was started here
+    QHash<QUuid, qsizetype> m_receivedText; // a running turn's text so far
+    QHash<QUuid, QSet<QString>> m_streamOffers; // what each running turn's request offered
+    QHash<qint64, QSet<QString>> m_offered;   // the same for each call message of this run
+    mutable QHash<qint64, std::optional<QString>> m_confirmations; // texts shown for confirmation
+    int m_automaticRuns = 0;              // since the user last submitted or confirmed
 };
 
 // One controller per conversation for the whole application, so that every

@@ -2,9 +2,9 @@
 
 #include "extensions/FunctionArguments.h"
 
-namespace {
+#include "core/UntrustedText.h"
 
-const QString closingFence = QStringLiteral("\n````");
+namespace {
 
 QString previewBody(const QString& parameter, const std::optional<QString>& arguments)
 {
@@ -28,15 +28,26 @@ QString previewBody(const QString& parameter, const std::optional<QString>& argu
     return *arguments;
 }
 
+// The heading, then the body in a code block. The block closes with one
+// backquote more than it opened with, and it opens with more than any run of
+// backquotes in the body, so arguments cannot end it early and pass for
+// Markdown of the app's own.
+QString fencedBody(const QString& heading, const QString& body)
+{
+    const QString fence = UntrustedText::fenceFor(body);
+    return heading + QLatin1Char('\n') + fence + QLatin1Char('\n') + body + QLatin1Char('\n') + fence
+        + QLatin1Char('`');
+}
+
 } // namespace
 
 QString wrappedArgumentPreview(const QString& heading, const QString& parameter,
                                const std::optional<QString>& arguments)
 {
-    return heading + previewBody(parameter, arguments) + closingFence;
+    return fencedBody(heading, previewBody(parameter, arguments));
 }
 
 QString fencedArgumentPreview(const QString& heading, const std::optional<QString>& arguments)
 {
-    return heading + QStringLiteral("\n```\n") + arguments.value_or(QString()) + closingFence;
+    return fencedBody(heading, arguments.value_or(QString()));
 }

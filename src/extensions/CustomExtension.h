@@ -14,6 +14,13 @@
 using FunctionExecution = std::function<QString(const std::optional<QString>& arguments)>;
 // Markdown describing what is about to run; cheap and synchronous.
 using FunctionPreview = std::function<QString(const std::optional<QString>& arguments)>;
+// For a function the user confirms: the exact text that will run (a shell's
+// command line, decoded and put into its template), or nothing when the
+// arguments cannot be used. Cheap and synchronous; reads the settings now.
+using ConfirmationText = std::function<std::optional<QString>(const std::optional<QString>& arguments)>;
+// Runs exactly the text the user was shown and confirmed; like an execution,
+// on a worker thread.
+using ConfirmedExecution = std::function<QString(const QString& confirmedText)>;
 
 struct CustomFunction {
     QString name;
@@ -24,6 +31,10 @@ struct CustomFunction {
     ApiFunction apiDefinition;
     FunctionExecution execution;
     FunctionPreview preview;
+    // Both set exactly when requiresConfirmation is: what the user sees is
+    // computed once and the same text is what runs.
+    ConfirmationText confirmationText;
+    ConfirmedExecution confirmedExecution;
 };
 
 // A named group of functions the model may call. The settings panel of an

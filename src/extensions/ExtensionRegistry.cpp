@@ -63,6 +63,14 @@ QList<ApiFunction> enabledFunctionDefinitions()
     return definitions;
 }
 
+QSet<QString> offeredFunctionNames()
+{
+    QSet<QString> names;
+    for (const ApiFunction& definition : enabledFunctionDefinitions())
+        names.insert(definition.name);
+    return names;
+}
+
 std::optional<CustomFunction> findFunction(const std::optional<QString>& name)
 {
     if (!name)
@@ -73,8 +81,11 @@ std::optional<CustomFunction> findFunction(const std::optional<QString>& name)
                 continue;
             CustomFunction found = function;
             QMutexLocker lock(&overridesMutex);
-            if (const auto it = overrides().constFind(*name); it != overrides().constEnd())
+            if (const auto it = overrides().constFind(*name); it != overrides().constEnd()) {
                 found.execution = *it;
+                if (found.confirmedExecution)
+                    found.confirmedExecution = [override = *it](const QString& text) { return override(text); };
+            }
             return found;
         }
     }

@@ -5,6 +5,7 @@
 #include "store/Records.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -22,8 +23,12 @@ bool isExtensionEnabled(const QString& id);
 // The definitions of the functions of every enabled extension, in registry order.
 QList<ApiFunction> enabledFunctionDefinitions();
 
+// The API names of those definitions: what a request offers the model now.
+QSet<QString> offeredFunctionNames();
+
 // The first function of any extension, enabled or not, whose API name matches
-// exactly. With a test override in place, its execution is the override.
+// exactly. With a test override in place, its execution is the override (for
+// a confirmed function, called with the confirmed text).
 std::optional<CustomFunction> findFunction(const std::optional<QString>& name);
 
 // The matching function's preview of the message's arguments, or empty text.

@@ -40,14 +40,14 @@ void recordLater(QPointer<StoreContext> guard, MessagePtr message, QString resul
         Qt::QueuedConnection);
 }
 
-QString execute(const CustomFunction& function, const std::optional<QString>& arguments)
+QString execute(const QString& name, const std::function<QString()>& work)
 {
     try {
-        return function.execution(arguments);
+        return work();
     } catch (const std::exception& error) {
-        qCInfo(lcFunctionCalls) << "Function" << function.apiDefinition.name << "failed:" << error.what();
+        qCInfo(lcFunctionCalls) << "Function" << name << "failed:" << error.what();
     } catch (...) {
-        qCInfo(lcFunctionCalls) << "Function" << function.apiDefinition.name << "failed";
+        qCInfo(lcFunctionCalls) << "Function" << name << "failed";
     }
     return unexpectedFunctionResult;
 }
@@ -79,18 +79,38 @@ QThreadPool& blockingExtensionThreadPool()
 
 void runFunctionCall(StoreContext& context, const MessagePtr& message, std::function<void()> onRecorded)
 {
+    const std::optional<CustomFunction> function = findFunction(message->functionName());
+    std::optional<QString> confirmedText;
+    if (function && function->confirmationText)
+        confirmedText = function->confirmationText(message->functionArguments());
+    runFunctionCall(context, message, function, confirmedText, std::move(onRecorded));
+}
+
+void runFunctionCall(StoreContext& context, const MessagePtr& message, const std::optional<CustomFunction>& function,
+                     const std::optional<QString>& confirmedText, std::function<void()> onRecorded)
+{
     Q_ASSERT(QThread::currentThread() == context.thread());
     Q_ASSERT(message);
     QPointer<StoreContext> guard(&context);
-    const std::optional<CustomFunction> function = findFunction(message->functionName());
     if (!function || !function->execution) {
         recordLater(guard, message, unknownFunctionNameResult, std::move(onRecorded));
         return;
     }
-    const std::optional<QString> arguments = message->functionArguments();
+    std::function<QString()> work;
+    if (function->confirmedExecution) {
+        // Only the text the user saw runs; without one nothing does.
+        if (!confirmedText) {
+            recordLater(guard, message, unexpectedFunctionResult, std::move(onRecorded));
+            return;
+        }
+        work = [run = function->confirmedExecution, text = *confirmedText] { return run(text); };
+    } else {
+        work = [run = function->execution, arguments = message->functionArguments()] { return run(arguments); };
+    }
     QThreadPool& pool = function->blocksIndefinitely ? blockingExtensionThreadPool() : extensionThreadPool();
-    pool.start([guard, message, function = *function, arguments, onRecorded = std::move(onRecorded)]() mutable {
-        QString result = execute(function, arguments);
+    pool.start([guard, message, name = function->apiDefinition.name, work = std::move(work),
+                onRecorded = std::move(onRecorded)]() mutable {
+        QString result = execute(name, work);
         recordLater(guard, std::move(message), std::move(result), std::move(onRecorded));
     });
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "extensions/CustomExtension.h"
 #include "store/Records.h"
 
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QThreadPool;
 class StoreContext;
@@ -21,6 +23,12 @@ inline const QString unexpectedFunctionResult = QStringLiteral("Function returne
 // A message removed meanwhile is detached: recording it changes nothing
 // stored, and onRecorded still runs. Nothing runs after the context is gone.
 void runFunctionCall(StoreContext& context, const MessagePtr& message, std::function<void()> onRecorded);
+
+// The same with the function already chosen by the caller (none: "Unknown
+// function name"). A function the user confirms runs `confirmedText`, the
+// text the user was shown, and nothing without it.
+void runFunctionCall(StoreContext& context, const MessagePtr& message, const std::optional<CustomFunction>& function,
+                     const std::optional<QString>& confirmedText, std::function<void()> onRecorded);
 
 // The pool that function executions with a bounded run time (scripts under
 // their time limit, requests with a time-out) run on.

@@ -159,7 +159,15 @@ QString executeJavaScript(const std::optional<QString>& arguments, std::chrono::
     } catch (const ArgumentDecodingError&) {
         return failureText;
     }
-    return evaluate(script.value_or(QString()), timeLimit, memoryCeiling);
+    QString result = evaluate(script.value_or(QString()), timeLimit, memoryCeiling);
+    if (result.size() <= javaScriptResultLimit)
+        return result;
+    // A character that needs two code units stays whole.
+    const qsizetype kept = result.at(javaScriptResultLimit - 1).isHighSurrogate() ? javaScriptResultLimit - 1
+                                                                                   : javaScriptResultLimit;
+    const qsizetype leftOut = result.size() - kept;
+    result.truncate(kept);
+    return result + QStringLiteral("\n[%1 characters left out]").arg(leftOut);
 }
 
 CustomExtension makeJavaScriptExtension()
@@ -176,7 +184,7 @@ CustomExtension makeJavaScriptExtension()
     function.apiDefinition.parameters.required = {QStringLiteral("script")};
     function.execution = [](const std::optional<QString>& arguments) { return executeJavaScript(arguments); };
     function.preview = [](const std::optional<QString>& arguments) {
-        return wrappedArgumentPreview(QStringLiteral("Executing\n```\n"), QStringLiteral("script"), arguments);
+        return wrappedArgumentPreview(QStringLiteral("Executing"), QStringLiteral("script"), arguments);
     };
 
     CustomExtension extension;

@@ -14,6 +14,9 @@ inline constexpr std::chrono::milliseconds javaScriptTimeLimit{10000};
 // How much the process may grow while a script runs.
 inline constexpr std::size_t javaScriptMemoryCeiling = std::size_t(256) * 1024 * 1024;
 
+// The most of a result handed back to the model; the rest is counted in a closing line.
+inline constexpr qsizetype javaScriptResultLimit = 1024 * 1024;
+
 // Runs on the calling (worker) thread. A script still running after the time
 // limit is interrupted and answered with the engine's exception text; one that
 // grows the process past the memory ceiling is interrupted and answered with

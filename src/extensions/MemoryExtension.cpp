@@ -31,8 +31,15 @@ CustomFunction memoryFunction(const QString& name, bool requiresConfirmation, co
     function.apiDefinition.description = description;
     function.apiDefinition.parameters.properties = properties;
     function.apiDefinition.parameters.required = required;
-    function.execution = std::move(execution);
-    function.preview = std::move(preview);
+    function.execution = execution;
+    function.preview = preview;
+    if (requiresConfirmation) {
+        // Takes no arguments: what the user confirms is the preview itself.
+        function.confirmationText = [preview](const std::optional<QString>& arguments) -> std::optional<QString> {
+            return preview(arguments);
+        };
+        function.confirmedExecution = [execution](const QString&) { return execution(std::nullopt); };
+    }
     return function;
 }
 

@@ -148,25 +148,26 @@ std::optional<ShellOutput> runShell(const QByteArray& shell, const QByteArray& c
 
 } // namespace
 
-QString executeShellCommand(const std::optional<QString>& arguments)
+std::optional<QString> shellCommandLine(const std::optional<QString>& arguments)
 {
     if (!arguments)
-        return failureText;
+        return std::nullopt;
     const auto object = decodeArgumentObjectWithoutLineFeeds(*arguments);
     if (!object)
-        return failureText;
+        return std::nullopt;
     QString command;
     try {
         command = requiredText(*object, QStringLiteral("command"));
     } catch (const ArgumentDecodingError&) {
-        return failureText;
+        return std::nullopt;
     }
-
     const QString commandTemplate = Settings::instance().storedText(Settings::cliAppCommandKey).value_or(QString());
-    // The model's command goes in unchanged, without quoting: the user confirms it first.
-    const QString commandLine =
-        commandTemplate.isEmpty() ? command : QString(commandTemplate).replace(QStringLiteral("$0"), command);
+    // The model's command goes in unchanged, without quoting: the user confirms the whole line first.
+    return commandTemplate.isEmpty() ? command : QString(commandTemplate).replace(QStringLiteral("$0"), command);
+}
 
+QString runShellCommandLine(const QString& commandLine)
+{
     std::optional<ShellOutput> output = runShell(shellPath(), commandLine.toUtf8());
     if (!output)
         return failureText;
@@ -183,6 +184,12 @@ QString executeShellCommand(const std::optional<QString>& arguments)
     return text.isEmpty() ? QStringLiteral("Success") : text;
 }
 
+QString executeShellCommand(const std::optional<QString>& arguments)
+{
+    const std::optional<QString> commandLine = shellCommandLine(arguments);
+    return commandLine ? runShellCommandLine(*commandLine) : failureText;
+}
+
 CustomExtension makeShellExtension()
 {
     CustomFunction function;
@@ -197,8 +204,10 @@ CustomExtension makeShellExtension()
     function.apiDefinition.parameters.required = {QStringLiteral("command")};
     function.execution = [](const std::optional<QString>& arguments) { return executeShellCommand(arguments); };
     function.preview = [](const std::optional<QString>& arguments) {
-        return wrappedArgumentPreview(QStringLiteral("Executing\n```\n"), QStringLiteral("command"), arguments);
+        return wrappedArgumentPreview(QStringLiteral("Executing"), QStringLiteral("command"), arguments);
     };
+    function.confirmationText = shellCommandLine;
+    function.confirmedExecution = runShellCommandLine;
 
     CustomExtension extension;
     extension.id = QStringLiteral("cliExecution");

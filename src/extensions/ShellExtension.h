@@ -12,5 +12,11 @@ CustomExtension makeShellExtension();
 // in a closing line.
 inline constexpr qsizetype shellOutputLimit = 1024 * 1024;
 
-// Runs on the calling (worker) thread; blocks until the output pipe closes.
+// The exact line handed to the shell: the decoded command (line feeds of the
+// arguments deleted) put into the stored template. Nothing when the arguments
+// hold no command.
+std::optional<QString> shellCommandLine(const std::optional<QString>& arguments);
+
+// Both run on the calling (worker) thread and block until the output pipe closes.
+QString runShellCommandLine(const QString& commandLine);
 QString executeShellCommand(const std::optional<QString>& arguments);

@@ -95,7 +95,7 @@ CustomExtension makeWolframAlphaExtension()
     function.apiDefinition.parameters.required = {QStringLiteral("prompt")};
     function.execution = [](const std::optional<QString>& arguments) { return executeWolframAlphaRequest(arguments); };
     function.preview = [](const std::optional<QString>& arguments) {
-        return wrappedArgumentPreview(QStringLiteral("Requesting from Wolfram Alpha\n```\n"), QStringLiteral("prompt"),
+        return wrappedArgumentPreview(QStringLiteral("Requesting from Wolfram Alpha"), QStringLiteral("prompt"),
                                       arguments);
     };
 

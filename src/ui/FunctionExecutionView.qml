@@ -11,6 +11,8 @@ Rectangle {
     required property ConversationViewController controller
     required property int row
     required property string preview
+    // For a function the user confirms: exactly what runs, as plain text.
+    required property string command
     required property string title
     required property bool automatic
     required property bool running
@@ -98,6 +100,46 @@ Rectangle {
                 id: details
                 width: parent.width
                 spacing: 8
+
+                Label {
+                    visible: root.command.length > 0
+                    Layout.fillWidth: true
+                    text: root.title
+                    textFormat: Text.PlainText
+                    color: root.textColor
+                    font.bold: true
+                    elide: Text.ElideRight
+                }
+
+                Rectangle {
+                    visible: root.command.length > 0
+                    Layout.fillWidth: true
+                    implicitHeight: commandText.implicitHeight + 12
+                    radius: 4
+                    color: Theme.background
+                    border.width: 1
+                    border.color: Theme.separator
+
+                    // Never Markdown or rich text: what shows here is what runs.
+                    TextEdit {
+                        id: commandText
+                        objectName: "functionCommand"
+                        x: 6
+                        y: 6
+                        width: parent.width - 12
+                        readOnly: true
+                        selectByMouse: true
+                        textFormat: TextEdit.PlainText
+                        wrapMode: TextEdit.WrapAnywhere
+                        font.family: "monospace"
+                        text: root.command
+                        color: Theme.text
+                        selectionColor: Theme.accent
+                        selectedTextColor: "white"
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: qsTr("Command") + ": " + root.command
+                    }
+                }
 
                 MessageText {
                     objectName: "functionPreview"

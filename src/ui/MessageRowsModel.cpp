@@ -1,6 +1,7 @@
 #include "ui/MessageRowsModel.h"
 
 #include "chat/ConversationController.h"
+#include "core/UntrustedText.h"
 #include "extensions/ExtensionRegistry.h"
 #include "store/ListModels.h"
 
@@ -19,6 +20,8 @@ MessageRowsModel::MessageRowsModel(MessageListModel* messages, ConversationContr
         connect(controller, &ConversationController::functionStarted, this,
                 [this](const MessagePtr& m) { functionStateChanged(m.get()); });
         connect(controller, &ConversationController::functionFinished, this,
+                [this](const MessagePtr& m) { functionStateChanged(m.get()); });
+        connect(controller, &ConversationController::confirmationNeeded, this,
                 [this](const MessagePtr& m) { functionStateChanged(m.get()); });
     }
 }
@@ -52,19 +55,34 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
     case HasFunctionRole: return hasFunction;
     default: break;
     }
-    if (!hasFunction) {
-        const bool textRole = role == FunctionPreviewRole || role == FunctionTitleRole || role == FunctionResultTextRole;
+    if (!hasFunction || !m_controller) {
+        const bool textRole = role == FunctionPreviewRole || role == FunctionTitleRole || role == FunctionResultTextRole
+            || role == FunctionCommandRole;
         return textRole ? QVariant(QString()) : QVariant(false);
     }
-    const std::optional<CustomFunction> function = findFunction(m->functionName());
+    // A function the request did not offer is unknown here too: no title, no preview, no run.
+    const std::optional<CustomFunction> function = m_controller->offeredFunction(*m);
+    const bool asks = function && function->requiresConfirmation;
     switch (role) {
-    case FunctionPreviewRole: return functionPreview(*m);
+    case FunctionPreviewRole: return function && !asks ? functionPreview(*m) : QString();
+    case FunctionCommandRole: {
+        if (!asks || !m->done())
+            return QString();
+        const std::optional<QString> text = m_controller->confirmationText(*m);
+        return text ? UntrustedText::escaped(*text, UntrustedText::Escape::EverythingHidden)
+                    : QStringLiteral("Unable to run script");
+    }
     case FunctionTitleRole: return function ? function->name : QString();
-    case FunctionIsAutomaticRole: return function && !function->requiresConfirmation;
-    case FunctionRunningRole: return m_controller && m_controller->isFunctionRunning(*m);
-    case AwaitsConfirmationRole: return m_controller && m_controller->awaitsConfirmation(*m);
-    case FunctionResultTextRole:
-        return m->functionResult() ? QStringLiteral("Result:\n```\n%1\n```").arg(*m->functionResult()) : QString();
+    case FunctionIsAutomaticRole: return function && !asks && !m_controller->awaitsConfirmation(*m);
+    case FunctionRunningRole: return m_controller->isFunctionRunning(*m);
+    case AwaitsConfirmationRole: return m_controller->awaitsConfirmation(*m);
+    case FunctionResultTextRole: {
+        if (!m->functionResult())
+            return QString();
+        // Longer than any backquote run of the result, which cannot end it and pass for Markdown.
+        const QString fence = UntrustedText::fenceFor(*m->functionResult());
+        return QStringLiteral("Result:\n%1\n%2\n%1").arg(fence, *m->functionResult());
+    }
     default: return QSortFilterProxyModel::data(index, role);
     }
 }
@@ -83,5 +101,6 @@ QHash<int, QByteArray> MessageRowsModel::roleNames() const
         {FunctionRunningRole, "functionRunning"},
         {AwaitsConfirmationRole, "awaitsConfirmation"},
         {FunctionResultTextRole, "functionResultText"},
+        {FunctionCommandRole, "functionCommand"},
     };
 }

@@ -25,6 +25,7 @@ public:
         FunctionRunningRole,
         AwaitsConfirmationRole,
         FunctionResultTextRole, // the fenced "Result:" block, or empty
+        FunctionCommandRole,    // what a confirmed run executes, control characters shown visibly
     };
     Q_ENUM(Role)
 

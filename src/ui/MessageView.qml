@@ -60,6 +60,7 @@ Item {
                     controller: root.controller
                     row: root.index
                     preview: root.model.functionPreview
+                    command: root.model.functionCommand
                     title: root.model.functionTitle
                     automatic: root.model.functionIsAutomatic
                     running: root.model.functionRunning

@@ -149,8 +149,9 @@ TEST_F(ChatWindowTest, ACallNeedingConfirmationRunsOnlyWhenRunFunctionIsPressed)
     int runs = 0;
     setExecutionOverrideForTesting("cliExecution", [&runs](const std::optional<QString>&) {
         ++runs;
-        return QString("a.txt");
+        return QString("a.txt\n```\n# not a heading");
     });
+    Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
     server.enqueue(functionCall("cliExecution", {R"({"command":)", R"("ls"})"}));
     server.enqueue(sse::reply({"One file."}));
     openConversation();
@@ -159,12 +160,15 @@ TEST_F(ChatWindowTest, ACallNeedingConfirmationRunsOnlyWhenRunFunctionIsPressed)
     ASSERT_TRUE(QTest::qWaitFor([&] { return (run = item(window, "runFunctionButton")) && run->isVisible(); }, 5000));
     EXPECT_EQ(runs, 0);
     EXPECT_EQ(server.requestCount(), 2); // and one chat request
+    EXPECT_EQ(item(window, "functionCommand")->property("text").toString(), "ls");
 
     click(window, run);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rowText(2) == "One file."; }, 5000));
     EXPECT_EQ(runs, 1);
     EXPECT_FALSE(run->isVisible());
-    EXPECT_EQ(item(window, "functionResult")->property("markdown").toString(), "Result:\n```\na.txt\n```");
+    // The result cannot close its fence and pass for Markdown of the app's own.
+    EXPECT_EQ(item(window, "functionResult")->property("markdown").toString(),
+              "Result:\n````\na.txt\n```\n# not a heading\n````");
 }
 
 TEST_F(ChatWindowTest, EscapeStopsASlowReplyAndKeepsItsText)

@@ -349,6 +349,7 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
     QAccessible::setActive(true); // as with a screen reader running from the start
     createAssistant(store(), "Ada", "p", QString());
     ConversationPtr conversation = createConversation(store(), nullptr);
+    Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
     makeMessage(store(), "assistant", QString(), conversation, QStringLiteral("cliExecution"), true)
         ->setFunctionArguments(QStringLiteral("{\"command\":\"ls\"}"));
     saveContext(store());

@@ -93,6 +93,7 @@ TEST_F(TurnFlowTest, CallsNeedingConfirmationWaitAlsoAfterAReopenWhileOthersRun)
             return QStringLiteral("ran");
         });
     }
+    offerShell();
     server.enqueue(functionCall("cliExecution", {"{\"command\":\"ls\"}"}));
     server.enqueue(reply({"ok"}));
     controller->submit("list files");
@@ -108,10 +109,16 @@ TEST_F(TurnFlowTest, CallsNeedingConfirmationWaitAlsoAfterAReopenWhileOthersRun)
     EXPECT_EQ(sentRoles(server.requests().at(1)), QStringList({"system", "user", "assistant", "user"}));
     EXPECT_TRUE(sentMessages(server.requests().at(1))[2].toObject().contains("function_call"));
 
+    // After a restart only what is offered now may run: with the shell off, its
+    // call is unknown and offers no run.
+    ConversationController reopened(context(), conversation);
+    Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), false);
+    EXPECT_FALSE(reopened.awaitsConfirmation(*call));
+    EXPECT_FALSE(reopened.offeredFunction(*call));
+
     // Reopened after a restart during a run: only the call without confirmation runs, once.
     makeMessage(context(), "assistant", "", conversation, QString("jsExecution"), true)->setFunctionArguments("{}");
     server.enqueue(reply({"after"}));
-    ConversationController reopened(context(), conversation);
     QSignalSpy started(&reopened, &ConversationController::functionStarted);
     QSignalSpy finished(&reopened, &ConversationController::turnFinished);
     reopened.runPendingFunctions();

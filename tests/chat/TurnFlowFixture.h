@@ -42,6 +42,7 @@ protected:
         qunsetenv("VORBEL_OPENAI_URL");
         Settings::instance().remove(Settings::modelKey);
         Settings::instance().remove(Settings::openAiBaseUrlKey);
+        Settings::instance().remove(Settings::extensionEnabledKey("cliExecution"));
     }
 
     StoreContext& context() { return store->viewContext(); }
@@ -54,6 +55,8 @@ protected:
             lines << m->role().value_or("") + ' ' + m->content().value_or("") + (m->done() ? " (done)" : "");
         return lines;
     }
+    // The shell offered, so its calls ask rather than count as unknown.
+    void offerShell() { Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true); }
     // Until `count` turns of the fixture's controller have ended in all.
     bool waitForTurns(int count) { return QTest::qWaitFor([&] { return finished->count() >= count; }, 10000); }
 

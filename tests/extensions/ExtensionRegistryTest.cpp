@@ -95,6 +95,8 @@ TEST(FunctionPreview, EachFunctionShowsWhatIsAboutToRunAndNeverHidesIt)
         {"cliExecution", R"({"command":5})", "Executing\n```\n{\"command\":5}\n````"},
         {"cliExecution", "ls; {", "Executing\n```\nls; {\n````"},
         {"cliExecution", std::nullopt, "Executing\n```\n\n````"},
+        // A fence inside cannot end the block early: the block's fence outruns it.
+        {"cliExecution", R"({"command":"ls\n```\n# owned"})", "Executing\n````\nls\n```\n# owned\n`````"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(previewOf(c.function, c.arguments), c.expected) << c.function.value_or("(none)").toStdString();

@@ -43,6 +43,11 @@ TEST(JavaScriptExtension, CompletionValuesAndExceptionsComeBackAsText)
     for (const auto& [script, prefix] : prefixed)
         EXPECT_TRUE(run(script).startsWith(prefix)) << script.toStdString();
 
+    // A result past 1 MiB is cut and the rest counted, as shell output is.
+    const QString huge = run("'x'.repeat(1100000)");
+    EXPECT_EQ(huge.size(), javaScriptResultLimit + QString("\n[51426 characters left out]").size());
+    EXPECT_TRUE(huge.endsWith("xx\n[51426 characters left out]"));
+
     for (const char* arguments : {"not json", R"({"script": 5})", "{}"}) // no script: undefined
         EXPECT_EQ(executeJavaScript(QString(arguments)), "Unable to run script");
     EXPECT_EQ(executeJavaScript(std::nullopt), "Unable to run script");
