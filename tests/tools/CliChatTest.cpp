@@ -12,6 +12,7 @@ protected:
         CliTest::SetUp();
         qputenv("VORBEL_OPENAI_URL", server.baseUrl().toString().toUtf8());
         Settings::instance().setText(Settings::apiKeyKey, "sk-test");
+        Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
         assistant = createAssistant(store(), "Ada", "You are terse.", "https://example.com/a.png");
         conversation = createConversation(store(), assistant);
     }

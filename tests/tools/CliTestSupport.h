@@ -5,7 +5,9 @@
 #include "store/DataController.h"
 #include "support/ChatCompletionStream.h"
 #include "vorbel-cli/CommandDispatcher.h"
+#include "vorbel-cli/TerminalSafeDevice.h"
 
+#include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -90,12 +92,18 @@ protected:
 
     StoreContext& store() { return dataController->viewContext(); }
 
+    // Wired as the program wires the terminal: standard error always shows
+    // control characters escaped, standard output only when it is a terminal.
     int run(const QStringList& arguments)
     {
-        out.clear();
-        err.clear();
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
+        QBuffer outBuffer;
+        QBuffer errBuffer;
+        outBuffer.open(QIODevice::WriteOnly);
+        errBuffer.open(QIODevice::WriteOnly);
+        TerminalSafeDevice safeOut(&outBuffer);
+        TerminalSafeDevice safeErr(&errBuffer);
+        QTextStream outStream(outputIsTerminal ? static_cast<QIODevice*>(&safeOut) : &outBuffer);
+        QTextStream errStream(&safeErr);
         CliIo io{outStream, errStream, [this]() -> std::optional<QString> {
                      if (answers.empty())
                          return std::nullopt;
@@ -108,6 +116,8 @@ protected:
         const int code = runVorbelCli(arguments, environment);
         outStream.flush();
         errStream.flush();
+        out = QString::fromUtf8(outBuffer.data());
+        err = QString::fromUtf8(errBuffer.data());
         return code;
     }
 
@@ -120,6 +130,7 @@ protected:
     std::optional<QUrl> catalogueBase;
     std::deque<QString> answers;
     int questionsAnswered = 0;
+    bool outputIsTerminal = false;
     QString out;
     QString err;
 };

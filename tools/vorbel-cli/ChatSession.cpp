@@ -1,5 +1,6 @@
 #include "vorbel-cli/ChatSession.h"
 
+#include "core/UntrustedText.h"
 #include "extensions/ExtensionRegistry.h"
 #include "store/StoreOperations.h"
 #include "vorbel-cli/TextFormats.h"
@@ -112,7 +113,9 @@ void ChatSession::handleTurnFinished(const MessagePtr& message, bool completed)
 
 void ChatSession::handleFunctionCall(const MessagePtr& message)
 {
-    if (!findFunction(message->functionName())) {
+    // Only what the request offered runs; anything else is unknown here.
+    const std::optional<CustomFunction> function = m_controller.offeredFunction(*message);
+    if (!function) {
         handleUnknownFunction(message);
         return;
     }
@@ -122,7 +125,8 @@ void ChatSession::handleFunctionCall(const MessagePtr& message)
     if (m_controller.shouldRunAutomatically(*message))
         return;
     if (!m_controller.awaitsConfirmation(*message)) {
-        finish(ExitSuccess);
+        // A call whose arguments hold nothing that can run.
+        finish(function->requiresConfirmation ? ExitFailure : ExitSuccess);
         return;
     }
     confirmAndRun(message);
@@ -149,11 +153,20 @@ void ChatSession::announceCall(const MessagePtr& message)
 {
     if (m_exitCode || m_announced.contains(message->primaryKey()))
         return;
-    const auto function = findFunction(message->functionName());
+    const auto function = m_controller.offeredFunction(*message);
     if (!function)
         return;
     m_announced.insert(message->primaryKey());
     m_io.err << "Function call: " << function->name << " (" << *message->functionName() << ")\n";
+    if (function->requiresConfirmation) {
+        // The very text that runs when the user says yes, and nothing of Markdown.
+        const std::optional<QString> text = m_controller.confirmationText(*message);
+        m_io.err << (text ? UntrustedText::escaped(*text, UntrustedText::Escape::EverythingHidden)
+                          : QStringLiteral("Unable to run script"))
+                 << '\n';
+        m_io.err.flush();
+        return;
+    }
     const QString preview = functionPreview(*message);
     if (!preview.isEmpty())
         m_io.err << preview << (preview.endsWith(QLatin1Char('\n')) ? "" : "\n");

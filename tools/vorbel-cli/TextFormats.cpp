@@ -1,6 +1,6 @@
 #include "vorbel-cli/TextFormats.h"
 
-#include <algorithm>
+#include "core/UntrustedText.h"
 
 namespace TextFormats {
 
@@ -38,13 +38,7 @@ QString isoTime(const std::optional<QDateTime>& time)
 
 QString fencedBlock(const QString& text, const QString& infoString)
 {
-    qsizetype longestRun = 0;
-    qsizetype run = 0;
-    for (const QChar c : text) {
-        run = c == QLatin1Char('`') ? run + 1 : 0;
-        longestRun = std::max(longestRun, run);
-    }
-    const QString fence(std::max<qsizetype>(3, longestRun + 1), QLatin1Char('`'));
+    const QString fence = UntrustedText::fenceFor(text);
     QString block = fence + infoString + QLatin1Char('\n') + text;
     if (!text.endsWith(QLatin1Char('\n')))
         block += QLatin1Char('\n');

@@ -1,6 +1,8 @@
 #include "core/Endpoints.h"
+#include "core/UntrustedText.h"
 #include "store/DataController.h"
 #include "vorbel-cli/CommandDispatcher.h"
+#include "vorbel-cli/TerminalSafeDevice.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -20,6 +22,14 @@ namespace {
 const QStringList commandsUsingTheStore{QStringLiteral("assistants"), QStringLiteral("conversations"),
                                         QStringLiteral("chat"), QStringLiteral("show")};
 
+// Diagnostics may quote a server's answer: they reach the terminal escaped too.
+void writeSafeLogLine(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const QString line = UntrustedText::escaped(qFormatLogMessage(type, context, message),
+                                                UntrustedText::Escape::TerminalControls);
+    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -35,6 +45,7 @@ int main(int argc, char** argv)
         return ExitFailure;
     }
 
+    qInstallMessageHandler(writeSafeLogLine);
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vorbel"));
     QCoreApplication::setApplicationName(QStringLiteral("Vorbel"));
@@ -46,8 +57,12 @@ int main(int argc, char** argv)
     QFile errorFile;
     resultFile.open(resultFd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
     errorFile.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    QTextStream out(&resultFile);
-    QTextStream err(&errorFile);
+    // Replies, previews and server texts reach a terminal only with their
+    // control characters made visible; a pipe or a file gets the exact text.
+    TerminalSafeDevice safeResult(&resultFile);
+    TerminalSafeDevice safeError(&errorFile);
+    QTextStream out(::isatty(resultFd) ? static_cast<QIODevice*>(&safeResult) : &resultFile);
+    QTextStream err(&safeError);
     CliIo io{out, err, []() -> std::optional<QString> {
                  std::string line;
                  if (!std::getline(std::cin, line))
