@@ -1,29 +1,8 @@
 #include "CliTestSupport.h"
 
 #include "chat/OpenAiService.h"
-#include "store/StoreOperations.h"
 
 #include <atomic>
-
-class CliChatTest : public CliTest {
-protected:
-    void SetUp() override
-    {
-        CliTest::SetUp();
-        qputenv("VORBEL_OPENAI_URL", server.baseUrl().toString().toUtf8());
-        Settings::instance().setText(Settings::apiKeyKey, "sk-test");
-        Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
-        assistant = createAssistant(store(), "Ada", "You are terse.", "https://example.com/a.png");
-        conversation = createConversation(store(), assistant);
-    }
-
-    QString conversationId() const { return conversation->id()->toString(QUuid::WithoutBraces); }
-    std::vector<MessagePtr> messages() { return orderedMessages(*conversation); }
-
-    ChatTestServer server;
-    AssistantPtr assistant;
-    ConversationPtr conversation;
-};
 
 // The model list is read before each turn, so the history is cut to the
 // length the server reports for the model.

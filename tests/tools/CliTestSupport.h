@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "store/DataController.h"
+#include "store/StoreOperations.h"
 #include "support/ChatCompletionStream.h"
 #include "vorbel-cli/CommandDispatcher.h"
 #include "vorbel-cli/TerminalSafeDevice.h"
@@ -133,4 +134,26 @@ protected:
     bool outputIsTerminal = false;
     QString out;
     QString err;
+};
+
+// `vorbel-cli chat` against `server` playing OpenAI, with the shell offered,
+// on a conversation with "Ada".
+class CliChatTest : public CliTest {
+protected:
+    void SetUp() override
+    {
+        CliTest::SetUp();
+        qputenv("VORBEL_OPENAI_URL", server.baseUrl().toString().toUtf8());
+        Settings::instance().setText(Settings::apiKeyKey, "sk-test");
+        Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
+        assistant = createAssistant(store(), "Ada", "You are terse.", "https://example.com/a.png");
+        conversation = createConversation(store(), assistant);
+    }
+
+    QString conversationId() const { return conversation->id()->toString(QUuid::WithoutBraces); }
+    std::vector<MessagePtr> messages() { return orderedMessages(*conversation); }
+
+    ChatTestServer server;
+    AssistantPtr assistant;
+    ConversationPtr conversation;
 };

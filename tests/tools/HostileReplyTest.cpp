@@ -1,8 +1,5 @@
 #include "CliTestSupport.h"
 
-#include "chat/ConversationController.h"
-#include "store/StoreOperations.h"
-
 #include <QMutex>
 
 #include <functional>
@@ -37,14 +34,11 @@ QList<ScriptedResponse> repeatedScripts(int count)
     return replies;
 }
 
-class HostileReplyTest : public CliTest {
+class HostileReplyTest : public CliChatTest {
 protected:
     void SetUp() override
     {
-        CliTest::SetUp();
-        qputenv("VORBEL_OPENAI_URL", server.baseUrl().toString().toUtf8());
-        Settings::instance().setText(Settings::apiKeyKey, "sk-test");
-        Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
+        CliChatTest::SetUp();
         for (const QString& name : overridden) {
             setExecutionOverrideForTesting(name, [this, name](const std::optional<QString>& text) {
                 const QMutexLocker lock(&mutex);
@@ -58,10 +52,9 @@ protected:
         for (const QString& name : overridden)
             setExecutionOverrideForTesting(name, {});
         Settings::instance().remove(Settings::modelKey);
-        CliTest::TearDown();
+        CliChatTest::TearDown();
     }
 
-    ChatTestServer server;
     QMutex mutex;
     QStringList ran;
 };
@@ -125,10 +118,9 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
         answers = c.answers;
         questionsAnswered = 0;
         outputIsTerminal = c.outputIsTerminal;
-        ConversationPtr conversation = createConversation(store(), createAssistant(store(), "Ada", "p", ""));
         saveContext(store());
 
-        EXPECT_EQ(run({"chat", "--conversation", conversation->id()->toString(QUuid::WithoutBraces), "go"}), c.exitCode)
+        EXPECT_EQ(run({"chat", "--conversation", conversationId(), "go"}), c.exitCode)
             << err.toStdString();
         EXPECT_EQ(ran, c.ran);
         EXPECT_EQ(server.requestCount() - requestsBefore, c.chatRequests);
