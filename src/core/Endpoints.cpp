@@ -53,6 +53,13 @@ std::optional<QUrl> updateFeed() { return fromEnvironment("VORBEL_UPDATE_FEED_UR
 QUrl faqPage() { return fromEnvironmentOr("VORBEL_FAQ_URL", "https://vorbel.app/faq"); }
 QUrl openAiSignUpPage() { return QUrl(QStringLiteral("https://platform.openai.com/signup")); }
 
+bool isWebAddress(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !url.host().isEmpty();
+}
+
 QUrl join(const QUrl& base, const QString& path)
 {
     QUrl url = base;

@@ -31,6 +31,11 @@ std::optional<QUrl> updateFeed();           // VORBEL_UPDATE_FEED_URL; none mean
 QUrl faqPage();                    // VORBEL_FAQ_URL
 QUrl openAiSignUpPage();
 
+// An http or https address with a host: the only kind of page the application
+// hands to the browser when someone else wrote the address (a reply's link,
+// the update feed's download page).
+bool isWebAddress(const QUrl& url);
+
 // Joins a path such as "/v1/models" onto a base that may itself carry a path prefix.
 QUrl join(const QUrl& base, const QString& path);
 

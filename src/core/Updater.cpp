@@ -1,10 +1,17 @@
 #include "core/Updater.h"
 
+#include "core/Endpoints.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QLoggingCategory>
 #include <QVersionNumber>
+
+namespace {
+Q_LOGGING_CATEGORY(lcUpdater, "vorbel.core.updater")
+}
 
 Updater::Updater(std::optional<QUrl> feed, QString runningVersion, QNetworkAccessManager& network, QObject* parent)
     : QObject(parent)
@@ -39,7 +46,13 @@ UpdateCheckResult Updater::evaluateFeed(const QByteArray& body, const QString& r
         return result;
     }
     result.latestVersion = version;
-    result.downloadUrl = QUrl(feed.value("url").toString());
+    // Whoever serves the feed writes the page the user is sent to: only a web
+    // page is offered, never a file, a script or another program's scheme.
+    const QUrl downloadUrl(feed.value("url").toString(), QUrl::StrictMode);
+    if (Endpoints::isWebAddress(downloadUrl))
+        result.downloadUrl = downloadUrl;
+    else if (!downloadUrl.isEmpty())
+        qCInfo(lcUpdater) << "The feed's download address is not a web address; scheme:" << downloadUrl.scheme();
     result.notes = feed.value("notes").toString();
     result.outcome = latest > QVersionNumber::fromString(runningVersion) ? UpdateCheckResult::Outcome::UpdateAvailable
                                                                          : UpdateCheckResult::Outcome::UpToDate;

@@ -12,7 +12,7 @@ struct UpdateCheckResult {
     enum class Outcome { UpToDate, UpdateAvailable, Failed };
     Outcome outcome = Outcome::Failed;
     QString latestVersion;
-    QUrl downloadUrl;
+    QUrl downloadUrl; // an http or https page, or empty
     QString notes;
     QString error;
 };

@@ -28,6 +28,21 @@ bool containsName(const HeaderMap& headers, const QByteArray& name)
     return false;
 }
 
+// Names whose values are keys for the host asked: such a request never follows a
+// redirect, which would hand them to whatever host it names.
+bool carriesCredentials(const HeaderMap& headers)
+{
+    return containsName(headers, "Authorization") || containsName(headers, "OpenAI-Organization")
+        || containsName(headers, "Api-Key");
+}
+
+bool followsRedirects(const QNetworkReply* reply)
+{
+    // Unset means the manager's policy, which follows.
+    const QVariant policy = reply->request().attribute(QNetworkRequest::RedirectPolicyAttribute);
+    return !policy.isValid() || policy.toInt() != QNetworkRequest::ManualRedirectPolicy;
+}
+
 void info(const QString& message)
 {
     Logs::log(Logs::Level::info, message);
@@ -151,6 +166,8 @@ QNetworkRequest EventSourceDelegate::createRequest() const
         headers = m_config.headerTransform(headers);
     for (auto it = headers.cbegin(); it != headers.cend(); ++it)
         request.setRawHeader(it.key(), it.value());
+    if (carriesCredentials(headers))
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     if (!containsName(headers, "Accept"))
         request.setRawHeader("Accept", "text/event-stream");
     if (!containsName(headers, "Cache-Control"))
@@ -168,9 +185,10 @@ void EventSourceDelegate::onResponse(QNetworkReply* reply)
     if (!status.isValid())
         return; // no response yet
     const int code = status.toInt();
-    // A redirect that the transport follows is not the answer.
-    if (code >= 300 && code < 400 && reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid()
-        && !reply->isFinished())
+    // A redirect that the transport follows is not the answer; one it may not
+    // follow is an unsuccessful answer like any other, at once.
+    if (code >= 300 && code < 400 && followsRedirects(reply)
+        && reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid() && !reply->isFinished())
         return;
     m_responded = true;
     Logs::log(Logs::Level::debug, QStringLiteral("Initial reply received"));

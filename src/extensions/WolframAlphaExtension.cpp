@@ -76,7 +76,16 @@ QString executeWolframAlphaRequest(const std::optional<QString>& arguments)
         qCInfo(lcWolframAlpha) << "Request failed:" << reason;
         return failureText;
     }
-    // The status does not matter: an error answer's body is the answer.
+    // A redirect is not followed (the App ID would go along), and its body is no answer.
+    if (response.status >= 300 && response.status < 400) {
+        qCInfo(lcWolframAlpha) << "Request failed: redirected with status" << response.status;
+        return failureText;
+    }
+    if (response.bodyTooLarge) {
+        qCInfo(lcWolframAlpha) << "Request failed: the answer is too large";
+        return failureText;
+    }
+    // Otherwise the status does not matter: an error answer's body is the answer.
     return QString::fromUtf8(response.body);
 }
 

@@ -65,11 +65,16 @@ ModelListAnswer fetchModelList(const Endpoints::OpenAiServer& server, const QStr
         return {};
     QNetworkRequest request =
         openAiRequest(server, QStringLiteral("/v1/models"), authorizationHeaders(apiKey, orgKey));
-    const HttpResponse response = performBlockingRequest(request, QByteArrayLiteral("GET"), {}, timeoutMs);
+    const HttpResponse response =
+        performBlockingRequest(request, QByteArrayLiteral("GET"), {}, timeoutMs, maxServerModelsBodyBytes);
     if (!response.transportOk)
         throw TransportError(response.transportError.toStdString());
     if (response.status != 200)
         return {};
+    if (response.bodyTooLarge) {
+        qCInfo(lcOpenAi) << "Model list not read: the answer is larger than" << maxServerModelsBodyBytes << "bytes";
+        return {ModelListAnswer::Outcome::Unreadable, {}};
+    }
     try {
         return {ModelListAnswer::Outcome::Listed, decodeServerModels(response.body)};
     } catch (const DecodingError& error) {

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -27,7 +28,25 @@ std::optional<int> reportedContextLength(const QJsonObject& entry)
     return positiveInt(entry.value(QLatin1String("meta")).toObject().value(QLatin1String("n_ctx_train")));
 }
 
+bool isHiddenControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F
+        || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 } // namespace
+
+bool isPresentableModelId(const QString& id)
+{
+    if (id.size() > 2 * maxServerModelIdLength) // more code units than any id of the limit has
+        return false;
+    qsizetype length = 0;
+    for (const char32_t c : QStringView(id).toUcs4()) {
+        if (isHiddenControl(c) || ++length > maxServerModelIdLength)
+            return false;
+    }
+    return true;
+}
 
 QList<ServerModel> decodeServerModels(const QByteArray& utf8)
 {
@@ -37,11 +56,13 @@ QList<ServerModel> decodeServerModels(const QByteArray& utf8)
     const QJsonArray entries = requireArray(root, QStringLiteral("data"), top);
     const Path dataPath = top.member(QStringLiteral("data"));
     QList<ServerModel> models;
-    models.reserve(entries.size());
-    for (qsizetype i = 0; i < entries.size(); ++i) {
+    models.reserve(std::min<qsizetype>(entries.size(), maxServerModels));
+    for (qsizetype i = 0; i < entries.size() && models.size() < maxServerModels; ++i) {
         const Path path = dataPath.element(i);
         const QJsonObject entry = requireObject(entries.at(i), path);
-        models.append({requireString(entry, QStringLiteral("id"), path), reportedContextLength(entry)});
+        QString id = requireString(entry, QStringLiteral("id"), path);
+        if (isPresentableModelId(id))
+            models.append({std::move(id), reportedContextLength(entry)});
     }
     return models;
 }

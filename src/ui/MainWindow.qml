@@ -101,7 +101,7 @@ ApplicationWindow {
             width: Math.min(implicitWidth, 420)
             wrapMode: Text.Wrap
             textFormat: Text.RichText
-            onLinkActivated: link => Qt.openUrlExternally(link)
+            onLinkActivated: link => ExternalLinks.open(link)
         }
     }
 

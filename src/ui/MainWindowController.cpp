@@ -1,5 +1,6 @@
 #include "ui/MainWindowController.h"
 
+#include "core/Endpoints.h"
 #include "core/Settings.h"
 #include "core/UiState.h"
 #include "core/Updater.h"
@@ -161,6 +162,9 @@ QString MainWindowController::updateResultText(const UpdateCheckResult& result)
     case UpdateCheckResult::Outcome::UpToDate:
         return tr("You're up to date. Vorbel %1 is the newest version.").arg(result.latestVersion.toHtmlEscaped());
     case UpdateCheckResult::Outcome::UpdateAvailable:
+        // The feed's address is offered as a link only when it is a web page.
+        if (!Endpoints::isWebAddress(result.downloadUrl))
+            return tr("Vorbel %1 is available.").arg(result.latestVersion.toHtmlEscaped());
         return tr("Vorbel %1 is available.<br><a href=\"%2\">%2</a>")
             .arg(result.latestVersion.toHtmlEscaped(), result.downloadUrl.toString().toHtmlEscaped());
     case UpdateCheckResult::Outcome::Failed:

@@ -17,6 +17,21 @@ TEST(Updater, FeedVersionsCompareNumerically)
     EXPECT_EQ(Updater::evaluateFeed(R"({"url":"https://x"})", "0.1.0").outcome, O::Failed);
 }
 
+// The feed's server chooses the address the user is sent to: only a web page is offered.
+TEST(Updater, OnlyAWebDownloadAddressIsOffered)
+{
+    const QList<QPair<QString, QUrl>> cases{
+        {"https://example.com/dl", QUrl("https://example.com/dl")}, {"HTTP://a.example/", QUrl("http://a.example/")},
+        {"file:///usr/bin/xterm", QUrl()}, {"javascript:alert(1)", QUrl()}, {"vorbel-helper://run", QUrl()},
+        {"https:///no-host", QUrl()}, {"https://exa mple.com", QUrl()}};
+    for (const auto& [written, offered] : cases) {
+        const UpdateCheckResult result =
+            Updater::evaluateFeed(R"({"version":"9.0","url":")" + written.toUtf8() + R"("})", "0.1.0");
+        EXPECT_EQ(result.outcome, UpdateCheckResult::Outcome::UpdateAvailable) << written.toStdString();
+        EXPECT_EQ(result.downloadUrl, offered) << written.toStdString();
+    }
+}
+
 TEST(Updater, CannotCheckWithoutFeedAndChecksAgainstServer)
 {
     QNetworkAccessManager network;

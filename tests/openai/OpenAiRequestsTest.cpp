@@ -3,8 +3,10 @@
 #include "core/RequestErrors.h"
 #include "openai/OpenAiRequests.h"
 
+#include <QJsonArray>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 
 namespace {
@@ -15,6 +17,15 @@ const QByteArray modelList = R"({"object":"list","data":[
 
 using ValidateCredentials = OpenAiServerTest;
 using CreateEmbedding = OpenAiServerTest;
+using ModelListBounds = OpenAiServerTest;
+
+QByteArray modelListOf(const QStringList& ids)
+{
+    QJsonArray data;
+    for (const QString& id : ids)
+        data.append(QJsonObject{{"id", id}});
+    return QJsonDocument(QJsonObject{{"data", data}}).toJson(QJsonDocument::Compact);
+}
 
 } // namespace
 
@@ -181,4 +192,35 @@ TEST_F(CreateEmbedding, NothingIsSentWithoutASendableStoredKey)
     qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8());
     storeCredentials("sk", "");
     EXPECT_THROW(onWorkerThread([] { return createEmbedding("x"); }), TransportError);
+}
+
+// A server writes the list that pickers show: hidden controls and overlong ids
+// are dropped, the count and the answer's size are bounded.
+TEST_F(ModelListBounds, OnlyPresentableIdsAreKeptWithinTheLimits)
+{
+    const QString longest(maxServerModelIdLength, QChar('a'));
+    const QString longestAstral = QString::fromUcs4(std::u32string(maxServerModelIdLength, U'\U0001F600').c_str());
+    for (const QString& id : {QString("mistral-7b-instrüct"), longest, longestAstral})
+        EXPECT_EQ(decodeServerModels(modelListOf({id})).size(), 1);
+    for (const char16_t hidden : {u'\t', u'\n', u'\x7F', u'\x85', u'\u061C', u'\u200F', u'\u202E', u'\u2066'})
+        EXPECT_TRUE(decodeServerModels(modelListOf({"gpt" + QString(QChar(hidden)) + "4"})).isEmpty()) << int(hidden);
+    EXPECT_TRUE(decodeServerModels(modelListOf({longest + 'a'})).isEmpty());
+
+    // Dropped entries do not count against the limit.
+    QStringList many{QString("bad\x01")};
+    for (int i = 0; i <= maxServerModels; ++i)
+        many << QString("m%1").arg(i);
+    const QList<ServerModel> listed = decodeServerModels(modelListOf(many));
+    EXPECT_EQ(listed.size() == maxServerModels ? listed.last().id : "", QString("m%1").arg(maxServerModels - 1));
+
+    // A well-formed answer past the size limit is not read, announced or not.
+    ScriptedResponse tooLarge = ScriptedResponse::text(
+        200, R"({"data":[{"id":"gpt-4"}],"pad":")" + QByteArray(maxServerModelsBodyBytes, 'x') + R"("})");
+    const Endpoints::OpenAiServer played = Endpoints::openAiServer();
+    for (const bool chunked : {false, true}) {
+        tooLarge.chunked = chunked;
+        server.enqueue(tooLarge);
+        EXPECT_EQ(onWorkerThread([played] { return fetchModelList(played, "sk", "").outcome; }),
+                  ModelListAnswer::Outcome::Unreadable);
+    }
 }

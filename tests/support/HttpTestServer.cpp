@@ -37,6 +37,8 @@ QByteArray reasonPhrase(int status)
     case 301: return "Moved Permanently";
     case 302: return "Found";
     case 304: return "Not Modified";
+    case 307: return "Temporary Redirect";
+    case 308: return "Permanent Redirect";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 403: return "Forbidden";
@@ -99,6 +101,7 @@ public:
     QThread thread;
     QObject* home = nullptr; // lives on the server thread; parent of the listener and sockets
     QTcpServer* listener = nullptr;
+    QHostAddress address{QHostAddress::LocalHost};
     quint16 port = 0;
 
     ScriptedResponse answer(const RecordedRequest& request)
@@ -315,8 +318,13 @@ void HttpTestServer::Private::accept()
     }
 }
 
-HttpTestServer::HttpTestServer() : d(std::make_unique<Private>())
+HttpTestServer::HttpTestServer() : HttpTestServer(QStringLiteral("127.0.0.1")) {}
+
+HttpTestServer::HttpTestServer(const QString& loopbackAddress) : d(std::make_unique<Private>())
 {
+    d->address = QHostAddress(loopbackAddress);
+    if (!d->address.isLoopback())
+        qFatal("HttpTestServer: %s is not a loopback address", qPrintable(loopbackAddress));
     d->thread.setObjectName("HttpTestServer");
     d->home = new QObject;
     d->home->moveToThread(&d->thread);
@@ -326,12 +334,12 @@ HttpTestServer::HttpTestServer() : d(std::make_unique<Private>())
         [p = d.get()] {
             p->listener = new QTcpServer(p->home);
             QObject::connect(p->listener, &QTcpServer::newConnection, p->home, [p] { p->accept(); });
-            if (p->listener->listen(QHostAddress::LocalHost, 0))
+            if (p->listener->listen(p->address, 0))
                 p->port = p->listener->serverPort();
         },
         Qt::BlockingQueuedConnection);
     if (d->port == 0)
-        qFatal("HttpTestServer: cannot listen on 127.0.0.1");
+        qFatal("HttpTestServer: cannot listen on %s", qPrintable(loopbackAddress));
 }
 
 HttpTestServer::~HttpTestServer()
@@ -352,7 +360,7 @@ HttpTestServer::~HttpTestServer()
 
 QUrl HttpTestServer::baseUrl() const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(d->port));
+    return QUrl(QStringLiteral("http://%1:%2").arg(d->address.toString()).arg(d->port));
 }
 
 void HttpTestServer::enqueue(const ScriptedResponse& r)

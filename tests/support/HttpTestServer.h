@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QString>
 #include <QUrl>
 
 #include <functional>
@@ -49,11 +50,14 @@ struct ScriptedResponse {
 class HttpTestServer {
 public:
     HttpTestServer();
+    // Listens on another loopback address ("127.0.0.2"): a second host for tests
+    // that check what must never leave the first.
+    explicit HttpTestServer(const QString& loopbackAddress);
     ~HttpTestServer();
     HttpTestServer(const HttpTestServer&) = delete;
     HttpTestServer& operator=(const HttpTestServer&) = delete;
 
-    QUrl baseUrl() const; // "http://127.0.0.1:PORT"
+    QUrl baseUrl() const; // "http://127.0.0.1:PORT", or the address it was given
 
     void enqueue(const ScriptedResponse& r);
     // Used instead of the queue when set; called on the server thread.
