@@ -1,5 +1,7 @@
 #include "core/BlockingHttp.h"
 
+#include "core/Endpoints.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -25,6 +27,7 @@ HttpResponse performBlockingRequest(QNetworkRequest request, const QByteArray& m
 
     QNetworkAccessManager manager;
     QEventLoop loop;
+    request.setHeader(QNetworkRequest::UserAgentHeader, Endpoints::userAgent());
     QNetworkReply* reply = manager.sendCustomRequest(request, method, body);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     // The body is taken as it comes, so an oversized one is never held whole.

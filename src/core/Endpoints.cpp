@@ -70,4 +70,9 @@ QUrl join(const QUrl& base, const QString& path)
     return url;
 }
 
+QByteArray userAgent()
+{
+    return QByteArrayLiteral("Vorbel/" VORBEL_VERSION " (Linux)");
+}
+
 } // namespace Endpoints

@@ -36,6 +36,9 @@ QUrl openAiSignUpPage();
 // the update feed's download page).
 bool isWebAddress(const QUrl& url);
 
+// How Vorbel names itself in every request: "Vorbel/<version> (Linux)".
+QByteArray userAgent();
+
 // Joins a path such as "/v1/models" onto a base that may itself carry a path prefix.
 QUrl join(const QUrl& base, const QString& path);
 

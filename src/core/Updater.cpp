@@ -67,6 +67,7 @@ void Updater::checkForUpdates()
     setCanCheck(false);
     QNetworkRequest request(*m_feed);
     request.setTransferTimeout(60000);
+    request.setHeader(QNetworkRequest::UserAgentHeader, Endpoints::userAgent());
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     QNetworkReply* reply = m_network.get(request);
     connect(reply, &QNetworkReply::finished, this, [this, reply] {

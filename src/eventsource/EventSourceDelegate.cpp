@@ -1,5 +1,6 @@
 #include "eventsource/EventSourceDelegate.h"
 
+#include "core/Endpoints.h"
 #include "eventsource/Logs.h"
 
 #include <QMutexLocker>
@@ -172,6 +173,8 @@ QNetworkRequest EventSourceDelegate::createRequest() const
         request.setRawHeader("Accept", "text/event-stream");
     if (!containsName(headers, "Cache-Control"))
         request.setRawHeader("Cache-Control", "no-cache");
+    if (!containsName(headers, "User-Agent"))
+        request.setHeader(QNetworkRequest::UserAgentHeader, Endpoints::userAgent());
     return request;
 }
 

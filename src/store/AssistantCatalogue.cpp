@@ -1,5 +1,6 @@
 #include "store/AssistantCatalogue.h"
 
+#include "core/Endpoints.h"
 #include "store/StoreOperations.h"
 
 #include <QCoreApplication>
@@ -99,6 +100,7 @@ void refreshFromService(StoreContext& context, QNetworkAccessManager& network, c
     QNetworkRequest request(catalogueRequestUrl(base));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     request.setTransferTimeout(requestTimeoutMs);
+    request.setHeader(QNetworkRequest::UserAgentHeader, Endpoints::userAgent());
 
     QPointer<StoreContext> guard(&context);
     QNetworkReply* reply = network.get(request);

@@ -57,6 +57,7 @@ TEST(Updater, CannotCheckWithoutFeedAndChecksAgainstServer)
     EXPECT_EQ(result.downloadUrl, QUrl("https://example.com/dl"));
     EXPECT_TRUE(updater.canCheckForUpdates());
     EXPECT_EQ(server.requests().at(0).path, "/feed.json");
+    EXPECT_EQ(server.requests().at(0).header("user-agent"), "Vorbel/" VORBEL_VERSION " (Linux)");
 
     updater.checkForUpdates();
     ASSERT_TRUE(finished.wait(5000));

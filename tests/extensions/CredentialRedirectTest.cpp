@@ -64,6 +64,7 @@ TEST_F(CredentialRedirect, RedirectsAreRefusedAndReachNoOtherHost)
             const qsizetype asked = requestsTo(row.path).size();
             EXPECT_EQ(row.run(), row.failure);
             EXPECT_EQ(requestsTo(row.path).size(), asked + 1);
+            EXPECT_EQ(requestsTo(row.path).last().header("user-agent"), "Vorbel/" VORBEL_VERSION " (Linux)");
             EXPECT_EQ(elsewhere.requestCount(), 0);
         }
     }

@@ -100,6 +100,7 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
     EXPECT_EQ(request.method, "GET");
     EXPECT_EQ(request.path, "/vendor/api/v1/assistants");
     EXPECT_EQ(request.header("content-type"), "application/json");
+    EXPECT_EQ(request.header("user-agent"), "Vorbel/" VORBEL_VERSION " (Linux)");
     EXPECT_TRUE(request.body.isEmpty());
 
     store.reopen();
