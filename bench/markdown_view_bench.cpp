@@ -3,22 +3,32 @@
 // text and the window is polished and drawn (software renderer, offscreen).
 // Medians at the start and at the end of the reply, against the baseline of
 // building the whole view afresh from the same text for each piece.
+// Then hostile replies shown whole in a bubble's MessageText (a 100-column
+// table, a 300 KiB line, a 1 MiB message, a 20,000-cell table): the time until
+// everything is parsed, made and drawn, and the RSS with it on screen.
 //   markdown_view_bench [bytes=20000] [piece=40] [samples=40]
+#include "ui/GradualListModel.h"
+#include "ui/MarkdownBlockModel.h"
+
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 Q_IMPORT_QML_PLUGIN(Vorbel_UiPlugin)
@@ -59,6 +69,126 @@ Item {
     }
 }
 )";
+
+const char* const messageScene = R"(
+import QtQuick
+import Vorbel.Ui
+Item {
+    width: 720
+    height: 900
+    property alias text: message.markdown
+    MessageText {
+        id: message
+        x: 20
+        maxWidth: 600
+    }
+}
+)";
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+// A table of `columns` by `rows` data rows.
+std::string table(int columns, int rows)
+{
+    std::string text;
+    for (int row = 0; row <= rows; ++row) {
+        for (int column = 1; column <= columns; ++column)
+            text += "| r" + std::to_string(row) + "c" + std::to_string(column) + " ";
+        text += "|\n";
+        if (row == 0) {
+            for (int column = 0; column < columns; ++column)
+                text += "|---";
+            text += "|\n";
+        }
+    }
+    return text;
+}
+
+// Whether the view under `root` has nothing left to do: no parse running off
+// the UI thread, every table cell and chunk of long text made. Delegates are
+// not always QObject children, so both trees are walked.
+bool settled(QObject* root)
+{
+    bool done = true;
+    QSet<QObject*> seen;
+    const std::function<void(QObject*)> walk = [&](QObject* object) {
+        if (!done || seen.contains(object))
+            return;
+        seen.insert(object);
+        if (auto* blocks = qobject_cast<MarkdownBlockModel*>(object))
+            done = !blocks->isParsing();
+        if (auto* gradual = qobject_cast<GradualListModel*>(object))
+            done = done && gradual->isComplete();
+        for (QObject* child : object->children())
+            walk(child);
+        if (auto* item = qobject_cast<QQuickItem*>(object)) {
+            for (QQuickItem* child : item->childItems())
+                walk(child);
+        }
+    };
+    walk(root);
+    return done;
+}
+
+void measureHostileReplies(QQmlEngine& engine, QQuickWindow& window)
+{
+    QQmlComponent component(&engine);
+    component.setData(messageScene, QUrl());
+    std::string line(300 * 1024, 'w');
+    std::string message;
+    for (int n = 0; message.size() < 1024 * 1024; ++n)
+        message += "Line " + std::to_string(n) + " of a long answer with **bold**, `code` and a [link](https://example.com).\n";
+    const std::vector<std::pair<const char*, std::string>> replies{
+        {"100-column table", table(100, 3)},
+        {"300 KiB single line", line},
+        {"1 MiB message", message},
+        {"20,000-cell table", table(20, 1000)},
+    };
+    std::printf("hostile replies in a 600-wide MessageText, shown whole (RSS before: %ld KiB):\n", residentKiB());
+    for (const auto& [name, text] : replies) {
+        QElapsedTimer timer;
+        timer.start();
+        std::unique_ptr<QQuickItem> item(qobject_cast<QQuickItem*>(
+            component.createWithInitialProperties({{QStringLiteral("text"), QString::fromStdString(text)}})));
+        if (!item) {
+            std::fprintf(stderr, "%s\n", qPrintable(component.errorString()));
+            std::exit(1);
+        }
+        item->setParentItem(window.contentItem());
+        // The UI thread's longest stretch without a turn of the event loop: the
+        // creation above, one round of events, or the frame at the end.
+        double longestTurn = timer.nsecsElapsed() / 1e6;
+        const auto timed = [&longestTurn](auto&& step) {
+            QElapsedTimer turn;
+            turn.start();
+            step();
+            longestTurn = std::max(longestTurn, turn.nsecsElapsed() / 1e6);
+        };
+        // Walking tens of thousands of items takes time of its own: look every 20 ms.
+        QElapsedTimer sinceCheck;
+        sinceCheck.start();
+        while (sinceCheck.elapsed() < 20 || !settled(item.get())) {
+            if (sinceCheck.elapsed() >= 20)
+                sinceCheck.restart();
+            timed([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+        }
+        timed([&window] { (void)window.grabWindow(); });
+        std::printf("  %-20s %8zu bytes: shown in %8.1f ms (longest UI-thread stretch %.1f ms), RSS %ld KiB\n", name,
+                    text.size(), timer.nsecsElapsed() / 1e6, longestTurn, residentKiB());
+        item.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
 
 } // namespace
 
@@ -144,5 +274,6 @@ int main(int argc, char** argv)
                 median({setting.begin() + static_cast<std::ptrdiff_t>(setting.size() - count), setting.end()}));
     std::printf("whole view rebuilt per piece at the end, median ms: %.3f (%.1fx the streamed end)\n", median(whole),
                 median(whole) / median(end));
+    measureHostileReplies(engine, window);
     return 0;
 }

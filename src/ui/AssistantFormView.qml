@@ -31,6 +31,7 @@ ColumnLayout {
         objectName: form.prefix + "FormTitle"
         Layout.fillWidth: true
         text: form.title
+        textFormat: Text.PlainText
         font.bold: true
         font.pixelSize: 16
         color: Theme.text
@@ -124,6 +125,7 @@ ColumnLayout {
             objectName: form.prefix + "Problem"
             Layout.fillWidth: true
             text: form.problem
+            textFormat: Text.PlainText
             visible: text !== ""
             color: Theme.secondaryText
             font.pixelSize: 12

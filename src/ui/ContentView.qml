@@ -31,6 +31,7 @@ Item {
                 anchors.fill: parent
                 anchors.margins: 8
                 text: root.controller.storeWarning
+                textFormat: Text.PlainText
                 color: "white"
                 wrapMode: Text.Wrap
                 Accessible.role: Accessible.AlertMessage

@@ -48,6 +48,7 @@ Rectangle {
                     objectName: "recipientLabel"
                     Layout.fillWidth: true
                     text: root.controller.selectedAssistantName
+                    textFormat: Text.PlainText
                     color: Theme.text
                     font.bold: true
                     elide: Text.ElideRight

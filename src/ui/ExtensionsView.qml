@@ -59,6 +59,7 @@ RowLayout {
                     Label {
                         width: parent.width
                         text: row.title
+                        textFormat: Text.PlainText
                         font.pixelSize: 14
                         font.weight: Font.DemiBold
                         color: Theme.text
@@ -68,6 +69,7 @@ RowLayout {
                         objectName: "extensionState"
                         width: parent.width
                         text: row.stateText
+                        textFormat: Text.PlainText
                         font.pixelSize: 12
                         color: Theme.secondaryText
                     }
@@ -106,6 +108,7 @@ RowLayout {
                     objectName: "extensionTitle"
                     Layout.fillWidth: true
                     text: root.selected.title ?? ""
+                    textFormat: Text.PlainText
                     font.bold: true
                     font.pixelSize: 16
                     color: Theme.text
@@ -129,6 +132,7 @@ RowLayout {
                     objectName: "extensionDescription"
                     Layout.fillWidth: true
                     text: root.selected.description ?? ""
+                    textFormat: Text.PlainText
                     color: Theme.text
                     wrapMode: Text.Wrap
                 }

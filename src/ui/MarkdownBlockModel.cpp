@@ -20,7 +20,8 @@ const QList<QPair<int, QByteArray>>& roles()
         {M::MarkerRole, "marker"},   {M::MarkerTextRole, "markerText"}, {M::SpacingAboveRole, "spacingAbove"},
         {M::HtmlRole, "html"},       {M::HasTextRole, "hasText"},   {M::ImagesRole, "images"},
         {M::LevelRole, "level"},     {M::LanguageRole, "language"}, {M::CopyTextRole, "copyText"},
-        {M::TextRole, "text"},       {M::ColumnsRole, "columns"},   {M::CellsRole, "cells"}};
+        {M::TextRole, "text"},       {M::ColumnsRole, "columns"},   {M::CellsRole, "cells"},
+        {M::NoteRole, "note"},       {M::CutTextRole, "cutText"}};
     return list;
 }
 
@@ -49,13 +50,16 @@ void MarkdownBlockModel::setText(const QString& text)
     Q_EMIT textChanged();
     if (m_parsing)
         return; // picked up when the running parse comes back
-    if (m_inBackground) {
-        parseInBackground();
+    std::string utf8 = m_text.toStdString();
+    // A text this long is parsed off the UI thread from the start: waiting for
+    // two slow parses would freeze the window on a reply that arrives whole.
+    if (m_inBackground || utf8.size() > maxSynchronousParseBytes) {
+        parseInBackground(std::move(utf8));
         return;
     }
     QElapsedTimer timer;
     timer.start();
-    const ParsedMarkdownPtr parsed = parseGrowing(m_parsed, m_text.toStdString());
+    const ParsedMarkdownPtr parsed = parseGrowing(m_parsed, std::move(utf8));
     noteParseTime(std::chrono::nanoseconds(timer.nsecsElapsed()));
     apply(parsed);
 }
@@ -71,11 +75,11 @@ void MarkdownBlockModel::noteParseTime(std::chrono::nanoseconds elapsed)
     m_inBackground = slow;
 }
 
-void MarkdownBlockModel::parseInBackground()
+void MarkdownBlockModel::parseInBackground(std::string text)
 {
     m_parsing = true;
     const QPointer<MarkdownBlockModel> self(this);
-    QThreadPool::globalInstance()->start([self, previous = m_parsed, text = m_text.toStdString()]() mutable {
+    QThreadPool::globalInstance()->start([self, previous = m_parsed, text = std::move(text)]() mutable {
         QElapsedTimer timer;
         timer.start();
         ParsedMarkdownPtr parsed = parseGrowing(previous, std::move(text));
@@ -89,8 +93,9 @@ void MarkdownBlockModel::parseInBackground()
                 self->m_parsing = false;
                 self->noteParseTime(elapsed);
                 self->apply(parsed);
-                if (self->m_parsed->text != self->m_text.toStdString())
-                    self->parseInBackground();
+                std::string latest = self->m_text.toStdString();
+                if (self->m_parsed->text != latest)
+                    self->parseInBackground(std::move(latest));
             },
             Qt::QueuedConnection);
     });

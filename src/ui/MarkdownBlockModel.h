@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 #include <vector>
 
 // The rows a Markdown view draws for one message text. Setting a new text
@@ -19,10 +20,11 @@
 // piece that extends the last paragraph changes one row, one that starts a
 // block inserts one, and nothing above is laid out again.
 //
-// Parsing runs on the UI thread while it is cheap; once a parse of this text
-// take longer than the synchronous limit twice in a row, the next ones run on the thread
-// pool, one at a time, and each result is applied in order, so an older parse
-// never replaces a newer one.
+// Parsing runs on the UI thread while it is cheap; a text over
+// maxSynchronousParseBytes, or one whose parses took longer than the
+// synchronous limit twice in a row, is parsed on the thread pool, one parse at
+// a time, and each result is applied in order, so an older parse never
+// replaces a newer one. A result for a model that is gone is dropped.
 class MarkdownBlockModel : public QAbstractListModel {
     Q_OBJECT
     QML_ELEMENT
@@ -50,8 +52,12 @@ public:
         CopyTextRole,    // what "Copy code" / "Copy table" puts on the clipboard
         TextRole,        // an HTML block, shown as written
         ColumnsRole,     // of a table
-        CellsRole,       // [{html, header, align, lastColumn, lastRow}], row by row
+        CellsRole,       // [{html, header, align, lastColumn, lastRow}], row by row, of the drawn part
+        NoteRole,        // why a table is not drawn whole
+        CutTextRole,     // the part of a table not drawn, as text
     };
+
+    static constexpr std::size_t maxSynchronousParseBytes = 32 * 1024;
 
     explicit MarkdownBlockModel(QObject* parent = nullptr);
 
@@ -86,7 +92,7 @@ Q_SIGNALS:
     void countChanged();
 
 private:
-    void parseInBackground();
+    void parseInBackground(std::string text);
     void noteParseTime(std::chrono::nanoseconds elapsed);
     void apply(const ParsedMarkdownPtr& parsed);
     void replaceRows(std::size_t first, std::size_t count, std::vector<MarkdownRow> rows);

@@ -30,6 +30,7 @@ Item {
             x: block.padding
             y: 6
             text: block.language
+            textFormat: Text.PlainText
             color: Qt.rgba(block.textColor.r, block.textColor.g, block.textColor.b, 0.6)
             font.pointSize: Math.max(1, block.codeFont.pointSize - 1)
         }

@@ -23,6 +23,8 @@ Item {
     required property string text
     required property int columns
     required property var cells
+    required property string note
+    required property string cutText
 
     property color textColor
     property color codeBackground
@@ -52,6 +54,7 @@ Item {
         width: 18
         horizontalAlignment: Text.AlignRight
         text: row.markerText
+        textFormat: Text.PlainText
         color: row.textColor
         font.bold: row.kind === "heading"
     }
@@ -146,6 +149,8 @@ Item {
         MarkdownTable {
             columns: row.columns
             cells: row.cells
+            note: row.note
+            cutText: row.cutText
             copyText: row.copyText
             textColor: row.textColor
             lineColor: row.faintColor

@@ -7,6 +7,8 @@
 #include "markdown/MarkdownRenderer.h"
 #include "markdown/MarkdownUrl.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace {
@@ -205,13 +207,41 @@ QString markerName(MarkdownRowPlace::Marker marker)
     return {};
 }
 
+// A table of `rows` from `firstRow` to `endRow` (with the header when `withHeader`)
+// and `columns` from `firstColumn` on, as the plain text "Copy table" gives.
+QString tableText(const BlockNode::Table& table, std::size_t firstRow, std::size_t endRow, bool withHeader,
+                  std::size_t firstColumn)
+{
+    const auto columnsOf = [&](const Markdown::RawTableRow& tableRow) {
+        Markdown::RawTableRow part;
+        for (std::size_t column = firstColumn; column < table.columnAlignments.size(); ++column)
+            part.cells.push_back(column < tableRow.cells.size() ? tableRow.cells[column] : Markdown::RawTableCell{});
+        return part;
+    };
+    std::vector<Markdown::RawTableRow> rows;
+    if (withHeader)
+        rows.push_back(columnsOf(table.rows.front()));
+    for (std::size_t rowIndex = firstRow; rowIndex < endRow; ++rowIndex)
+        rows.push_back(columnsOf(table.rows[rowIndex]));
+    std::vector<Markdown::RawTableColumnAlignment> alignments(table.columnAlignments.begin()
+                                                                  + static_cast<std::ptrdiff_t>(firstColumn),
+                                                              table.columnAlignments.end());
+    return QString::fromStdString(Markdown::tableCopyText(BlockNode::table(std::move(alignments), std::move(rows))));
+}
+
+// Draws at most maxTableColumns columns and maxTableCells cells: a reply can
+// hold a table of any size, and every cell is an item of its own. What is cut
+// follows the drawn part as text, under a note.
 void presentTable(const BlockNode::Table& table, const InlineRichTextStyle& inlineStyle, QVariantMap& out)
 {
     const std::size_t columns = table.columnAlignments.size();
+    const std::size_t drawnColumns = std::min(columns, maxTableColumns);
+    const std::size_t rowsThatFit = std::max<std::size_t>(1, maxTableCells / std::max<std::size_t>(1, drawnColumns));
+    const std::size_t drawnRows = std::min(table.rows.size(), rowsThatFit);
     QVariantList cells;
-    for (std::size_t rowIndex = 0; rowIndex < table.rows.size(); ++rowIndex) {
+    for (std::size_t rowIndex = 0; rowIndex < drawnRows; ++rowIndex) {
         const auto& tableRow = table.rows[rowIndex];
-        for (std::size_t column = 0; column < columns; ++column) {
+        for (std::size_t column = 0; column < drawnColumns; ++column) {
             QString html = column < tableRow.cells.size() ? inlineRichText(tableRow.cells[column].content, inlineStyle)
                                                           : QString();
             if (rowIndex == 0)
@@ -219,13 +249,34 @@ void presentTable(const BlockNode::Table& table, const InlineRichTextStyle& inli
             cells.append(QVariantMap{{QStringLiteral("html"), html},
                                      {QStringLiteral("header"), rowIndex == 0},
                                      {QStringLiteral("align"), alignmentOf(table.columnAlignments[column])},
-                                     {QStringLiteral("lastColumn"), column + 1 == columns},
-                                     {QStringLiteral("lastRow"), rowIndex + 1 == table.rows.size()}});
+                                     {QStringLiteral("lastColumn"), column + 1 == drawnColumns},
+                                     {QStringLiteral("lastRow"), rowIndex + 1 == drawnRows}});
         }
     }
     out[QStringLiteral("kind")] = QStringLiteral("table");
-    out[QStringLiteral("columns")] = static_cast<int>(columns);
+    out[QStringLiteral("columns")] = static_cast<int>(drawnColumns);
     out[QStringLiteral("cells")] = cells;
+    if (drawnColumns == columns && drawnRows == table.rows.size())
+        return;
+
+    QStringList shown;
+    QStringList cut;
+    if (drawnColumns < columns) {
+        shown << QCoreApplication::translate("MarkdownTable", "%1 of %2 columns").arg(drawnColumns).arg(columns);
+        cut << tableText(table, 1, drawnRows, true, drawnColumns);
+    }
+    if (drawnRows < table.rows.size()) {
+        // Counted as the reader sees them: the header is not a row of data.
+        shown << QCoreApplication::translate("MarkdownTable", "%1 of %2 rows")
+                     .arg(drawnRows - 1)
+                     .arg(table.rows.size() - 1);
+        cut << tableText(table, drawnRows, table.rows.size(), true, 0);
+    }
+    out[QStringLiteral("note")] =
+        QCoreApplication::translate("MarkdownTable",
+                                    "Table cut: showing %1. The rest follows as text; \u201cCopy table\u201d copies all of it.")
+            .arg(shown.join(QCoreApplication::translate("MarkdownTable", " and ")));
+    out[QStringLiteral("cutText")] = cut.join(QStringLiteral("\n\n"));
 }
 
 } // namespace
@@ -257,7 +308,7 @@ QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style)
     out[QStringLiteral("spacingAbove")] = row.place.spacingAbove;
     out[QStringLiteral("kind")] = QStringLiteral("empty");
     // Every role has a value of its type, so the views can declare them typed.
-    for (const char* key : {"html", "language", "copyText", "text"})
+    for (const char* key : {"html", "language", "copyText", "text", "note", "cutText"})
         out[QString::fromLatin1(key)] = QString();
     for (const char* key : {"images", "cells"})
         out[QString::fromLatin1(key)] = QVariantList();

@@ -52,5 +52,9 @@ struct MarkdownRowStyle {
     bool operator==(const MarkdownRowStyle&) const = default;
 };
 
+// The most of a table drawn as cells; the rest is shown as text.
+inline constexpr std::size_t maxTableColumns = 64;
+inline constexpr std::size_t maxTableCells = 10000;
+
 // What the views read of a row, by role name (see MarkdownBlockModel::roleNames).
 QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style);

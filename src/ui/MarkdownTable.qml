@@ -4,18 +4,21 @@ import QtQuick.Layouts
 import Vorbel.Ui
 
 // A table: bold header row, cell borders, each column aligned as the model
-// says; a wide table scrolls sideways. "Copy table" to its right.
+// says; a wide table scrolls sideways. "Copy table" to its right. A table too
+// large to draw whole shows the model's note, then the rest as text.
 Item {
     id: table
     property int columns
     property var cells: []
+    property string note
+    property string cutText
     property string copyText
     property color textColor
     property color lineColor
 
     readonly property int maxCellWidth: 320
     implicitWidth: grid.implicitWidth + 2 + 4 + copyButton.implicitWidth
-    implicitHeight: Math.max(frame.height, copyButton.implicitHeight)
+    implicitHeight: Math.max(frame.height + (cut.visible ? cut.implicitHeight + 6 : 0), copyButton.implicitHeight)
 
     Flickable {
         id: frame
@@ -52,35 +55,39 @@ Item {
                 rowSpacing: 0
 
                 Repeater {
-                    model: table.cells
+                    // Made a few hundred cells per turn of the event loop: a reply may
+                    // bring thousands.
+                    model: GradualListModel {
+                        values: table.cells
+                    }
                     Rectangle {
                         id: cell
-                        required property var modelData
+                        required property var value
                         Layout.fillWidth: true
                         Layout.fillHeight: true
                         implicitWidth: Math.min(cellText.implicitWidth, table.maxCellWidth) + 16
                         implicitHeight: cellText.height + 10
-                        color: modelData.header ? Qt.rgba(table.textColor.r, table.textColor.g, table.textColor.b, 0.06)
-                                                : "transparent"
+                        color: value.header ? Qt.rgba(table.textColor.r, table.textColor.g, table.textColor.b, 0.06)
+                                            : "transparent"
 
                         MarkdownText {
                             id: cellText
                             x: 8
                             y: 5
                             width: cell.width - 16
-                            text: cell.modelData.html
+                            text: cell.value.html
                             color: table.textColor
-                            horizontalAlignment: cell.modelData.align
+                            horizontalAlignment: cell.value.align
                         }
                         Rectangle {
-                            visible: !cell.modelData.lastColumn
+                            visible: !cell.value.lastColumn
                             x: cell.width - 1
                             width: 1
                             height: cell.height
                             color: table.lineColor
                         }
                         Rectangle {
-                            visible: !cell.modelData.lastRow
+                            visible: !cell.value.lastRow
                             y: cell.height - 1
                             width: cell.width
                             height: 1
@@ -88,6 +95,44 @@ Item {
                         }
                     }
                 }
+            }
+        }
+    }
+
+    Column {
+        id: cut
+        objectName: "tableCut"
+        visible: table.note !== ""
+        y: frame.height + 6
+        width: frame.width
+
+        Label {
+            objectName: "tableNote"
+            width: parent.width
+            bottomPadding: 4
+            wrapMode: Text.Wrap
+            textFormat: Text.PlainText
+            text: table.note
+            color: Qt.rgba(table.textColor.r, table.textColor.g, table.textColor.b, 0.7)
+            font.italic: true
+        }
+        Repeater {
+            model: GradualListModel {
+                batch: 1
+                values: TextChunks.shownChunks(table.cutText)
+            }
+            TextEdit {
+                required property string value
+                width: cut.width
+                readOnly: true
+                selectByMouse: true
+                wrapMode: TextEdit.Wrap
+                textFormat: TextEdit.PlainText
+                text: value
+                color: table.textColor
+                selectionColor: Theme.accent
+                selectedTextColor: "white"
+                activeFocusOnTab: false
             }
         }
     }

@@ -21,6 +21,8 @@ TextEdit {
         cursorShape: edit.hoveredLink !== "" ? Qt.PointingHandCursor : Qt.IBeamCursor
     }
 
+    // The attached tooltip is made once for all texts, and an address here is
+    // always percent-encoded, so it holds no markup.
     ToolTip.visible: hoveredLink !== ""
     ToolTip.text: hoveredLink
     ToolTip.delay: 400

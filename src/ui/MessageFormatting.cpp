@@ -31,6 +31,10 @@ void formatLine(QString& html, const QString& line, const InlineRichTextStyle& s
     const QString rest = line.mid(indent);
     if (rest.trimmed().isEmpty())
         return;
+    if (utf8Length(rest) > MessageFormatting::maxInlineLineBytes) {
+        html += rest.toHtmlEscaped();
+        return;
+    }
     // Most lines parse as a paragraph as they stand; only a line that would
     // open a block is parsed again with its first mark escaped.
     for (const QString& source : {rest, asParagraph(rest)}) {
@@ -45,11 +49,24 @@ void formatLine(QString& html, const QString& line, const InlineRichTextStyle& s
     html += rest.toHtmlEscaped();
 }
 
-// A streaming reply is formatted again with every piece, but only its last
-// line is new: the lines before come from here.
-void appendLine(QString& html, const QString& line, const InlineRichTextStyle& style)
+// Charged by the bytes of key and value, least recently used out first. The
+// views call from the UI thread only.
+QCache<QString, QString>& lineCache()
 {
-    static QCache<QString, QString> formatted(2048); // the views call from the UI thread only
+    static QCache<QString, QString> formatted(MessageFormatting::lineCacheBytes);
+    return formatted;
+}
+
+// A streaming reply is formatted again with every piece, but only its last
+// line is new: the lines before come from the cache. The last line is still
+// growing and would only fill the cache with its prefixes.
+void appendLine(QString& html, const QString& line, const InlineRichTextStyle& style, bool finished)
+{
+    if (!finished) {
+        formatLine(html, line, style);
+        return;
+    }
+    QCache<QString, QString>& formatted = lineCache();
     const QString key = style.textColor.name() + style.linkColor.name() + line;
     if (const QString* cached = formatted.object(key)) {
         html += *cached;
@@ -58,14 +75,43 @@ void appendLine(QString& html, const QString& line, const InlineRichTextStyle& s
     QString lineHtml;
     formatLine(lineHtml, line, style);
     html += lineHtml;
-    formatted.insert(key, new QString(std::move(lineHtml)));
+    const qsizetype cost = (key.size() + lineHtml.size()) * qsizetype(sizeof(QChar));
+    formatted.insert(key, new QString(std::move(lineHtml)), cost); // one over the whole cap is not kept
 }
 
 } // namespace
 
+qsizetype utf8Length(QStringView text)
+{
+    qsizetype bytes = 0;
+    for (const QChar unit : text) {
+        const char16_t c = unit.unicode();
+        bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : QChar::isSurrogate(c) ? 2 : 3; // a pair makes 4
+    }
+    return bytes;
+}
+
 bool MessageFormatting::needsRichRendering(const QString& text)
 {
     return text.contains(QLatin1String(" | ")) || text.contains(QLatin1String("```"));
+}
+
+bool MessageFormatting::isOversized(const QString& text)
+{
+    if (text.size() > maxFormattedBytes) // at least as many bytes as UTF-16 units
+        return true;
+    qsizetype lineStart = 0;
+    qsizetype total = 0;
+    for (qsizetype at = 0; at <= text.size(); ++at) {
+        if (at < text.size() && text[at] != QLatin1Char('\n'))
+            continue;
+        const qsizetype line = utf8Length(QStringView(text).sliced(lineStart, at - lineStart));
+        if (line > maxFormattedLineBytes)
+            return true;
+        total += line + 1;
+        lineStart = at + 1;
+    }
+    return total - 1 > maxFormattedBytes;
 }
 
 QString MessageFormatting::plainHtml(const QString& text, const QColor& textColor, const QColor& linkColor)
@@ -81,7 +127,12 @@ QString MessageFormatting::plainHtml(const QString& text, const QColor& textColo
         QString line = lines[i];
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        appendLine(html, line, style);
+        appendLine(html, line, style, i + 1 < lines.size());
     }
     return html + QStringLiteral("</div>");
+}
+
+qsizetype MessageFormatting::cachedLineBytes()
+{
+    return lineCache().totalCost();
 }

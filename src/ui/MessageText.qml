@@ -5,7 +5,8 @@ import Vorbel.Ui
 // The selectable text of a bubble, a function preview or a result. Plain text
 // shows inline Markdown only; text with a table row or a code fence is drawn
 // block by block. The switch happens in place, on the piece that brings the
-// first " | " or "```".
+// first " | " or "```". A text too large to format is shown as written, in
+// pieces, under a note.
 Item {
     id: root
     property string markdown
@@ -13,18 +14,19 @@ Item {
     property color linkColor: Theme.accent
     // The widest the text may be: plain text wraps there, block views fill it.
     property real maxWidth: 600
-    readonly property bool rich: MessageFormatting.needsRichRendering(markdown)
+    readonly property bool oversized: MessageFormatting.isOversized(markdown)
+    readonly property bool rich: !oversized && MessageFormatting.needsRichRendering(markdown)
 
     // Taken from the text itself, never from the width a layout gave it, so
     // a bubble can shrink to a short text without a binding loop.
-    implicitWidth: rich ? maxWidth : loader.item ? loader.item.width : 0
+    implicitWidth: rich || oversized ? maxWidth : loader.item ? loader.item.width : 0
     implicitHeight: loader.item ? loader.item.implicitHeight : 0
     Accessible.role: Accessible.StaticText
     Accessible.name: markdown
 
     Loader {
         id: loader
-        sourceComponent: root.rich ? richText : plainText
+        sourceComponent: root.oversized ? chunkedText : root.rich ? richText : plainText
     }
 
     Component {
@@ -60,6 +62,46 @@ Item {
             ToolTip.visible: hoveredLink.length > 0
             ToolTip.text: hoveredLink
             ToolTip.delay: 500
+        }
+    }
+
+    Component {
+        id: chunkedText
+        Column {
+            objectName: "oversizedText"
+            width: root.maxWidth
+            spacing: 0
+
+            Label {
+                objectName: "oversizedNote"
+                width: parent.width
+                bottomPadding: 6
+                wrapMode: Text.Wrap
+                textFormat: Text.PlainText
+                text: qsTr("This message is too large to format, so it is shown as plain text.")
+                color: Qt.rgba(root.color.r, root.color.g, root.color.b, 0.7)
+                font.italic: true
+            }
+            Repeater {
+                model: GradualListModel {
+                    batch: 1
+                    values: TextChunks.shownChunks(root.markdown)
+                }
+                TextEdit {
+                    required property string value
+                    objectName: "oversizedChunk"
+                    width: root.maxWidth
+                    readOnly: true
+                    selectByMouse: true
+                    wrapMode: TextEdit.Wrap
+                    textFormat: TextEdit.PlainText
+                    text: value
+                    color: root.color
+                    selectionColor: Theme.accent
+                    selectedTextColor: "white"
+                    activeFocusOnTab: false
+                }
+            }
         }
     }
 }

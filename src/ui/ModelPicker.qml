@@ -3,7 +3,8 @@ import QtQuick.Controls
 import Vorbel.Ui
 
 // A "Model" picker. Server ids can be long: they lose their middle rather
-// than their end, so that an "(unavailable)" mark stays in sight.
+// than their end, so that an "(unavailable)" mark stays in sight. They come
+// from a server, so they are shown as written, never as markup.
 ComboBox {
     id: control
 
@@ -17,14 +18,23 @@ ComboBox {
     displayText: metrics.elidedText(currentText, Text.ElideMiddle, availableWidth - 8)
 
     delegate: MenuItem {
+        id: entry
         required property int index
         required property string modelData
 
         width: ListView.view.width
-        text: metrics.elidedText(modelData, Text.ElideMiddle, width - leftPadding - rightPadding)
+        text: modelData
         font.weight: control.currentIndex === index ? Font.DemiBold : Font.Normal
         highlighted: control.highlightedIndex === index
         hoverEnabled: control.hoverEnabled
         Accessible.name: modelData
+        contentItem: Text {
+            text: entry.text
+            textFormat: Text.PlainText
+            elide: Text.ElideMiddle
+            font: entry.font
+            verticalAlignment: Text.AlignVCenter
+            color: entry.down || entry.highlighted ? entry.palette.highlightedText : entry.palette.text
+        }
     }
 }

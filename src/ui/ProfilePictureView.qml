@@ -42,6 +42,7 @@ RowLayout {
             objectName: "profileName"
             Layout.fillWidth: true
             text: root.name
+            textFormat: Text.PlainText
             font.bold: true
             color: Theme.text
             elide: Text.ElideRight
@@ -51,6 +52,7 @@ RowLayout {
             Layout.fillWidth: true
             visible: text.length > 0
             text: root.subHeadline
+            textFormat: Text.PlainText
             font.pixelSize: 12
             color: root.subHeadlineColor
             wrapMode: Text.Wrap

@@ -375,7 +375,7 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
         names += accessibleNames(window);
     }
     expectNamed(names, {"Add assistant", "Remove assistant", "Ada", "Prompt", "OpenAI API Key", "Server address",
-                        "Model", "Validate", "Learn more", "Shell access, Disabled", "Enabled"});
+                        "Model", "Validate", "Learn more", "Shell access, Enabled", "Enabled"});
     find(window, "settingsTabs")->setProperty("currentIndex", 1);
     item(window, "apiKeyField")->forceActiveFocus();
     QStringList order;

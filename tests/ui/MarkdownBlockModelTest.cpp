@@ -2,6 +2,7 @@
 // and that piecewise parsing always ends where a whole parse does.
 #include "markdown/CorpusExamples.h" // from tests/markdown
 
+#include "ui/GradualListModel.h"
 #include "ui/MarkdownBlockModel.h"
 
 #include "markdown/MarkdownParser.h"
@@ -9,6 +10,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include <QThreadPool>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -165,3 +167,106 @@ TEST(MarkdownBlockModel, slowParsesRunOffTheUiThreadAndTheNewestTextWins)
 }
 
 } // namespace
+
+namespace {
+
+// A table of `columns` by `rows` data rows whose cells say where they are ("r3c7").
+QString tableText(int columns, int rows)
+{
+    QString text;
+    for (int row = 0; row <= rows; ++row) {
+        for (int column = 1; column <= columns; ++column)
+            text += QStringLiteral("| %1c%2 ").arg(row == 0 ? QStringLiteral("h") : QStringLiteral("r%1").arg(row)).arg(column);
+        text += QStringLiteral("|\n");
+        if (row == 0)
+            text += QStringLiteral("|---").repeated(columns) + QStringLiteral("|\n");
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(MarkdownBlockModel, aLargeTableIsDrawnInPartAndTheRestKeptAsText)
+{
+    struct Case {
+        int columns;
+        int rows;
+        int drawnColumns;
+        int drawnCells;
+        QString note; // empty: the whole table is drawn
+    };
+    const std::vector<Case> cases{
+        {64, 3, 64, 64 * 4, {}},
+        {100, 3, 64, 64 * 4, "showing 64 of 100 columns."},
+        {2, 6000, 2, 10000, "showing 4999 of 6000 rows."},
+        {100, 200, 64, 64 * 156, "showing 64 of 100 columns and 155 of 200 rows."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.columns << " by " << c.rows);
+        MarkdownBlockModel model;
+        model.setText(tableText(c.columns, c.rows));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !model.isParsing(); }, 20000));
+        ASSERT_EQ(model.rowCount(), 1);
+        const QModelIndex table = model.index(0);
+        EXPECT_EQ(model.data(table, MarkdownBlockModel::ColumnsRole).toInt(), c.drawnColumns);
+        EXPECT_EQ(model.data(table, MarkdownBlockModel::CellsRole).toList().size(), c.drawnCells);
+        const QString note = model.data(table, MarkdownBlockModel::NoteRole).toString();
+        const QString cut = model.data(table, MarkdownBlockModel::CutTextRole).toString();
+        const QString last = QStringLiteral("r%1c%2").arg(c.rows).arg(c.columns);
+        if (c.note.isEmpty()) {
+            EXPECT_TRUE(note.isEmpty() && cut.isEmpty());
+        } else {
+            EXPECT_TRUE(note.contains(c.note)) << note.toStdString();
+            EXPECT_TRUE(cut.contains(last)); // the last cell is never drawn
+            EXPECT_EQ(cut.contains(QStringLiteral("r1c%1 ").arg(c.columns)), c.drawnColumns < c.columns);
+        }
+        EXPECT_TRUE(model.data(table, MarkdownBlockModel::CopyTextRole).toString().endsWith(last + " |"));
+    }
+}
+
+TEST(MarkdownBlockModel, aLongTextIsParsedOffTheUiThreadFromTheStart)
+{
+    const std::string reply = longReply() + longReply() + longReply();
+    ASSERT_GT(reply.size(), MarkdownBlockModel::maxSynchronousParseBytes);
+    auto model = std::make_unique<MarkdownBlockModel>();
+    model->setText(QString::fromStdString(reply));
+    EXPECT_TRUE(model->isParsing());
+    EXPECT_EQ(model->rowCount(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isParsing(); }, 20000));
+    EXPECT_EQ(model->blocks(), Markdown::parse(reply));
+
+    // A model gone before its parse comes back drops the result.
+    model->setText(QString::fromStdString(reply + "\n\nmore"));
+    ASSERT_TRUE(model->isParsing());
+    model.reset();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+}
+
+// Views get a long list a batch per turn of the event loop, and a new list
+// touches only the rows that differ.
+TEST(GradualListModel, revealsABatchPerTurnAndSignalsOnlyChangedRows)
+{
+    GradualListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setBatch(100);
+    QVariantList values;
+    for (int value = 0; value < 250; ++value)
+        values << value;
+    model.setValues(values);
+    EXPECT_EQ(model.rowCount(), 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.isComplete(); }));
+    EXPECT_EQ(model.rowCount(), 250);
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    values = values.mid(0, 200);
+    values[150] = -1;
+    model.setValues(values);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex().row(), 150);
+    EXPECT_EQ(changed[0][1].toModelIndex().row(), 150);
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed[0][1].toInt(), 200);
+    EXPECT_EQ(model.data(model.index(150), GradualListModel::ValueRole).toInt(), -1);
+}

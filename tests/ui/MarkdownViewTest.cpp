@@ -1,9 +1,16 @@
-// MarkdownView as the bubble uses it, offscreen: copy buttons, links, and
-// delegates that survive a streamed piece.
+// MarkdownView as the bubble uses it, offscreen: copy buttons, links,
+// delegates that survive a streamed piece, and web images.
+#include "support/HttpTestServer.h"
+#include "ui/RemoteImage.h"
+
 #include <QAccessible>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QImage>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -50,11 +57,11 @@ protected:
         m_window.grabWindow(); // polishes: the rows take their places
     }
 
-    QList<QQuickItem*> items(const QString& name) const
+    QList<QQuickItem*> items(const QString& name, bool visibleOnly = true) const
     {
         QList<QQuickItem*> found;
         const std::function<void(QQuickItem*)> walk = [&](QQuickItem* item) {
-            if (item->objectName() == name && item->isVisible())
+            if (item->objectName() == name && (item->isVisible() || !visibleOnly))
                 found << item;
             for (QQuickItem* child : item->childItems())
                 walk(child);
@@ -151,6 +158,108 @@ TEST_F(MarkdownViewTest, aStreamedPieceKeepsTheDelegatesOfEarlierRows)
     for (int row = 1; row < after.size(); ++row)
         EXPECT_GE(after[row]->y(), after[row - 1]->y() + after[row - 1]->height() - 0.5) << "row " << row;
     EXPECT_NEAR(m_view->implicitHeight(), after.last()->y() + after.last()->height(), 0.5);
+}
+
+namespace {
+
+QByteArray png(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(MarkdownViewTest, webImagesLoadOnlyWhenAskedWithoutCookiesAndWithinTheirCaps)
+{
+    using Status = RemoteImage::Status;
+    struct Case {
+        QByteArray path;
+        QByteArray body;
+        bool lengthKnown;
+        Status status;
+        int width;
+        QString note;
+    };
+    const QByteArray tooLarge(RemoteImage::maxBytes + 1, 'x');
+    const std::vector<Case> cases{
+        {"/small.png", png(40, 30), true, Status::Ready, 40, {}},
+        {"/wide.png", png(1000, 20), true, Status::Ready, 460, {}}, // decoded at the view's width
+        {"/huge.pgm", "P5\n5000 4000\n255\n", true, Status::Refused, 0, "larger than 16 megapixels"},
+        {"/heavy.png", tooLarge, true, Status::Refused, 0, "larger than 10 MiB"},
+        {"/heavy-unannounced.png", tooLarge, false, Status::Refused, 0, "larger than 10 MiB"},
+        {"/junk.png", "not an image", true, Status::Failed, 0, "could not be read"},
+    };
+    HttpTestServer server;
+    server.setHandler([&cases](const RecordedRequest& request) {
+        for (const Case& c : cases) {
+            if (request.path == c.path) {
+                ScriptedResponse response = ScriptedResponse::text(200, c.body, "image/png");
+                response.chunked = !c.lengthKnown;
+                response.headers.append(qMakePair(QByteArray("Set-Cookie"), QByteArray("session=secret; Path=/")));
+                return response;
+            }
+        }
+        return ScriptedResponse::text(204, {});
+    });
+    const auto address = [&](const QByteArray& path) { return server.baseUrl().toString() + QString::fromLatin1(path); };
+    QString text;
+    for (const Case& c : cases)
+        text += QStringLiteral("![Chart %1](%2)\n\n").arg(QString::fromLatin1(c.path), address(c.path));
+    setText(text);
+
+    // Anything fetched on showing would be in before a request made after it.
+    QNetworkAccessManager probe;
+    std::unique_ptr<QNetworkReply> probed(probe.get(QNetworkRequest(QUrl(address("/probe")))));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return probed->isFinished(); }, 5000));
+    ASSERT_EQ(server.requestCount(), 1);
+    EXPECT_EQ(server.requests().at(0).path, "/probe");
+
+    const QList<QQuickItem*> images = items("markdownImage", false);
+    ASSERT_EQ(images.size(), int(cases.size()));
+    QAccessible::setActive(true);
+    for (std::size_t index = 0; index < cases.size(); ++index) {
+        const Case& c = cases[index];
+        SCOPED_TRACE(c.path.toStdString());
+        auto* image = qobject_cast<RemoteImage*>(images[int(index)]);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->status(), Status::NotLoaded);
+        QQuickItem* button = nullptr;
+        for (QQuickItem* candidate : items("loadImageButton")) {
+            if (candidate->parentItem()->parentItem()->parentItem() == image->parentItem())
+                button = candidate;
+        }
+        ASSERT_TRUE(button);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), "Load image");
+        click(button);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return image->status() != Status::NotLoaded && image->status() != Status::Loading; },
+                                    10000));
+        EXPECT_EQ(image->status(), c.status);
+        EXPECT_TRUE(image->note().contains(c.note)) << image->note().toStdString();
+        m_window.grabWindow();
+        EXPECT_EQ(image->isVisible(), c.status == Status::Ready);
+        EXPECT_EQ(image->width(), c.width);
+    }
+    QAccessible::setActive(false);
+
+    // Loaded once, an image loads by itself when its row is made again.
+    setText(QStringLiteral("Nothing"));
+    setText(QStringLiteral("![Chart](%1)").arg(address(cases[0].path)));
+    const QList<QQuickItem*> again = items("markdownImage", false);
+    ASSERT_EQ(again.size(), 1);
+    auto* image = qobject_cast<RemoteImage*>(again[0]);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return image->status() == Status::Ready; }, 10000));
+    int fetchesOfTheFirst = 0;
+    for (const RecordedRequest& request : server.requests()) {
+        fetchesOfTheFirst += request.path == cases[0].path;
+        EXPECT_FALSE(request.hasHeader("cookie") || request.hasHeader("authorization")) << request.path.toStdString();
+    }
+    EXPECT_EQ(fetchesOfTheFirst, 2);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -106,25 +107,33 @@ bool writeMarkdownScreenshots(const QString& outDir, const QString& suffix)
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QQmlComponent component(&engine);
     component.setData(scene, QUrl());
-    std::unique_ptr<QObject> object(component.createWithInitialProperties({{QStringLiteral("reply"), QString::fromUtf8(reply)}}));
-    auto* window = qobject_cast<QQuickWindow*>(object.get());
-    if (!window) {
-        std::fprintf(stderr, "markdown scene: %s\n", qPrintable(component.errorString()));
-        return false;
+    // A picture from the web waits for the user's press.
+    const char* const imageReply = "Here is the chart you asked for:\n\n"
+                                   "![Build times by configuration](https://example.com/build-times.png)";
+    bool ok = true;
+    for (const auto& [name, text] : {std::pair("markdown-reply", reply), std::pair("markdown-image", imageReply)}) {
+        std::unique_ptr<QObject> object(
+            component.createWithInitialProperties({{QStringLiteral("reply"), QString::fromUtf8(text)}}));
+        auto* window = qobject_cast<QQuickWindow*>(object.get());
+        if (!window) {
+            std::fprintf(stderr, "markdown scene: %s\n", qPrintable(component.errorString()));
+            return false;
+        }
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window))
+            return false;
+        QTest::qWait(300); // let the rows settle their sizes
+        const QString path = outDir + QLatin1Char('/') + QLatin1String(name) + suffix;
+        const QImage image = window->grabWindow();
+        object.reset();
+        // The scene graph hands its textures back through deferred deletes.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (image.isNull() || !image.save(path)) {
+            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+            ok = false;
+            continue;
+        }
+        std::printf("%s\n", qPrintable(path));
     }
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window))
-        return false;
-    QTest::qWait(300); // let the rows settle their sizes
-    const QString path = outDir + QStringLiteral("/markdown-reply") + suffix;
-    const QImage image = window->grabWindow();
-    object.reset();
-    // The scene graph hands its textures back through deferred deletes.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (image.isNull() || !image.save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
+    return ok;
 }
