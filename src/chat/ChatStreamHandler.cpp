@@ -5,13 +5,15 @@
 
 ChatStreamHandler::ChatStreamHandler(const QUuid& streamId, OpenAiService::ParsedMessageCallback onParsedMessage,
                                      OpenAiService::StopCallback onStop, OpenAiService::ErrorCallback onError,
-                                     bool toolCalls)
+                                     bool toolCalls, bool splitsThinking)
     : m_streamId(streamId)
     , m_onParsedMessage(std::move(onParsedMessage))
     , m_onStop(std::move(onStop))
     , m_onError(std::move(onError))
     , m_toolCalls(toolCalls)
 {
+    if (splitsThinking)
+        m_splitter.emplace();
 }
 
 void ChatStreamHandler::onEvent(const QByteArray& eventType, const MessageEvent& event)
@@ -26,7 +28,7 @@ void ChatStreamHandler::onEvent(const QByteArray& eventType, const MessageEvent&
             if (!m_ended.load() && m_onParsedMessage)
                 m_onParsedMessage(delta);
         },
-        [this] { stopProcedure(); }, m_toolCalls);
+        [this] { stopProcedure(); }, m_toolCalls, m_splitter ? &*m_splitter : nullptr);
 }
 
 void ChatStreamHandler::onError(const EventSourceErrorPtr& error)

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 // Reports one chat request to its caller. Called on the stream's thread; it
 // guarantees exactly one final callback (onStop or onError) and nothing after
@@ -15,7 +16,8 @@
 class ChatStreamHandler final : public EventHandler, public std::enable_shared_from_this<ChatStreamHandler> {
 public:
     ChatStreamHandler(const QUuid& streamId, OpenAiService::ParsedMessageCallback onParsedMessage,
-                      OpenAiService::StopCallback onStop, OpenAiService::ErrorCallback onError, bool toolCalls = false);
+                      OpenAiService::StopCallback onStop, OpenAiService::ErrorCallback onError, bool toolCalls = false,
+                      bool splitsThinking = false);
 
     void onEvent(const QByteArray& eventType, const MessageEvent& event) override;
     void onError(const EventSourceErrorPtr& error) override;
@@ -45,5 +47,6 @@ private:
     const OpenAiService::StopCallback m_onStop;
     const OpenAiService::ErrorCallback m_onError;
     const bool m_toolCalls; // the form of function calling the request asked for
+    std::optional<ReasoningSplitter> m_splitter; // only touched on the stream's thread
     std::atomic<bool> m_ended{false};
 };

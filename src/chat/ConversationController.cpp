@@ -24,12 +24,21 @@ bool isNonEmpty(const std::optional<QString>& text)
     return text && !text->isEmpty();
 }
 
-// The first chunk of every reply carries an empty content, so only text or a
-// piece of a function call shows that the reply had begun.
+// The first chunk of every reply carries an empty content, so only text,
+// thinking or a piece of a function call shows that the reply had begun.
 bool hasReceivedAnything(const Message& message)
 {
     return isNonEmpty(message.content()) || isNonEmpty(message.functionName())
-        || isNonEmpty(message.functionArguments());
+        || isNonEmpty(message.functionArguments()) || isNonEmpty(message.reasoning());
+}
+
+// The start of `text` within `room` characters, not ending in half a pair.
+QString fitting(const QString& text, qsizetype room)
+{
+    QString kept = text.left(std::max<qsizetype>(room, 0));
+    if (!kept.isEmpty() && kept.back().isHighSurrogate())
+        kept.chop(1);
+    return kept;
 }
 } // namespace
 
@@ -129,31 +138,62 @@ MessagePtr ConversationController::messageForCall(const QUuid& stream, const Mes
 
 void ConversationController::takeDelta(const QUuid& stream, const MessagePtr& reply, const ParsedDelta& delta)
 {
-    qsizetype& received = m_receivedText[stream];
-    const qsizetype size = delta.content.value_or(QString()).size() + delta.functionName.value_or(QString()).size()
-        + delta.functionArguments.value_or(QString()).size();
-    if (received + size <= replyTextLimit) {
-        received += size;
-        applyPiece(messageForCall(stream, reply, delta.callIndex), delta.content, delta.functionName,
-                   delta.functionArguments);
+    if (delta.usage) {
+        const Usage& usage = *delta.usage;
+        if (conversationExists() && !reply->isDeleted()) {
+            reply->setPromptTokens(usage.prompt_tokens);
+            reply->setCompletionTokens(usage.completion_tokens);
+            reply->setReasoningTokens(usage.reasoning_tokens);
+            saveContext(m_context);
+        }
         return;
     }
-    // Text up to the limit is kept; a call cut short is dropped when the reply is settled.
-    if (delta.content) {
-        QString fitting = delta.content->left(replyTextLimit - received);
-        if (!fitting.isEmpty() && fitting.back().isHighSurrogate())
-            fitting.chop(1);
-        applyPiece(messageForCall(stream, reply, delta.callIndex), fitting, std::nullopt, std::nullopt);
+    qsizetype& received = m_receivedText[stream];
+    const qsizetype size = delta.content.value_or(QString()).size() + delta.functionName.value_or(QString()).size()
+        + delta.functionArguments.value_or(QString()).size() + delta.reasoning.value_or(QString()).size();
+    const MessagePtr message = messageForCall(stream, reply, delta.callIndex);
+    if (received + size <= replyTextLimit) {
+        received += size;
+        if (applyDelta(message, delta)) {
+            noteTiming(stream, *reply, delta);
+            saveContext(m_context);
+        }
+        return;
     }
+    // Text up to the limit is kept, thinking first as it came first; a call
+    // cut short is dropped when the reply is settled.
+    ParsedDelta kept;
+    kept.contentIsReasoning = delta.contentIsReasoning;
+    if (delta.reasoning)
+        kept.reasoning = fitting(*delta.reasoning, replyTextLimit - received);
+    if (delta.content)
+        kept.content = fitting(*delta.content, replyTextLimit - received - kept.reasoning.value_or(QString()).size());
+    if (applyDelta(message, kept))
+        saveContext(m_context);
     cutReply(stream);
+}
+
+void ConversationController::forgetStream(const QUuid& stream)
+{
+    m_receivedText.remove(stream);
+    m_streamOffers.remove(stream);
+    m_clocks.remove(stream);
+}
+
+bool ConversationController::isStreaming(const Message& message) const
+{
+    for (const MessagePtr& reply : m_streams) {
+        if (reply.get() == &message)
+            return true;
+    }
+    return false;
 }
 
 void ConversationController::cutReply(const QUuid& stream)
 {
     const MessagePtr reply = m_streams.take(stream);
     OpenAiService::stopStream(stream);
-    m_receivedText.remove(stream);
-    m_streamOffers.remove(stream);
+    forgetStream(stream);
     const QMap<int, MessagePtr> laterCalls = m_laterCalls.take(stream);
     Q_EMIT runningTurnsChanged();
     settleStoppedReply(reply, false);
@@ -167,16 +207,46 @@ void ConversationController::cutReply(const QUuid& stream)
 void ConversationController::applyPiece(const MessagePtr& message, const std::optional<QString>& content,
                                         const std::optional<QString>& name, const std::optional<QString>& arguments)
 {
+    if (applyDelta(message, ParsedDelta{content, name, arguments}))
+        saveContext(m_context);
+}
+
+bool ConversationController::applyDelta(const MessagePtr& message, const ParsedDelta& delta)
+{
     // Callbacks already queued when the conversation was deleted still come.
     if (!conversationExists() || message->isDeleted())
+        return false;
+    if (delta.contentIsReasoning && isNonEmpty(message->content())) {
+        // Observers hear of each change at once: the text leaves the answer
+        // before it joins the thinking, so it is never in both.
+        const QString earlier = *message->content();
+        message->setContent(QString());
+        message->setReasoning(message->reasoning().value_or(QString()) + earlier);
+    }
+    if (delta.reasoning)
+        message->appendReasoning(*delta.reasoning);
+    if (delta.content)
+        message->appendContent(*delta.content);
+    if (delta.functionName)
+        message->appendFunctionName(*delta.functionName);
+    if (delta.functionArguments)
+        message->appendFunctionArguments(*delta.functionArguments);
+    return true;
+}
+
+void ConversationController::noteTiming(const QUuid& stream, Message& reply, const ParsedDelta& delta)
+{
+    const bool answers = isNonEmpty(delta.content) || isNonEmpty(delta.functionName)
+        || isNonEmpty(delta.functionArguments);
+    if (!answers && !isNonEmpty(delta.reasoning))
         return;
-    if (content)
-        message->appendContent(*content);
-    if (name)
-        message->appendFunctionName(*name);
-    if (arguments)
-        message->appendFunctionArguments(*arguments);
-    saveContext(m_context);
+    QElapsedTimer& clock = m_clocks[stream];
+    if (!clock.isValid())
+        clock.start();
+    const qint64 elapsed = clock.elapsed();
+    reply.setReplyMs(elapsed);
+    if (answers && isNonEmpty(reply.reasoning()) && !reply.thinkingMs())
+        reply.setThinkingMs(elapsed);
 }
 
 void ConversationController::finishTurn(const MessagePtr& message, const QUuid& stream)
@@ -187,8 +257,7 @@ void ConversationController::finishTurn(const MessagePtr& message, const QUuid& 
     }
     if (!m_streams.remove(stream))
         return; // stopped by the user: already settled
-    m_receivedText.remove(stream);
-    m_streamOffers.remove(stream);
+    forgetStream(stream);
     const QMap<int, MessagePtr> laterCalls = m_laterCalls.take(stream);
     Q_EMIT runningTurnsChanged();
     message->setDone(true);
@@ -243,8 +312,7 @@ void ConversationController::failTurn(const MessagePtr& message, const QUuid& st
     }
     if (!m_streams.remove(stream))
         return;
-    m_receivedText.remove(stream);
-    m_streamOffers.remove(stream);
+    forgetStream(stream);
     // Calls after the first are whole only when the reply ends well.
     for (const MessagePtr& call : m_laterCalls.take(stream)) {
         if (!call->isDeleted())
@@ -373,6 +441,7 @@ void ConversationController::stopStreaming()
     const QHash<QUuid, QMap<int, MessagePtr>> laterCalls = std::exchange(m_laterCalls, {});
     m_receivedText.clear();
     m_streamOffers.clear();
+    m_clocks.clear();
     for (auto it = stopped.cbegin(); it != stopped.cend(); ++it) {
         OpenAiService::stopStream(it.key());
         settleStoppedReply(it.value());

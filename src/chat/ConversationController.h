@@ -4,6 +4,7 @@
 #include "extensions/CustomExtension.h"
 #include "store/StoreContext.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMap>
 #include <QObject>
@@ -65,7 +66,7 @@ public:
 
     int runningTurns() const { return int(m_streams.size()); }
 
-    // Text one reply may bring, counted over its content and calls; past it
+    // Text one reply may bring, counted over its thinking, content and calls; past it
     // the reply is cut as if stopped and a notice follows.
     static constexpr qsizetype replyTextLimit = 4 * 1024 * 1024;
     // Functions run one after another without the user's press; the next call
@@ -76,6 +77,8 @@ public:
     // assistant message, then save. Nothing once the conversation is deleted.
     void applyPiece(const MessagePtr& message, const std::optional<QString>& content,
                     const std::optional<QString>& name, const std::optional<QString>& arguments);
+    // Whether A's reply is still streaming.
+    bool isStreaming(const Message& message) const;
 
 Q_SIGNALS:
     // A's stream ended: complete (true) or failed (false, the notice is stored).
@@ -101,6 +104,12 @@ private:
     // A streamed delta of `stream`, within the reply's text limit.
     void takeDelta(const QUuid& stream, const MessagePtr& reply, const ParsedDelta& delta);
     void cutReply(const QUuid& stream);
+    // The same for a piece: false when it is for nobody any more (nothing saved).
+    bool applyDelta(const MessagePtr& message, const ParsedDelta& delta);
+    // Times the reply by its pieces: the first starts the clock, the first of
+    // the answer ends the thinking, the last ends the reply.
+    void noteTiming(const QUuid& stream, Message& reply, const ParsedDelta& delta);
+    void forgetStream(const QUuid& stream);
     void startFunction(const MessagePtr& message);
 
     StoreContext& m_context;
@@ -109,6 +118,7 @@ private:
     QHash<QUuid, QMap<int, MessagePtr>> m_laterCalls; // a running turn's further calls by index
     QSet<qint64> m_functionRuns;          // messages whose function was started here
     QHash<QUuid, qsizetype> m_receivedText; // a running turn's text so far
+    QHash<QUuid, QElapsedTimer> m_clocks;   // a running turn's time since its first piece
     QHash<QUuid, QSet<QString>> m_streamOffers; // what each running turn's request offered
     QHash<qint64, QSet<QString>> m_offered;   // the same for each call message of this run
     mutable QHash<qint64, std::optional<QString>> m_confirmations; // texts shown for confirmation

@@ -110,6 +110,7 @@ ModelInput OpenAiService::makeModelInput(const ChatTarget& target, const QString
         *newestLeftOut = newest != history.rend() && (kept.empty() || kept.back() != *newest);
     }
     const bool toolCalls = target.usesToolCalls();
+    input.include_usage = !target.isBuiltIn();
     for (const MessagePtr& message : kept)
         input.messages.append(toApiMessages(*message, toolCalls));
     if (!functions.isEmpty()) {
@@ -127,15 +128,52 @@ ModelInput OpenAiService::makeModelInput(const ChatTarget& target, const QString
 }
 
 void OpenAiService::decodeStreamEvent(const QString& data, const ParsedMessageCallback& onParsedMessage,
-                                      const std::function<void()>& stop, bool toolCalls)
+                                      const std::function<void()>& stop, bool toolCalls, ReasoningSplitter* splitter)
 {
-    decodeStreamEvent(data.toUtf8(), onParsedMessage, stop, toolCalls);
+    decodeStreamEvent(data.toUtf8(), onParsedMessage, stop, toolCalls, splitter);
 }
 
+namespace {
+
+// Some servers send the thinking under both names; the same text is taken once.
+std::optional<QString> reasoningOf(const Delta& delta)
+{
+    const QString first = delta.reasoning_content.value_or(QString());
+    const QString second = delta.reasoning.value_or(QString());
+    if (first.isEmpty() || first == second)
+        return second.isEmpty() ? std::nullopt : std::optional(second);
+    return second.isEmpty() ? first : first + second;
+}
+
+// Splits the delta's text, adding what it held of thinking to the fields'.
+void splitContent(ParsedDelta& delta, ReasoningSplitter& splitter)
+{
+    if (!delta.content)
+        return;
+    const ReasoningSplitter::Piece piece = splitter.feed(*delta.content);
+    delta.content = piece.answer;
+    delta.contentIsReasoning = piece.earlierAnswerIsReasoning;
+    if (!piece.reasoning.isEmpty() || piece.earlierAnswerIsReasoning)
+        delta.reasoning = delta.reasoning.value_or(QString()) + piece.reasoning;
+}
+
+} // namespace
+
 void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessageCallback& onParsedMessage,
-                                      const std::function<void()>& stop, bool toolCalls)
+                                      const std::function<void()>& stop, bool toolCalls, ReasoningSplitter* splitter)
 {
     if (data == doneMarker) {
+        if (splitter) {
+            const ReasoningSplitter::Piece held = splitter->finish();
+            if (!held.reasoning.isEmpty() || !held.answer.isEmpty()) {
+                ParsedDelta rest;
+                if (!held.reasoning.isEmpty())
+                    rest.reasoning = held.reasoning;
+                if (!held.answer.isEmpty())
+                    rest.content = held.answer;
+                onParsedMessage(rest);
+            }
+        }
         stop();
         return;
     }
@@ -146,18 +184,37 @@ void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessag
         stop();
         return;
     }
+    // The counts follow whatever the chunk carries, so they always come last.
+    const auto passUsage = [&] {
+        if (!response->usage)
+            return;
+        ParsedDelta counts;
+        counts.usage = response->usage;
+        onParsedMessage(counts);
+    };
     // Some compatible services open with a chunk without choices; it carries
-    // nothing and does not end the reply.
-    if (response->choices.isEmpty())
+    // nothing and does not end the reply. The chunk with the token counts has
+    // none either.
+    if (response->choices.isEmpty()) {
+        passUsage();
         return;
+    }
     const Choice& choice = response->choices.first();
+    const std::optional<QString> reasoning = reasoningOf(choice.delta);
     // The reply ends with "[DONE]", not with the finish reason.
-    if (choice.finish_reason && !toolCalls)
+    if (choice.finish_reason && !toolCalls) {
+        passUsage();
         return;
-    if (choice.finish_reason && !choice.delta.content && choice.delta.tool_calls.isEmpty())
+    }
+    if (choice.finish_reason && !choice.delta.content && !reasoning && choice.delta.tool_calls.isEmpty()) {
+        passUsage();
         return;
+    }
     ParsedDelta delta;
     delta.content = choice.delta.content;
+    delta.reasoning = reasoning;
+    if (splitter)
+        splitContent(delta, *splitter);
     if (choice.delta.function_call) {
         delta.functionName = choice.delta.function_call->name;
         delta.functionArguments = choice.delta.function_call->arguments;
@@ -178,11 +235,12 @@ void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessag
         }
         laterCalls.append(ParsedDelta{std::nullopt, call.name, call.arguments, call.index});
     }
-    const bool deltaIsEmpty = !delta.content && !delta.functionName && !delta.functionArguments;
+    const bool deltaIsEmpty = !delta.content && !delta.functionName && !delta.functionArguments && !delta.reasoning;
     if (!deltaIsEmpty || laterCalls.isEmpty())
         onParsedMessage(delta);
     for (const ParsedDelta& call : laterCalls)
         onParsedMessage(call);
+    passUsage();
 }
 
 QString OpenAiService::errorTextForStatus(int responseCode)
@@ -210,7 +268,8 @@ QUuid OpenAiService::sendChat(const QString& systemPrompt, const std::vector<Mes
 
     const QUuid streamId = QUuid::createUuid();
     auto handler = std::make_shared<ChatStreamHandler>(streamId, std::move(onParsedMessage), std::move(onStop),
-                                                       std::move(onError), target.usesToolCalls());
+                                                       std::move(onError), target.usesToolCalls(),
+                                                       !target.isBuiltIn());
     // Nothing to authorise the request with, or nothing worth asking: report
     // it the way a failed request is, from a thread other than the caller's
     // like every callback.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Endpoints.h"
+#include "chat/ReasoningSplitter.h"
 #include "openai/ChatWireRecords.h"
 #include "openai/OpenAiRequests.h"
 #include "store/Records.h"
@@ -15,12 +16,18 @@
 
 // The pieces of one streamed delta; each absent when the chunk did not carry it.
 // `callIndex` tells apart the calls of a reply that asks for several at once
-// (only the tools form does); 0 is the reply's own call.
+// (only the tools form does); 0 is the reply's own call. `reasoning` is the
+// model's thinking, apart from the answer in `content`; when
+// `contentIsReasoning`, the reply's text before this piece was thinking too.
+// `usage` comes once, near the end, when the server was asked for it.
 struct ParsedDelta {
     std::optional<QString> content;
     std::optional<QString> functionName;
     std::optional<QString> functionArguments;
     int callIndex = 0;
+    std::optional<QString> reasoning = std::nullopt;
+    bool contentIsReasoning = false;
+    std::optional<Usage> usage = std::nullopt;
     bool operator==(const ParsedDelta&) const = default;
 };
 
@@ -32,6 +39,10 @@ struct ChatTarget {
     int contextLength = 4096;
 
     bool usesToolCalls() const { return ::usesToolCalls(model, server.isOpenAi); }
+    // The built-in models on OpenAI's server keep their requests as they
+    // always were and never write thinking into their text; any other model
+    // is asked for its token counts and may think inline.
+    bool isBuiltIn() const { return !usesToolCalls(); }
     // The settings and the account's model list as they are now (UI thread).
     static ChatTarget current();
     // A model on OpenAI's server (or the one that plays it), as far as the
@@ -98,11 +109,16 @@ public:
     // Handles the data of one event: "[DONE]" and undecodable data run `stop`;
     // a chunk that has no choice passes nothing on, and neither does one whose
     // first choice has a finish reason, unless `toolCalls` (servers of that
-    // form may put the last pieces in the finishing chunk).
+    // form may put the last pieces in the finishing chunk). The token counts
+    // pass on as a piece of their own, whatever chunk carries them. With a
+    // `splitter`, thinking written inline is taken out of the text; "[DONE]"
+    // passes on what it held back before `stop`.
     static void decodeStreamEvent(const QByteArray& utf8, const ParsedMessageCallback& onParsedMessage,
-                                  const std::function<void()>& stop, bool toolCalls = false);
+                                  const std::function<void()>& stop, bool toolCalls = false,
+                                  ReasoningSplitter* splitter = nullptr);
     static void decodeStreamEvent(const QString& data, const ParsedMessageCallback& onParsedMessage,
-                                  const std::function<void()>& stop, bool toolCalls = false);
+                                  const std::function<void()>& stop, bool toolCalls = false,
+                                  ReasoningSplitter* splitter = nullptr);
 
     // The user-facing text for an unsuccessful HTTP status.
     static QString errorTextForStatus(int responseCode);

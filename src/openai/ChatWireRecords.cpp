@@ -59,6 +59,8 @@ QByteArray ModelInput::encode() const
         if (parallel_tool_calls)
             object.insert(QStringLiteral("parallel_tool_calls"), *parallel_tool_calls);
     }
+    if (include_usage)
+        object.insert(QStringLiteral("stream_options"), QJsonObject{{QStringLiteral("include_usage"), true}});
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
@@ -92,6 +94,28 @@ QList<Delta::ToolCall> decodeToolCalls(const QJsonObject& delta, const JsonField
     return calls;
 }
 
+// Counts that make no sense (negative) are dropped rather than shown.
+std::optional<int> tokenCount(const QJsonObject& object, const QString& key, const JsonFields::Path& path)
+{
+    const std::optional<int> count = JsonFields::optionalInt(object, key, path);
+    return count && *count >= 0 ? count : std::nullopt;
+}
+
+std::optional<Usage> decodeUsage(const QJsonObject& root, const JsonFields::Path& top)
+{
+    using namespace JsonFields;
+    const std::optional<QJsonObject> usage = optionalObject(root, QStringLiteral("usage"), top);
+    if (!usage)
+        return std::nullopt;
+    const Path path = top.member(QStringLiteral("usage"));
+    Usage result{tokenCount(*usage, QStringLiteral("prompt_tokens"), path),
+                 tokenCount(*usage, QStringLiteral("completion_tokens"), path), std::nullopt};
+    const QString detailsKey = QStringLiteral("completion_tokens_details");
+    if (const auto details = optionalObject(*usage, detailsKey, path))
+        result.reasoning_tokens = tokenCount(*details, QStringLiteral("reasoning_tokens"), path.member(detailsKey));
+    return result;
+}
+
 } // namespace
 
 OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8)
@@ -113,6 +137,8 @@ OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8
         const QJsonObject delta = requireObject(entry, QStringLiteral("delta"), path);
         choice.delta.role = optionalString(delta, QStringLiteral("role"), deltaPath);
         choice.delta.content = optionalString(delta, QStringLiteral("content"), deltaPath);
+        choice.delta.reasoning_content = optionalString(delta, QStringLiteral("reasoning_content"), deltaPath);
+        choice.delta.reasoning = optionalString(delta, QStringLiteral("reasoning"), deltaPath);
         if (const auto call = optionalObject(delta, QStringLiteral("function_call"), deltaPath)) {
             const Path callPath = deltaPath.member(QStringLiteral("function_call"));
             choice.delta.function_call = Delta::FunctionCall{
@@ -123,6 +149,7 @@ OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8
         choice.delta.tool_calls = decodeToolCalls(delta, deltaPath);
         response.choices.append(std::move(choice));
     }
+    response.usage = decodeUsage(root, top);
     return response;
 }
 

@@ -49,6 +49,9 @@ struct ModelInput {
     // expect it; never sent together with `functions`.
     std::optional<QList<ApiFunction>> tools;
     std::optional<bool> parallel_tool_calls;
+    // Sent as "stream_options": {"include_usage": true}, which asks for a last
+    // chunk with the token counts.
+    bool include_usage = false;
 
     QByteArray encode() const;
 };
@@ -70,6 +73,9 @@ struct Delta {
 
     std::optional<QString> role;
     std::optional<QString> content;
+    // A reasoning model's thinking; servers name the field either way.
+    std::optional<QString> reasoning_content;
+    std::optional<QString> reasoning;
     std::optional<FunctionCall> function_call;
     QList<ToolCall> tool_calls;
 };
@@ -80,8 +86,17 @@ struct Choice {
     Delta delta;
 };
 
+// The token counts of a whole reply, in the last chunk when asked for.
+struct Usage {
+    std::optional<int> prompt_tokens;
+    std::optional<int> completion_tokens;
+    std::optional<int> reasoning_tokens; // "completion_tokens_details"
+    bool operator==(const Usage&) const = default;
+};
+
 struct OpenAiCompletionResponse {
     QList<Choice> choices;
+    std::optional<Usage> usage;
 
     static OpenAiCompletionResponse decode(const QByteArray& utf8); // throws DecodingError
     // The same without an exception: no value, and `error` describes why.

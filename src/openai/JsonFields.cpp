@@ -117,6 +117,14 @@ std::optional<QString> optionalString(const QJsonObject& object, const QString& 
     return value.toString();
 }
 
+std::optional<int> optionalInt(const QJsonObject& object, const QString& key, const Path& path)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined() || value.isNull())
+        return std::nullopt;
+    return requireInt(object, key, path);
+}
+
 std::optional<QJsonObject> optionalObject(const QJsonObject& object, const QString& key, const Path& path)
 {
     const QJsonValue value = object.value(key);

@@ -48,6 +48,7 @@ int requireInt(const QJsonObject& object, const QString& key, const Path& path);
 float requireFloat(const QJsonValue& value, const Path& path);
 
 std::optional<QString> optionalString(const QJsonObject& object, const QString& key, const Path& path);
+std::optional<int> optionalInt(const QJsonObject& object, const QString& key, const Path& path);
 std::optional<QJsonObject> optionalObject(const QJsonObject& object, const QString& key, const Path& path);
 
 } // namespace JsonFields

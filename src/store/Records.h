@@ -152,6 +152,17 @@ public:
     const std::optional<QString>& functionArguments() const { return m_functionArguments; }
     const std::optional<QString>& functionResult() const { return m_functionResult; }
     const std::optional<QDateTime>& updatedAt() const { return m_updatedAt; }
+    // A reasoning model's thinking, kept apart from the answer in content().
+    const std::optional<QString>& reasoning() const { return m_reasoning; }
+    // What the reply cost, as far as the server told: tokens of the request,
+    // of the reply (thinking included) and of the thinking alone.
+    const std::optional<qint64>& promptTokens() const { return m_promptTokens; }
+    const std::optional<qint64>& completionTokens() const { return m_completionTokens; }
+    const std::optional<qint64>& reasoningTokens() const { return m_reasoningTokens; }
+    // Milliseconds from the reply's first piece to its first piece of answer,
+    // and to its last piece.
+    const std::optional<qint64>& thinkingMs() const { return m_thinkingMs; }
+    const std::optional<qint64>& replyMs() const { return m_replyMs; }
     ConversationPtr conversation() const;
 
     void setId(const std::optional<QUuid>& v) { assign(m_id, v); }
@@ -162,9 +173,16 @@ public:
     void setFunctionArguments(const std::optional<QString>& v) { assign(m_functionArguments, v); }
     void setFunctionResult(const std::optional<QString>& v) { assign(m_functionResult, v); }
     void setUpdatedAt(const std::optional<QDateTime>& v) { assign(m_updatedAt, v); }
+    void setReasoning(const std::optional<QString>& v) { assign(m_reasoning, v); }
+    void setPromptTokens(const std::optional<qint64>& v) { assign(m_promptTokens, v); }
+    void setCompletionTokens(const std::optional<qint64>& v) { assign(m_completionTokens, v); }
+    void setReasoningTokens(const std::optional<qint64>& v) { assign(m_reasoningTokens, v); }
+    void setThinkingMs(const std::optional<qint64>& v) { assign(m_thinkingMs, v); }
+    void setReplyMs(const std::optional<qint64>& v) { assign(m_replyMs, v); }
 
     // Streaming appends: a null text grows from empty.
     void appendContent(const QString& piece);
+    void appendReasoning(const QString& piece);
     void appendFunctionName(const QString& piece);
     void appendFunctionArguments(const QString& piece);
 
@@ -182,5 +200,11 @@ private:
     std::optional<QString> m_functionArguments;
     std::optional<QString> m_functionResult;
     std::optional<QDateTime> m_updatedAt;
+    std::optional<QString> m_reasoning;
+    std::optional<qint64> m_promptTokens;
+    std::optional<qint64> m_completionTokens;
+    std::optional<qint64> m_reasoningTokens;
+    std::optional<qint64> m_thinkingMs;
+    std::optional<qint64> m_replyMs;
     qint64 m_conversationKey = 0; // the conversation's primaryKey(), not its row
 };

@@ -32,6 +32,13 @@ const char* const migrations[] = {
     " function_name TEXT, function_arguments TEXT, function_result TEXT, updated_at INTEGER,"
     " conversation_pk INTEGER);"
     "CREATE INDEX message_by_conversation ON message(conversation_pk);",
+    // A reasoning model's thinking, and what each reply cost.
+    "ALTER TABLE message ADD COLUMN reasoning TEXT;"
+    "ALTER TABLE message ADD COLUMN prompt_tokens INTEGER;"
+    "ALTER TABLE message ADD COLUMN completion_tokens INTEGER;"
+    "ALTER TABLE message ADD COLUMN reasoning_tokens INTEGER;"
+    "ALTER TABLE message ADD COLUMN thinking_ms INTEGER;"
+    "ALTER TABLE message ADD COLUMN reply_ms INTEGER;",
 };
 static_assert(std::size(migrations) == SqliteStore::schemaVersion);
 
@@ -100,6 +107,21 @@ std::optional<QDateTime> columnTime(sqlite3_stmt* s, int i)
     if (sqlite3_column_type(s, i) == SQLITE_NULL)
         return std::nullopt;
     return QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(s, i), Qt::UTC);
+}
+
+void bindNumber(sqlite3_stmt* s, int i, const std::optional<qint64>& v)
+{
+    if (v)
+        sqlite3_bind_int64(s, i, *v);
+    else
+        sqlite3_bind_null(s, i);
+}
+
+std::optional<qint64> columnNumber(sqlite3_stmt* s, int i)
+{
+    if (sqlite3_column_type(s, i) == SQLITE_NULL)
+        return std::nullopt;
+    return sqlite3_column_int64(s, i);
 }
 
 qint64 columnKey(sqlite3_stmt* s, int i)
@@ -279,7 +301,8 @@ std::vector<MessagePtr> SqliteStore::loadMessages(qint64 conversationRow, bool* 
 {
     std::vector<MessagePtr> messages;
     sqlite3_stmt* s = statement(SelectMessages,
-        "SELECT pk, id, role, content, done, function_name, function_arguments, function_result, updated_at"
+        "SELECT pk, id, role, content, done, function_name, function_arguments, function_result, updated_at,"
+        " reasoning, prompt_tokens, completion_tokens, reasoning_tokens, thinking_ms, reply_ms"
         " FROM message WHERE conversation_pk = ? ORDER BY pk");
     if (ok)
         *ok = s != nullptr;
@@ -298,6 +321,12 @@ std::vector<MessagePtr> SqliteStore::loadMessages(qint64 conversationRow, bool* 
         m->m_functionArguments = columnText(s, 6);
         m->m_functionResult = columnText(s, 7);
         m->m_updatedAt = columnTime(s, 8);
+        m->m_reasoning = columnText(s, 9);
+        m->m_promptTokens = columnNumber(s, 10);
+        m->m_completionTokens = columnNumber(s, 11);
+        m->m_reasoningTokens = columnNumber(s, 12);
+        m->m_thinkingMs = columnNumber(s, 13);
+        m->m_replyMs = columnNumber(s, 14);
         messages.push_back(std::move(m));
     }
     if (ok)
@@ -376,11 +405,13 @@ bool SqliteStore::write(const Message& m, qint64 conversationRow, qint64* insert
 {
     sqlite3_stmt* s = insertedRow
         ? statement(InsertMessage, "INSERT INTO message (id, role, content, done, function_name, function_arguments,"
-                                   " function_result, updated_at, conversation_pk, pk)"
-                                   " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                   " function_result, updated_at, reasoning, prompt_tokens, completion_tokens,"
+                                   " reasoning_tokens, thinking_ms, reply_ms, conversation_pk, pk)"
+                                   " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
         : statement(UpdateMessage, "UPDATE message SET id = ?, role = ?, content = ?, done = ?, function_name = ?,"
-                                   " function_arguments = ?, function_result = ?, updated_at = ?,"
-                                   " conversation_pk = ? WHERE pk = ?");
+                                   " function_arguments = ?, function_result = ?, updated_at = ?, reasoning = ?,"
+                                   " prompt_tokens = ?, completion_tokens = ?, reasoning_tokens = ?,"
+                                   " thinking_ms = ?, reply_ms = ?, conversation_pk = ? WHERE pk = ?");
     if (!s)
         return false;
     bindUuid(s, 1, m.m_id);
@@ -391,8 +422,14 @@ bool SqliteStore::write(const Message& m, qint64 conversationRow, qint64* insert
     bindText(s, 6, m.m_functionArguments);
     bindText(s, 7, m.m_functionResult);
     bindTime(s, 8, m.m_updatedAt);
-    bindKey(s, 9, conversationRow);
-    bindKey(s, 10, insertedRow ? 0 : m.m_rowKey);
+    bindText(s, 9, m.m_reasoning);
+    bindNumber(s, 10, m.m_promptTokens);
+    bindNumber(s, 11, m.m_completionTokens);
+    bindNumber(s, 12, m.m_reasoningTokens);
+    bindNumber(s, 13, m.m_thinkingMs);
+    bindNumber(s, 14, m.m_replyMs);
+    bindKey(s, 15, conversationRow);
+    bindKey(s, 16, insertedRow ? 0 : m.m_rowKey);
     return step(s, insertedRow);
 }
 

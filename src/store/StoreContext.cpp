@@ -359,6 +359,12 @@ void Message::appendContent(const QString& piece)
     didChange();
 }
 
+void Message::appendReasoning(const QString& piece)
+{
+    appendTo(m_reasoning, piece);
+    didChange();
+}
+
 void Message::appendFunctionName(const QString& piece)
 {
     appendTo(m_functionName, piece);

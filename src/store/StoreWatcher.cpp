@@ -130,6 +130,12 @@ bool StoreWatcher::takeFields(Message& m, const Message& row)
     changed = take(m.m_functionName, row.m_functionName) || changed;
     changed = take(m.m_functionArguments, row.m_functionArguments) || changed;
     changed = take(m.m_functionResult, row.m_functionResult) || changed;
+    changed = take(m.m_reasoning, row.m_reasoning) || changed;
+    changed = take(m.m_promptTokens, row.m_promptTokens) || changed;
+    changed = take(m.m_completionTokens, row.m_completionTokens) || changed;
+    changed = take(m.m_reasoningTokens, row.m_reasoningTokens) || changed;
+    changed = take(m.m_thinkingMs, row.m_thinkingMs) || changed;
+    changed = take(m.m_replyMs, row.m_replyMs) || changed;
     return take(m.m_updatedAt, row.m_updatedAt) || changed;
 }
 

@@ -5,8 +5,48 @@
 #include "extensions/ExtensionRegistry.h"
 #include "store/ListModels.h"
 
+#include <QLocale>
+#include <QSet>
+
+#include <cmath>
+
 namespace {
 bool isSet(const std::optional<QString>& text) { return text && !text->isEmpty(); }
+
+// Messages whose thinking the user unfolded, in any window, while the app
+// runs; by id, which no other store's message shares.
+QSet<QUuid>& unfoldedThinking()
+{
+    static QSet<QUuid> ids;
+    return ids;
+}
+
+QString thinkingLabel(const Message& m, bool answerStarted, bool streaming)
+{
+    if (!answerStarted)
+        return streaming ? QStringLiteral("Thinking…") : QStringLiteral("Stopped while thinking");
+    const std::optional<qint64> ms = m.thinkingMs() ? m.thinkingMs() : m.replyMs();
+    if (!ms)
+        return QStringLiteral("Thought");
+    const qint64 seconds = std::max<qint64>(1, std::llround(double(*ms) / 1000.0));
+    return seconds == 1 ? QStringLiteral("Thought for 1 second")
+                        : QStringLiteral("Thought for %1 seconds").arg(QLocale(QLocale::English).toString(seconds));
+}
+
+// The reply's tokens, and its speed when it took measurable time.
+QString usageText(const Message& m)
+{
+    if (!m.completionTokens())
+        return QString();
+    const QLocale english(QLocale::English);
+    const qint64 tokens = *m.completionTokens();
+    QString text = QStringLiteral("%1 tokens").arg(english.toString(tokens));
+    if (m.replyMs() && *m.replyMs() > 0) {
+        const qint64 rate = std::llround(double(tokens) * 1000.0 / double(*m.replyMs()));
+        text += QStringLiteral(" · %1 tokens/s").arg(english.toString(rate));
+    }
+    return text;
+}
 } // namespace
 
 MessageRowsModel::MessageRowsModel(MessageListModel* messages, ConversationController* controller, QObject* parent)
@@ -22,6 +62,9 @@ MessageRowsModel::MessageRowsModel(MessageListModel* messages, ConversationContr
         connect(controller, &ConversationController::functionFinished, this,
                 [this](const MessagePtr& m) { functionStateChanged(m.get()); });
         connect(controller, &ConversationController::confirmationNeeded, this,
+                [this](const MessagePtr& m) { functionStateChanged(m.get()); });
+        // A reply that fails while thinking changes no field, yet its block stops.
+        connect(controller, &ConversationController::turnFinished, this,
                 [this](const MessagePtr& m) { functionStateChanged(m.get()); });
     }
 }
@@ -47,12 +90,21 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
         return {};
     const QString text = m->content().value_or(QString());
     const bool hasFunction = isSet(m->functionName());
+    const bool hasThinking = isSet(m->reasoning());
+    const bool streaming = m_controller && m_controller->isStreaming(*m);
     switch (role) {
     case TextRole: return text;
     case IsOwnRole: return m->role() == QLatin1String("user");
-    case ShowsPlaceholderRole: return text.isEmpty() && !hasFunction;
-    case BubblelessRole: return text.isEmpty() && hasFunction;
+    case ShowsPlaceholderRole: return text.isEmpty() && !hasFunction && !hasThinking;
+    case BubblelessRole: return text.isEmpty() && hasFunction && !hasThinking;
     case HasFunctionRole: return hasFunction;
+    case HasThinkingRole: return hasThinking;
+    case ThinkingRole: return m->reasoning().value_or(QString());
+    case ThinkingLabelRole:
+        return hasThinking ? thinkingLabel(*m, !text.isEmpty() || hasFunction, streaming) : QString();
+    case ThinkingActiveRole: return hasThinking && streaming && text.isEmpty() && !hasFunction;
+    case ThinkingUnfoldedRole: return m->id() && unfoldedThinking().contains(*m->id());
+    case UsageTextRole: return usageText(*m);
     default: break;
     }
     if (!hasFunction || !m_controller) {
@@ -87,6 +139,21 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
     }
 }
 
+bool MessageRowsModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != ThinkingUnfoldedRole)
+        return QSortFilterProxyModel::setData(index, value, role);
+    const MessagePtr m = m_messages->recordAt(mapToSource(index).row());
+    if (!m || !m->id())
+        return false;
+    if (value.toBool())
+        unfoldedThinking().insert(*m->id());
+    else
+        unfoldedThinking().remove(*m->id());
+    Q_EMIT dataChanged(index, index, {ThinkingUnfoldedRole});
+    return true;
+}
+
 QHash<int, QByteArray> MessageRowsModel::roleNames() const
 {
     return {
@@ -102,5 +169,11 @@ QHash<int, QByteArray> MessageRowsModel::roleNames() const
         {AwaitsConfirmationRole, "awaitsConfirmation"},
         {FunctionResultTextRole, "functionResultText"},
         {FunctionCommandRole, "functionCommand"},
+        {HasThinkingRole, "hasThinking"},
+        {ThinkingRole, "thinking"},
+        {ThinkingLabelRole, "thinkingLabel"},
+        {ThinkingActiveRole, "thinkingActive"},
+        {ThinkingUnfoldedRole, "thinkingUnfolded"},
+        {UsageTextRole, "usageText"},
     };
 }

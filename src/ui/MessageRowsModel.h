@@ -26,12 +26,19 @@ public:
         AwaitsConfirmationRole,
         FunctionResultTextRole, // the fenced "Result:" block, or empty
         FunctionCommandRole,    // what a confirmed run executes, control characters shown visibly
+        HasThinkingRole,
+        ThinkingRole,           // the model's thinking, plain text
+        ThinkingLabelRole,      // "Thinking…", "Thought for N seconds", "Stopped while thinking"
+        ThinkingActiveRole,     // the thinking is streaming now
+        ThinkingUnfoldedRole,   // settable; remembered per message while the app runs
+        UsageTextRole,          // "1,234 tokens · 56 tokens/s", or empty
     };
     Q_ENUM(Role)
 
     MessageRowsModel(MessageListModel* messages, ConversationController* controller, QObject* parent = nullptr);
 
     QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QHash<int, QByteArray> roleNames() const override;
     MessageListModel* messages() const { return m_messages; }
 

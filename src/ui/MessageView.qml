@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import Vorbel.Ui
 
 // One row of the message list: the bubble, pushed to the trailing side for the
-// user's own messages, with the function-call block under its text.
+// user's own messages, with a reasoning model's thinking above its text, the
+// function-call block under it, and what the reply cost under the bubble.
 Item {
     id: root
     required property ConversationViewController controller
@@ -16,8 +17,22 @@ Item {
     readonly property color textColor: own ? "white" : Theme.text
     readonly property real maxBubbleWidth: Math.max(120, columnWidth * 0.75)
 
+    // Whether the keyboard is anywhere in this row.
+    readonly property bool focusWithin: {
+        for (let item = Window.activeFocusItem; item; item = item.parent) {
+            if (item === root)
+                return true
+        }
+        return false
+    }
+
     objectName: "message_" + index
-    implicitHeight: bubble.height
+    // The usage line has its room even while hidden, so hovering moves nothing.
+    implicitHeight: bubble.height + (usageLine.text.length > 0 ? usageLine.implicitHeight + 4 : 0)
+
+    HoverHandler {
+        id: hover
+    }
 
     Rectangle {
         id: bubble
@@ -37,9 +52,23 @@ Item {
             width: bubble.width - 2 * bubble.padding
             spacing: 8
 
+            Loader {
+                active: root.model.hasThinking
+                visible: active
+                sourceComponent: ThinkingBlock {
+                    objectName: "thinkingBlock"
+                    label: root.model.thinkingLabel
+                    thinking: root.model.thinking
+                    active: root.model.thinkingActive
+                    unfolded: root.model.thinkingUnfolded
+                    maxWidth: root.maxBubbleWidth - 2 * bubble.padding
+                    onToggled: root.model.thinkingUnfolded = !root.model.thinkingUnfolded
+                }
+            }
             MessageText {
                 objectName: "messageText"
                 visible: root.model.text.length > 0
+                Accessible.description: root.model.usageText
                 maxWidth: root.maxBubbleWidth - 2 * bubble.padding
                 markdown: root.model.text
                 color: root.textColor
@@ -87,5 +116,19 @@ Item {
                 onTriggered: Clipboard.copy(root.model.text)
             }
         }
+    }
+
+    Label {
+        id: usageLine
+        objectName: "usageLine"
+        anchors.top: bubble.bottom
+        anchors.topMargin: 4
+        anchors.left: bubble.left
+        anchors.leftMargin: 10
+        text: root.own ? "" : root.model.usageText
+        visible: text.length > 0 && (hover.hovered || root.focusWithin)
+        color: Theme.secondaryText
+        font.pixelSize: 12
+        Accessible.ignored: true // the reply's own description says it
     }
 }

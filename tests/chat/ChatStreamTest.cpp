@@ -50,6 +50,9 @@ TEST_F(ChatStream, RequestCarriesTheHistoryFunctionsAndHeaders)
         {"assistant", std::nullopt},
         {"user", "Thanks"},
     });
+    // Thinking is never sent, not even of a reply that has nothing else.
+    store.messages()[3]->setReasoning("Six sevens.");
+    store.messages()[5]->setReasoning("Hmm.");
     // The four built-in models on OpenAI's server keep the "functions" form,
     // byte for byte; the body's keys are written in sorted order.
     QJsonObject expected = jsonOf(R"({"stream":true,"model":"","messages":[

@@ -233,6 +233,9 @@ TEST_F(TurnFlowTest, StoppingKeepsWhatArrivedAndNeverRunsACutCall)
         {"text", {content("Hel"), content("lo")}, [](const Message& m) { return m.content() == "Hello"; },
          {"user Hi (done)", "assistant Hello (done)"}},
         {"nothing yet", {content("")}, nullptr, {"user Hi (done)"}},
+        // Thinking alone is kept; as it has no answer it is never sent back.
+        {"thinking", {thinking("Hmm")}, [](const Message& m) { return m.reasoning() == "Hmm"; },
+         {"user Hi (done)", "assistant  (done)"}},
         {"a function call",
          {chunk({{"function_call", QJsonObject{{"name", "jsExecution"}, {"arguments", "{\"co"}}}})},
          [](const Message& m) { return m.functionArguments() == "{\"co"; }, {"user Hi (done)"}},

@@ -149,3 +149,48 @@ TEST(StoreSave, FoldersAndFilesAreOwnerOnly)
     EXPECT_EQ(modeOf(target), 0644);
     ::umask(umaskBefore);
 }
+
+// A file of the first schema gains the thinking and the counts of a reply in
+// one step, keeping its rows; a step that fails leaves the file as it was.
+TEST(StoreSave, AFileOfTheFirstSchemaIsMigratedInOneStep)
+{
+    const QByteArray firstSchema =
+        "CREATE TABLE assistant (pk INTEGER PRIMARY KEY, id TEXT, name TEXT, personality TEXT, intro TEXT,"
+        " profile_picture_url TEXT, version INTEGER NOT NULL DEFAULT 0, deleted_at INTEGER);"
+        "CREATE TABLE conversation (pk INTEGER PRIMARY KEY, id TEXT, created_at INTEGER, updated_at INTEGER,"
+        " assistant_pk INTEGER);"
+        "CREATE TABLE message (pk INTEGER PRIMARY KEY, id TEXT, role TEXT, content TEXT, done INTEGER NOT NULL"
+        " DEFAULT 0, function_name TEXT, function_arguments TEXT, function_result TEXT, updated_at INTEGER,"
+        " conversation_pk INTEGER);"
+        "CREATE INDEX message_by_conversation ON message(conversation_pk);"
+        "INSERT INTO conversation (pk, id) VALUES (1, '6f1c1f4e-8a59-4bd5-a3a5-0d0c1d0e0f10');"
+        "INSERT INTO message (role, content, done, conversation_pk) VALUES ('assistant', 'Four.', 1, 1);"
+        "PRAGMA user_version=1;";
+    QTemporaryDir dir;
+    for (const QByteArray clash : {"", "ALTER TABLE message ADD COLUMN reply_ms TEXT;"}) {
+        const QString path = dir.path() + (clash.isEmpty() ? "/first.sqlite" : "/clashing.sqlite");
+        sqlite3* db = nullptr;
+        sqlite3_open(path.toUtf8().constData(), &db);
+        sqlite3_exec(db, (firstSchema + clash).constData(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        CaptureStdout();
+        DataController controller(path);
+        GetCapturedStdout();
+        ASSERT_EQ(controller.isPersistent(), clash.isEmpty());
+        if (!clash.isEmpty()) {
+            EXPECT_EQ(queryFile(path, "PRAGMA user_version"), 1);
+            EXPECT_EQ(queryFile(path, "SELECT count(*) FROM pragma_table_info('message') WHERE name = 'reasoning'"), 0);
+            continue;
+        }
+        const ConversationPtr conversation =
+            controller.viewContext().conversationWithId(QUuid("6f1c1f4e-8a59-4bd5-a3a5-0d0c1d0e0f10"));
+        ASSERT_TRUE(conversation && conversation->messages().size() == 1);
+        const MessagePtr reply = conversation->messages().front();
+        EXPECT_EQ(reply->content(), "Four.");
+        EXPECT_FALSE(reply->reasoning() || reply->completionTokens());
+        reply->setCompletionTokens(1234);
+        EXPECT_TRUE(saveContext(controller.viewContext()));
+        EXPECT_EQ(queryFile(path, "PRAGMA user_version"), SqliteStore::schemaVersion);
+        EXPECT_EQ(queryFile(path, "SELECT completion_tokens FROM message"), 1234);
+    }
+}

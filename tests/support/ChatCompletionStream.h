@@ -23,6 +23,22 @@ inline QByteArray chunk(const QJsonObject& delta, const QJsonValue& finishReason
 
 inline QByteArray content(const QString& text) { return chunk({{"content", text}}); }
 
+// A piece of a reasoning model's thinking, under the field name the server uses.
+inline QByteArray thinking(const QString& text, const QString& field = "reasoning_content")
+{
+    return chunk({{field, text}});
+}
+
+// The last chunk of a reply that was asked for its counts: no choices.
+inline QByteArray usage(int promptTokens, int completionTokens, int reasoningTokens)
+{
+    const QJsonObject counts{{"prompt_tokens", promptTokens}, {"completion_tokens", completionTokens},
+                             {"completion_tokens_details", QJsonObject{{"reasoning_tokens", reasoningTokens}}}};
+    const QJsonObject body{{"id", "chatcmpl-1"}, {"object", "chat.completion.chunk"}, {"choices", QJsonArray{}},
+                           {"usage", counts}};
+    return "data: " + QJsonDocument(body).toJson(QJsonDocument::Compact) + "\n\n";
+}
+
 inline const QByteArray done = "data: [DONE]\n\n";
 
 // A text reply in `pieces`, closed by a finish chunk and "[DONE]".

@@ -140,8 +140,9 @@ TEST_F(CliTest, ShowPrintsMarkdownAndJsonWithEveryField)
     const QJsonArray messages = QJsonDocument::fromJson(out.toUtf8()).array();
     ASSERT_EQ(messages.size(), 4);
     const QJsonObject first = messages[0].toObject();
-    EXPECT_EQ(first.keys(), (QStringList{"content", "done", "functionArguments", "functionName", "functionResult",
-                                         "id", "role", "updatedAt"}));
+    EXPECT_EQ(first.keys(), (QStringList{"completionTokens", "content", "done", "functionArguments", "functionName",
+                                         "functionResult", "id", "promptTokens", "reasoning", "reasoningTokens",
+                                         "replyMs", "role", "thinkingMs", "updatedAt"}));
     EXPECT_EQ(first["role"], "user");
     EXPECT_EQ(first["done"], true);
     EXPECT_TRUE(first["functionName"].isNull());

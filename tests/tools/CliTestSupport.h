@@ -112,7 +112,8 @@ protected:
                      answers.pop_front();
                      ++questionsAnswered;
                      return answer;
-                 }};
+                 },
+                 errorIsTerminal ? &errBuffer : nullptr};
         CliEnvironment environment{store(), network, catalogueBase, io};
         const int code = runVorbelCli(arguments, environment);
         outStream.flush();
@@ -132,6 +133,7 @@ protected:
     std::deque<QString> answers;
     int questionsAnswered = 0;
     bool outputIsTerminal = false;
+    bool errorIsTerminal = false; // then our own styling reaches it unescaped
     QString out;
     QString err;
 };

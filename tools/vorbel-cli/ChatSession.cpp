@@ -67,11 +67,46 @@ void ChatSession::printNewContent(const MessagePtr& message)
     if (printed == m_printed.end() || message->role() != assistantRole)
         return;
     const QString content = message->content().value_or(QString());
+    const QString thinking = message->reasoning().value_or(QString());
+    qsizetype& thought = m_thoughtPrinted[message->primaryKey()];
+    // The text printed as answer turned out to be thinking: it is not printed twice.
+    if (content.size() < *printed) {
+        thought += *printed;
+        *printed = content.size();
+    }
+    if (thinking.size() > thought) {
+        printThinking(QStringView(thinking).mid(thought));
+        thought = thinking.size();
+    }
     if (content.size() <= *printed)
         return;
+    endThinkingLine();
     m_io.out << QStringView(content).mid(*printed);
     m_io.out.flush();
     *printed = content.size();
+}
+
+void ChatSession::printThinking(QStringView text)
+{
+    // The styling is ours and goes around the text; the text itself stays escaped.
+    if (m_io.errorTerminal) {
+        m_io.err.flush();
+        m_io.errorTerminal->write("\x1b[2m");
+    }
+    m_io.err << text;
+    m_io.err.flush();
+    if (m_io.errorTerminal)
+        m_io.errorTerminal->write("\x1b[22m");
+    m_thinkingLineOpen = !text.endsWith(QLatin1Char('\n'));
+}
+
+void ChatSession::endThinkingLine()
+{
+    if (!m_thinkingLineOpen)
+        return;
+    m_io.err << '\n';
+    m_io.err.flush();
+    m_thinkingLineOpen = false;
 }
 
 void ChatSession::endReplyLine(const MessagePtr& message)
@@ -98,6 +133,7 @@ QString ChatSession::failureNotice(const MessagePtr& message) const
 
 void ChatSession::handleTurnFinished(const MessagePtr& message, bool completed)
 {
+    endThinkingLine();
     endReplyLine(message);
     if (!completed) {
         m_io.err << failureNotice(message) << '\n';

@@ -11,7 +11,8 @@
 #include <optional>
 
 // One `vorbel-cli chat` run on a conversation: submits the prompt, prints the
-// reply to standard output as it streams, shows each function call and runs it
+// reply to standard output as it streams (a reasoning model's thinking to
+// standard error, dimmed on a terminal), shows each function call and runs it
 // under the app's rules (asking first where the function requires it, unless
 // every run is confirmed in advance; the calls of a reply that asks for several
 // one after another), and goes on until the model answers with text or a turn
@@ -40,6 +41,8 @@ private:
     bool askToRun();
     bool isAnyFunctionRunning() const;
     void endReplyLine(const MessagePtr& message);
+    void printThinking(QStringView text);
+    void endThinkingLine();
     QString failureNotice(const MessagePtr& message) const;
     void finish(int code);
 
@@ -51,6 +54,8 @@ private:
     QEventLoop m_loop;
     // Messages created during this run, with how much of their content is printed.
     QHash<qint64, qsizetype> m_printed;
+    QHash<qint64, qsizetype> m_thoughtPrinted; // the same for their thinking
+    bool m_thinkingLineOpen = false;            // standard error is amid a line of thinking
     QSet<qint64> m_announced; // calls whose "Function call:" line is printed
     bool m_callFailed = false;
     std::optional<int> m_exitCode;

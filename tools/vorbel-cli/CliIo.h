@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QString>
 #include <QTextStream>
 
@@ -13,6 +14,9 @@ struct CliIo {
     QTextStream& err; // errors, notices, the new conversation's id, function calls
     // Reads one answer line; nothing at end of input.
     std::function<std::optional<QString>()> readLine;
+    // Standard error itself, when it is a terminal: our own styling goes
+    // there directly, as `err` shows every control character escaped.
+    QIODevice* errorTerminal = nullptr;
 };
 
 // Exit codes of every command.

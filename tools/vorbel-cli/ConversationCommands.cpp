@@ -22,6 +22,20 @@ QJsonValue jsonText(const std::optional<QString>& text)
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
 }
 
+QJsonValue jsonNumber(const std::optional<qint64>& number)
+{
+    return number ? QJsonValue(*number) : QJsonValue(QJsonValue::Null);
+}
+
+// The model's thinking as HTML-safe text: it can neither close the block it
+// sits in nor open markup of its own.
+QString thinkingBlock(const QString& thinking)
+{
+    QString text = thinking;
+    text.replace(QLatin1Char('&'), QLatin1String("&amp;")).replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    return QStringLiteral("<details><summary>Thinking</summary>\n\n%1\n\n</details>\n\n").arg(text.trimmed());
+}
+
 QString roleHeading(const Message& message)
 {
     const QString role = message.role().value_or(QString());
@@ -73,6 +87,8 @@ QString conversationMarkdown(const Conversation& conversation)
     for (const MessagePtr& message : orderedMessages(conversation)) {
         // Every block ends with a blank line; the last one is trimmed below.
         text += roleHeading(*message) + QStringLiteral("\n\n");
+        if (message->reasoning() && !message->reasoning()->trimmed().isEmpty())
+            text += thinkingBlock(*message->reasoning());
         const QString content = message->content().value_or(QString());
         if (!content.isEmpty())
             text += content + (content.endsWith(QLatin1Char('\n')) ? QStringLiteral("\n") : QStringLiteral("\n\n"));
@@ -104,6 +120,12 @@ QByteArray messagesJson(const Conversation& conversation)
             {QStringLiteral("functionName"), jsonText(message->functionName())},
             {QStringLiteral("functionArguments"), jsonText(message->functionArguments())},
             {QStringLiteral("functionResult"), jsonText(message->functionResult())},
+            {QStringLiteral("reasoning"), jsonText(message->reasoning())},
+            {QStringLiteral("promptTokens"), jsonNumber(message->promptTokens())},
+            {QStringLiteral("completionTokens"), jsonNumber(message->completionTokens())},
+            {QStringLiteral("reasoningTokens"), jsonNumber(message->reasoningTokens())},
+            {QStringLiteral("thinkingMs"), jsonNumber(message->thinkingMs())},
+            {QStringLiteral("replyMs"), jsonNumber(message->replyMs())},
             {QStringLiteral("updatedAt"), message->updatedAt()
                  ? QJsonValue(TextFormats::isoTime(message->updatedAt()))
                  : QJsonValue(QJsonValue::Null)},

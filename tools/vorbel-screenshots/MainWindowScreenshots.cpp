@@ -191,5 +191,46 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     (void)QTest::qWaitFor([&] { return orderedMessages(*running).size() > 2; }, 5000);
     (void)QTest::qWaitFor([&] { return app.conversationControllers().controllerFor(running).runningTurns() == 0; }, 5000);
     setExecutionOverrideForTesting("jsExecution", {});
+
+    // A reasoning model: its thinking as it streams, a finished reply with the
+    // block folded and unfolded, and the usage line under it on hover.
+    settings.setText(Settings::modelKey, QStringLiteral("deepseek-r1"));
+    ConversationPtr thinker = createConversation(store, assistant(0));
+    app.uiState().setSelectedConversation(thinker->id());
+    ScriptedResponse thinkingReply = ScriptedResponse::sse(
+        {sse::thinking(QStringLiteral("The user asks for the sum of the first ten odd numbers. ")),
+         sse::thinking(QStringLiteral("They are 1, 3, 5 and so on up to 19; the first n of them add up to n squared."))},
+        10);
+    thinkingReply.pieces << qMakePair(30000, sse::done);
+    server.enqueue(thinkingReply);
+    view->submit(QStringLiteral("What is the sum of the first ten odd numbers?"));
+    ok = QTest::qWaitFor([&] { return orderedMessages(*thinker).back()->reasoning().value_or(QString()).size() > 80; },
+                         5000) && ok;
+    ok = grabWindow(window, path("thinking-streaming")) && ok;
+    view->stop();
+
+    ConversationPtr thought = createConversation(store, assistant(0));
+    say(store, thought, "user", "What is the sum of the first ten odd numbers?");
+    MessagePtr answer = say(store, thought, "assistant",
+                            "The sum is **100**: the first *n* odd numbers always add up to *n*².");
+    answer->setReasoning(QStringLiteral("The user asks for the sum of the first ten odd numbers. They are 1, 3, 5 "
+                                        "and so on up to 19.\n\nThe first n odd numbers add up to n squared, so "
+                                        "the sum is 10 × 10 = 100. Check: 1 + 3 + 5 + 7 + 9 = 25 = 5², which fits."));
+    answer->setThinkingMs(7400);
+    answer->setReplyMs(9000);
+    answer->setPromptTokens(31);
+    answer->setCompletionTokens(1234);
+    answer->setReasoningTokens(1100);
+    saveContext(store);
+    app.uiState().setSelectedConversation(thought->id());
+    ok = grabWindow(window, path("thinking-folded")) && ok;
+    click(window, visibleItem(window, "thinkingHeader"));
+    ok = grabWindow(window, path("thinking-unfolded")) && ok;
+    click(window, visibleItem(window, "thinkingHeader"));
+    if (QQuickItem* reply = visibleItem(window, "message_1"))
+        QTest::mouseMove(window, reply->mapToScene(QPointF(40, reply->height() / 2)).toPoint());
+    ok = QTest::qWaitFor([&] { return visibleItem(window, "usageLine"); }, 2000) && ok;
+    ok = grabWindow(window, path("usage-line")) && ok;
+    settings.remove(Settings::modelKey);
     return ok;
 }
