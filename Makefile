@@ -5,11 +5,17 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools \
             qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts \
             qml6-module-qtquick-window qml6-module-qtquick-templates \
             qml6-module-qtqml-workerscript libqt6svg6 \
-            libgtest-dev libgmock-dev libbenchmark-dev
+            libgtest-dev libgmock-dev libbenchmark-dev \
+            qtkeychain-qt6-dev gnome-keyring dbus dbus-x11 librsvg2-bin \
+            desktop-file-utils appstream dpkg-dev file
 JOBS ?= 2
+# `make install PREFIX=... DESTDIR=...` and `make package` use the release tree.
+PREFIX ?= /usr/local
+DESTDIR ?=
+BUILD ?= build
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test bench deps build build-test clean screenshots
+.PHONY: run test bench deps build build-test clean screenshots install package
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -22,11 +28,19 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVORBEL_BUILD_TESTS=OFF
-	cmake --build build -j$(JOBS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DVORBEL_BUILD_TESTS=OFF
+	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
-	./build/vorbel
+	./$(BUILD)/vorbel
+
+# Root rights only for a system folder, not for a staging DESTDIR.
+install: build
+	$(if $(DESTDIR),,$(SUDO)) env DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A .deb in $(BUILD)/: sudo apt install ./$(BUILD)/vorbel_*.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 build-test: deps
 	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DVORBEL_SANITIZE=ON

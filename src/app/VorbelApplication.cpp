@@ -87,3 +87,16 @@ QQuickWindow* VorbelApplication::openMainWindow()
 {
     return mainWindows().open(mainWindowServices());
 }
+
+void VorbelApplication::showMainWindow(SingleInstance::Request request)
+{
+    const QList<QQuickWindow*> open = mainWindows().windows();
+    QQuickWindow* window = request == SingleInstance::Request::Raise && !open.isEmpty() ? open.constLast()
+                                                                                       : openMainWindow();
+    if (!window)
+        return;
+    window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->requestActivate();
+}

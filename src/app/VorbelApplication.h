@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SingleInstance.h"
 #include "chat/ConversationController.h"
 #include "core/UiState.h"
 #include "core/Updater.h"
@@ -38,6 +39,8 @@ public:
     MainWindowServices mainWindowServices();
     // Builds and shows one more main window (null if its QML failed to load).
     QQuickWindow* openMainWindow();
+    // Another start of the program: a new window, or the newest one brought forward.
+    void showMainWindow(SingleInstance::Request request);
     MainWindowFactory& mainWindows();
 
 Q_SIGNALS:

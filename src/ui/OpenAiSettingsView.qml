@@ -99,6 +99,13 @@ ColumnLayout {
         }
     }
 
+    SettingsNote {
+        objectName: "keysInPrivateFileNote"
+        visible: StoredSettings.keysInPrivateFile
+        Layout.fillWidth: true
+        text: qsTr("No system keyring was found: keys are kept in a private file.")
+    }
+
     RowLayout {
         Layout.topMargin: 10
         spacing: 12

@@ -9,6 +9,12 @@ StoredSettings::StoredSettings(QObject* parent)
         ++m_revision;
         Q_EMIT revisionChanged();
     });
+    connect(&Settings::instance(), &Settings::secretPlaceChanged, this, &StoredSettings::keysInPrivateFileChanged);
+}
+
+bool StoredSettings::keysInPrivateFile() const
+{
+    return Settings::instance().secretPlace() == Settings::SecretPlace::File;
 }
 
 QString StoredSettings::text(const QString& key) const { return Settings::instance().text(key); }

@@ -12,10 +12,13 @@ class StoredSettings : public QObject {
     QML_ELEMENT
     QML_SINGLETON
     Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
+    // No system keyring was found (or VORBEL_SECRET_STORE=file): keys stay in the private file.
+    Q_PROPERTY(bool keysInPrivateFile READ keysInPrivateFile NOTIFY keysInPrivateFileChanged)
 public:
     explicit StoredSettings(QObject* parent = nullptr);
 
     int revision() const { return m_revision; }
+    bool keysInPrivateFile() const;
 
     // The stored text, or the key's default when absent.
     Q_INVOKABLE QString text(const QString& key) const;
@@ -25,6 +28,7 @@ public:
 
 Q_SIGNALS:
     void revisionChanged();
+    void keysInPrivateFileChanged();
 
 private:
     int m_revision = 0;

@@ -12,6 +12,16 @@ WelcomeForm::WelcomeForm(QObject* parent)
 {
     m_modelEntries = ModelChoices::entries(ModelChoices::accountOffer(), m_modelField);
     connect(&AccountModels::instance(), &AccountModels::modelsChanged, this, &WelcomeForm::updateModelEntries);
+    connect(&Settings::instance(), &Settings::valueChanged, this, [this](const QString& key) {
+        if (key == Settings::apiKeyKey)
+            Q_EMIT keyringStateChanged();
+    });
+}
+
+bool WelcomeForm::keyringReadFailed() const
+{
+    const Settings& settings = Settings::instance();
+    return settings.secretReadFailed(Settings::apiKeyKey) && settings.apiKey().isEmpty();
 }
 
 void WelcomeForm::setModelField(const QString& id)

@@ -28,6 +28,8 @@ class WelcomeForm : public QObject {
     Q_PROPERTY(bool invalid READ invalid NOTIFY stateChanged)
     Q_PROPERTY(bool validating READ validating NOTIFY stateChanged)
     Q_PROPERTY(QString message READ message NOTIFY stateChanged)
+    // The keyring holds a key that it would not hand over (locked, and not unlocked).
+    Q_PROPERTY(bool keyringReadFailed READ keyringReadFailed NOTIFY keyringStateChanged)
 public:
     explicit WelcomeForm(QObject* parent = nullptr);
 
@@ -39,6 +41,7 @@ public:
     bool validating() const { return m_validating; }
     // Why the last check failed; empty while none has.
     QString message() const { return m_message; }
+    bool keyringReadFailed() const;
 
     // When the screen is shown: the fields take the stored values.
     Q_INVOKABLE void fillFromSettings();
@@ -51,6 +54,7 @@ Q_SIGNALS:
     void modelNamesChanged();
     void modelIndexChanged();
     void stateChanged();
+    void keyringStateChanged();
     // The answer concerns a field under "Advanced".
     void advancedNeeded();
 

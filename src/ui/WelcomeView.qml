@@ -170,11 +170,23 @@ Rectangle {
             }
 
             Label {
+                objectName: "keyringReadFailedMessage"
+                visible: form.keyringReadFailed
+                Layout.fillWidth: true
+                wrapMode: Text.Wrap
+                text: qsTr("Vorbel could not read your key from the keyring.")
+                color: Theme.error
+                Accessible.role: Accessible.AlertMessage
+                Accessible.name: text
+            }
+
+            Label {
                 objectName: "invalidCredentialsMessage"
                 visible: form.invalid
                 Layout.fillWidth: true
                 wrapMode: Text.Wrap
                 text: form.message
+                textFormat: Text.PlainText
                 color: Theme.error
                 Accessible.role: Accessible.AlertMessage
                 Accessible.name: text

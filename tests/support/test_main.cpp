@@ -16,6 +16,8 @@ int main(int argc, char** argv)
     setenv("XDG_CONFIG_HOME", config.constData(), 1);
     setenv("XDG_DATA_HOME", data.constData(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Never the user's keyring: a test that wants one starts its own.
+    setenv("VORBEL_SECRET_STORE", "file", 1);
 
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("Vorbel");

@@ -143,7 +143,9 @@ QString vorbelCliUsage()
         "  vorbel-cli show [--json] ID\n"
         "  vorbel-cli models\n"
         "  vorbel-cli settings list | get KEY | set KEY VALUE\n"
+        "  vorbel-cli --help | --version\n"
         "\n"
+        "Works on the same store and settings as the Vorbel app.\n"
         "Lists are tab-separated. The reply of a chat streams to standard output;\n"
         "the new conversation's id, function calls and notices go to standard error.\n"
         "--yes runs functions that ask for confirmation without asking.\n"
@@ -153,6 +155,13 @@ QString vorbelCliUsage()
         "read, the built-in models are still listed and the reason goes to standard\n"
         "error: exit 1, or 2 when no API key is stored.\n"
         "openAiBaseUrl takes an http:// or https:// address; an empty value removes it.\n"
+        "\n"
+        "Keys (apiKey, orgKey, pineconeAPiKey, woframAlphaAppId) are kept in the\n"
+        "system keyring under the service \"Vorbel\", and settings list shows them\n"
+        "as \"(in keyring)\"; without a keyring, or with VORBEL_SECRET_STORE=file,\n"
+        "in the private settings file $XDG_CONFIG_HOME/Vorbel/Vorbel.conf.\n"
+        "http_proxy, https_proxy and no_proxy are followed.\n"
+        "\n"
         "Exit codes: 0 done, 1 failed (turn, function, store or model list),\n"
         "2 invalid request.\n");
 }

@@ -11,6 +11,7 @@ namespace {
 
 const QString trueText = QStringLiteral("true");
 const QString falseText = QStringLiteral("false");
+const QString inKeyringText = QStringLiteral("(in keyring)");
 
 std::optional<CustomExtension> extensionOfFlag(const QString& key)
 {
@@ -23,8 +24,11 @@ std::optional<CustomExtension> extensionOfFlag(const QString& key)
 
 int list(CliEnvironment& environment)
 {
-    for (const QString& key : tableKeys())
-        environment.io.out << TextFormats::tsvLine({key, displayedValue(key)}) << '\n';
+    // A list may end up on screen or in a log: a key in the keyring stays there.
+    for (const QString& key : tableKeys()) {
+        const QString value = Settings::instance().isInKeyring(key) ? inKeyringText : displayedValue(key);
+        environment.io.out << TextFormats::tsvLine({key, value}) << '\n';
+    }
     environment.io.out.flush();
     return ExitSuccess;
 }

@@ -1,4 +1,6 @@
 #include "core/Endpoints.h"
+#include "core/SecretStore.h"
+#include "core/Settings.h"
 #include "core/UntrustedText.h"
 #include "store/DataController.h"
 #include "vorbel-cli/CommandDispatcher.h"
@@ -8,6 +10,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QTextStream>
 
 #include <cstdio>
@@ -19,6 +22,11 @@
 
 namespace {
 
+// Long enough for the user to answer the keyring's request to be unlocked.
+constexpr int keyringWaitMs = 60000;
+
+const QStringList commandsWithoutSettings{QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("help"),
+                                          QStringLiteral("--version")};
 const QStringList commandsUsingTheStore{QStringLiteral("assistants"), QStringLiteral("conversations"),
                                         QStringLiteral("chat"), QStringLiteral("show")};
 
@@ -52,6 +60,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(VORBEL_VERSION));
     // Developer traces stay off unless asked for through QT_LOGGING_RULES.
     QLoggingCategory::setFilterRules(QStringLiteral("vorbel.*.debug=false\nvorbel.*.info=false"));
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
 
     QFile resultFile;
     QFile errorFile;
@@ -68,10 +77,14 @@ int main(int argc, char** argv)
                  if (!std::getline(std::cin, line))
                      return std::nullopt;
                  return QString::fromStdString(line);
-             }};
+             },
+             ::isatty(STDERR_FILENO) ? &errorFile : nullptr};
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
+    const bool usesSettings = !commandsWithoutSettings.contains(arguments.value(0));
+    if (usesSettings)
+        Settings::instance().useKeyring(SecretStore::system(), keyringWaitMs);
 
     // Only commands that read or write records open the store (settings work
     // without it).
@@ -93,5 +106,8 @@ int main(int argc, char** argv)
 
     QNetworkAccessManager network;
     CliEnvironment environment{*store, network, Endpoints::catalogueBase(), io};
-    return runVorbelCli(arguments, environment);
+    const int status = runVorbelCli(arguments, environment);
+    if (usesSettings)
+        Settings::instance().finishSecretWrites(keyringWaitMs);
+    return status;
 }

@@ -18,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QNetworkProxyFactory>
 #include <QStringList>
 #include <QTimer>
 
@@ -30,12 +31,38 @@
 
 namespace {
 
+const char usageLine[] =
+    "usage: vorbel-sse [--chunk N] [-X METHOD] [-d BODY] [-H 'Name: value']... [--once] [--verbose] [URL]\n";
+
 int usage()
 {
-    std::fputs("usage: vorbel-sse [--chunk N] [-X METHOD] [-d BODY] [-H 'Name: value']... [--once] [--verbose] [URL]\n"
-               "  Without URL the stream is read from standard input.\n",
-               stderr);
+    std::fputs(usageLine, stderr);
+    std::fputs("  Without URL the stream is read from standard input; see vorbel-sse --help.\n", stderr);
     return 2;
+}
+
+int help()
+{
+    std::fputs(usageLine, stdout);
+    std::fputs("\n"
+               "Prints what an event stream hands its handler, one JSON line each:\n"
+               "  {\"event\":TYPE,\"data\":DATA,\"id\":LASTEVENTID}   an event\n"
+               "  {\"comment\":TEXT}                             a comment line\n"
+               "and for a URL also {\"open\":true}, {\"closed\":true} and {\"error\":TEXT}.\n"
+               "\n"
+               "  --chunk N          read standard input N bytes at a time\n"
+               "  -X METHOD          request method (default GET)\n"
+               "  -d BODY            request body\n"
+               "  -H 'Name: value'   request header, repeatable\n"
+               "  --once             end after the first close or error instead of reconnecting\n"
+               "  --verbose          the stream's log on standard error\n"
+               "  -h, --help         show this text\n"
+               "\n"
+               "A line, or an event's data, longer than 16 MiB ends the stream with an error.\n"
+               "http_proxy, https_proxy and no_proxy are followed.\n"
+               "Exit status: 0 done, 1 a read failed or a limit was hit, 2 invalid arguments.\n",
+               stdout);
+    return 0;
 }
 
 int parseStandardInput(qsizetype chunkSize)
@@ -84,6 +111,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const bool hasValue = i + 1 < argc;
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)
+            return help();
         if (std::strcmp(arg, "--chunk") == 0 && hasValue) {
             chunkSize = QByteArray(argv[++i]).toLongLong();
             if (chunkSize <= 0)
@@ -113,6 +142,7 @@ int main(int argc, char** argv)
         return parseStandardInput(chunkSize);
 
     QCoreApplication app(argc, argv);
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
     if (!verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("vorbel.eventsource.debug=false\nvorbel.eventsource.info=false"));
     const QUrl address(url);
