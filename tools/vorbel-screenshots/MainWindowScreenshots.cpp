@@ -191,6 +191,7 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     (void)QTest::qWaitFor([&] { return orderedMessages(*running).size() > 2; }, 5000);
     (void)QTest::qWaitFor([&] { return app.conversationControllers().controllerFor(running).runningTurns() == 0; }, 5000);
     setExecutionOverrideForTesting("jsExecution", {});
+    settings.remove(Settings::extensionEnabledKey(QStringLiteral("cliExecution"))); // the settings shots show the default
 
     // A reasoning model: its thinking as it streams, a finished reply with the
     // block folded and unfolded, and the usage line under it on hover.
