@@ -1,6 +1,5 @@
 #include "app/SingleInstance.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -14,40 +13,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <future>
-
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
 
 using Request = SingleInstance::Request;
 
-// A second start, on a thread of its own: it blocks on its answer while the
-// running instance answers from this thread's event loop.
-bool startAgain(const QString& path, Request request, int waitMs = SingleInstance::answerMs)
+// A second start on a thread of its own, as it blocks while this thread's event loop answers.
+bool startAgain(const QString& path, Request request)
 {
-    std::future<bool> forwarded = std::async(std::launch::async, [path, request, waitMs] {
-        SingleInstance other(path);
-        return other.forwardOrListen(request, waitMs);
-    });
+    std::future<bool> forwarded =
+        std::async(std::launch::async, [path, request] { return SingleInstance(path).forwardOrListen(request); });
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return forwarded.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 20000));
     return forwarded.get();
-}
-
-// A socket file nobody listens on, as a crashed instance leaves it.
-void leaveDeadSocket(const QString& path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = path.toLocal8Bit();
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
 }
 
 } // namespace
@@ -87,37 +66,34 @@ TEST_F(SingleInstanceTest, ALaterStartHandsItsRequestToTheRunningOneAndStops)
 
 TEST_F(SingleInstanceTest, ASocketWithoutAnAnsweringOwnerIsTakenOver)
 {
-    QLocalServer hung; // accepts, as the kernel does for a hung process, and never answers
-    const std::function<void()> owners[] = {
-        [&] { ASSERT_TRUE(hung.listen(path)); },
-        [&] { leaveDeadSocket(path); },
-    };
-    for (const auto& leaveOwner : owners) {
+    // A hung owner still accepts, as the kernel does, and never answers; a crashed one left its socket file.
+    for (const bool crashed : {false, true}) {
+        SCOPED_TRACE(crashed ? "crashed" : "hung");
+        QLocalServer owner;
         QLocalServer::removeServer(path);
-        leaveOwner();
+        ASSERT_TRUE(owner.listen(crashed ? path + ".old" : path));
+        if (crashed) { // the file without its listener
+            ASSERT_TRUE(QFile::rename(path + ".old", path));
+            owner.close();
+        }
         SingleInstance next(path);
         EXPECT_FALSE(next.forwardOrListen(Request::Raise, 300));
         ASSERT_TRUE(next.isListening());
         QSignalSpy requests(&next, &SingleInstance::requested);
         EXPECT_TRUE(startAgain(path, Request::NewWindow));
         EXPECT_TRUE(QTest::qWaitFor([&] { return !requests.isEmpty(); }, 5000));
-        hung.close();
     }
 }
 
-// The program itself: `vorbel --new-window` while Vorbel runs ends at once,
-// and the running one shows another window (which refreshes the catalogue, the
-// line on its output).
+// `vorbel --new-window` ends at once and the running one opens a window, whose catalogue refresh prints a line.
 TEST(SingleInstanceProcess, NewWindowGoesToTheRunningProgram)
 {
-    QTemporaryDir home;
-    ASSERT_TRUE(QDir().mkpath(home.path() + "/runtime"));
-    QFile::setPermissions(home.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QTemporaryDir home; // the owner's only, so also the runtime folder
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
     environment.insert("XDG_DATA_HOME", home.path() + "/data");
-    environment.insert("XDG_RUNTIME_DIR", home.path() + "/runtime");
+    environment.insert("XDG_RUNTIME_DIR", home.path());
     environment.insert("VORBEL_CATALOGUE_URL", HttpTestServer::refusedUrl().toString());
     environment.remove("VORBEL_UPDATE_FEED_URL");
 

@@ -20,26 +20,16 @@ TEST_F(ThinkingWindowTest, TheBlockSaysHowTheThinkingWentUnfoldsByPressOrKeyAndT
         QQuickItem* message = item(window, QStringLiteral("message_%1").arg(row));
         return message ? message->findChild<QQuickItem*>(name) : nullptr;
     };
-    const auto shows = [&](int row, const char* name) {
-        return inRow(row, name) && inRow(row, name)->isVisible();
-    };
+    const auto shows = [&](int row, const char* name) { return inRow(row, name) && inRow(row, name)->isVisible(); };
     const auto label = [&](int row) {
         return shows(row, "thinkingHeader") ? inRow(row, "thinkingHeader")->property("text").toString() : QString();
-    };
-    const auto submit = [&](const QString& prompt) {
-        type(window, item(window, "promptField"), prompt);
-        QTest::keyClick(window, Qt::Key_Return);
-    };
-    const auto pressOnHeader = [&](Qt::Key key) {
-        inRow(3, "thinkingHeader")->forceActiveFocus();
-        ASSERT_TRUE(inRow(3, "thinkingHeader")->hasActiveFocus());
-        QTest::keyClick(window, key);
     };
 
     ScriptedResponse slow = ScriptedResponse::sse({thinking("Two and two")});
     slow.pieces << qMakePair(10000, content("never"));
     server.enqueue(slow);
-    submit("2+2?");
+    type(window, item(window, "promptField"), "2+2?");
+    QTest::keyClick(window, Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return label(1) == "Thinking…"; }, 5000));
     EXPECT_TRUE(shows(1, "thinkingBusyIndicator"));
     EXPECT_FALSE(shows(1, "messagePlaceholder") || shows(1, "thinkingText")); // folded at first
@@ -48,26 +38,25 @@ TEST_F(ThinkingWindowTest, TheBlockSaysHowTheThinkingWentUnfoldsByPressOrKeyAndT
     ASSERT_TRUE(QTest::qWaitFor([&] { return label(1) == "Stopped while thinking"; }, 5000));
     EXPECT_FALSE(shows(1, "thinkingBusyIndicator"));
 
-    server.enqueue(
-        ScriptedResponse::sse({thinking("Three"), content("Six."), chunk({}, "stop"), usage(1, 1234, 1), done}));
-    submit("3+3?");
+    server.enqueue(ScriptedResponse::sse({thinking("Three"), content("Six."), chunk({}, "stop"), usage(1, 1234, 1), done}));
+    type(window, item(window, "promptField"), "3+3?");
+    QTest::keyClick(window, Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return label(3).startsWith("Thought"); }, 5000));
-    EXPECT_TRUE(QRegularExpression("^Thought for (1 second|\\d+ seconds)$").match(label(3)).hasMatch())
-        << label(3).toStdString();
+    EXPECT_TRUE(QRegularExpression("^Thought for (1 second|\\d+ seconds)$").match(label(3)).hasMatch()) << label(3).toStdString();
     click(window, inRow(3, "thinkingHeader"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shows(3, "thinkingText"); }));
     EXPECT_EQ(inRow(3, "thinkingText")->property("text").toString(), "Three");
     EXPECT_EQ(inRow(3, "thinkingText")->property("textFormat").toInt(), int(Qt::PlainText));
-    pressOnHeader(Qt::Key_Space);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !shows(3, "thinkingText"); }));
-    pressOnHeader(Qt::Key_Return);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shows(3, "thinkingText"); }));
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) { // each folds or unfolds it again
+        inRow(3, "thinkingHeader")->forceActiveFocus();
+        QTest::keyClick(window, key);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shows(3, "thinkingText") == (key == Qt::Key_Return); }));
+    }
 
     // The usage line: under the reply while the keyboard is in it or the mouse over it.
     QQuickItem* line = inRow(3, "usageLine");
     const QString usage = line->property("text").toString();
-    EXPECT_TRUE(QRegularExpression("^1,234 tokens( · [\\d,]+ tokens/s)?$").match(usage).hasMatch())
-        << usage.toStdString();
+    EXPECT_TRUE(QRegularExpression("^1,234 tokens( · [\\d,]+ tokens/s)?$").match(usage).hasMatch()) << usage.toStdString();
     EXPECT_EQ(QAccessible::queryAccessibleInterface(inRow(3, "messageText"))->text(QAccessible::Description), usage);
     EXPECT_TRUE(line->isVisible());
     item(window, "promptField")->forceActiveFocus();

@@ -1,8 +1,7 @@
 #include "TurnFlowFixture.h"
 
-// A reasoning model on a server of the user's own: thinking from the fields
-// and written inline is stored apart from the answer, with the counts, and
-// only the answers go back; thinking counts against the reply's text limit.
+// A local reasoning model: field and inline thinking is stored apart with the counts and
+// never sent back, and counts against the reply's text limit.
 TEST_F(TurnFlowTest, ReasoningModelOnALocalServer)
 {
     qunsetenv("VORBEL_OPENAI_URL");

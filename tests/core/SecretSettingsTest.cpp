@@ -11,36 +11,34 @@ namespace {
 
 using Outcome = SecretStore::Outcome;
 
-// A keyring in memory that answers reads with `readOutcome` when set, and
-// writes with `writeOutcome`, at once or when the test releases them.
-class FakeKeyring : public SecretStore {
-public:
-    QHash<QString, QString> entries;
-    std::optional<Outcome> readOutcome;
+struct Behaviour {
+    QHash<QString, QString> entries = {};
+    std::optional<Outcome> readOutcome = {}; // answers every read when set
     Outcome writeOutcome = Outcome::Done;
-    bool holdWrites = false;
+    bool holdWrites = false; // until the test releases them
+};
+
+// A keyring in memory that behaves as told.
+class FakeKeyring : public SecretStore, public Behaviour {
+public:
+    explicit FakeKeyring(Behaviour behaviour) : Behaviour(std::move(behaviour)) {}
     QList<std::function<void()>> heldWrites;
     QStringList written;
 
     void read(const QString& key, Answer answer) override
     {
-        if (readOutcome)
-            answer(*readOutcome, {});
-        else
-            answer(entries.contains(key) ? Outcome::Done : Outcome::NotFound, entries.value(key));
+        answer(readOutcome.value_or(entries.contains(key) ? Outcome::Done : Outcome::NotFound), entries.value(key));
     }
     void write(const QString& key, const QString& value, Answer answer) override
     {
         written << value;
-        const auto finish = [this, key, value, answer] {
+        heldWrites << [this, key, value, answer] {
             if (writeOutcome == Outcome::Done)
                 entries.insert(key, value);
             answer(writeOutcome, {});
         };
-        if (holdWrites)
-            heldWrites << finish;
-        else
-            finish();
+        if (!holdWrites)
+            heldWrites.takeLast()();
     }
     void remove(const QString& key, Answer answer) override
     {
@@ -57,12 +55,10 @@ protected:
     void SetUp() override { QSettings("Vorbel", "Vorbel").clear(); }
     void TearDown() override { settings.useKeyring(nullptr, 0); }
 
-    FakeKeyring* useFake(const std::function<void(FakeKeyring&)>& prepare = {})
+    FakeKeyring* useFake(Behaviour behaviour = {})
     {
-        auto fake = std::make_unique<FakeKeyring>();
+        auto fake = std::make_unique<FakeKeyring>(std::move(behaviour));
         FakeKeyring* raw = fake.get();
-        if (prepare)
-            prepare(*raw);
         settings.useKeyring(std::move(fake), 0);
         return raw;
     }
@@ -77,15 +73,9 @@ protected:
 
 TEST_F(SecretSettingsTest, SecretsInTheFileLeaveItOnlyOnceTheKeyringHasThem)
 {
-    {
-        QSettings file("Vorbel", "Vorbel");
-        file.setValue("apiKey", "sk-file");
-        file.setValue("model", "gpt-4");
-    }
-    FakeKeyring* keyring = useFake([](FakeKeyring& fake) {
-        fake.holdWrites = true;
-        fake.entries.insert("orgKey", "org-ring");
-    });
+    QSettings("Vorbel", "Vorbel").setValue("apiKey", "sk-file");
+    QSettings("Vorbel", "Vorbel").setValue("model", "gpt-4");
+    FakeKeyring* keyring = useFake({.entries = {{"orgKey", "org-ring"}}, .holdWrites = true});
     EXPECT_EQ(settings.apiKey(), "sk-file");
     EXPECT_EQ(settings.orgKey(), "org-ring");
     EXPECT_EQ(inFile("apiKey"), "sk-file"); // not yet confirmed
@@ -101,13 +91,9 @@ TEST_F(SecretSettingsTest, SecretsInTheFileLeaveItOnlyOnceTheKeyringHasThem)
 TEST_F(SecretSettingsTest, AWriteTheKeyringDoesNotConfirmIsKeptInTheFile)
 {
     // Refused at once, or still unanswered when the program ends.
-    const std::function<void(FakeKeyring&)> unconfirmed[] = {
-        [](FakeKeyring& fake) { fake.writeOutcome = Outcome::Failed; },
-        [](FakeKeyring& fake) { fake.holdWrites = true; },
-    };
-    for (const auto& prepare : unconfirmed) {
+    for (const Behaviour& unconfirmed : {Behaviour{.writeOutcome = Outcome::Failed}, Behaviour{.holdWrites = true}}) {
         QSettings("Vorbel", "Vorbel").clear();
-        useFake(prepare);
+        useFake(unconfirmed);
         settings.setText("pineconeAPiKey", "pc-1");
         settings.finishSecretWrites(0);
         EXPECT_EQ(inFile("pineconeAPiKey"), "pc-1");
@@ -118,7 +104,7 @@ TEST_F(SecretSettingsTest, AWriteTheKeyringDoesNotConfirmIsKeptInTheFile)
 
 TEST_F(SecretSettingsTest, TypingWritesOneAtATimeAndTheKeyringEndsWithTheLastText)
 {
-    FakeKeyring* keyring = useFake([](FakeKeyring& fake) { fake.holdWrites = true; });
+    FakeKeyring* keyring = useFake({.holdWrites = true});
     for (const char* typed : {"s", "sk", "sk-", "sk-9"})
         settings.setText("apiKey", typed);
     EXPECT_EQ(settings.apiKey(), "sk-9");
@@ -135,9 +121,8 @@ TEST_F(SecretSettingsTest, AKeyringThatRefusesOrIsMissingLeavesTheKeysInTheFile)
 {
     QSettings("Vorbel", "Vorbel").setValue("woframAlphaAppId", "APP");
 
-    // A locked keyring the user would not unlock: the app goes on with the file,
-    // and says why a missing key is missing.
-    useFake([](FakeKeyring& fake) { fake.readOutcome = Outcome::Failed; });
+    // Locked and not unlocked: the app goes on with the file and says why a missing key is missing.
+    useFake({.readOutcome = Outcome::Failed});
     EXPECT_EQ(settings.secretPlace(), Settings::SecretPlace::Keyring);
     EXPECT_EQ(settings.text("woframAlphaAppId"), "APP");
     EXPECT_TRUE(settings.secretReadFailed("apiKey"));
@@ -145,7 +130,7 @@ TEST_F(SecretSettingsTest, AKeyringThatRefusesOrIsMissingLeavesTheKeysInTheFile)
     EXPECT_FALSE(settings.secretReadFailed("apiKey"));
 
     // No Secret Service at all: everything stays in, and goes to, the file.
-    useFake([](FakeKeyring& fake) { fake.readOutcome = Outcome::NoKeyring; });
+    useFake({.readOutcome = Outcome::NoKeyring});
     EXPECT_EQ(settings.secretPlace(), Settings::SecretPlace::File);
     settings.setText("orgKey", "org-2");
     EXPECT_EQ(inFile("orgKey"), "org-2");

@@ -15,8 +15,7 @@ TEST_F(CliChatTest, ThinkingGoesToStandardErrorDimmedOnATerminalTheAnswerToStand
     EXPECT_EQ(out, "Four.\n");
     EXPECT_EQ(err, "Two and\\u001b[31m two.\n");
 
-    // Our styling goes around the text, which stays escaped. Inline thinking
-    // left unopened was printed as answer before its closing tag: not again.
+    // Dimming wraps the escaped text; unopened inline thinking, already printed as answer, is not printed again.
     errorIsTerminal = true;
     server.enqueue(reply({"Six", ".</think>", "Six."}));
     ASSERT_EQ(run({"chat", "--conversation", conversationId(), "3+3?"}), 0) << err.toStdString();

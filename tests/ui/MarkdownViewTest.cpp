@@ -21,10 +21,21 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 Q_IMPORT_QML_PLUGIN(Vorbel_UiPlugin)
 
 namespace {
+
+QByteArray png(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes); // opened by the writer
+    image.save(&buffer, "PNG");
+    return bytes;
+}
 
 // Records the addresses the desktop would have opened.
 class UrlRecorder : public QObject {
@@ -57,25 +68,22 @@ protected:
         m_window.grabWindow(); // polishes: the rows take their places
     }
 
-    QList<QQuickItem*> items(const QString& name, bool visibleOnly = true) const
+    QList<QQuickItem*> items(const QString& name, bool visibleOnly = true, QQuickItem* under = nullptr) const
     {
         QList<QQuickItem*> found;
-        const std::function<void(QQuickItem*)> walk = [&](QQuickItem* item) {
-            if (item->objectName() == name && (item->isVisible() || !visibleOnly))
-                found << item;
-            for (QQuickItem* child : item->childItems())
-                walk(child);
-        };
-        walk(m_view);
+        for (QQuickItem* child : (under ? under : m_view)->childItems()) {
+            if (child->objectName() == name && (child->isVisible() || !visibleOnly))
+                found << child;
+            found += items(name, visibleOnly, child);
+        }
         return found;
     }
 
-    void click(QQuickItem* target, QPointF at = {-1, -1})
+    void click(QQuickItem* target, std::optional<QPointF> at = {})
     {
         ASSERT_TRUE(target);
-        if (at.x() < 0)
-            at = QPointF(target->width() / 2, target->height() / 2);
-        QTest::mouseClick(&m_window, Qt::LeftButton, {}, target->mapToScene(at).toPoint());
+        const QPointF point = target->mapToScene(at.value_or(target->boundingRect().center()));
+        QTest::mouseClick(&m_window, Qt::LeftButton, {}, point.toPoint());
     }
 
     QQmlEngine m_engine;
@@ -93,10 +101,9 @@ TEST_F(MarkdownViewTest, copyButtonsPutTheExactCodeAndTheTableAsPlainText)
     ASSERT_EQ(table.size(), 1);
 
     QAccessible::setActive(true);
-    for (QQuickItem* button : {code[0], table[0]}) {
+    for (auto [button, name] : {std::pair(code[0], "Copy code"), std::pair(table[0], "Copy table")}) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
-        ASSERT_TRUE(accessible);
-        EXPECT_EQ(accessible->text(QAccessible::Name), button == code[0] ? "Copy code" : "Copy table");
+        EXPECT_EQ(accessible ? accessible->text(QAccessible::Name) : QString(), name);
     }
     QAccessible::setActive(false);
 
@@ -114,29 +121,23 @@ TEST_F(MarkdownViewTest, onlyWebAndMailLinksOpenAndTheirAddressShowsOnHover)
     UrlRecorder recorder;
     for (const char* scheme : {"file", "javascript", "https", "http", "mailto", "data"})
         QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &recorder, "open");
-    struct Case {
-        QString address;
-        bool opens;
-    };
-    const std::vector<Case> cases{{"file:///etc/passwd", false},
-                                  {"javascript:alert(1)", false},
-                                  {"data:text/html,hi", false},
-                                  {"https://example.com/a?b=1", true},
-                                  {"mailto:someone@example.com", true}};
-    for (const Case& c : cases) {
+    const std::vector<std::pair<QString, bool>> cases{{"file:///etc/passwd", false}, {"javascript:alert(1)", false},
+                                                      {"data:text/html,hi", false}, {"https://example.com/a?b=1", true},
+                                                      {"mailto:someone@example.com", true}};
+    for (const auto& [address, opens] : cases) {
         recorder.opened.clear();
-        setText(QStringLiteral("[Linked words here](%1) and then plain text.\n\n```\ncode\n```").arg(c.address));
+        setText(QStringLiteral("[Linked words here](%1) and then plain text.\n\n```\ncode\n```").arg(address));
         const QList<QQuickItem*> texts = items("markdownText");
         ASSERT_FALSE(texts.isEmpty());
         QQuickItem* paragraph = texts.front();
         const QPointF onLink(20, paragraph->height() / 2);
         QTest::mouseMove(&m_window, QPoint(m_window.width() - 2, m_window.height() - 2)); // off the last link
         QTest::mouseMove(&m_window, paragraph->mapToScene(onLink).toPoint());
-        EXPECT_TRUE(QTest::qWaitFor([&] { return paragraph->property("hoveredLink").toString() == c.address; }, 2000))
-            << c.address.toStdString() << " hovered: " << paragraph->property("hoveredLink").toString().toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return paragraph->property("hoveredLink").toString() == address; }, 2000))
+            << address.toStdString() << " hovered: " << paragraph->property("hoveredLink").toString().toStdString();
         EXPECT_EQ(m_window.cursor().shape(), Qt::PointingHandCursor);
         click(paragraph, onLink);
-        EXPECT_EQ(recorder.opened, c.opens ? QList<QUrl>{QUrl(c.address)} : QList<QUrl>{}) << c.address.toStdString();
+        EXPECT_EQ(recorder.opened, opens ? QList<QUrl>{QUrl(address)} : QList<QUrl>{}) << address.toStdString();
     }
     for (const char* scheme : {"file", "javascript", "https", "http", "mailto", "data"})
         QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
@@ -160,32 +161,10 @@ TEST_F(MarkdownViewTest, aStreamedPieceKeepsTheDelegatesOfEarlierRows)
     EXPECT_NEAR(m_view->implicitHeight(), after.last()->y() + after.last()->height(), 0.5);
 }
 
-namespace {
-
-QByteArray png(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-} // namespace
-
 TEST_F(MarkdownViewTest, webImagesLoadOnlyWhenAskedWithoutCookiesAndWithinTheirCaps)
 {
     using Status = RemoteImage::Status;
-    struct Case {
-        QByteArray path;
-        QByteArray body;
-        bool lengthKnown;
-        Status status;
-        int width;
-        QString note;
-    };
+    struct Case { QByteArray path, body; bool lengthKnown; Status status; int width; QString note; };
     const QByteArray tooLarge(RemoteImage::maxBytes + 1, 'x');
     const std::vector<Case> cases{
         {"/small.png", png(40, 30), true, Status::Ready, 40, {}},

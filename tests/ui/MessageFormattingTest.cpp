@@ -7,12 +7,8 @@
 // characters typed, raw HTML is never interpreted, and lines keep their breaks.
 TEST(MessageFormatting, PlainTextShowsInlineMarkdownOnly)
 {
-    struct Case {
-        QString text;
-        QStringList expected; // each in the HTML
-        QString absent;
-    };
-    const QList<Case> cases{
+    // Text, parts each in the HTML, and a part that must not be.
+    const QList<std::tuple<QString, QStringList, QString>> cases{
         {"**Recursion** is *neat*", {"<b>Recursion</b> is <i>neat</i>"}, "**"},
         {"# Title", {"# Title"}, "<h1"},
         {"- item\n2. second", {">- item<", ">2. second<"}, "<li"},
@@ -22,13 +18,12 @@ TEST(MessageFormatting, PlainTextShowsInlineMarkdownOnly)
         {"    indented\n\nnext", {"    <span", "indented", "<br><br>"}, "<pre"},
         {"see [docs](https://example.com/a)", {"<a href=\"https://example.com/a\"", ">docs</a>"}, ""},
     };
-    for (const Case& c : cases) {
-        const QString html = MessageFormatting::plainHtml(c.text, QColor(0x1C1C1E), QColor(0x0A7CFF));
-        for (const QString& part : c.expected)
-            EXPECT_TRUE(html.contains(part)) << c.text.toStdString() << " -> " << html.toStdString();
-        if (!c.absent.isEmpty()) {
-            EXPECT_FALSE(html.contains(c.absent)) << c.text.toStdString() << " -> " << html.toStdString();
-        }
+    for (const auto& [text, expected, absent] : cases) {
+        const QString html = MessageFormatting::plainHtml(text, QColor(0x1C1C1E), QColor(0x0A7CFF));
+        SCOPED_TRACE(text.toStdString() + " -> " + html.toStdString());
+        for (const QString& part : expected)
+            EXPECT_TRUE(html.contains(part));
+        EXPECT_TRUE(absent.isEmpty() || !html.contains(absent));
     }
 }
 
@@ -45,12 +40,7 @@ TEST(MessageFormatting, TextsPastTheSizeCapsAreOversized)
     const qsizetype cap = MessageFormatting::maxFormattedBytes;
     const qsizetype lineCap = MessageFormatting::maxFormattedLineBytes;
     const QString line = QString(1000, QLatin1Char('a')) + QLatin1Char('\n');
-    struct Case {
-        const char* name;
-        QString text;
-        bool oversized;
-    };
-    const std::vector<Case> cases{
+    const std::vector<std::tuple<const char*, QString, bool>> cases{
         {"short", "**hi** | there", false},
         {"at the total cap", line.repeated(cap / line.size()) + QString(cap % line.size(), 'b'), false},
         {"one byte over the total cap", line.repeated(cap / line.size()) + QString(cap % line.size() + 1, 'b'), true},
@@ -58,8 +48,8 @@ TEST(MessageFormatting, TextsPastTheSizeCapsAreOversized)
         {"a line one byte over it", "b\n" + QString(lineCap + 1, 'a'), true},
         {"a line over it in two-byte characters", QString(lineCap / 2 + 1, QChar(0xE9)), true},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(MessageFormatting::isOversized(c.text), c.oversized) << c.name;
+    for (const auto& [name, text, oversized] : cases)
+        EXPECT_EQ(MessageFormatting::isOversized(text), oversized) << name;
 }
 
 TEST(MessageFormatting, TheLineCacheKeepsFinishedLinesWithinItsCap)
@@ -91,9 +81,8 @@ TEST(MessageFormatting, ChunksCutAtLineEndsAndStayPutAsTheTextGrows)
         for (qsizetype index = 0; index < chunks.size(); offset += chunks[index++].size()) {
             EXPECT_LE(chunks[index].size(), size);
             EXPECT_FALSE(chunks[index].back().isHighSurrogate());
-            if (index + 1 < chunks.size() && text.mid(offset, size).contains('\n')) {
-                EXPECT_TRUE(chunks[index].endsWith('\n')) << index;
-            }
+            const bool breakable = index + 1 < chunks.size() && text.mid(offset, size).contains('\n');
+            EXPECT_TRUE(!breakable || chunks[index].endsWith('\n')) << index;
         }
         const QStringList shorter = TextChunks::chunksOf(text.chopped(size / 2));
         EXPECT_EQ(shorter.mid(0, shorter.size() - 1), chunks.mid(0, shorter.size() - 1));
