@@ -26,14 +26,6 @@ const QStringList overridden{"jsExecution", "cliExecution", "getMemory", "delete
 
 ScriptedResponse shellCall(const QString& arguments) { return sse::functionCall("cliExecution", {arguments}); }
 
-QList<ScriptedResponse> repeatedScripts(int count)
-{
-    QList<ScriptedResponse> replies;
-    for (int i = 0; i < count; ++i)
-        replies << sse::functionCall("jsExecution", {QString("{\"script\":\"%1\"}").arg(i)});
-    return replies;
-}
-
 class HostileReplyTest : public CliChatTest {
 protected:
     void SetUp() override
@@ -97,12 +89,9 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
          {sse::reply({"\x1b]0;owned\x07", "Hi" + c1})}, {}, true, 0, {}, 1, {}, "\\u001b]0;owned\\u0007Hi\\u009b\n", 0},
         {"a pipe gets the reply exactly", {}, {sse::reply({"\x1b[1mHi" + c1})}, {}, false, 0, {}, 1, {},
          "\x1b[1mHi" + c1 + "\n", 0},
-        {"the eleventh automatic call in a row waits for the user", {}, repeatedScripts(11), {"n"}, false, 0,
-         {"jsExecution: {\"script\":\"0\"}", "jsExecution: {\"script\":\"1\"}", "jsExecution: {\"script\":\"2\"}",
-          "jsExecution: {\"script\":\"3\"}", "jsExecution: {\"script\":\"4\"}", "jsExecution: {\"script\":\"5\"}",
-          "jsExecution: {\"script\":\"6\"}", "jsExecution: {\"script\":\"7\"}", "jsExecution: {\"script\":\"8\"}",
-          "jsExecution: {\"script\":\"9\"}"},
-         11, {"Run function? [y/N] "}, std::nullopt, 1},
+        {"the eleventh automatic call in a row waits for the user", {},
+         QList<ScriptedResponse>(11, sse::functionCall("jsExecution", {R"({"script":"1"})"})), {"n"}, false, 0,
+         QStringList(10, R"(jsExecution: {"script":"1"})"), 11, {"Run function? [y/N] "}, std::nullopt, 1},
         {"a reply past 4 MiB is cut with a notice", {},
          {sse::reply({megabyte, megabyte, megabyte, megabyte, megabyte}, 0)}, {}, false, 1, {}, 1,
          {"This reply was cut short"}, megabyte.repeated(4) + "\n", 0},
