@@ -13,11 +13,7 @@ namespace {
 // The main window against a test server playing the OpenAI service.
 class ChatWindowTest : public MainWindowTest {
 protected:
-    void TearDown() override
-    {
-        setExecutionOverrideForTesting("cliExecution", {});
-        MainWindowTest::TearDown();
-    }
+    void TearDown() override { setExecutionOverrideForTesting("cliExecution", {}); MainWindowTest::TearDown(); }
 
     // A conversation with "Ada", selected, in an open window.
     QQuickWindow* openConversation()
@@ -30,8 +26,7 @@ protected:
     QQuickItem* row(int index) { return item(window, QStringLiteral("message_%1").arg(index)); }
     QString rowText(int index)
     {
-        QQuickItem* message = row(index);
-        auto* text = message ? message->findChild<QQuickItem*>("messageText") : nullptr;
+        auto* text = row(index) ? row(index)->findChild<QQuickItem*>("messageText") : nullptr;
         return text && text->isVisible() ? text->property("markdown").toString() : QString();
     }
     void submit(const QString& prompt)
@@ -46,9 +41,7 @@ protected:
 
 } // namespace
 
-// A rejected key and a key without the chosen model say different things;
-// an address that is no http address sends nothing; only an accepted check
-// stores anything.
+// A rejected key and one without the model differ; a non-http address sends nothing; only success stores.
 TEST_F(ChatWindowTest, TheWelcomeCoverStoresTheSettingsOnlyOnceTheServiceAcceptsThem)
 {
     Settings& settings = Settings::instance();
@@ -75,7 +68,6 @@ TEST_F(ChatWindowTest, TheWelcomeCoverStoresTheSettingsOnlyOnceTheServiceAccepts
         EXPECT_FALSE(settings.storedText(Settings::modelKey) || settings.storedText(Settings::openAiBaseUrlKey));
     };
     const QString notVerified = "The provided credentials could not be verified.";
-
     submitUntilRejected("sk-bad", notVerified);
     EXPECT_FALSE(cover->property("expanded").toBool());
     submitUntilRejected("sk-good", "This key works, but gpt-3.5-turbo is not available to it. "
@@ -86,13 +78,11 @@ TEST_F(ChatWindowTest, TheWelcomeCoverStoresTheSettingsOnlyOnceTheServiceAccepts
     EXPECT_EQ(picker->property("model").toStringList(),
               QStringList({"GPT 3.5 Turbo", "GPT 3.5 Turbo 16k", "GPT 4", "GPT 4 32k", "gpt-4o"}));
     EXPECT_EQ(picker->property("currentText").toString(), "GPT 3.5 Turbo");
-
     const int sent = server.requestCount();
     type(window, item(window, "welcomeServerAddressField"), "ftp://example.com");
     EXPECT_TRUE(item(window, "welcomeServerAddressNote")->isVisible());
     submitUntilRejected("sk-good", notVerified);
     EXPECT_EQ(server.requestCount(), sent); // the key went nowhere
-
     type(window, item(window, "welcomeServerAddressField"), "http://127.0.0.1:1/v1"); // VORBEL_OPENAI_URL still wins
     QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, 4));
     EXPECT_EQ(picker->property("currentText").toString(), "gpt-4o");
@@ -118,7 +108,6 @@ TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
     QTest::keyClick(window, Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(field->property("text").toString(), "a\n"); // a new line, nothing sent
     EXPECT_EQ(server.requestCount(), 1); // the start-up read of the model list only
-
     submit("Hi");
     EXPECT_TRUE(field->property("text").toString().isEmpty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return row(1) && row(1)->findChild<QQuickItem*>("messagePlaceholder")->isVisible(); }));
@@ -128,14 +117,12 @@ TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
     EXPECT_GT(row(0)->findChild<QQuickItem*>("bubble")->x(), 0);
     EXPECT_EQ(row(1)->findChild<QQuickItem*>("bubble")->x(), 0);
     // The fence switches the reply to the block views in place; no row is made anew.
-    QQuickItem* question = row(0);
-    QQuickItem* answer = row(1);
+    QQuickItem *question = row(0), *answer = row(1);
     EXPECT_TRUE(answer->findChild<QQuickItem*>("plainText"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return rowText(1) == "**Hello**!\n```\nls\n```"; }, 5000));
     EXPECT_EQ(row(0), question);
     EXPECT_EQ(row(1), answer);
     EXPECT_TRUE(QTest::qWaitFor([&] { return answer->findChild<QQuickItem*>("markdownView"); }));
-
     QGuiApplication::clipboard()->setText("stale");
     click(window, row(1)->findChild<QQuickItem*>("bubble"), Qt::RightButton);
     QQuickItem* copy = nullptr;
@@ -161,7 +148,6 @@ TEST_F(ChatWindowTest, ACallNeedingConfirmationRunsOnlyWhenRunFunctionIsPressed)
     EXPECT_EQ(runs, 0);
     EXPECT_EQ(server.requestCount(), 2); // and one chat request
     EXPECT_EQ(item(window, "functionCommand")->property("text").toString(), "ls");
-
     click(window, run);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rowText(2) == "One file."; }, 5000));
     EXPECT_EQ(runs, 1);
@@ -181,7 +167,6 @@ TEST_F(ChatWindowTest, EscapeStopsASlowReplyAndKeepsItsText)
     QQuickItem* stop = item(window, "stopButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return rowText(1) == "Once upon"; }, 5000));
     EXPECT_TRUE(stop->isVisible());
-
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_FALSE(stop->isVisible());
     EXPECT_EQ(rowText(1), "Once upon");

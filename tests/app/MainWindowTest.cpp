@@ -10,10 +10,9 @@ namespace {
 
 QQuickItem* card(QQuickWindow* window, const QString& name)
 {
-    for (int i = 0; QQuickItem* card = item(window, QStringLiteral("assistantCard_%1").arg(i)); ++i) {
+    for (int i = 0; QQuickItem* card = item(window, QStringLiteral("assistantCard_%1").arg(i)); ++i)
         if (card->property("text").toString() == name)
             return card;
-    }
     return nullptr;
 }
 
@@ -33,7 +32,6 @@ TEST_F(MainWindowTest, DeletingKeepsTheSelectionUnlessTheSelectedOneGoes)
     QQuickWindow* window = open();
     click(window, item(window, "conversationRow_1"));
     EXPECT_EQ(uiState().selectedConversation(), newer->id());
-
     // The context menu of another row deletes that row only.
     click(window, item(window, "conversationRow_0"), Qt::RightButton);
     QQuickItem* deleteItem = nullptr;
@@ -42,11 +40,8 @@ TEST_F(MainWindowTest, DeletingKeepsTheSelectionUnlessTheSelectedOneGoes)
     EXPECT_EQ(store().conversations().size(), 2u);
     EXPECT_EQ(uiState().selectedConversation(), newer->id());
     EXPECT_EQ(store().conversationWithId(*newest->id()), nullptr);
-
-    // The Delete key (with the list focused, not the prompt field) and the
-    // trash button delete the selected one and clear the selection.
-    QQuickItem* prompt = item(window, "promptField");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return prompt->hasActiveFocus(); })); // focused once the view showed
+    // The Delete key (list focused, not the prompt field) and the trash button delete the selected one.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, "promptField")->hasActiveFocus(); })); // once the view showed
     QTest::keyClick(window, Qt::Key_Delete);
     EXPECT_EQ(uiState().selectedConversation(), newer->id()); // the field keeps its own Delete
     click(window, item(window, "conversationRow_0"));
@@ -70,7 +65,6 @@ TEST_F(MainWindowTest, RowsAndCardsNameTheirAssistantAndACardStartsTheNewestConv
     softDeleteAssistants(store(), {gone});
     saveContext(store());
     QQuickWindow* window = open();
-
     EXPECT_EQ(rowTitle(window, 0), "unknown");
     EXPECT_EQ(rowTitle(window, 1), "Gone"); // a soft-deleted assistant still names its conversations
     EXPECT_EQ(card(window, "Gone"), nullptr);
@@ -82,14 +76,12 @@ TEST_F(MainWindowTest, RowsAndCardsNameTheirAssistantAndACardStartsTheNewestConv
     QQuickItem* recipient = item(window, "recipientLabel");
     ASSERT_TRUE(recipient);
     EXPECT_FALSE(recipient->isVisible()); // nothing selected: the form
-
     click(window, card(window, "Ada"));
     EXPECT_EQ(rowTitle(window, 0), "Ada");
     ASSERT_TRUE(QTest::qWaitFor([&] { return uiState().selectedConversation().has_value(); }, 2000));
     EXPECT_EQ(uiState().selectedConversation(), store().conversations().back()->id());
     EXPECT_TRUE(recipient->isVisible());
     EXPECT_EQ(recipient->property("text").toString(), "Ada");
-
     // A selection that matches no row shows the form.
     uiState().setSelectedConversation(QUuid::createUuid());
     EXPECT_FALSE(recipient->isVisible());
@@ -102,27 +94,21 @@ TEST_F(MainWindowTest, WindowsShareTheSelectionAndEachRefreshesTheCatalogue)
     QSignalSpy refreshes(m_app.get(), &VorbelApplication::catalogueRefreshStarted);
     QSignalSpy refreshed(m_app.get(), &VorbelApplication::catalogueRefreshed);
     QQuickWindow* first = open();
-    QObject* newWindow = find(first, "newWindowAction");
-    ASSERT_TRUE(newWindow);
-    QMetaObject::invokeMethod(newWindow, "trigger");
+    QMetaObject::invokeMethod(find(first, "newWindowAction"), "trigger");
     ASSERT_EQ(m_app->mainWindows().windows().size(), 2);
     QQuickWindow* second = m_app->mainWindows().windows().last();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(second));
-
     EXPECT_FALSE(find(first, "checkForUpdatesAction")->property("enabled").toBool()); // no feed: cannot check
     click(second, item(second, "conversationRow_1"));
     EXPECT_EQ(uiState().selectedConversation(), older->id());
     EXPECT_TRUE(item(first, "conversationRow_1")->property("highlighted").toBool());
     EXPECT_EQ(item(first, "recipientLabel")->property("text").toString(), "Unknown");
-
     for (int repeat = 0; repeat < 2; ++repeat) { // the second time nothing is selected: nothing changes
         QMetaObject::invokeMethod(find(first, "newConversationAction"), "trigger");
         EXPECT_FALSE(uiState().selectedConversation().has_value());
         EXPECT_FALSE(item(second, "conversationRow_1")->property("highlighted").toBool());
     }
-
-    EXPECT_EQ(refreshes.count(), 2); // one catalogue refresh per shown window
-    // Two refreshes of the built-in catalogue add each assistant once.
+    EXPECT_EQ(refreshes.count(), 2); // one per shown window; together they add each assistant once
     ASSERT_TRUE(QTest::qWaitFor([&] { return refreshed.count() == 2; }, 5000));
     QStringList names;
     for (const AssistantPtr& assistant : store().assistants())
@@ -134,14 +120,12 @@ TEST_F(MainWindowTest, WindowsShareTheSelectionAndEachRefreshesTheCatalogue)
 TEST_F(MainWindowTest, AnUnopenableStoreIsAnnounced)
 {
     m_app.reset();
-    // A folder where the database file should be: it cannot be opened.
     const QString path = DataController::defaultDatabasePath();
-    ASSERT_TRUE(QDir().mkpath(path));
+    ASSERT_TRUE(QDir().mkpath(path)); // a folder where the database file should be
     m_app = std::make_unique<VorbelApplication>();
     QQuickWindow* window = open();
     QQuickItem* bar = item(window, "storeWarningBar");
-    ASSERT_TRUE(bar);
-    EXPECT_TRUE(bar->isVisible());
+    ASSERT_TRUE(bar && bar->isVisible());
     EXPECT_TRUE(bar->findChild<QQuickItem*>()->property("text").toString().contains(QDir::toNativeSeparators(path)));
 }
 

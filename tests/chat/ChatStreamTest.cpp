@@ -1,3 +1,4 @@
+#include "support/ChatCompletionStream.h"
 #include "support/OpenAiServerTest.h"
 #include "MessageFixture.h"
 #include "ReplyRecorder.h"
@@ -8,15 +9,10 @@
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
+using namespace sse;
+
 namespace {
 
-QByteArray chunk(const QByteArray& delta, const QByteArray& finish = "null")
-{
-    return "data: {\"id\":\"c\",\"object\":\"chat.completion.chunk\",\"choices\":[{\"index\":0,\"delta\":" + delta
-        + ",\"finish_reason\":" + finish + "}]}\n\n";
-}
-
-const QByteArray done = "data: [DONE]\n\n";
 const QString invalidKey = "Unfortunately, your API key appears to be invalid. Please check it in Vorbel's settings.";
 const QString generic = "I'm sorry, but some sort of error happened. Please try re-submitting your message.";
 
@@ -53,8 +49,7 @@ TEST_F(ChatStream, RequestCarriesTheHistoryFunctionsAndHeaders)
     // Thinking is never sent, not even of a reply that has nothing else.
     store.messages()[3]->setReasoning("Six sevens.");
     store.messages()[5]->setReasoning("Hmm.");
-    // The four built-in models on OpenAI's server keep the "functions" form,
-    // byte for byte; the body's keys are written in sorted order.
+    // Built-in models on OpenAI's server keep the "functions" form byte for byte, keys sorted.
     QJsonObject expected = jsonOf(R"({"stream":true,"model":"","messages":[
         {"role":"system","content":"You are terse."},
         {"role":"user","content":"What is 6*7?"},
@@ -66,33 +61,28 @@ TEST_F(ChatStream, RequestCarriesTheHistoryFunctionsAndHeaders)
         {"role":"user","content":"Thanks"}]})");
     // Nothing stored: exactly the JavaScript function is offered.
     expected.insert("functions", QJsonArray{findFunction(QStringLiteral("jsExecution"))->apiDefinition.toJson()});
-    for (const SupportedModel& model : supportedModels()) {
+    const QList<SupportedModel> models = supportedModels();
+    for (const SupportedModel& model : models) {
         SCOPED_TRACE(model.id.toStdString());
+        // An organisation is stored for the last one only; it goes along unchanged.
+        const bool organisation = &model == &models.last();
+        if (organisation)
+            storeCredentials("sk-test", "org-Team 1");
         Settings::instance().setText(Settings::modelKey, model.id);
         server.enqueue(ScriptedResponse::sse({done}));
         auto reply = ReplyRecorder::make();
-        const QUuid id = reply->send("You are terse.", store.messages());
+        reply->send("You are terse.", store.messages());
         ASSERT_TRUE(reply->waitForEnd());
         EXPECT_EQ(reply->ends(), QStringList{ReplyRecorder::stopped});
-        EXPECT_FALSE(activeStreams().contains(id));
-
         const RecordedRequest request = server.requests().last();
-        EXPECT_EQ(request.method, "POST");
-        EXPECT_EQ(request.path, "/v1/chat/completions");
+        EXPECT_EQ(request.method + ' ' + request.path, "POST /v1/chat/completions");
         EXPECT_EQ(request.header("Content-Type"), "application/json");
         EXPECT_EQ(request.header("Authorization"), "Bearer sk-test");
-        EXPECT_FALSE(request.hasHeader("OpenAI-Organization"));
+        EXPECT_EQ(request.hasHeader("OpenAI-Organization"), organisation);
+        EXPECT_EQ(request.header("OpenAI-Organization"), organisation ? "org-Team 1" : "");
         expected.insert("model", model.id);
         EXPECT_EQ(request.body, QJsonDocument(expected).toJson(QJsonDocument::Compact));
     }
-
-    // A stored organisation goes along unchanged.
-    storeCredentials("sk-test", "org-Team 1");
-    server.enqueue(ScriptedResponse::sse({done}));
-    auto second = ReplyRecorder::make();
-    second->send("You are terse.");
-    ASSERT_TRUE(second->waitForEnd());
-    EXPECT_EQ(server.requests().last().header("OpenAI-Organization"), "org-Team 1");
 }
 
 TEST_F(ChatStream, NoFunctionsUnknownModelAndTheHistoryCut)
@@ -104,7 +94,6 @@ TEST_F(ChatStream, NoFunctionsUnknownModelAndTheHistoryCut)
     MessageFixture store;
     for (int i = 0; i < 10; ++i)
         store.add({i % 2 ? "assistant" : "user", QString::number(i).repeated(3000)});
-
     auto reply = ReplyRecorder::make();
     reply->send(QString("s").repeated(300), store.messages());
     ASSERT_TRUE(reply->waitForEnd());
@@ -118,11 +107,9 @@ TEST_F(ChatStream, NoFunctionsUnknownModelAndTheHistoryCut)
 
 TEST_F(ChatStream, ContentPiecesArriveInOrderOnTheStreamThreadAndDoneEndsOnce)
 {
-    // The second piece is split across two chunks, and data after "[DONE]" in
-    // the same chunk is never passed on.
-    server.enqueue(ScriptedResponse::sse({chunk(R"({"role":"assistant","content":"Hel"})"),
-                                          chunk(R"({"content":"lo"})").left(30), chunk(R"({"content":"lo"})").mid(30),
-                                          chunk(R"({"content":"!"})"), done + chunk(R"({"content":"late"})") + done},
+    // The second piece is split across two chunks; data after "[DONE]" in its chunk is dropped.
+    server.enqueue(ScriptedResponse::sse({chunk({{"role", "assistant"}, {"content", "Hel"}}), content("lo").left(30),
+                                          content("lo").mid(30), content("!"), done + content("late") + done},
                                          5));
     auto reply = ReplyRecorder::make();
     const QUuid id = reply->send("p");
@@ -137,12 +124,13 @@ TEST_F(ChatStream, ContentPiecesArriveInOrderOnTheStreamThreadAndDoneEndsOnce)
 
 TEST_F(ChatStream, FailuresGiveTheirTextKeepWhatArrivedAndAreNotSentAgain)
 {
-    ScriptedResponse dropped = ScriptedResponse::sse({chunk(R"({"content":"Hel"})"), "data: {\"cho"});
+    ScriptedResponse dropped = ScriptedResponse::sse({content("Hel"), "data: {\"cho"});
     dropped.drop = true;
     const struct {
-        ScriptedResponse response;
+        std::optional<ScriptedResponse> response; // none: nothing is sent
         QStringList contents;
         QString text;
+        std::function<void()> prepare = {};
     } cases[] = {
         {ScriptedResponse::text(401, "{}"), {}, invalidKey},
         {ScriptedResponse::text(404, "{}"), {}, "Unortunately, it looks like you do not have access to GPT-4 yet."},
@@ -150,40 +138,31 @@ TEST_F(ChatStream, FailuresGiveTheirTextKeepWhatArrivedAndAreNotSentAgain)
         {ScriptedResponse::text(204, "{}"), {}, generic}, // the stream gives up by itself
         {dropped, {"Hel"}, generic},
         // Ended cleanly but early: sent again, it would add a second completion.
-        {ScriptedResponse::sse({chunk(R"({"content":"Hel"})")}), {"Hel"}, generic},
+        {ScriptedResponse::sse({content("Hel")}), {"Hel"}, generic},
+        // No server; then no key, and a key unfit for a header: neither is sent (that would give the generic text).
+        {std::nullopt, {}, generic, [] { qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8()); }},
+        {std::nullopt, {}, invalidKey, [] { Settings::instance().remove(Settings::apiKeyKey); }},
+        {std::nullopt, {}, invalidKey, [] { storeCredentials("sk-pasted\r\n", ""); }},
     };
     for (const auto& c : cases) {
-        server.enqueue(c.response);
-        auto reply = ReplyRecorder::make();
-        const QUuid id = reply->send("p");
-        ASSERT_TRUE(reply->waitForEnd()) << &c - cases;
-        EXPECT_EQ(reply->contents(), c.contents) << &c - cases;
-        EXPECT_EQ(reply->ends(), QStringList{c.text}) << &c - cases;
-        EXPECT_FALSE(reply->misordered());
-        EXPECT_FALSE(activeStreams().contains(id));
-    }
-
-    // No server; then no key stored, and a key that cannot go into a header,
-    // neither of which may be sent (it would fail with the generic text).
-    const QPair<std::function<void()>, QString> unanswered[] = {
-        {[] { qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8()); }, generic},
-        {[] { Settings::instance().remove(Settings::apiKeyKey); }, invalidKey},
-        {[] { storeCredentials("sk-pasted\r\n", ""); }, invalidKey},
-    };
-    for (const auto& [prepare, text] : unanswered) {
-        prepare();
+        SCOPED_TRACE(&c - cases);
+        if (c.prepare)
+            c.prepare();
+        if (c.response)
+            server.enqueue(*c.response);
         auto reply = ReplyRecorder::make();
         reply->send("p");
         ASSERT_TRUE(reply->waitForEnd());
-        EXPECT_EQ(reply->ends(), QStringList{text});
-        EXPECT_FALSE(reply->misordered());
+        EXPECT_EQ(reply->contents(), c.contents);
+        EXPECT_EQ(reply->ends(), QStringList{c.text});
+        EXPECT_FALSE(reply->misordered()); // a stream left registered fails the teardown
     }
     EXPECT_EQ(server.requestCount(), 6);
 }
 
 TEST_F(ChatStream, StoppingByIdEndsTheReplyWithoutFurtherCallbacks)
 {
-    QList<QByteArray> pieces(20, chunk(R"({"content":"more"})"));
+    QList<QByteArray> pieces(20, content("more"));
     pieces.append(done);
     server.enqueue(ScriptedResponse::sse(pieces, 50));
     auto reply = ReplyRecorder::make();
@@ -203,7 +182,7 @@ TEST_F(ChatStream, ManyRepliesEndingAndStoppedAtOnceLeaveTheRegistryEmpty)
         // Two of every six fail, the others finish.
         if (request.body.contains("\"content\":\"s0\"") || request.body.contains("\"content\":\"s3\""))
             return ScriptedResponse::text(500, "{}");
-        QList<QByteArray> pieces(4, chunk(R"({"content":"p"})"));
+        QList<QByteArray> pieces(4, content("p"));
         pieces.append(done);
         return ScriptedResponse::sse(pieces, 3);
     });

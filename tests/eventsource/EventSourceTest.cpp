@@ -23,8 +23,7 @@ void captureLog(QtMsgType, const QMessageLogContext& context, const QString& mes
         logLines.append(message);
 }
 
-// For what must not happen (a reconnect, a late call): whether it does within a few
-// back-off periods.
+// For what must not happen (a reconnect, a late call): whether it does within a few back-offs.
 bool happens(const std::function<bool()>& fault)
 {
     return QTest::qWaitFor(fault, 150);
@@ -108,8 +107,7 @@ TEST_F(EventSourceTest, ReconnectsWithLastIdAndRetryUntilNoContentShutsItDown)
         EXPECT_TRUE(lines.contains(QString::fromLatin1(expected))) << expected;
 }
 
-// A transfer that breaks while open: it stalls past the idle timeout, or sends a line or
-// an event's data past its limit (what is within the limit still passes).
+// Broken while open: stalled past the idle timeout, or a line or event's data over its limit.
 TEST_F(EventSourceTest, BrokenTransferWhileOpenIsReportedAndRetriedUnlessTheHandlerShutsDown)
 {
     const struct {
@@ -145,7 +143,7 @@ TEST_F(EventSourceTest, BrokenTransferWhileOpenIsReportedAndRetriedUnlessTheHand
             };
         EventSource stream(config);
         stream.start();
-        const QByteArray passed = "event message|" + c.passes + '|';
+        const QByteArray passed = "event message|" + c.passes + '|'; // what is within the limit passes
         if (c.shutDown) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return stream.readyState() == ReadyState::shutdown; }));
             EXPECT_FALSE(happens([&] { return server.requestCount() > 1; }));
@@ -216,8 +214,7 @@ TEST_F(EventSourceTest, SendsTheConfiguredRequestAndLastEventId)
         stream.stop();
     }
     const QList<RecordedRequest> requests = server.requests();
-    EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].path, "/v1/chat/completions?x=1");
+    EXPECT_EQ(requests[0].method + ' ' + requests[0].path, "POST /v1/chat/completions?x=1");
     EXPECT_EQ(requests[0].body, R"({"model":"m","text":"caf\u00e9"})");
     EXPECT_EQ(requests[0].header("Last-Event-Id"), "5");
     // A request's own Accept is kept; the missing Cache-Control is added.
@@ -230,8 +227,7 @@ TEST_F(EventSourceTest, SendsTheConfiguredRequestAndLastEventId)
     EXPECT_EQ(requests[2].header("X-Seen"), "yes");
 }
 
-// A handler that stops or destroys its own stream gets no event after that one, even
-// of the same network read.
+// A handler that stops or destroys its own stream gets no later event, even of the same read.
 TEST_F(EventSourceTest, StopOrDestroyEndsTheCallsAtOnceEvenFromInsideAHandler)
 {
     HttpTestServer server;

@@ -61,7 +61,6 @@ protected:
         return refreshWith(ScriptedResponse::text(200, catalogueBody(entries)));
     }
     StoreContext& context() { return store.context(); }
-
     TemporaryStore store;
     HttpTestServer server;
     QNetworkAccessManager network;
@@ -69,8 +68,7 @@ protected:
 
 } // namespace
 
-// The first exact name in store order takes every entry of that name, keeping
-// its id and deletedAt; the stored list is taken once, so twins stay twins.
+// The first exact name in store order takes every entry of that name, keeping id and deletedAt; twins stay twins.
 TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
 {
     context().insertAssistant(); // no name: matches nothing, not even ""
@@ -85,9 +83,7 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
     std::vector<Snapshot> before;
     for (const auto& a : fetchAllAssistants(context()))
         before.push_back(snapshot(a));
-
-    QUrl base = server.baseUrl();
-    base.setPath("/vendor/");
+    const QUrl base = server.baseUrl().resolved(QUrl("/vendor/"));
     server.enqueue(ScriptedResponse::text(200, catalogueBody({
         seedJson("Coder", 4), seedJson("Coder", 5, "https://example.com/new.png"), seedJson("Old Friend", 5),
         seedJson("Retired", 10, "https://example.com/p.png", true), seedJson("Ghost", 1, "", true),
@@ -102,7 +98,6 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
     EXPECT_EQ(request.header("content-type"), "application/json");
     EXPECT_EQ(request.header("user-agent"), "Vorbel/" VORBEL_VERSION " (Linux)");
     EXPECT_TRUE(request.body.isEmpty());
-
     store.reopen();
     auto all = fetchAllAssistants(context());
     ASSERT_EQ(all.size(), 14u); // no "Ghost"
@@ -110,9 +105,8 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
                                          QString("Intro of Coder"), QUrl("https://example.com/new.png"), 5, {}));
     for (size_t i : {0, 2, 3, 4})
         EXPECT_EQ(snapshot(all[i]), before[i]) << i;
-    EXPECT_EQ(all[5]->id(), std::get<0>(before[5]));
-    EXPECT_EQ(all[5]->deletedAt(), hidden->deletedAt());
-    EXPECT_EQ(all[5]->personality(), QString("Personality of Old Friend"));
+    EXPECT_EQ(snapshot(all[5]), Snapshot(std::get<0>(before[5]), QString("Old Friend"), QString("Personality of Old Friend"),
+                                         QString("Intro of Old Friend"), QUrl("https://example.com/p.png"), 5, hidden->deletedAt()));
     std::get<6>(before[6]) = all[6]->deletedAt();
     EXPECT_TRUE(all[6]->deletedAt());
     EXPECT_EQ(snapshot(all[6]), before[6]); // nothing but deletedAt changed
@@ -126,7 +120,6 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
     for (size_t i : {8, 11, 12})
         EXPECT_FALSE(all[i]->profilePictureUrl()) << i;
     EXPECT_EQ(all[13]->name(), QString(""));
-
     EXPECT_EQ(refreshWith({seedJson("Coder", 1), seedJson("Old Friend", 1)}), "");
     EXPECT_EQ(server.requests().at(1).path, "/api/v1/assistants");
     EXPECT_EQ(all[1]->version(), 1);
@@ -134,8 +127,7 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
     EXPECT_EQ(all[5]->deletedAt(), hidden->deletedAt());
 }
 
-// A merge whose save failed stays pending, is matched by the next merge and
-// goes out with the next save, which even an empty catalogue makes.
+// A merge whose save failed stays pending and goes out with the next save, which even an empty catalogue makes.
 TEST_F(CatalogueRefresh, FailuresLeaveTheStoreAsItWas)
 {
     AssistantPtr stored = createAssistant(context(), "Coder", "mine", "");
@@ -157,7 +149,6 @@ TEST_F(CatalogueRefresh, FailuresLeaveTheStoreAsItWas)
     EXPECT_EQ(fetchAllAssistants(context()).size(), 1u);
     EXPECT_EQ(snapshot(stored), before);
     EXPECT_FALSE(context().hasChanges());
-
     context().database().setQueryOnly(true);
     EXPECT_EQ(refreshWith({seedJson("Fresh")}), there);
     EXPECT_TRUE(context().hasChanges());
@@ -197,7 +188,6 @@ TEST(CatalogueBuiltIn, WithoutAnAddressTheBundledCatalogueIsMergedOffline)
         const std::string name = seed.name.toStdString();
         EXPECT_FALSE(seed.isForceDelete() || seed.name.trimmed().isEmpty() || seed.intro.trimmed().isEmpty()) << name;
         EXPECT_GT(seed.personality.size(), 200) << name;
-        EXPECT_FALSE(names.contains(seed.name)) << "duplicate " << name;
         names.insert(seed.name);
         const auto url = urlFromText(seed.profilePictureUrl);
         ASSERT_TRUE(url && url->scheme() == "qrc") << qPrintable(seed.profilePictureUrl);
@@ -212,5 +202,5 @@ TEST(CatalogueBuiltIn, WithoutAnAddressTheBundledCatalogueIsMergedOffline)
     refreshAssistantCatalogueAndWait(store.context(), network, std::nullopt);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(used.count(), 0);
-    EXPECT_EQ(fetchAllAssistants(store.context()).size(), names.size());
+    EXPECT_EQ(fetchAllAssistants(store.context()).size(), names.size()); // twins would both be added
 }

@@ -12,21 +12,15 @@ namespace {
 
 QString idOf(const std::optional<QUuid>& id) { return id->toString(QUuid::WithoutBraces); }
 
-QByteArray catalogue(const QJsonArray& entries)
-{
-    return QJsonDocument(QJsonObject{{"assistants", entries}}).toJson(QJsonDocument::Compact);
-}
-
 QJsonObject seed(const QString& name)
 {
     return {{"name", name}, {"personality", "p"}, {"intro", "i"}, {"profilePictureUrl", "https://example.com/p.png"},
             {"version", 1}};
 }
 
-QByteArray modelList(const QJsonArray& data)
-{
-    return QJsonDocument(QJsonObject{{"object", "list"}, {"data", data}}).toJson(QJsonDocument::Compact);
-}
+QByteArray compact(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
+
+QByteArray modelList(const QJsonArray& data) { return compact({{"object", "list"}, {"data", data}}); }
 
 QStringList builtInModelLines()
 {
@@ -77,22 +71,20 @@ TEST_F(CliTest, AddingAnAssistantStoresItAndPrintsItsId)
 TEST_F(CliTest, AssistantsListsTheRefreshedCatalogueInTheAppsOrder)
 {
     HttpTestServer catalogueServer;
-    catalogueServer.enqueue(ScriptedResponse::text(200, catalogue({seed("Zed"), seed("Hidden")})));
+    catalogueServer.enqueue(
+        ScriptedResponse::text(200, compact({{"assistants", QJsonArray{seed("Zed"), seed("Hidden")}}})));
     catalogueBase = catalogueServer.baseUrl();
-
     createAssistant(store(), "beta", "p", "https://x");
     createAssistant(store(), "Twin", "p", "https://x");
     createAssistant(store(), "Twin", "q", "https://x");
     const AssistantPtr tabbed = createAssistant(store(), "Alpha\tTab", "p", "https://x");
     const AssistantPtr hidden = createAssistant(store(), "Hidden", "p", "https://x");
     softDeleteAssistants(store(), {hidden});
-
     ASSERT_EQ(run({"assistants"}), 0) << err.toStdString();
     EXPECT_EQ(catalogueServer.requestCount(), 1);
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
 
-    // The catalogue entry is listed; the soft-deleted assistant stays hidden
-    // although its entry updated it.
+    // The catalogue entry is listed; the soft-deleted one stays hidden although its entry updated it.
     EXPECT_EQ(outLines().value(0), idOf(tabbed->id()) + "\tAlpha\\tTab");
     QStringList names;
     for (const QString& line : outLines())
@@ -109,7 +101,6 @@ TEST_F(CliTest, ConversationsAreListedNewestFirstWithAssistantAndUpdateTime)
     older->setUpdatedAt(updated);
     const ConversationPtr orphan = createConversation(store(), nullptr);
     saveContext(store());
-
     ASSERT_EQ(run({"conversations"}), 0);
     EXPECT_EQ(outLines(), (QStringList{idOf(orphan->id()) + "\tunknown\t" + TextFormats::isoTime(orphan->updatedAt()),
                                        idOf(older->id()) + "\tAda\t2026-03-04T05:06:07.000Z"}));
@@ -127,7 +118,6 @@ TEST_F(CliTest, ShowPrintsMarkdownAndJsonWithEveryField)
     makeMessage(store(), "app", "Something failed.", conversation, std::nullopt, false);
     saveContext(store());
     const QString id = idOf(conversation->id());
-
     ASSERT_EQ(run({"show", id}), 0);
     EXPECT_EQ(out, "# Conversation with Ada\n\n"
                    "## User\n\nWhat is 1+1?\n\n"
@@ -135,7 +125,6 @@ TEST_F(CliTest, ShowPrintsMarkdownAndJsonWithEveryField)
                    "Result:\n\n```\n2\n```\n\n"
                    "## Assistant (incomplete)\n\nIt is\n\n"
                    "## Notice\n\nSomething failed.\n");
-
     ASSERT_EQ(run({"show", "--json", "{" + id + "}"}), 0);
     const QJsonArray messages = QJsonDocument::fromJson(out.toUtf8()).array();
     ASSERT_EQ(messages.size(), 4);
@@ -145,8 +134,7 @@ TEST_F(CliTest, ShowPrintsMarkdownAndJsonWithEveryField)
                                          "replyMs", "role", "thinkingMs", "updatedAt"}));
     EXPECT_EQ(first["role"], "user");
     EXPECT_EQ(first["done"], true);
-    EXPECT_TRUE(first["functionName"].isNull());
-    EXPECT_TRUE(first["functionResult"].isNull());
+    EXPECT_TRUE(first["functionName"].isNull() && first["functionResult"].isNull());
     EXPECT_TRUE(QDateTime::fromString(first["updatedAt"].toString(), Qt::ISODateWithMs).isValid());
     EXPECT_EQ(messages[2].toObject()["id"], idOf(partial->id()));
     EXPECT_EQ(messages[2].toObject()["done"], false);
@@ -158,26 +146,21 @@ TEST_F(CliTest, SettingsListGetAndSetKeepToTheTableOfKeys)
     ASSERT_EQ(run({"settings", "list"}), 0);
     const QStringList lines = outLines();
     ASSERT_EQ(lines.size(), Settings::textKeys().size() + allExtensions().size());
-    EXPECT_TRUE(lines.contains("apiKey\tsk-1"));
-    EXPECT_TRUE(lines.contains("model\tgpt-3.5-turbo"));
-    EXPECT_TRUE(lines.contains("woframAlphaAppId\t"));
-    EXPECT_TRUE(lines.contains("custom_function_jsExecution_enabled\ttrue"));
-    EXPECT_TRUE(lines.contains("custom_function_cliExecution_enabled\tfalse"));
+    for (const char* line : {"apiKey\tsk-1", "model\tgpt-3.5-turbo", "woframAlphaAppId\t",
+                             "custom_function_jsExecution_enabled\ttrue", "custom_function_cliExecution_enabled\tfalse"})
+        EXPECT_TRUE(lines.contains(line)) << line;
 
     // get and set take only table keys, and booleans only as true or false.
     ASSERT_EQ(run({"settings", "set", "model", "gpt-4"}), 0);
     EXPECT_EQ(Settings::instance().model(), "gpt-4");
     ASSERT_EQ(run({"settings", "get", "model"}), 0);
     EXPECT_EQ(out, "gpt-4\n");
-
     ASSERT_EQ(run({"settings", "set", "custom_function_cliExecution_enabled", "true"}), 0);
     EXPECT_EQ(Settings::instance().storedBool("custom_function_cliExecution_enabled"), true);
     EXPECT_EQ(run({"settings", "set", "custom_function_cliExecution_enabled", "yes"}), 2);
     EXPECT_EQ(Settings::instance().storedBool("custom_function_cliExecution_enabled"), true);
 
-    // A server address: an unencrypted one to another host is stored with a
-    // warning, a malformed one is refused and keeps the stored one, and an
-    // empty one removes it.
+    // Server address: unencrypted to another host warns, malformed is refused, empty removes it.
     ASSERT_EQ(run({"settings", "set", "openAiBaseUrl", "http://192.168.1.5:8000/v1"}), 0);
     EXPECT_EQ(Settings::instance().storedText("openAiBaseUrl"), "http://192.168.1.5:8000/v1");
     EXPECT_EQ(errLines().size(), 1);
@@ -256,9 +239,9 @@ TEST_F(CliTest, ModelsListsTheBuiltInEntriesThenTheServersChatModels)
                                                              "gpt-4o-mini\tgpt-4o-mini\t128000\tserver"}));
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
     ASSERT_EQ(openAi.requestCount(), 1);
-    EXPECT_EQ(openAi.requests().at(0).path, "/v1/models");
-    EXPECT_EQ(openAi.requests().at(0).header("authorization"), "Bearer sk-list");
-    EXPECT_EQ(openAi.requests().at(0).header("openai-organization"), "org-1");
+    const RecordedRequest sent = openAi.requests().at(0);
+    EXPECT_EQ(QByteArrayList({sent.path, sent.header("authorization"), sent.header("openai-organization")}),
+              QByteArrayList({"/v1/models", "Bearer sk-list", "org-1"}));
 
     // A server of the user's own at the stored address: the lengths it reports.
     qunsetenv("VORBEL_OPENAI_URL");
@@ -278,13 +261,12 @@ TEST_F(CliTest, ModelsListsTheBuiltInEntriesThenTheServersChatModels)
 
 TEST_F(CliTest, ModelsWithoutTheServersListShowsTheBuiltInsAndWhyWithoutTheKey)
 {
-    struct Case {
+    const struct {
         QString apiKey;
         std::optional<ScriptedResponse> answer; // none: nothing listens
         int exitCode;
         QString reason;
-    };
-    const QList<Case> cases{
+    } cases[] = {
         {"", ScriptedResponse::text(200, modelList({})), 2, "no API key is stored"},
         {"sk-secret", ScriptedResponse::text(401, R"({"error":{"message":"Incorrect API key sk-secret"}})"), 1,
          "refused the model list"},
@@ -292,7 +274,7 @@ TEST_F(CliTest, ModelsWithoutTheServersListShowsTheBuiltInsAndWhyWithoutTheKey)
         {"sk-secret", std::nullopt, 1, "could not be reached"},
         {"sk-secret\nX-Injected: 1", ScriptedResponse::text(200, modelList({})), 1, "control character"},
     };
-    for (const Case& test : cases) {
+    for (const auto& test : cases) {
         HttpTestServer server;
         if (test.answer)
             server.enqueue(*test.answer);
