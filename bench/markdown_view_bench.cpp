@@ -7,6 +7,7 @@
 // table, a 300 KiB line, a 1 MiB message, a 20,000-cell table): the time until
 // everything is parsed, made and drawn, and the RSS with it on screen.
 //   markdown_view_bench [bytes=20000] [piece=40] [samples=40]
+#include "BenchMeasures.h"
 #include "ui/GradualListModel.h"
 #include "ui/MarkdownBlockModel.h"
 
@@ -48,12 +49,6 @@ std::string section(int number)
            "- Configure\n  - Debug build\n- [x] Run the tests\n\n> Keep the build folder outside the tree.\n\n";
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 const char* const scene = R"(
 import QtQuick
 import Vorbel.Ui
@@ -84,18 +79,6 @@ Item {
     }
 }
 )";
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
 
 // A table of `columns` by `rows` data rows.
 std::string table(int columns, int rows)

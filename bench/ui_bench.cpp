@@ -4,6 +4,7 @@
 //   piece  UI-thread time from a streamed piece to the frame showing it, in a 10- and a
 //          2,300-message conversation, and the most pieces per second the window keeps up with
 // Run: ui_bench (prints medians). Not a Google Benchmark: a start is a process of its own.
+#include "BenchMeasures.h"
 #include "app/VorbelApplication.h"
 #include "core/Settings.h"
 #include "store/StoreOperations.h"
@@ -21,24 +22,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-long residentKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
 
 // About 35 tokens a message: 2,300 of them make about 80k tokens.
 const QString sentence = QStringLiteral(

@@ -347,7 +347,7 @@ std::optional<CustomFunction> ConversationController::offeredFunction(const Mess
         return std::nullopt;
     const auto offered = m_offered.constFind(message.primaryKey());
     const bool wasOffered =
-        offered != m_offered.constEnd() ? offered->contains(*name) : offeredFunctionNames().contains(*name);
+        offered != m_offered.constEnd() ? offered->contains(*name) : isFunctionOffered(*name);
     return wasOffered ? findFunction(name) : std::nullopt;
 }
 

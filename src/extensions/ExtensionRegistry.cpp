@@ -71,6 +71,17 @@ QSet<QString> offeredFunctionNames()
     return names;
 }
 
+bool isFunctionOffered(const QString& apiName)
+{
+    for (const CustomExtension& extension : registry()) {
+        for (const CustomFunction& function : extension.functions) {
+            if (function.apiDefinition.name == apiName)
+                return isExtensionEnabled(extension.id);
+        }
+    }
+    return false;
+}
+
 std::optional<CustomFunction> findFunction(const std::optional<QString>& name)
 {
     if (!name)

@@ -25,6 +25,8 @@ QList<ApiFunction> enabledFunctionDefinitions();
 
 // The API names of those definitions: what a request offers the model now.
 QSet<QString> offeredFunctionNames();
+// Whether one of them is `apiName`, asking only its own extension.
+bool isFunctionOffered(const QString& apiName);
 
 // The first function of any extension, enabled or not, whose API name matches
 // exactly. With a test override in place, its execution is the override (for

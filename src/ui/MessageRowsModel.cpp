@@ -91,7 +91,7 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
     const QString text = m->content().value_or(QString());
     const bool hasFunction = isSet(m->functionName());
     const bool hasThinking = isSet(m->reasoning());
-    const bool streaming = m_controller && m_controller->isStreaming(*m);
+    const auto streaming = [&] { return m_controller && m_controller->isStreaming(*m); };
     switch (role) {
     case TextRole: return text;
     case IsOwnRole: return m->role() == QLatin1String("user");
@@ -101,8 +101,8 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
     case HasThinkingRole: return hasThinking;
     case ThinkingRole: return m->reasoning().value_or(QString());
     case ThinkingLabelRole:
-        return hasThinking ? thinkingLabel(*m, !text.isEmpty() || hasFunction, streaming) : QString();
-    case ThinkingActiveRole: return hasThinking && streaming && text.isEmpty() && !hasFunction;
+        return hasThinking ? thinkingLabel(*m, !text.isEmpty() || hasFunction, streaming()) : QString();
+    case ThinkingActiveRole: return hasThinking && text.isEmpty() && !hasFunction && streaming();
     case ThinkingUnfoldedRole: return m->id() && unfoldedThinking().contains(*m->id());
     case UsageTextRole: return usageText(*m);
     default: break;
