@@ -4,6 +4,7 @@
 #include "chat/OpenAiService.h"
 #include "extensions/ExtensionRegistry.h"
 #include "extensions/FunctionCallRunner.h"
+#include "store/ConversationTitles.h"
 #include "store/StoreOperations.h"
 
 #include <QCoreApplication>
@@ -65,8 +66,60 @@ void ConversationController::submit(const QString& prompt)
     if (!conversationExists())
         return;
     MessagePtr user = makeMessage(m_context, userRole, prompt, m_conversation, std::nullopt, true);
+    // The first prompt names the conversation; a title given before stays.
+    if (!m_conversation->title())
+        m_conversation->setTitle(ConversationTitles::automaticTitle(*m_conversation));
     m_automaticRuns = 0;
     send(user);
+}
+
+bool ConversationController::isBusy() const
+{
+    if (!m_streams.isEmpty() || !conversationExists())
+        return true;
+    const std::vector<MessagePtr>& messages = m_conversation->messages();
+    return std::any_of(messages.begin(), messages.end(), [this](const MessagePtr& m) { return isFunctionRunning(*m); });
+}
+
+void ConversationController::deleteFrom(const MessagePtr& message)
+{
+    const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
+    for (auto it = std::find(messages.begin(), messages.end(), message); it != messages.end(); ++it)
+        m_context.deleteMessage(*it);
+    saveContext(m_context);
+}
+
+bool ConversationController::canRegenerate() const
+{
+    if (isBusy())
+        return false;
+    const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
+    const auto lastPrompt = std::find_if(messages.rbegin(), messages.rend(),
+                                         [](const MessagePtr& m) { return m->role() == userRole; });
+    return lastPrompt != messages.rend() && lastPrompt != messages.rbegin();
+}
+
+bool ConversationController::regenerate()
+{
+    if (!canRegenerate())
+        return false;
+    const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
+    const auto lastPrompt = std::find_if(messages.rbegin(), messages.rend(),
+                                         [](const MessagePtr& m) { return m->role() == userRole; });
+    deleteFrom(*std::prev(lastPrompt));
+    m_automaticRuns = 0;
+    send();
+    return true;
+}
+
+bool ConversationController::resubmit(const MessagePtr& userMessage, const QString& prompt)
+{
+    if (!userMessage || userMessage->isDeleted() || userMessage->role() != userRole
+        || userMessage->conversation() != m_conversation || isBusy())
+        return false;
+    deleteFrom(userMessage);
+    submit(prompt);
+    return true;
 }
 
 MessagePtr ConversationController::send(const MessagePtr& userMessage)

@@ -29,6 +29,17 @@ public:
 
     // Stores the prompt as the user's message and starts a turn with it.
     void submit(const QString& prompt);
+    // The newest reply asked for again: every message after the user's last
+    // prompt (the reply, its function calls, a failure notice) is deleted and
+    // the same history is sent. False, changing nothing, while a turn or a
+    // function runs or when no reply follows a prompt.
+    bool canRegenerate() const;
+    bool regenerate();
+    // An own message sent again with new text: it and every message after it
+    // are deleted, then the text is submitted as a new prompt. False, changing
+    // nothing, when the message is not the user's or a turn or function runs.
+    bool resubmit(const MessagePtr& userMessage, const QString& prompt);
+
     // Starts one turn; without a user message it continues after a function result.
     // Returns the new assistant message (none once the conversation is deleted).
     MessagePtr send(const MessagePtr& userMessage = nullptr);
@@ -90,6 +101,9 @@ Q_SIGNALS:
     void confirmationNeeded(const MessagePtr& message);
 
 private:
+    bool isBusy() const;
+    // Deletes the message and every later one, and saves.
+    void deleteFrom(const MessagePtr& message);
     // Every callback asks first: one queued before a deletion still arrives.
     bool conversationExists() const;
     void finishTurn(const MessagePtr& message, const QUuid& stream);

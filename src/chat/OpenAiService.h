@@ -64,7 +64,7 @@ public:
     static inline const QString noModelAccessText =
         QStringLiteral("Unortunately, it looks like you do not have access to GPT-4 yet.");
     static inline const QString genericErrorText =
-        QStringLiteral("I'm sorry, but some sort of error happened. Please try re-submitting your message.");
+        QStringLiteral("I'm sorry, but some sort of error happened. Please retry.");
     // The newest message alone does not fit the model's context: a request
     // without it would answer something else.
     static QString tooLongText(const ChatTarget& target);

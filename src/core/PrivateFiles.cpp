@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstring>
@@ -130,3 +131,25 @@ bool makeFolders(const QString& folder, const QString& ownFolder)
 }
 
 } // namespace PrivateFiles
+
+bool PrivateFiles::writeAtomically(const QString& path, const QByteArray& data, QString* error)
+{
+    // QTemporaryFile makes its file 0600 and removes it unless told otherwise.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open()) {
+        *error = file.errorString();
+        return false;
+    }
+    if (file.write(data) != data.size() || !file.flush() || ::fsync(file.handle()) != 0) {
+        *error = file.errorString();
+        return false;
+    }
+    const QByteArray from = QFile::encodeName(file.fileName());
+    const QByteArray to = QFile::encodeName(path);
+    if (::rename(from.constData(), to.constData()) != 0) {
+        *error = reason();
+        return false;
+    }
+    file.setAutoRemove(false);
+    return true;
+}

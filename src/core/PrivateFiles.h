@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Owner-only files and folders for what Vorbel keeps about its user (API keys,
@@ -20,5 +21,10 @@ bool makeFile(const QString& path);
 // Takes group and other access off an existing file or folder; a missing one
 // is fine. Returns false when the path is a link, not owned or not changeable.
 bool tighten(const QString& path);
+
+// Replaces `path` with `data` all at once, readable by the user alone: the
+// bytes go to a new owner-only file beside it, which then takes its name. On
+// failure (with the reason in `error`) nothing half-written is left.
+bool writeAtomically(const QString& path, const QByteArray& data, QString* error);
 
 } // namespace PrivateFiles

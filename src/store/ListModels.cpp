@@ -55,6 +55,7 @@ QVariant ConversationListModel::data(const QModelIndex& index, int role) const
     case RecordIdRole: return idVariant(c->id());
     case CreatedAtRole: return optionalVariant(c->createdAt());
     case UpdatedAtRole: return optionalVariant(c->updatedAt());
+    case TitleRole: return optionalVariant(c->title());
     case ProfilePictureUrlRole: return assistant ? optionalVariant(assistant->profilePictureUrl()) : QVariant();
     default: return {};
     }
@@ -63,7 +64,8 @@ QVariant ConversationListModel::data(const QModelIndex& index, int role) const
 QHash<int, QByteArray> ConversationListModel::roleNames() const
 {
     return {{Qt::DisplayRole, "display"}, {RecordIdRole, "id"}, {AssistantNameRole, "assistantName"},
-            {CreatedAtRole, "createdAt"}, {UpdatedAtRole, "updatedAt"}, {ProfilePictureUrlRole, "profilePictureUrl"}};
+            {CreatedAtRole, "createdAt"}, {UpdatedAtRole, "updatedAt"}, {ProfilePictureUrlRole, "profilePictureUrl"},
+            {TitleRole, "conversationTitle"}};
 }
 
 AssistantListModel::AssistantListModel(StoreContext& context, QObject* parent)

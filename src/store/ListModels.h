@@ -18,6 +18,7 @@ enum RecordRole {
     FunctionNameRole,
     FunctionArgumentsRole,
     FunctionResultRole,
+    TitleRole, // a conversation's own title; null when it has none
 };
 
 // All conversations, newest first.

@@ -116,6 +116,8 @@ public:
     const std::optional<QUuid>& id() const { return m_id; }
     const std::optional<QDateTime>& createdAt() const { return m_createdAt; }
     const std::optional<QDateTime>& updatedAt() const { return m_updatedAt; }
+    // Given at the first prompt or by the user; none before.
+    const std::optional<QString>& title() const { return m_title; }
     AssistantPtr assistant() const;
     qint64 assistantKey() const { return m_assistantKey; } // the assistant's primaryKey(), 0 for none
     // Unordered; the message list model and the chat history put them in order.
@@ -125,6 +127,7 @@ public:
     void setId(const std::optional<QUuid>& v) { assign(m_id, v); }
     void setCreatedAt(const std::optional<QDateTime>& v) { assign(m_createdAt, v); }
     void setUpdatedAt(const std::optional<QDateTime>& v) { assign(m_updatedAt, v); }
+    void setTitle(const std::optional<QString>& v) { assign(m_title, v); }
     void setAssistant(const AssistantPtr& assistant);
 
 private:
@@ -137,6 +140,7 @@ private:
     std::optional<QUuid> m_id;
     std::optional<QDateTime> m_createdAt;
     std::optional<QDateTime> m_updatedAt;
+    std::optional<QString> m_title;
     qint64 m_assistantKey = 0; // the assistant's primaryKey(), not its row
     mutable bool m_messagesLoaded = false;
     mutable std::vector<MessagePtr> m_messages;

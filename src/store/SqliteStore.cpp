@@ -39,6 +39,43 @@ const char* const migrations[] = {
     "ALTER TABLE message ADD COLUMN reasoning_tokens INTEGER;"
     "ALTER TABLE message ADD COLUMN thinking_ms INTEGER;"
     "ALTER TABLE message ADD COLUMN reply_ms INTEGER;",
+    // Conversation titles, and a full-text index over titles and finished
+    // messages. Only finished messages are indexed: a streaming reply changes
+    // with every piece, and re-indexing it each time would cost the whole text.
+    "ALTER TABLE conversation ADD COLUMN title TEXT;"
+    "CREATE VIRTUAL TABLE message_search USING fts5(content, function_result, content='message',"
+    " content_rowid='pk', tokenize='unicode61 remove_diacritics 2');"
+    "CREATE VIRTUAL TABLE conversation_search USING fts5(title, content='conversation',"
+    " content_rowid='pk', tokenize='unicode61 remove_diacritics 2');"
+    "INSERT INTO message_search(rowid, content, function_result)"
+    " SELECT pk, content, function_result FROM message WHERE done;"
+    "CREATE TRIGGER message_search_insert AFTER INSERT ON message WHEN new.done BEGIN"
+    " INSERT INTO message_search(rowid, content, function_result) VALUES (new.pk, new.content, new.function_result);"
+    " END;"
+    "CREATE TRIGGER message_search_delete AFTER DELETE ON message WHEN old.done BEGIN"
+    " INSERT INTO message_search(message_search, rowid, content, function_result)"
+    " VALUES ('delete', old.pk, old.content, old.function_result);"
+    " END;"
+    "CREATE TRIGGER message_search_update AFTER UPDATE OF content, function_result, done ON message BEGIN"
+    " INSERT INTO message_search(message_search, rowid, content, function_result)"
+    " SELECT 'delete', old.pk, old.content, old.function_result WHERE old.done"
+    " AND NOT (new.done AND old.content IS new.content AND old.function_result IS new.function_result);"
+    " INSERT INTO message_search(rowid, content, function_result)"
+    " SELECT new.pk, new.content, new.function_result WHERE new.done"
+    " AND NOT (old.done AND old.content IS new.content AND old.function_result IS new.function_result);"
+    " END;"
+    "CREATE TRIGGER conversation_search_insert AFTER INSERT ON conversation WHEN new.title IS NOT NULL BEGIN"
+    " INSERT INTO conversation_search(rowid, title) VALUES (new.pk, new.title);"
+    " END;"
+    "CREATE TRIGGER conversation_search_delete AFTER DELETE ON conversation WHEN old.title IS NOT NULL BEGIN"
+    " INSERT INTO conversation_search(conversation_search, rowid, title) VALUES ('delete', old.pk, old.title);"
+    " END;"
+    "CREATE TRIGGER conversation_search_update AFTER UPDATE OF title ON conversation"
+    " WHEN old.title IS NOT new.title BEGIN"
+    " INSERT INTO conversation_search(conversation_search, rowid, title)"
+    " SELECT 'delete', old.pk, old.title WHERE old.title IS NOT NULL;"
+    " INSERT INTO conversation_search(rowid, title) SELECT new.pk, new.title WHERE new.title IS NOT NULL;"
+    " END;",
 };
 static_assert(std::size(migrations) == SqliteStore::schemaVersion);
 
@@ -236,14 +273,17 @@ bool SqliteStore::prepareSchema(StoreError* error)
         *error = errorOf(m_db, QStringLiteral("The store cannot be prepared"));
         return false;
     }
-    for (int step = version; step < schemaVersion; ++step) {
-        const QByteArray sql = QByteArray("BEGIN;") + migrations[step]
-            + QByteArray("PRAGMA user_version=") + QByteArray::number(step + 1) + ";COMMIT;";
-        if (!exec(sql.constData())) {
-            *error = errorOf(m_db, QStringLiteral("The store cannot be migrated to schema %1").arg(step + 1));
-            exec("ROLLBACK");
-            return false;
-        }
+    if (version == schemaVersion)
+        return true;
+    // Every step in one transaction: a file is either as it was or fully current.
+    QByteArray sql = "BEGIN;";
+    for (int step = version; step < schemaVersion; ++step)
+        sql += migrations[step];
+    sql += QByteArray("PRAGMA user_version=") + QByteArray::number(schemaVersion) + ";COMMIT;";
+    if (!exec(sql.constData())) {
+        *error = errorOf(m_db, QStringLiteral("The store cannot be migrated to schema %1").arg(schemaVersion));
+        exec("ROLLBACK");
+        return false;
     }
     return true;
 }
@@ -287,13 +327,14 @@ std::vector<AssistantPtr> SqliteStore::loadAssistants(bool* ok)
 std::vector<ConversationPtr> SqliteStore::loadConversations(bool* ok)
 {
     return loadAll<Conversation>(m_db,
-        "SELECT pk, id, created_at, updated_at, assistant_pk FROM conversation ORDER BY pk", ok,
+        "SELECT pk, id, created_at, updated_at, assistant_pk, title FROM conversation ORDER BY pk", ok,
         [](Conversation& c, sqlite3_stmt* s) {
             c.m_primaryKey = c.m_rowKey = sqlite3_column_int64(s, 0);
             c.m_id = columnUuid(s, 1);
             c.m_createdAt = columnTime(s, 2);
             c.m_updatedAt = columnTime(s, 3);
             c.m_assistantKey = columnKey(s, 4);
+            c.m_title = columnText(s, 5);
         });
 }
 
@@ -387,17 +428,18 @@ bool SqliteStore::write(const Assistant& a, qint64* insertedRow)
 bool SqliteStore::write(const Conversation& c, qint64 assistantRow, qint64* insertedRow)
 {
     sqlite3_stmt* s = insertedRow
-        ? statement(InsertConversation, "INSERT INTO conversation (id, created_at, updated_at, assistant_pk, pk)"
-                                        " VALUES (?, ?, ?, ?, ?)")
+        ? statement(InsertConversation, "INSERT INTO conversation (id, created_at, updated_at, assistant_pk, title, pk)"
+                                        " VALUES (?, ?, ?, ?, ?, ?)")
         : statement(UpdateConversation, "UPDATE conversation SET id = ?, created_at = ?, updated_at = ?,"
-                                        " assistant_pk = ? WHERE pk = ?");
+                                        " assistant_pk = ?, title = ? WHERE pk = ?");
     if (!s)
         return false;
     bindUuid(s, 1, c.m_id);
     bindTime(s, 2, c.m_createdAt);
     bindTime(s, 3, c.m_updatedAt);
     bindKey(s, 4, assistantRow);
-    bindKey(s, 5, insertedRow ? 0 : c.m_rowKey);
+    bindText(s, 5, c.m_title);
+    bindKey(s, 6, insertedRow ? 0 : c.m_rowKey);
     return step(s, insertedRow);
 }
 

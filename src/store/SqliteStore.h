@@ -22,7 +22,7 @@ struct StoreError {
 // command-line tool) may write the same file at the same time.
 class SqliteStore {
 public:
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = 3;
     // How long a write waits for another process's write to end.
     static constexpr int busyTimeoutMs = 5000;
 

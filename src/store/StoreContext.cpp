@@ -73,6 +73,24 @@ ConversationPtr StoreContext::conversationWithId(const QUuid& id) const
     return nullptr;
 }
 
+ConversationPtr StoreContext::conversationWithRow(qint64 row) const
+{
+    for (const auto& c : m_conversations) {
+        if (row && c->m_rowKey == row)
+            return c;
+    }
+    return nullptr;
+}
+
+MessagePtr StoreContext::messageWithRow(const Conversation& conversation, qint64 row)
+{
+    for (const auto& m : messagesOf(conversation)) {
+        if (row && m->m_rowKey == row)
+            return m;
+    }
+    return nullptr;
+}
+
 const std::vector<MessagePtr>& StoreContext::messagesOf(const Conversation& conversation)
 {
     if (!conversation.m_messagesLoaded) {

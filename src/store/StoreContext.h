@@ -36,6 +36,9 @@ public:
     AssistantPtr assistant(qint64 key) const;
     ConversationPtr conversation(qint64 key) const;
     ConversationPtr conversationWithId(const QUuid& id) const;
+    // The saved conversation and message stored in this row of the file.
+    ConversationPtr conversationWithRow(qint64 row) const;
+    MessagePtr messageWithRow(const Conversation& conversation, qint64 row);
     const std::vector<MessagePtr>& messagesOf(const Conversation& conversation);
 
     AssistantPtr insertAssistant();

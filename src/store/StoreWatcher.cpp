@@ -118,6 +118,7 @@ bool StoreWatcher::takeFields(Conversation& c, const Conversation& row)
     bool changed = take(c.m_id, row.m_id);
     changed = take(c.m_createdAt, row.m_createdAt) || changed;
     changed = take(c.m_updatedAt, row.m_updatedAt) || changed;
+    changed = take(c.m_title, row.m_title) || changed;
     return take(c.m_assistantKey, row.m_assistantKey) || changed;
 }
 

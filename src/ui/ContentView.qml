@@ -39,6 +39,26 @@ Item {
             }
         }
 
+        Rectangle {
+            objectName: "exportErrorBar"
+            visible: root.controller.exportError.length > 0
+            Layout.fillWidth: true
+            implicitHeight: exportError.implicitHeight + 16
+            color: Theme.error
+
+            Label {
+                id: exportError
+                anchors.fill: parent
+                anchors.margins: 8
+                text: root.controller.exportError
+                textFormat: Text.PlainText
+                color: "white"
+                wrapMode: Text.Wrap
+                Accessible.role: Accessible.AlertMessage
+                Accessible.name: text
+            }
+        }
+
         SplitView {
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -66,12 +86,12 @@ Item {
 
                 ConversationView {
                     anchors.fill: parent
-                    visible: root.controller.selectedRow >= 0
+                    visible: root.controller.showsConversation
                     controller: root.controller
                 }
                 NewConversationView {
                     anchors.fill: parent
-                    visible: root.controller.selectedRow < 0
+                    visible: !root.controller.showsConversation
                     controller: root.controller
                 }
             }

@@ -42,8 +42,39 @@ Rectangle {
             }
         }
 
+        TextField {
+            id: searchField
+            objectName: "searchField"
+            Layout.fillWidth: true
+            Layout.leftMargin: 8
+            Layout.rightMargin: 8
+            Layout.bottomMargin: 4
+            placeholderText: qsTr("Search")
+            placeholderTextColor: Theme.secondaryText
+            color: Theme.text
+            selectByMouse: true
+            Accessible.name: qsTr("Search conversations")
+            text: root.controller.searchText
+            onTextEdited: root.controller.searchText = text
+            Keys.onEscapePressed: event => {
+                root.controller.searchText = ""
+                list.forceActiveFocus()
+            }
+            Keys.onDownPressed: list.forceActiveFocus()
+        }
+
+        Shortcut {
+            sequence: StandardKey.Find
+            onActivated: {
+                searchField.forceActiveFocus()
+                searchField.selectAll()
+            }
+        }
+
         ListView {
             id: list
+            // The row whose title is being edited in place, or -1.
+            property int renamingRow: -1
             objectName: "conversationList"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -58,6 +89,12 @@ Rectangle {
 
             Keys.onUpPressed: root.controller.selectAdjacent(-1)
             Keys.onDownPressed: root.controller.selectAdjacent(1)
+            Keys.onPressed: event => {
+                if (event.key === Qt.Key_F2 && root.controller.selectedRow >= 0) {
+                    list.renamingRow = root.controller.selectedRow
+                    event.accepted = true
+                }
+            }
 
             delegate: ItemDelegate {
                 id: row
@@ -68,8 +105,10 @@ Rectangle {
                 height: 56
                 padding: 8
                 highlighted: index === root.controller.selectedRow
+                readonly property bool renaming: list.renamingRow === index
                 text: model.title
-                Accessible.name: model.subtitle ? model.title + ", " + model.subtitle : model.title
+                Accessible.name: model.title
+                Accessible.description: root.controller.searching ? model.snippet.replace(/<[^>]*>/g, "") : model.subtitle
 
                 // A tint rather than the solid highlight: the row's text keeps its colours.
                 background: Rectangle {
@@ -80,7 +119,43 @@ Rectangle {
                 contentItem: ProfilePictureView {
                     name: row.model.title
                     url: row.model.profilePictureUrl
-                    subHeadline: row.model.subtitle
+                    subHeadline: root.controller.searching && row.model.snippet ? row.model.snippet : row.model.subtitle
+                    subHeadlineIsSnippet: root.controller.searching && row.model.snippet.length > 0
+                    opacity: row.renaming ? 0 : 1
+                }
+
+                // The title editor opens in the row: Return stores, Escape
+                // cancels, an empty title brings back the automatic one.
+                Loader {
+                    active: row.renaming
+                    anchors.fill: parent
+                    anchors.margins: 8
+                    anchors.leftMargin: 56
+                    sourceComponent: TextField {
+                        objectName: "renameField"
+                        text: row.model.conversationTitle || ""
+                        placeholderText: row.model.title
+                        placeholderTextColor: Theme.secondaryText
+                        color: Theme.text
+                        selectByMouse: true
+                        Accessible.name: qsTr("Title")
+                        Component.onCompleted: {
+                            forceActiveFocus()
+                            selectAll()
+                        }
+                        Keys.onReturnPressed: finish(true)
+                        Keys.onEnterPressed: finish(true)
+                        Keys.onEscapePressed: finish(false)
+                        onActiveFocusChanged: if (!activeFocus && row.renaming) finish(false)
+                        function finish(store) {
+                            const title = text
+                            const at = row.index
+                            list.renamingRow = -1
+                            if (store)
+                                root.controller.renameConversationAt(at, title)
+                            list.forceActiveFocus()
+                        }
+                    }
                 }
 
                 onClicked: {
@@ -98,6 +173,11 @@ Rectangle {
                 Menu {
                     id: contextMenu
                     objectName: "rowContextMenu"
+                    MenuItem {
+                        objectName: "renameMenuItem"
+                        text: qsTr("Rename…")
+                        onTriggered: list.renamingRow = row.index
+                    }
                     MenuItem {
                         objectName: "deleteMenuItem"
                         text: qsTr("Delete")

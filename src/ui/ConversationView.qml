@@ -18,6 +18,12 @@ Rectangle {
         onActivated: root.conversation.stop()
     }
 
+    Shortcut {
+        sequence: "Ctrl+Shift+R"
+        enabled: root.visible && root.conversation.canRegenerate
+        onActivated: root.conversation.regenerate()
+    }
+
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
@@ -95,10 +101,57 @@ Rectangle {
             Layout.bottomMargin: 16
             spacing: 8
 
-            InputFieldView {
+            ColumnLayout {
                 Layout.fillWidth: true
-                maxHeight: Math.max(48, (root.Window.height || 600) / 3)
-                onSubmitted: prompt => root.conversation.submit(prompt)
+                spacing: 4
+
+                // While an own message is edited in the field below.
+                RowLayout {
+                    objectName: "editingBar"
+                    visible: root.conversation.editingRow >= 0
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 10
+                    spacing: 8
+                    Label {
+                        Layout.fillWidth: true
+                        text: qsTr("Editing message")
+                        color: Theme.secondaryText
+                        font.pixelSize: 12
+                    }
+                    Button {
+                        objectName: "cancelEditButton"
+                        text: qsTr("Cancel")
+                        flat: true
+                        Accessible.name: text
+                        onClicked: {
+                            root.conversation.cancelEdit()
+                            inputField.text = ""
+                            inputField.focusField()
+                        }
+                    }
+                }
+
+                InputFieldView {
+                    id: inputField
+                    Layout.fillWidth: true
+                    maxHeight: Math.max(48, (root.Window.height || 600) / 3)
+                    editing: root.conversation.editingRow >= 0
+                    onSubmitted: prompt => root.conversation.submit(prompt)
+                    onEditNewestRequested: root.conversation.beginEditNewest()
+                    onEditCancelled: {
+                        root.conversation.cancelEdit()
+                        inputField.text = ""
+                    }
+                }
+
+                Connections {
+                    target: root.conversation
+                    function onConversationChanged() { inputField.text = "" }
+                    function onEditStarted(text) {
+                        inputField.text = text
+                        inputField.focusField()
+                    }
+                }
             }
             ToolButton {
                 objectName: "stopButton"

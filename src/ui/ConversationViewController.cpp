@@ -3,7 +3,10 @@
 #include "chat/ConversationController.h"
 #include "core/UiState.h"
 #include "store/ListModels.h"
+#include "store/StoreOperations.h"
 #include "ui/MessageRowsModel.h"
+
+#include <utility>
 
 ConversationViewController::ConversationViewController(StoreContext& store, ConversationControllerRegistry& controllers,
                                                        UiState& uiState, QObject* parent)
@@ -23,6 +26,7 @@ void ConversationViewController::show(const ConversationPtr& conversation)
     if (m_controller)
         disconnect(m_controller, nullptr, this, nullptr);
     MessageRowsModel* old = m_rows;
+    cancelEdit();
     m_conversation = conversation;
     m_controller = conversation ? &m_controllers.controllerFor(conversation) : nullptr;
     m_rows = nullptr;
@@ -32,9 +36,23 @@ void ConversationViewController::show(const ConversationPtr& conversation)
         messages->setParent(m_rows);
         connect(m_controller, &ConversationController::runningTurnsChanged, this,
                 &ConversationViewController::streamingChanged);
+        // Whether the newest reply may be asked for again follows turns, runs and rows.
+        connect(m_controller, &ConversationController::runningTurnsChanged, this,
+                &ConversationViewController::actionsChanged);
+        for (auto signal : {&ConversationController::functionStarted, &ConversationController::functionFinished})
+            connect(m_controller, signal, this, &ConversationViewController::actionsChanged);
+        for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+            connect(m_rows, signal, this, &ConversationViewController::actionsChanged);
+        connect(m_rows, &QAbstractItemModel::dataChanged, this, &ConversationViewController::actionsChanged);
+        // An edited message removed elsewhere ends the edit.
+        connect(m_rows, &QAbstractItemModel::rowsRemoved, this, [this] {
+            if (m_editing && m_editing->isDeleted())
+                cancelEdit();
+        });
     }
     Q_EMIT conversationChanged();
     Q_EMIT streamingChanged();
+    Q_EMIT actionsChanged();
     // The views let go of the old rows in the signal above.
     if (old)
         old->deleteLater();
@@ -50,8 +68,78 @@ void ConversationViewController::submit(const QString& prompt)
 {
     if (!m_controller)
         return;
-    m_controller->submit(prompt);
+    if (m_editing) {
+        const MessagePtr edited = std::exchange(m_editing, nullptr);
+        Q_EMIT editingChanged();
+        if (!m_controller->resubmit(edited, prompt))
+            return;
+    } else {
+        m_controller->submit(prompt);
+    }
     Q_EMIT promptSubmitted();
+}
+
+bool ConversationViewController::canRegenerate() const { return m_controller && m_controller->canRegenerate(); }
+
+QString ConversationViewController::regenerateLabel() const
+{
+    const std::vector<MessagePtr> messages = m_conversation ? orderedMessages(*m_conversation) : std::vector<MessagePtr>();
+    return !messages.empty() && messages.back()->role() == QLatin1String("app") ? tr("Retry") : tr("Regenerate");
+}
+
+void ConversationViewController::regenerate()
+{
+    if (m_controller && m_controller->regenerate())
+        Q_EMIT promptSubmitted();
+}
+
+int ConversationViewController::editingRow() const
+{
+    if (!m_editing || !m_rows)
+        return -1;
+    const int source = m_rows->messages()->rowOf(m_editing.get());
+    return source < 0 ? -1 : m_rows->mapFromSource(m_rows->messages()->index(source, 0)).row();
+}
+
+QString ConversationViewController::beginEdit(int row)
+{
+    if (!m_controller || !m_rows || streaming())
+        return QString();
+    const MessagePtr message = m_rows->messages()->recordAt(m_rows->mapToSource(m_rows->index(row, 0)).row());
+    if (!message || message->role() != QLatin1String("user"))
+        return QString();
+    m_editing = message;
+    Q_EMIT editingChanged();
+    const QString text = message->content().value_or(QString());
+    Q_EMIT editStarted(text);
+    return text;
+}
+
+QString ConversationViewController::beginEditNewest()
+{
+    for (int row = m_rows ? m_rows->rowCount() - 1 : -1; row >= 0; --row) {
+        if (m_rows->index(row, 0).data(MessageRowsModel::IsOwnRole).toBool())
+            return beginEdit(row);
+    }
+    return QString();
+}
+
+void ConversationViewController::cancelEdit()
+{
+    if (m_editing) {
+        m_editing = nullptr;
+        Q_EMIT editingChanged();
+    }
+}
+
+void ConversationViewController::reveal(const MessagePtr& message, const QString& searchText)
+{
+    if (!message || !m_rows || message->conversation() != m_conversation)
+        return;
+    const int source = m_rows->messages()->rowOf(message.get());
+    const int row = source < 0 ? -1 : m_rows->mapFromSource(m_rows->messages()->index(source, 0)).row();
+    if (row >= 0)
+        Q_EMIT revealRequested(row, searchText);
 }
 
 void ConversationViewController::stop()

@@ -22,6 +22,12 @@ class ConversationViewController : public QObject {
     QML_UNCREATABLE("Each main window owns one")
     Q_PROPERTY(QAbstractItemModel* messages READ messages NOTIFY conversationChanged)
     Q_PROPERTY(bool streaming READ streaming NOTIFY streamingChanged)
+    // The newest reply (or the failed turn) may be asked for again, and what
+    // its button says: "Regenerate" or, after a failure notice, "Retry".
+    Q_PROPERTY(bool canRegenerate READ canRegenerate NOTIFY actionsChanged)
+    Q_PROPERTY(QString regenerateLabel READ regenerateLabel NOTIFY actionsChanged)
+    // The row of the own message being edited in the prompt field, or -1.
+    Q_PROPERTY(int editingRow READ editingRow NOTIFY editingChanged)
 public:
     ConversationViewController(StoreContext& store, ConversationControllerRegistry& controllers, UiState& uiState,
                                QObject* parent = nullptr);
@@ -34,10 +40,23 @@ public:
 
     QAbstractItemModel* messages() const;
     bool streaming() const;
+    bool canRegenerate() const;
+    QString regenerateLabel() const;
+    int editingRow() const;
+    // Scrolls to the message once its rows are shown, with the search text to mark.
+    void reveal(const MessagePtr& message, const QString& searchText);
 
     Q_INVOKABLE void submit(const QString& prompt);
     Q_INVOKABLE void stop();
     Q_INVOKABLE void runFunction(int row);
+    Q_INVOKABLE void regenerate();
+    // Starts editing an own message and returns its text, which editStarted
+    // hands to the prompt field; nothing changes in the store until the edit
+    // is submitted. Empty, editing nothing, for any other row or while a
+    // reply streams.
+    Q_INVOKABLE QString beginEdit(int row);
+    Q_INVOKABLE QString beginEditNewest();
+    Q_INVOKABLE void cancelEdit();
     // The trash button: the selection is cleared first, then the conversation goes.
     Q_INVOKABLE void deleteConversation();
 
@@ -45,6 +64,11 @@ Q_SIGNALS:
     void conversationChanged();
     void streamingChanged();
     void promptSubmitted();
+    void actionsChanged();
+    void editingChanged();
+    void revealRequested(int row, const QString& searchText);
+    // The prompt field takes this text to edit.
+    void editStarted(const QString& text);
 
 private:
     StoreContext& m_store;
@@ -53,4 +77,5 @@ private:
     ConversationPtr m_conversation;
     QPointer<ConversationController> m_controller;
     MessageRowsModel* m_rows = nullptr;
+    MessagePtr m_editing;
 };

@@ -8,7 +8,15 @@ import Vorbel.Ui
 Rectangle {
     id: root
     property real maxHeight: 200
+    // An own message is being edited: Escape gives it up.
+    property bool editing: false
+    property alias text: field.text
     signal submitted(string prompt)
+    // Up in an empty field, and Escape while editing.
+    signal editNewestRequested()
+    signal editCancelled()
+
+    function focusField() { field.forceActiveFocus() }
 
     implicitHeight: Math.min(Math.max(field.implicitHeight, 36), maxHeight)
     radius: 10
@@ -36,6 +44,17 @@ Rectangle {
             Accessible.name: qsTr("Message")
 
             Keys.onPressed: event => {
+                if (event.key === Qt.Key_Up && field.length === 0 && !root.editing) {
+                    root.editNewestRequested()
+                    field.cursorPosition = field.length
+                    event.accepted = true
+                    return
+                }
+                if (event.key === Qt.Key_Escape && root.editing) {
+                    root.editCancelled()
+                    event.accepted = true
+                    return
+                }
                 if (event.key !== Qt.Key_Return && event.key !== Qt.Key_Enter)
                     return
                 event.accepted = true

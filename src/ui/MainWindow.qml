@@ -54,6 +54,20 @@ ApplicationWindow {
             }
             MenuSeparator {}
             Action {
+                objectName: "exportConversationAction"
+                text: qsTr("Export Conversation…")
+                shortcut: "Ctrl+Shift+E"
+                enabled: window.controller.showsConversation
+                onTriggered: window.controller.exportConversation()
+            }
+            Action {
+                objectName: "copyConversationAction"
+                text: qsTr("Copy Conversation as Markdown")
+                enabled: window.controller.showsConversation
+                onTriggered: window.controller.copyConversationAsMarkdown()
+            }
+            MenuSeparator {}
+            Action {
                 objectName: "settingsAction"
                 text: qsTr("Settings…")
                 shortcut: "Ctrl+,"

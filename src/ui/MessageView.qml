@@ -26,9 +26,15 @@ Item {
         return false
     }
 
+    // The newest reply (or failure notice) may be asked for again.
+    readonly property bool offersRegenerate: !own && index === ListView.view.count - 1 && controller.canRegenerate
+    // Set while a search hit is shown in this message.
+    property bool revealed: false
+
     objectName: "message_" + index
-    // The usage line has its room even while hidden, so hovering moves nothing.
-    implicitHeight: bubble.height + (usageLine.text.length > 0 ? usageLine.implicitHeight + 4 : 0)
+    // The usage line and the button have their room even while hidden, so hovering moves nothing.
+    implicitHeight: bubble.height + Math.max(usageLine.text.length > 0 ? usageLine.implicitHeight + 4 : 0,
+                                             offersRegenerate ? regenerateButton.implicitHeight + 4 : 0)
 
     HoverHandler {
         id: hover
@@ -44,6 +50,8 @@ Item {
         height: content.implicitHeight + 2 * padding
         radius: 16
         color: root.model.bubbleless ? "transparent" : root.own ? Theme.ownMessage : Theme.assistantMessage
+        border.width: root.revealed ? 2 : 0
+        border.color: Theme.accent
 
         ColumnLayout {
             id: content
@@ -115,6 +123,15 @@ Item {
                 Accessible.name: text
                 onTriggered: Clipboard.copy(root.model.text)
             }
+            MenuItem {
+                objectName: "editMessageItem"
+                visible: root.own
+                height: visible ? implicitHeight : 0
+                enabled: !root.controller.streaming
+                text: qsTr("Edit")
+                Accessible.name: text
+                onTriggered: root.controller.beginEdit(root.index)
+            }
         }
     }
 
@@ -130,5 +147,29 @@ Item {
         color: Theme.secondaryText
         font.pixelSize: 12
         Accessible.ignored: true // the reply's own description says it
+    }
+
+    ToolButton {
+        id: regenerateButton
+        objectName: "regenerateButton"
+        readonly property bool isRetry: root.controller.regenerateLabel !== qsTr("Regenerate")
+        anchors.top: bubble.bottom
+        anchors.topMargin: 2
+        anchors.left: usageLine.visible ? usageLine.right : bubble.left
+        anchors.leftMargin: usageLine.visible ? 8 : 4
+        visible: root.offersRegenerate
+        // Hidden yet reachable by Tab: it shows on hover and on focus; a failure always offers it.
+        opacity: isRetry || hover.hovered || root.focusWithin ? 1 : 0
+        text: root.controller.regenerateLabel
+        display: AbstractButton.TextBesideIcon
+        icon.name: "view-refresh"
+        icon.source: "icons/view-refresh.svg"
+        icon.color: Theme.secondaryText
+        icon.width: 16
+        icon.height: 16
+        font.pixelSize: 12
+        padding: 4
+        Accessible.name: text
+        onClicked: root.controller.regenerate()
     }
 }

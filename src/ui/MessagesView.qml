@@ -31,11 +31,15 @@ Item {
             onPressedChanged: list.userScrolled(pressed)
         }
 
+        // The message a search hit opened, marked until another conversation shows.
+        property int revealedRow: -1
+
         delegate: MessageView {
             controller: list.controller
             x: (list.width - list.columnWidth) / 2
             width: list.columnWidth
             columnWidth: list.columnWidth
+            revealed: index === list.revealedRow
         }
 
         function userScrolled(active) {
@@ -77,6 +81,7 @@ Item {
         onContentHeightChanged: if (following) followEnd(true)
         onCountChanged: if (following) followEnd(true)
         onModelChanged: {
+            revealedRow = -1
             following = true
             Qt.callLater(() => list.followEnd(false)) // the first show lands at the bottom at once
         }
@@ -85,6 +90,11 @@ Item {
         Connections {
             target: list.controller
             function onPromptSubmitted() { list.resumeFollowing() }
+            function onRevealRequested(row, searchText) {
+                list.following = false
+                list.revealedRow = row
+                Qt.callLater(() => list.positionViewAtIndex(list.revealedRow, ListView.Center))
+            }
         }
     }
 

@@ -12,6 +12,8 @@ RowLayout {
     property string subHeadline
     property bool alignTop: false
     property color subHeadlineColor: Theme.secondaryText
+    // A search snippet: one line, its matches in bold.
+    property bool subHeadlineIsSnippet: false
 
     spacing: 8
 
@@ -52,10 +54,11 @@ RowLayout {
             Layout.fillWidth: true
             visible: text.length > 0
             text: root.subHeadline
-            textFormat: Text.PlainText
+            textFormat: root.subHeadlineIsSnippet ? Text.StyledText : Text.PlainText
             font.pixelSize: 12
             color: root.subHeadlineColor
-            wrapMode: Text.Wrap
+            wrapMode: root.subHeadlineIsSnippet ? Text.NoWrap : Text.Wrap
+            elide: root.subHeadlineIsSnippet ? Text.ElideRight : Text.ElideNone
         }
     }
 

@@ -17,18 +17,28 @@ QVariant RowLabelsModel::data(const QModelIndex& index, int role) const
 {
     switch (role) {
     case TitleRole: {
-        const QString name = QIdentityProxyModel::data(index, AssistantNameRole).toString();
-        return name.isEmpty() ? m_fallbackTitle : name;
+        const QString title = m_subtitle == UpdatedAtSubtitle
+            ? QIdentityProxyModel::data(index, ::TitleRole).toString() : QString();
+        return title.isEmpty() ? assistantName(index) : title;
     }
-    case SubtitleRole:
+    case SubtitleRole: {
         if (m_subtitle == IntroSubtitle)
             return QIdentityProxyModel::data(index, IntroRole).toString();
-        if (const QDateTime updated = QIdentityProxyModel::data(index, UpdatedAtRole).toDateTime(); updated.isValid())
-            return QLocale().toString(updated.toLocalTime(), QLocale::ShortFormat);
-        return QString();
+        // The assistant's name, then the date: a titled row still says who it is with.
+        const QDateTime updated = QIdentityProxyModel::data(index, UpdatedAtRole).toDateTime();
+        const QString name = assistantName(index);
+        return updated.isValid() ? name + QStringLiteral(" · ") + QLocale().toString(updated.toLocalTime(), QLocale::ShortFormat)
+                                 : name;
+    }
     default:
         return QIdentityProxyModel::data(index, role);
     }
+}
+
+QString RowLabelsModel::assistantName(const QModelIndex& index) const
+{
+    const QString name = QIdentityProxyModel::data(index, AssistantNameRole).toString();
+    return name.isEmpty() ? m_fallbackTitle : name;
 }
 
 QHash<int, QByteArray> RowLabelsModel::roleNames() const

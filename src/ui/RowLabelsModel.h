@@ -2,9 +2,10 @@
 
 #include <QIdentityProxyModel>
 
-// Adds the two lines a list row shows to a record list: "title" (the
-// assistant's name, or a fallback) and "subtitle" (the last change in the
-// user's short date format, or the intro).
+// Adds the two lines a list row shows to a record list: "title" (a
+// conversation's own title, else the assistant's name, or a fallback) and
+// "subtitle" (the assistant's name and the last change in the user's short
+// date format, or the intro).
 class RowLabelsModel : public QIdentityProxyModel {
     Q_OBJECT
 public:
@@ -17,6 +18,8 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
 private:
+    QString assistantName(const QModelIndex& index) const;
+
     QString m_fallbackTitle;
     Subtitle m_subtitle;
 };

@@ -14,7 +14,7 @@ using namespace sse;
 namespace {
 
 const QString invalidKey = "Unfortunately, your API key appears to be invalid. Please check it in Vorbel's settings.";
-const QString generic = "I'm sorry, but some sort of error happened. Please try re-submitting your message.";
+const QString generic = "I'm sorry, but some sort of error happened. Please retry.";
 
 class ChatStream : public OpenAiServerTest {
 protected:

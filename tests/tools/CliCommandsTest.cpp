@@ -1,6 +1,7 @@
 #include "CliTestSupport.h"
 
 #include "openai/ModelCatalog.h"
+#include "store/ConversationExport.h"
 #include "store/StoreOperations.h"
 #include "vorbel-cli/AssistantCommands.h"
 #include "vorbel-cli/CommandArguments.h"
@@ -47,8 +48,8 @@ TEST(CommandArgumentsTest, OptionsInBothFormsFlagsAndPositionalsAnywhere)
 TEST(TextFormatsTest, FieldsCannotBreakTheLine)
 {
     EXPECT_EQ(TextFormats::tsvLine({"a\tb", "c\nd\\e\r"}), "a\\tb\tc\\nd\\\\e\\r");
-    EXPECT_EQ(TextFormats::isoTime(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC)), "2026-01-02T03:04:05.006Z");
-    EXPECT_EQ(TextFormats::isoTime(std::nullopt), "");
+    EXPECT_EQ(ConversationExport::isoTime(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC)), "2026-01-02T03:04:05.006Z");
+    EXPECT_EQ(ConversationExport::isoTime(std::nullopt), "");
 }
 
 TEST_F(CliTest, AddingAnAssistantStoresItAndPrintsItsId)
@@ -102,7 +103,7 @@ TEST_F(CliTest, ConversationsAreListedNewestFirstWithAssistantAndUpdateTime)
     const ConversationPtr orphan = createConversation(store(), nullptr);
     saveContext(store());
     ASSERT_EQ(run({"conversations"}), 0);
-    EXPECT_EQ(outLines(), (QStringList{idOf(orphan->id()) + "\tunknown\t" + TextFormats::isoTime(orphan->updatedAt()),
+    EXPECT_EQ(outLines(), (QStringList{idOf(orphan->id()) + "\tunknown\t" + ConversationExport::isoTime(orphan->updatedAt()),
                                        idOf(older->id()) + "\tAda\t2026-03-04T05:06:07.000Z"}));
 }
 

@@ -2,8 +2,8 @@
 
 #include "core/UntrustedText.h"
 #include "extensions/ExtensionRegistry.h"
+#include "store/ConversationExport.h"
 #include "store/StoreOperations.h"
-#include "vorbel-cli/TextFormats.h"
 
 #include <algorithm>
 
@@ -44,6 +44,18 @@ ChatSession::ChatSession(StoreContext& store, ConversationPtr conversation, CliI
 int ChatSession::run(const QString& prompt)
 {
     m_controller.submit(prompt);
+    return runUntilRest();
+}
+
+int ChatSession::regenerate()
+{
+    if (!m_controller.regenerate())
+        return reportError(m_io, ExitUsage, QStringLiteral("the conversation has no reply to regenerate"));
+    return runUntilRest();
+}
+
+int ChatSession::runUntilRest()
+{
     if (!m_exitCode)
         m_loop.exec();
     int code = m_exitCode.value_or(ExitFailure);
@@ -243,7 +255,7 @@ bool ChatSession::askToRun()
 
 void ChatSession::handleFunctionFinished(const MessagePtr& message)
 {
-    m_io.err << "Result:\n" << TextFormats::fencedBlock(message->functionResult().value_or(QString()));
+    m_io.err << "Result:\n" << ConversationExport::fencedBlock(message->functionResult().value_or(QString()));
     m_io.err.flush();
     // The controller starts the next turn with the result by itself.
 }

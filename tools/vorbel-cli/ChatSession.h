@@ -28,8 +28,12 @@ public:
     // declined), 1 after a failed turn, a function that cannot be run (even
     // when the reply's other calls ran), or changes that could not be saved.
     int run(const QString& prompt);
+    // The same for the newest reply (or failed turn) asked for again: 2 when
+    // there is none to ask for again or a turn is running.
+    int regenerate();
 
 private:
+    int runUntilRest();
     void trackMessage(const MessagePtr& message);
     void printNewContent(const MessagePtr& message);
     void handleTurnFinished(const MessagePtr& message, bool completed);

@@ -16,6 +16,7 @@ namespace {
 const QString yesOption = QStringLiteral("yes");
 const QString assistantOption = QStringLiteral("assistant");
 const QString conversationOption = QStringLiteral("conversation");
+const QString regenerateOption = QStringLiteral("regenerate");
 
 // As long as the app's own background read of the model list may take.
 constexpr int accountModelsWaitMs = 15000;
@@ -90,15 +91,36 @@ int showCommand(CliEnvironment& environment, const QStringList& arguments)
     return ConversationCommands::show(environment, parsed);
 }
 
+int renameCommand(CliEnvironment& environment, const QStringList& arguments)
+{
+    const CommandArguments parsed = CommandArguments::parse(arguments, {}, {});
+    if (!parsed.ok())
+        return usageError(environment, parsed.error);
+    if (parsed.positionals.size() == 1)
+        return usageError(environment, QStringLiteral("missing title (an empty one brings back the automatic title)"));
+    return ConversationCommands::rename(environment, parsed);
+}
+
+int searchCommand(CliEnvironment& environment, const QStringList& arguments)
+{
+    const CommandArguments parsed = CommandArguments::parse(arguments, {}, {QStringLiteral("json")});
+    if (!parsed.ok())
+        return usageError(environment, parsed.error);
+    return ConversationCommands::search(environment, parsed);
+}
+
 int chatCommand(CliEnvironment& environment, const QStringList& arguments)
 {
     const CommandArguments parsed =
-        CommandArguments::parse(arguments, {assistantOption, conversationOption}, {yesOption});
+        CommandArguments::parse(arguments, {assistantOption, conversationOption}, {yesOption, regenerateOption});
     if (!parsed.ok())
         return usageError(environment, parsed.error);
     if (parsed.has(assistantOption) == parsed.has(conversationOption))
         return usageError(environment, QStringLiteral("chat needs either --assistant NAME or --conversation ID"));
-    if (parsed.positionals.isEmpty())
+    const bool regenerate = parsed.has(regenerateOption);
+    if (regenerate && (parsed.has(assistantOption) || !parsed.positionals.isEmpty()))
+        return usageError(environment, QStringLiteral("--regenerate takes --conversation ID and no prompt"));
+    if (!regenerate && parsed.positionals.isEmpty())
         return usageError(environment, QStringLiteral("missing prompt"));
     if (Settings::instance().apiKey().isEmpty())
         return reportError(environment.io, ExitUsage,
@@ -127,6 +149,8 @@ int chatCommand(CliEnvironment& environment, const QStringList& arguments)
     // The history is cut to the model's context, which the server may report.
     ModelCommands::refreshAccountModels(accountModelsWaitMs);
     ChatSession session(environment.store, conversation, environment.io, parsed.flags.contains(yesOption));
+    if (regenerate)
+        return session.regenerate();
     return session.run(parsed.positionals.join(QLatin1Char(' ')));
 }
 
@@ -140,7 +164,10 @@ QString vorbelCliUsage()
         "  vorbel-cli assistants add --name NAME --personality TEXT --picture URL\n"
         "  vorbel-cli conversations\n"
         "  vorbel-cli chat (--assistant NAME | --conversation ID) [--yes] PROMPT...\n"
+        "  vorbel-cli chat --regenerate --conversation ID [--yes]\n"
         "  vorbel-cli show [--json] ID\n"
+        "  vorbel-cli rename ID TITLE\n"
+        "  vorbel-cli search [--json] TEXT...\n"
         "  vorbel-cli models\n"
         "  vorbel-cli settings list | get KEY | set KEY VALUE\n"
         "  vorbel-cli --help | --version\n"
@@ -149,6 +176,11 @@ QString vorbelCliUsage()
         "Lists are tab-separated. The reply of a chat streams to standard output;\n"
         "the new conversation's id, function calls and notices go to standard error.\n"
         "--yes runs functions that ask for confirmation without asking.\n"
+        "--regenerate deletes the newest reply (or failed turn) and asks again.\n"
+        "conversations lists id, title, assistant and last change; an empty title\n"
+        "given to rename brings back the title taken from the first prompt.\n"
+        "search finds words by their start in any order, ignoring case and accents;\n"
+        "a \"quoted phrase\" matches as a phrase. It lists id, title and a snippet.\n"
         "models lists id, name, context length and \"built-in\" or \"server\" in the\n"
         "order of the model pickers, from the server in use (VORBEL_OPENAI_URL, else\n"
         "the setting openAiBaseUrl, else OpenAI's). When the server's list cannot be\n"
@@ -190,6 +222,10 @@ int runVorbelCli(const QStringList& arguments, CliEnvironment& environment)
         return chatCommand(environment, rest);
     if (command == QLatin1String("show"))
         return showCommand(environment, rest);
+    if (command == QLatin1String("rename"))
+        return renameCommand(environment, rest);
+    if (command == QLatin1String("search"))
+        return searchCommand(environment, rest);
     if (command == QLatin1String("models"))
         return modelsCommand(environment, rest);
     if (command.isEmpty())

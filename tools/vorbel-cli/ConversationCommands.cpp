@@ -1,7 +1,9 @@
 #include "vorbel-cli/ConversationCommands.h"
 
+#include "store/ConversationExport.h"
+#include "store/ConversationSearch.h"
+#include "store/ConversationTitles.h"
 #include "store/ListModels.h"
-#include "store/StoreOperations.h"
 #include "vorbel-cli/TextFormats.h"
 
 #include <QJsonArray>
@@ -17,41 +19,25 @@ QString idText(const std::optional<QUuid>& id)
     return id ? id->toString(QUuid::WithoutBraces) : QString();
 }
 
-QJsonValue jsonText(const std::optional<QString>& text)
+// The one conversation a command names by its only argument; reports what is wrong.
+ConversationPtr namedConversation(CliEnvironment& environment, const CommandArguments& arguments,
+                                  qsizetype expected, int* status)
 {
-    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
-}
-
-QJsonValue jsonNumber(const std::optional<qint64>& number)
-{
-    return number ? QJsonValue(*number) : QJsonValue(QJsonValue::Null);
-}
-
-// The model's thinking as HTML-safe text: it can neither close the block it
-// sits in nor open markup of its own.
-QString thinkingBlock(const QString& thinking)
-{
-    QString text = thinking;
-    text.replace(QLatin1Char('&'), QLatin1String("&amp;")).replace(QLatin1Char('<'), QLatin1String("&lt;"));
-    return QStringLiteral("<details><summary>Thinking</summary>\n\n%1\n\n</details>\n\n").arg(text.trimmed());
-}
-
-QString roleHeading(const Message& message)
-{
-    const QString role = message.role().value_or(QString());
-    QString heading;
-    if (role == QLatin1String("user"))
-        heading = QStringLiteral("User");
-    else if (role == QLatin1String("assistant"))
-        heading = QStringLiteral("Assistant");
-    else if (role == QLatin1String("app"))
-        heading = QStringLiteral("Notice");
-    else
-        heading = role.isEmpty() ? QStringLiteral("Message") : role;
-    // A reply that was cut off stays as it arrived; say so.
-    if (role == QLatin1String("assistant") && !message.done())
-        heading += QStringLiteral(" (incomplete)");
-    return QStringLiteral("## ") + heading;
+    *status = ExitUsage;
+    if (arguments.positionals.isEmpty()) {
+        reportError(environment.io, ExitUsage, QStringLiteral("missing conversation id"));
+        return nullptr;
+    }
+    if (arguments.positionals.size() > expected) {
+        reportError(environment.io, ExitUsage,
+                    QStringLiteral("unexpected argument \"%1\"").arg(arguments.positionals.at(expected)));
+        return nullptr;
+    }
+    const ConversationPtr conversation = findConversation(environment.store, arguments.positionals.first());
+    if (!conversation)
+        reportError(environment.io, ExitUsage,
+                    QStringLiteral("no conversation with id %1").arg(arguments.positionals.first()));
+    return conversation;
 }
 
 } // namespace
@@ -71,84 +57,65 @@ int list(CliEnvironment& environment)
         const ConversationPtr conversation = conversations.recordAt(row);
         const AssistantPtr assistant = conversation->assistant();
         const QString name = assistant && assistant->name() ? *assistant->name() : QStringLiteral("unknown");
-        environment.io.out << TextFormats::tsvLine(
-            {idText(conversation->id()), name, TextFormats::isoTime(conversation->updatedAt())})
+        environment.io.out << TextFormats::tsvLine({idText(conversation->id()), conversation->title().value_or(QString()),
+                                                    name, ConversationExport::isoTime(conversation->updatedAt())})
                            << '\n';
     }
     environment.io.out.flush();
     return ExitSuccess;
 }
 
-QString conversationMarkdown(const Conversation& conversation)
-{
-    const AssistantPtr assistant = conversation.assistant();
-    QString text = QStringLiteral("# Conversation with %1\n\n")
-                       .arg(assistant && assistant->name() ? *assistant->name() : QStringLiteral("unknown"));
-    for (const MessagePtr& message : orderedMessages(conversation)) {
-        // Every block ends with a blank line; the last one is trimmed below.
-        text += roleHeading(*message) + QStringLiteral("\n\n");
-        if (message->reasoning() && !message->reasoning()->trimmed().isEmpty())
-            text += thinkingBlock(*message->reasoning());
-        const QString content = message->content().value_or(QString());
-        if (!content.isEmpty())
-            text += content + (content.endsWith(QLatin1Char('\n')) ? QStringLiteral("\n") : QStringLiteral("\n\n"));
-        if (message->functionName() && !message->functionName()->isEmpty()) {
-            text += QStringLiteral("Function call `%1`:\n\n").arg(*message->functionName());
-            text += TextFormats::fencedBlock(message->functionArguments().value_or(QString()), QStringLiteral("json"));
-            text += QLatin1Char('\n');
-        }
-        if (message->functionResult()) {
-            text += QStringLiteral("Result:\n\n");
-            text += TextFormats::fencedBlock(*message->functionResult());
-            text += QLatin1Char('\n');
-        }
-    }
-    while (text.endsWith(QStringLiteral("\n\n")))
-        text.chop(1);
-    return text;
-}
-
-QByteArray messagesJson(const Conversation& conversation)
-{
-    QJsonArray messages;
-    for (const MessagePtr& message : orderedMessages(conversation)) {
-        messages.append(QJsonObject{
-            {QStringLiteral("id"), message->id() ? QJsonValue(idText(message->id())) : QJsonValue(QJsonValue::Null)},
-            {QStringLiteral("role"), jsonText(message->role())},
-            {QStringLiteral("content"), jsonText(message->content())},
-            {QStringLiteral("done"), message->done()},
-            {QStringLiteral("functionName"), jsonText(message->functionName())},
-            {QStringLiteral("functionArguments"), jsonText(message->functionArguments())},
-            {QStringLiteral("functionResult"), jsonText(message->functionResult())},
-            {QStringLiteral("reasoning"), jsonText(message->reasoning())},
-            {QStringLiteral("promptTokens"), jsonNumber(message->promptTokens())},
-            {QStringLiteral("completionTokens"), jsonNumber(message->completionTokens())},
-            {QStringLiteral("reasoningTokens"), jsonNumber(message->reasoningTokens())},
-            {QStringLiteral("thinkingMs"), jsonNumber(message->thinkingMs())},
-            {QStringLiteral("replyMs"), jsonNumber(message->replyMs())},
-            {QStringLiteral("updatedAt"), message->updatedAt()
-                 ? QJsonValue(TextFormats::isoTime(message->updatedAt()))
-                 : QJsonValue(QJsonValue::Null)},
-        });
-    }
-    return QJsonDocument(messages).toJson(QJsonDocument::Compact);
-}
-
 int show(CliEnvironment& environment, const CommandArguments& arguments)
 {
-    if (arguments.positionals.isEmpty())
-        return reportError(environment.io, ExitUsage, QStringLiteral("missing conversation id"));
-    if (arguments.positionals.size() > 1)
-        return reportError(environment.io, ExitUsage,
-                           QStringLiteral("unexpected argument \"%1\"").arg(arguments.positionals.at(1)));
-    const ConversationPtr conversation = findConversation(environment.store, arguments.positionals.first());
+    int status = ExitSuccess;
+    const ConversationPtr conversation = namedConversation(environment, arguments, 1, &status);
     if (!conversation)
-        return reportError(environment.io, ExitUsage,
-                           QStringLiteral("no conversation with id %1").arg(arguments.positionals.first()));
+        return status;
     if (arguments.flags.contains(QStringLiteral("json")))
-        environment.io.out << QString::fromUtf8(messagesJson(*conversation)) << '\n';
+        environment.io.out << QString::fromUtf8(ConversationExport::messagesJson(*conversation)) << '\n';
     else
-        environment.io.out << conversationMarkdown(*conversation);
+        environment.io.out << ConversationExport::markdown(*conversation);
+    environment.io.out.flush();
+    return ExitSuccess;
+}
+
+int rename(CliEnvironment& environment, const CommandArguments& arguments)
+{
+    int status = ExitSuccess;
+    const ConversationPtr conversation = namedConversation(environment, arguments, 2, &status);
+    if (!conversation)
+        return status;
+    ConversationTitles::rename(environment.store, conversation, arguments.positionals.value(1));
+    if (environment.store.hasChanges())
+        return reportError(environment.io, ExitFailure, QStringLiteral("the title could not be saved"));
+    return ExitSuccess;
+}
+
+int search(CliEnvironment& environment, const CommandArguments& arguments)
+{
+    const QString text = arguments.positionals.join(QLatin1Char(' '));
+    if (ConversationSearch::matchExpression(text).isEmpty())
+        return reportError(environment.io, ExitUsage, QStringLiteral("missing search text"));
+    bool ok = false;
+    const std::vector<SearchHit> hits = ConversationSearch::search(environment.store.database().handle(), text, &ok);
+    if (!ok)
+        return reportError(environment.io, ExitFailure, QStringLiteral("the store could not be searched"));
+    const bool json = arguments.flags.contains(QStringLiteral("json"));
+    QJsonArray found;
+    for (const SearchHit& hit : hits) {
+        const ConversationPtr conversation = environment.store.conversationWithRow(hit.conversationRow);
+        if (!conversation)
+            continue; // came after this process read the list
+        const QString id = idText(conversation->id());
+        const QString title = conversation->title().value_or(QString());
+        if (json)
+            found.append(QJsonObject{{QStringLiteral("id"), id}, {QStringLiteral("title"), title},
+                                     {QStringLiteral("snippet"), hit.snippet}});
+        else
+            environment.io.out << TextFormats::tsvLine({id, title, hit.snippet}) << '\n';
+    }
+    if (json)
+        environment.io.out << QString::fromUtf8(QJsonDocument(found).toJson(QJsonDocument::Compact)) << '\n';
     environment.io.out.flush();
     return ExitSuccess;
 }

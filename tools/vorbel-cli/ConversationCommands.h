@@ -4,23 +4,21 @@
 #include "vorbel-cli/CliEnvironment.h"
 #include "vorbel-cli/CommandArguments.h"
 
-#include <QByteArray>
 #include <QString>
 
 namespace ConversationCommands {
 
-// "ID<TAB>assistant name<TAB>updatedAt" for every conversation, newest first.
+// "ID<TAB>title<TAB>assistant name<TAB>updatedAt" for every conversation, newest first.
 int list(CliEnvironment& environment);
 
-// show [--json] ID
+// show [--json] ID: the export formats of the window.
 int show(CliEnvironment& environment, const CommandArguments& arguments);
 
-// The conversation as Markdown: a heading per message, function calls and
-// their results as fenced blocks.
-QString conversationMarkdown(const Conversation& conversation);
-// The messages in order as one JSON array with every stored field; absent
-// fields are null.
-QByteArray messagesJson(const Conversation& conversation);
+// rename ID TITLE: an empty title brings back the automatic one.
+int rename(CliEnvironment& environment, const CommandArguments& arguments);
+
+// search [--json] TEXT: "ID<TAB>title<TAB>snippet" per matching conversation, newest first.
+int search(CliEnvironment& environment, const CommandArguments& arguments);
 
 // The conversation with this id (with or without braces), or nothing.
 ConversationPtr findConversation(StoreContext& store, const QString& idText);

@@ -1,7 +1,5 @@
 #include "vorbel-cli/TextFormats.h"
 
-#include "core/UntrustedText.h"
-
 namespace TextFormats {
 
 QString tsvField(const QString& value)
@@ -27,22 +25,6 @@ QString tsvLine(const QStringList& fields)
     for (const QString& field : fields)
         escaped << tsvField(field);
     return escaped.join(QLatin1Char('\t'));
-}
-
-QString isoTime(const std::optional<QDateTime>& time)
-{
-    if (!time || !time->isValid())
-        return QString();
-    return time->toUTC().toString(Qt::ISODateWithMs);
-}
-
-QString fencedBlock(const QString& text, const QString& infoString)
-{
-    const QString fence = UntrustedText::fenceFor(text);
-    QString block = fence + infoString + QLatin1Char('\n') + text;
-    if (!text.endsWith(QLatin1Char('\n')))
-        block += QLatin1Char('\n');
-    return block + fence + QLatin1Char('\n');
 }
 
 } // namespace TextFormats

@@ -28,7 +28,8 @@ constexpr int keyringWaitMs = 60000;
 const QStringList commandsWithoutSettings{QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("help"),
                                           QStringLiteral("--version")};
 const QStringList commandsUsingTheStore{QStringLiteral("assistants"), QStringLiteral("conversations"),
-                                        QStringLiteral("chat"), QStringLiteral("show")};
+                                        QStringLiteral("chat"), QStringLiteral("show"),
+                                        QStringLiteral("rename"), QStringLiteral("search")};
 
 // Diagnostics may quote a server's answer: they reach the terminal escaped too.
 void writeSafeLogLine(QtMsgType type, const QMessageLogContext& context, const QString& message)

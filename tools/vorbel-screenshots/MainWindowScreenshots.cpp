@@ -121,7 +121,7 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
         "like `factorial(n - 1)`, until it reaches a case simple enough to answer directly.\n"
         "See [the Wikipedia article](https://en.wikipedia.org/wiki/Recursion) for more.");
     say(store, chat, "user", "And an example in plain words?");
-    say(store, chat, "app", "I'm sorry, but some sort of error happened. Please try re-submitting your message.");
+    say(store, chat, "app", "I'm sorry, but some sort of error happened. Please retry.");
     saveContext(store);
     app.uiState().setSelectedConversation(chat->id());
     ok = grabWindow(window, path("conversation")) && ok;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+// One conversation found by a full-text search.
+struct SearchHit {
+    qint64 conversationRow = 0;
+    qint64 messageRow = 0; // its first matching message; 0 when only the title matched
+    QString snippet;       // one line around the match, plain text
+    QList<std::pair<qsizetype, qsizetype>> matches; // start and length of each match in the snippet
+};
+
+// Searches the titles and finished messages of the store file through its
+// full-text index (case and diacritics ignored). Words match by prefix in any
+// order; a "quoted phrase" matches as a phrase.
+class ConversationSearch {
+public:
+    // A read-only connection of its own, so that searches can run on a
+    // worker thread while the UI thread writes.
+    explicit ConversationSearch(const QString& databasePath);
+    ~ConversationSearch();
+    ConversationSearch(const ConversationSearch&) = delete;
+    ConversationSearch& operator=(const ConversationSearch&) = delete;
+
+    // Any thread; one search at a time.
+    std::vector<SearchHit> search(const QString& text, bool* ok = nullptr);
+
+    // Newest conversation first. An empty result for text that holds no word.
+    static std::vector<SearchHit> search(sqlite3* db, const QString& text, bool* ok = nullptr);
+    // The index query for what the user typed; empty when it holds no word.
+    static QString matchExpression(const QString& text);
+
+private:
+    QMutex m_mutex;
+    sqlite3* m_db = nullptr;
+};
