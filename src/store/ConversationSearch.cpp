@@ -49,7 +49,13 @@ SearchHit withMatches(SearchHit hit, const QString& marked)
             plain += c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') ? QChar(' ') : c;
         }
     }
-    hit.snippet = plain;
+    // The line starts and ends with text: a message may begin with a line break.
+    qsizetype lead = 0;
+    while (lead < plain.size() && plain.at(lead).isSpace())
+        ++lead;
+    hit.snippet = plain.trimmed();
+    for (auto& match : hit.matches)
+        match.first -= lead;
     return hit;
 }
 

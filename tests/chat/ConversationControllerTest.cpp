@@ -255,3 +255,44 @@ TEST_F(TurnFlowTest, StoppingKeepsWhatArrivedAndNeverRunsACutCall)
     }
     EXPECT_FALSE(ran);
 }
+
+// Regenerate (after a reply with a function call) and Retry (after a failure)
+// send the same history again; the old turn is gone from the file. Edit and
+// resend deletes from the edited message on; the first prompt names the conversation.
+TEST_F(TurnFlowTest, RegenerateRetryAndResubmitDeleteTheOldTurnAndSendAgain)
+{
+    setExecutionOverrideForTesting("jsExecution", [](const std::optional<QString>&) { return QStringLiteral("2"); });
+    server.enqueue(functionCall("jsExecution", {"{\"script\":\"1+1\"}"}));
+    server.enqueue(reply({"Two."}));
+    controller->submit("\n  What is one plus one?  \nThanks");
+    ASSERT_TRUE(waitForTurns(2));
+    EXPECT_EQ(conversation->title(), "What is one plus one?");
+    ASSERT_EQ(messages().size(), 3u);
+    const QString stored = store->databasePath();
+    const auto rowsInFile = [&stored] {
+        DataController reader(stored);
+        const auto c = reader.viewContext().conversations();
+        return c.empty() ? -1 : int(c.front()->messages().size());
+    };
+    server.enqueue(ScriptedResponse::text(500, "{}"));
+    EXPECT_TRUE(controller->regenerate());
+    EXPECT_FALSE(controller->canRegenerate()); // streaming
+    ASSERT_TRUE(waitForTurns(3));
+    EXPECT_EQ(summary(), QStringList({"user \n  What is one plus one?  \nThanks (done)", "app " + OpenAiService::genericErrorText}));
+    server.enqueue(reply({"Two!"}));
+    EXPECT_TRUE(controller->regenerate()); // the Retry of the failure notice
+    ASSERT_TRUE(waitForTurns(4));
+    EXPECT_EQ(summary().last(), "assistant Two! (done)");
+    EXPECT_EQ(rowsInFile(), 2);
+    for (int request = 2; request < 4; ++request)
+        EXPECT_EQ(sentMessages(server.requests().at(request)), sentMessages(server.requests().at(0)));
+
+    server.enqueue(reply({"Three."}));
+    EXPECT_FALSE(controller->resubmit(messages().back(), "not mine"));
+    EXPECT_TRUE(controller->resubmit(messages().front(), "What is one plus two?"));
+    ASSERT_TRUE(waitForTurns(5));
+    EXPECT_EQ(summary(), QStringList({"user What is one plus two? (done)", "assistant Three. (done)"}));
+    EXPECT_EQ(rowsInFile(), 2);
+    EXPECT_EQ(sentRoles(server.requests().at(4)), QStringList({"system", "user"}));
+    EXPECT_EQ(conversation->title(), "What is one plus one?"); // a given title stays
+}

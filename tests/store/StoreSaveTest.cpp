@@ -1,5 +1,6 @@
 #include "StoreTestSupport.h"
 
+#include "store/ConversationSearch.h"
 #include "store/ListModels.h"
 
 #include <QFile>
@@ -139,8 +140,10 @@ TEST(StoreSave, FoldersAndFilesAreOwnerOnly)
     ::umask(umaskBefore);
 }
 
-// The first schema gains thinking and counts in one step, keeping its rows; a failed step changes nothing.
-TEST(StoreSave, AFileOfTheFirstSchemaIsMigratedInOneStep)
+// Files of the first and second schemas (the latter as the previous release
+// wrote it) reach the current one in one transaction, keeping their rows and
+// indexing them for search; a failed migration changes nothing.
+TEST(StoreSave, OlderFilesAreMigratedInOneTransaction)
 {
     const QByteArray firstSchema =
         "CREATE TABLE assistant (pk INTEGER PRIMARY KEY, id TEXT, name TEXT, personality TEXT, intro TEXT,"
@@ -150,24 +153,35 @@ TEST(StoreSave, AFileOfTheFirstSchemaIsMigratedInOneStep)
         "CREATE TABLE message (pk INTEGER PRIMARY KEY, id TEXT, role TEXT, content TEXT, done INTEGER NOT NULL"
         " DEFAULT 0, function_name TEXT, function_arguments TEXT, function_result TEXT, updated_at INTEGER,"
         " conversation_pk INTEGER);"
-        "CREATE INDEX message_by_conversation ON message(conversation_pk);"
+        "CREATE INDEX message_by_conversation ON message(conversation_pk);";
+    const QByteArray secondSchema = firstSchema
+        + "ALTER TABLE message ADD COLUMN reasoning TEXT; ALTER TABLE message ADD COLUMN prompt_tokens INTEGER;"
+          "ALTER TABLE message ADD COLUMN completion_tokens INTEGER; ALTER TABLE message ADD COLUMN reasoning_tokens INTEGER;"
+          "ALTER TABLE message ADD COLUMN thinking_ms INTEGER; ALTER TABLE message ADD COLUMN reply_ms INTEGER;";
+    const QByteArray rows =
         "INSERT INTO conversation (pk, id) VALUES (1, '6f1c1f4e-8a59-4bd5-a3a5-0d0c1d0e0f10');"
-        "INSERT INTO message (role, content, done, conversation_pk) VALUES ('assistant', 'Four.', 1, 1);"
-        "PRAGMA user_version=1;";
+        "INSERT INTO message (role, content, done, conversation_pk) VALUES ('assistant', 'Four.', 1, 1);";
+    const struct { int version; QByteArray schema, clash; } cases[] = {
+        {1, firstSchema, ""},
+        {1, firstSchema, "ALTER TABLE message ADD COLUMN reply_ms TEXT;"},
+        {2, secondSchema, ""},
+        {2, secondSchema, "CREATE TABLE message_search(x);"},
+    };
     QTemporaryDir dir;
-    for (const QByteArray clash : {"", "ALTER TABLE message ADD COLUMN reply_ms TEXT;"}) {
-        const QString path = dir.path() + (clash.isEmpty() ? "/first.sqlite" : "/clashing.sqlite");
+    for (const auto& c : cases) {
+        const QString path = dir.path() + QStringLiteral("/%1.sqlite").arg(&c - cases);
         sqlite3* db = nullptr;
         sqlite3_open(path.toUtf8().constData(), &db);
-        sqlite3_exec(db, (firstSchema + clash).constData(), nullptr, nullptr, nullptr);
+        const QByteArray version = "PRAGMA user_version=" + QByteArray::number(c.version) + ";";
+        sqlite3_exec(db, (c.schema + rows + c.clash + version).constData(), nullptr, nullptr, nullptr);
         sqlite3_close(db);
         CaptureStdout();
         DataController controller(path);
         GetCapturedStdout();
-        ASSERT_EQ(controller.isPersistent(), clash.isEmpty());
-        if (!clash.isEmpty()) {
-            EXPECT_EQ(queryFile(path, "PRAGMA user_version"), 1);
-            EXPECT_EQ(queryFile(path, "SELECT count(*) FROM pragma_table_info('message') WHERE name = 'reasoning'"), 0);
+        ASSERT_EQ(controller.isPersistent(), c.clash.isEmpty());
+        if (!c.clash.isEmpty()) {
+            EXPECT_EQ(queryFile(path, "PRAGMA user_version"), c.version);
+            EXPECT_EQ(queryFile(path, "SELECT count(*) FROM pragma_table_info('conversation') WHERE name = 'title'"), 0);
             continue;
         }
         const ConversationPtr conversation =
@@ -175,7 +189,8 @@ TEST(StoreSave, AFileOfTheFirstSchemaIsMigratedInOneStep)
         ASSERT_TRUE(conversation && conversation->messages().size() == 1);
         const MessagePtr reply = conversation->messages().front();
         EXPECT_EQ(reply->content(), "Four.");
-        EXPECT_FALSE(reply->reasoning() || reply->completionTokens());
+        EXPECT_FALSE(reply->reasoning() || reply->completionTokens() || conversation->title());
+        EXPECT_EQ(ConversationSearch::search(controller.viewContext().database().handle(), "four").size(), 1u);
         reply->setCompletionTokens(1234);
         EXPECT_TRUE(saveContext(controller.viewContext()));
         EXPECT_EQ(queryFile(path, "PRAGMA user_version"), SqliteStore::schemaVersion);

@@ -1,4 +1,4 @@
-// Second process writing the test's store: saves a turn ("saved"), takes the
+// Second process writing the test's store: saves a finished turn ("saved"), takes the
 // write lock ("locked"), commits 300 ms after a line comes in, awaits SIGKILL.
 #include "store/DataController.h"
 #include "store/StoreOperations.h"
@@ -22,6 +22,8 @@ int main(int argc, char** argv)
         reply->appendContent(QString::fromLatin1(piece));
         saveContext(context);
     }
+    reply->setDone(true);
+    saveContext(context);
     std::printf("saved\n");
     std::fflush(stdout);
     sqlite3* db = context.database().handle();

@@ -26,6 +26,17 @@ TEST_F(CliChatTest, TheReplyStreamsAndTheHistoryFitsTheContextTheServerReports)
     EXPECT_EQ(server.modelListRequestCount(), 2); // once per run
     EXPECT_EQ(sse::sentRoles(server.requests().at(1)), (QStringList{"system", "user", "user", "assistant", "user"}));
     EXPECT_EQ(sse::sentMessages(server.requests().at(1))[1].toObject()["content"], earlier);
+
+    // --regenerate sends the same history again, in place of the old reply.
+    server.enqueue(sse::reply({"Once more."}));
+    ASSERT_EQ(run({"chat", "--regenerate", "--conversation", conversationId()}), 0) << err.toStdString();
+    EXPECT_EQ(out, "Once more.\n");
+    EXPECT_EQ(sse::sentMessages(server.requests().at(2)), sse::sentMessages(server.requests().at(1)));
+    reopenStore();
+    const auto stored = orderedMessages(*store().conversations().front());
+    ASSERT_EQ(stored.size(), 5u);
+    EXPECT_EQ(stored.back()->content(), "Once more.");
+    EXPECT_EQ(stored[3]->content(), "Again");
 }
 
 TEST_F(CliChatTest, AConfirmedFunctionRunsAndADeclinedOneDoesNot)
@@ -144,6 +155,9 @@ TEST_F(CliChatTest, RequestsThatCannotBeCarriedOutSendNothing)
         {"chat", "--conversation", QUuid::createUuid().toString(), "Hi"},
         {"chat", "--conversation", "123", "Hi"},
         {"chat", "--conversation", conversationId(), "--verbose", "Hi"},
+        {"chat", "--regenerate", "--conversation", conversationId()},       // no reply to ask for again
+        {"chat", "--regenerate", "--conversation", conversationId(), "Hi"},
+        {"chat", "--regenerate", "--assistant", "Ada"},
     };
     for (const QStringList& arguments : refused) {
         EXPECT_EQ(run(arguments), 2) << arguments.join(' ').toStdString();

@@ -102,9 +102,32 @@ TEST_F(CliTest, ConversationsAreListedNewestFirstWithAssistantAndUpdateTime)
     older->setUpdatedAt(updated);
     const ConversationPtr orphan = createConversation(store(), nullptr);
     saveContext(store());
+    ASSERT_EQ(run({"rename", idOf(older->id()), "Trip\tplans"}), 0);
     ASSERT_EQ(run({"conversations"}), 0);
-    EXPECT_EQ(outLines(), (QStringList{idOf(orphan->id()) + "\tunknown\t" + ConversationExport::isoTime(orphan->updatedAt()),
-                                       idOf(older->id()) + "\tAda\t2026-03-04T05:06:07.000Z"}));
+    EXPECT_EQ(outLines(), (QStringList{idOf(orphan->id()) + "\t\tunknown\t" + ConversationExport::isoTime(orphan->updatedAt()),
+                                       idOf(older->id()) + "\tTrip\\tplans\tAda\t2026-03-04T05:06:07.000Z"}));
+}
+
+// Renamed and searched through the file, as another run of the program sees it.
+TEST_F(CliTest, RenameAndSearch)
+{
+    const ConversationPtr conversation = createConversation(store(), nullptr);
+    makeMessage(store(), "user", "\nFix my résumé, please", conversation, std::nullopt, true);
+    saveContext(store());
+    const QString id = idOf(conversation->id());
+    const struct { QString title; QString stored; } renames[] = {{"  My CV ", "My CV"}, {"", "Fix my résumé, please"}};
+    for (const auto& rename : renames) {
+        ASSERT_EQ(run({"rename", id, rename.title}), 0) << err.toStdString();
+        reopenStore();
+        EXPECT_EQ(store().conversations().front()->title(), rename.stored);
+    }
+    ASSERT_EQ(run({"search", "--json", "RESUM"}), 0);
+    EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8()).array(),
+              QJsonArray({QJsonObject{{"id", id}, {"title", "Fix my résumé, please"}, {"snippet", "Fix my résumé, please"}}}));
+    ASSERT_EQ(run({"search", "please", "fix"}), 0);
+    EXPECT_EQ(outLines(), QStringList({id + "\tFix my résumé, please\tFix my résumé, please"}));
+    for (const QStringList& refused : QList<QStringList>{{"rename", id}, {"rename", "nope", "x"}, {"search", "\""}})
+        EXPECT_EQ(run(refused), 2) << refused.join(' ').toStdString();
 }
 
 TEST_F(CliTest, ShowPrintsMarkdownAndJsonWithEveryField)

@@ -74,7 +74,7 @@ TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallToTheReplyIsStored)
 
     // Later runs read the whole exchange back from the store.
     const ProcessResult listed = runCli({"conversations"});
-    EXPECT_TRUE(listed.out.startsWith(conversationId.toString(QUuid::WithoutBraces) + "\tCalc\t"));
+    EXPECT_TRUE(listed.out.startsWith(conversationId.toString(QUuid::WithoutBraces) + "\tWhat is 1+1?\tCalc\t"));
     const QJsonArray stored =
         QJsonDocument::fromJson(runCli({"show", "--json", conversationId.toString()}).out.toUtf8()).array();
     ASSERT_EQ(stored.size(), 3);
