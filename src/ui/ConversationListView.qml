@@ -108,7 +108,7 @@ Rectangle {
                 readonly property bool renaming: list.renamingRow === index
                 text: model.title
                 Accessible.name: model.title
-                Accessible.description: root.controller.searching ? model.snippet.replace(/<[^>]*>/g, "") : model.subtitle
+                Accessible.description: (root.controller.searching ? model.snippet.replace(/<[^>]*>/g, "") : model.subtitle) ?? ""
 
                 // A tint rather than the solid highlight: the row's text keeps its colours.
                 background: Rectangle {
@@ -119,8 +119,8 @@ Rectangle {
                 contentItem: ProfilePictureView {
                     name: row.model.title
                     url: row.model.profilePictureUrl
-                    subHeadline: root.controller.searching && row.model.snippet ? row.model.snippet : row.model.subtitle
-                    subHeadlineIsSnippet: root.controller.searching && row.model.snippet.length > 0
+                    subHeadline: (root.controller.searching && row.model.snippet ? row.model.snippet : row.model.subtitle) ?? ""
+                    subHeadlineIsSnippet: root.controller.searching && !!row.model.snippet
                     opacity: row.renaming ? 0 : 1
                 }
 
@@ -134,7 +134,7 @@ Rectangle {
                     sourceComponent: TextField {
                         objectName: "renameField"
                         text: row.model.conversationTitle || ""
-                        placeholderText: row.model.title
+                        placeholderText: row.model.title ?? ""
                         placeholderTextColor: Theme.secondaryText
                         color: Theme.text
                         selectByMouse: true

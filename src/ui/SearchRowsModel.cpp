@@ -13,6 +13,14 @@ void SearchRowsModel::showHits(QHash<QString, SearchHit> hits)
     m_hits = std::move(hits);
     m_filtering = true;
     invalidateRowsFilter();
+    snippetsChanged();
+}
+
+// Rows that stay through a new filter keep their delegates, which must hear of their new snippet.
+void SearchRowsModel::snippetsChanged()
+{
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, 0), {SnippetRole});
 }
 
 void SearchRowsModel::showAll()
@@ -22,6 +30,7 @@ void SearchRowsModel::showAll()
     m_hits.clear();
     m_filtering = false;
     invalidateRowsFilter();
+    snippetsChanged();
 }
 
 QString SearchRowsModel::idAt(int sourceRow) const

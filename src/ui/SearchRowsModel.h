@@ -32,6 +32,7 @@ protected:
 
 private:
     QString idAt(int sourceRow) const;
+    void snippetsChanged();
 
     QHash<QString, SearchHit> m_hits;
     bool m_filtering = false;

@@ -3,7 +3,10 @@
 #include "store/StoreOperations.h"
 #include "support/ChatCompletionStream.h"
 
+#include <QAccessible>
 #include <QClipboard>
+#include <QDir>
+#include <QProcess>
 #include <QGuiApplication>
 
 using namespace sse;
@@ -170,4 +173,149 @@ TEST_F(ChatWindowTest, EscapeStopsASlowReplyAndKeepsItsText)
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_FALSE(stop->isVisible());
     EXPECT_EQ(rowText(1), "Once upon");
+}
+
+// The first prompt titles the row; F2 or "Rename…" edits it in place (Return
+// stores, Escape cancels, empty brings back the automatic title); the search
+// field (Ctrl+F) keeps the hits, each with its snippet, until Escape.
+TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
+{
+    createConversation(store(), createAssistant(store(), "Bob", "p", QString()));
+    server.enqueue(sse::reply({"Use action verbs."}));
+    openConversation();
+    submit("Plan my resume");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store().hasChanges() && orderedMessages(*conversation).back()->done(); }, 5000));
+    QQuickItem* first = item(window, "conversationRow_0");
+    EXPECT_EQ(first->property("text").toString(), "Plan my resume");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(first)->text(QAccessible::Name), "Plan my resume");
+    EXPECT_TRUE(first->findChild<QQuickItem*>("profileSubHeadline")->property("text").toString().startsWith("Ada · "));
+    EXPECT_EQ(item(window, "conversationRow_1")->property("text").toString(), "Bob");
+
+    const auto renameTo = [&](const QString& title, Qt::Key key, bool fromMenu) {
+        if (fromMenu) {
+            click(window, item(window, "conversationRow_0"), Qt::RightButton);
+            QQuickItem* menuItem = nullptr;
+            ASSERT_TRUE(QTest::qWaitFor([&] { return (menuItem = item(window, "renameMenuItem")) && menuItem->window(); }));
+            click(window, menuItem);
+        } else {
+            click(window, item(window, "conversationRow_0"));
+            QTest::keyClick(window, Qt::Key_F2);
+        }
+        QQuickItem* field = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return (field = item(window, "renameField")) && field->hasActiveFocus(); }));
+        type(window, field, title);
+        QTest::keyClick(window, key);
+    };
+    const struct { QString typed; Qt::Key key; bool fromMenu; QString title; } renames[] = {
+        {"CV", Qt::Key_Return, false, "CV"},
+        {"Other", Qt::Key_Escape, true, "CV"},
+        {"", Qt::Key_Return, true, "Plan my resume"},
+    };
+    for (const auto& r : renames) {
+        renameTo(r.typed, r.key, r.fromMenu);
+        EXPECT_EQ(conversation->title(), r.title) << r.typed.toStdString();
+        EXPECT_EQ(item(window, "conversationRow_0")->property("text").toString(), r.title);
+    }
+    EXPECT_FALSE(store().hasChanges());
+
+    QQuickItem* search = item(window, "searchField");
+    QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(search->hasActiveFocus());
+    for (const char* key : {"a", "c", "t", "i", "o"})
+        QTest::keyClick(window, *key);
+    auto* list = qobject_cast<QQuickItem*>(find(window, "conversationList"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->property("count").toInt() == 1; }, 5000));
+    EXPECT_EQ(item(window, "conversationRow_0")->findChild<QQuickItem*>("profileSubHeadline")->property("text").toString(),
+              "Use <b>action</b> verbs.");
+    click(window, item(window, "conversationRow_0"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return row(1) && row(1)->property("revealed").toBool(); }));
+    search->forceActiveFocus();
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_TRUE(search->property("text").toString().isEmpty());
+    EXPECT_EQ(list->property("count").toInt(), 2);
+}
+
+// Regenerate and Retry send the same history again and leave no old reply in
+// the file; an edit changes nothing until Return, then replaces the turn.
+TEST_F(ChatWindowTest, RegenerateRetryAndEditAndResend)
+{
+    server.enqueue(sse::reply({"Hello."}));
+    server.enqueue(ScriptedResponse::text(500, "{}"));
+    server.enqueue(sse::reply({"Hello again."}));
+    server.enqueue(sse::reply({"Hey there."}));
+    openConversation();
+    submit("Hi");
+    const auto storedContents = [] {
+        DataController reader(DataController::defaultDatabasePath());
+        QStringList contents;
+        for (const MessagePtr& m : orderedMessages(*reader.viewContext().conversations().front()))
+            contents << m->content().value_or(QString());
+        return contents;
+    };
+    for (const char* expected : {"I'm sorry", "Hello again."}) {
+        QQuickItem* button = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return (button = item(window, "regenerateButton")) && button->isVisible(); }, 5000));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name),
+                  QString(expected) == "I'm sorry" ? "Regenerate" : "Retry");
+        click(window, button);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return storedContents().value(1).startsWith(expected); }, 5000));
+        EXPECT_EQ(storedContents().size(), 2);
+    }
+    for (int request = 2; request <= 3; ++request)
+        EXPECT_EQ(sentMessages(server.requests().at(request)), sentMessages(server.requests().at(1)));
+
+    QQuickItem* field = item(window, "promptField");
+    field->forceActiveFocus();
+    QTest::keyClick(window, Qt::Key_Up);
+    EXPECT_EQ(field->property("text").toString(), "Hi");
+    EXPECT_TRUE(item(window, "editingBar")->isVisible());
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(item(window, "editingBar")->isVisible());
+    EXPECT_TRUE(field->property("text").toString().isEmpty());
+    EXPECT_EQ(storedContents(), QStringList({"Hi", "Hello again."}));
+    QTest::keyClick(window, Qt::Key_Up);
+    type(window, field, "Hey");
+    QTest::keyClick(window, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return storedContents() == QStringList({"Hey", "Hey there."}); }, 5000));
+    EXPECT_EQ(sentRoles(server.requests().at(4)), QStringList({"system", "user"}));
+}
+
+// Both export formats are byte for byte what `vorbel-cli show` prints, in an
+// owner-only file; a failure is shown and leaves nothing behind.
+TEST_F(ChatWindowTest, ExportAndCopyMatchTheCommandLine)
+{
+    openConversation();
+    makeMessage(store(), "user", "What is 1+1?", conversation, std::nullopt, true);
+    const MessagePtr call = makeMessage(store(), "assistant", "", conversation, QString("jsExecution"), true);
+    call->setFunctionArguments("{\"script\":\"1+1\"}");
+    call->setFunctionResult("2");
+    makeMessage(store(), "assistant", "It is 2.", conversation, std::nullopt, true);
+    saveContext(store());
+    QObject* controller = window->property("controller").value<QObject*>();
+    QTemporaryDir exports;
+    const QString id = conversation->id()->toString(QUuid::WithoutBraces);
+    for (const QString& name : {QString("a.md"), QString("a.json")}) {
+        bool written = false;
+        QMetaObject::invokeMethod(controller, "exportConversationTo", Q_RETURN_ARG(bool, written),
+                                  Q_ARG(QString, exports.filePath(name)));
+        ASSERT_TRUE(written);
+        QProcess cli;
+        cli.start(VORBEL_CLI_PATH, name.endsWith(".json") ? QStringList{"show", "--json", id} : QStringList{"show", id});
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        QFile file(exports.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), cli.readAllStandardOutput()) << name.toStdString();
+        EXPECT_EQ(file.permissions() & 0x0FFF, QFile::ReadUser | QFile::WriteUser);
+        if (name.endsWith(".md")) {
+            QMetaObject::invokeMethod(find(window, "copyConversationAction"), "trigger");
+            EXPECT_EQ(QGuiApplication::clipboard()->text().toUtf8(), (file.seek(0), file.readAll()));
+        }
+    }
+    ASSERT_TRUE(QDir(exports.path()).mkdir("taken"));
+    bool written = true;
+    QMetaObject::invokeMethod(controller, "exportConversationTo", Q_RETURN_ARG(bool, written),
+                              Q_ARG(QString, exports.filePath("taken")));
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(item(window, "exportErrorBar")->isVisible());
+    EXPECT_EQ(QDir(exports.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList({"a.json", "a.md"}));
 }

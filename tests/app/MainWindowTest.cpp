@@ -72,7 +72,7 @@ TEST_F(MainWindowTest, RowsAndCardsNameTheirAssistantAndACardStartsTheNewestConv
     auto* subtitle = item(window, "conversationRow_1")->findChild<QQuickItem*>("profileSubHeadline");
     ASSERT_TRUE(subtitle);
     EXPECT_EQ(subtitle->property("text").toString(),
-              QLocale().toString(withGone->updatedAt()->toLocalTime(), QLocale::ShortFormat));
+              "Gone · " + QLocale().toString(withGone->updatedAt()->toLocalTime(), QLocale::ShortFormat));
     QQuickItem* recipient = item(window, "recipientLabel");
     ASSERT_TRUE(recipient);
     EXPECT_FALSE(recipient->isVisible()); // nothing selected: the form
