@@ -1,6 +1,7 @@
 // Store costs that users feel: the save after each streamed piece, opening a
 // large store, loading one long conversation, and seeing what another process
 // (the command-line tool) wrote to the same file.
+#include "store/ConversationSearch.h"
 #include "store/DataController.h"
 #include "store/ListModels.h"
 #include "store/StoreOperations.h"
@@ -13,12 +14,55 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <cmath>
 #include <memory>
+#include <random>
 
 namespace {
 
 constexpr int totalMessages = 100000;
 constexpr int longConversation = 10000;
+
+// Message text with the spread of words of real chats, for the full-text
+// index: a few words are everywhere, most are rare. About 35 tokens (three
+// characters each) per message, 3.5 million in all.
+class WordSource {
+public:
+    WordSource()
+    {
+        const char* common[] = {"the", "a", "to", "of", "and", "in", "is", "it", "you", "that", "for", "on",
+                                "with", "this", "can", "your", "code", "file", "function", "error", "value",
+                                "memory", "server", "request", "model", "reply", "python", "résumé", "leak",
+                                "thread", "window", "list", "search", "title", "store", "message", "test"};
+        for (const char* word : common)
+            m_words << QString::fromUtf8(word);
+        const char* syllables[] = {"ka", "lo", "mi", "ne", "ru", "sa", "te", "vo", "pi", "da", "ge", "ho",
+                                   "ju", "be", "ci", "fa", "qua", "ron", "mel", "tis", "dor", "pan", "sil", "wen"};
+        std::mt19937 random(7);
+        std::uniform_int_distribution<int> syllable(0, int(std::size(syllables)) - 1);
+        while (m_words.size() < 20000) {
+            QString word;
+            for (int i = 0, n = 2 + int(random() % 2); i < n; ++i)
+                word += QLatin1String(syllables[syllable(random)]);
+            m_words << word;
+        }
+    }
+    // Words by a Zipf-like rank: the k-th word about 1/k as often as the first.
+    QString message()
+    {
+        QString text;
+        while (text.size() < 100) {
+            const double u = std::uniform_real_distribution<double>(0, 1)(m_random);
+            const int rank = std::min(int(std::pow(double(m_words.size()), u)) - 1, int(m_words.size()) - 1);
+            text += m_words.at(std::max(rank, 0)) + QLatin1Char(' ');
+        }
+        return text.trimmed() + QLatin1Char('.');
+    }
+
+private:
+    QStringList m_words;
+    std::mt19937 m_random{11};
+};
 
 // One store for all benchmarks: 100,000 messages, one conversation of 10,000
 // and 900 conversations of 100.
@@ -32,7 +76,7 @@ struct LargeStore {
         DataController controller(path());
         StoreContext& context = controller.viewContext();
         AssistantPtr assistant = createAssistant(context, "Bench", "You help.", "https://example.com/b.png");
-        const QString text = QString("A reply of ordinary length, with a few sentences in it. ").repeated(6);
+        WordSource words;
         int made = 0;
         while (made < totalMessages) {
             ConversationPtr c = createConversation(context, assistant);
@@ -40,7 +84,7 @@ struct LargeStore {
             if (made == 0)
                 longId = *c->id();
             for (int i = 0; i < count; ++i)
-                makeMessage(context, i % 2 ? "assistant" : "user", text, c, std::nullopt, true);
+                makeMessage(context, i % 2 ? "assistant" : "user", words.message(), c, std::nullopt, true);
             made += count;
             if (made % 10000 == 0)
                 saveContext(context);
@@ -193,5 +237,37 @@ void BM_AnotherProcessesConversationListed(benchmark::State& state)
 }
 BENCHMARK(BM_AnotherProcessesConversationListed)
     ->Iterations(8)->Repetitions(5)->UseManualTime()->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+// From a keystroke in the search field to the filtered list: the search on
+// its own connection, then each hit matched to its listed conversation. The
+// text is typed one key at a time; every prefix is one search.
+void BM_SearchKeystrokeToFilteredList(benchmark::State& state)
+{
+    DataController app(largeStore().path());
+    StoreContext& context = app.viewContext();
+    ConversationListModel list(context);
+    ConversationSearch search(largeStore().path());
+    const QString typed = QStringLiteral("memory leak thread");
+    int key = 0;
+    for (auto _ : state) {
+        const QString text = typed.left(1 + key++ % typed.size());
+        int shown = 0;
+        for (const SearchHit& hit : search.search(text))
+            shown += context.conversationWithRow(hit.conversationRow) ? 1 : 0;
+        benchmark::DoNotOptimize(shown);
+    }
+}
+BENCHMARK(BM_SearchKeystrokeToFilteredList)->Iterations(18)->Repetitions(9)->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+// The worst single keystroke: one letter, which starts most messages' words.
+void BM_SearchOneLetter(benchmark::State& state)
+{
+    DataController app(largeStore().path());
+    ConversationSearch search(largeStore().path());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(search.search(QStringLiteral("m")).size());
+}
+BENCHMARK(BM_SearchOneLetter)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -15,9 +15,8 @@ namespace {
 
 // Around each match in a snippet; private-use characters that typed text
 // hardly ever holds, taken out again before the snippet leaves here.
-const QChar matchStart(0xE000);
-const QChar matchEnd(0xE001);
-constexpr int snippetTokens = 12;
+constexpr int snippetWordsBefore = 4;
+constexpr int snippetWords = 12;
 
 // A term as an index string: quotes inside are doubled, so no typed
 // character can become query syntax.
@@ -33,29 +32,119 @@ bool holdsWord(QStringView text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
 }
 
-SearchHit withMatches(SearchHit hit, const QString& marked)
+// A word as the index compares it: case folded, accents dropped.
+QString folded(QStringView word)
 {
     QString plain;
-    plain.reserve(marked.size());
-    qsizetype start = -1;
-    for (const QChar c : marked) {
-        if (c == matchStart) {
-            start = plain.size();
-        } else if (c == matchEnd) {
-            if (start >= 0)
-                hit.matches.append({start, plain.size() - start});
-            start = -1;
-        } else {
-            plain += c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') ? QChar(' ') : c;
+    for (const QChar c : word.toString().normalized(QString::NormalizationForm_D)) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            plain += c;
+    }
+    return plain.toCaseFolded();
+}
+
+struct Word {
+    qsizetype start = 0;
+    qsizetype length = 0;
+    QString key;
+};
+
+// Words as the index splits them: runs of letters and digits.
+std::vector<Word> wordsOf(const QString& text)
+{
+    std::vector<Word> words;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && !text.at(i).isLetterOrNumber() && !text.at(i).isMark())
+            ++i;
+        const qsizetype start = i;
+        while (i < text.size() && (text.at(i).isLetterOrNumber() || text.at(i).isMark()))
+            ++i;
+        if (i > start)
+            words.push_back({start, i - start, folded(QStringView(text).mid(start, i - start))});
+    }
+    return words;
+}
+
+// What was typed, as the snippet looks for it: each term is a word prefix or
+// a phrase of whole words.
+struct Term {
+    QStringList words;
+    bool prefix = false;
+};
+
+std::vector<Term> termsOf(const QString& text)
+{
+    std::vector<Term> terms;
+    const QStringList parts = text.split(QLatin1Char('"'));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        QStringList words;
+        for (const Word& w : wordsOf(parts[i]))
+            words << w.key;
+        if (words.isEmpty())
+            continue;
+        if (i % 2 == 1) {
+            terms.push_back({words, false});
+            continue;
         }
+        for (const QString& word : words)
+            terms.push_back({{word}, true});
+    }
+    return terms;
+}
+
+// How many words from `at` on make a match of the term; 0 for none.
+qsizetype matchAt(const std::vector<Word>& words, size_t at, const Term& term)
+{
+    if (term.prefix)
+        return words[at].key.startsWith(term.words.first()) ? 1 : 0;
+    if (at + size_t(term.words.size()) > words.size())
+        return 0;
+    for (qsizetype k = 0; k < term.words.size(); ++k) {
+        if (words[at + size_t(k)].key != term.words[k])
+            return 0;
+    }
+    return term.words.size();
+}
+
+// One line of the text around its first match, with every match in it marked.
+SearchHit withSnippet(SearchHit hit, const QString& text, const std::vector<Term>& terms)
+{
+    const std::vector<Word> words = wordsOf(text);
+    std::vector<qsizetype> matched(words.size(), 0);
+    size_t first = words.size();
+    for (size_t at = 0; at < words.size(); ++at) {
+        for (const Term& term : terms)
+            matched[at] = std::max(matched[at], matchAt(words, at, term));
+        if (matched[at] && first == words.size())
+            first = at;
+    }
+    if (words.empty())
+        return hit;
+    if (first == words.size())
+        first = 0;
+    const size_t from = first > size_t(snippetWordsBefore) ? first - snippetWordsBefore : 0;
+    const size_t to = std::min(words.size(), from + snippetWords); // one past the last word shown
+    const qsizetype start = from == 0 ? 0 : words[from].start;
+    const qsizetype end = to == words.size() ? text.size() : words[to - 1].start + words[to - 1].length;
+    QString line = text.mid(start, end - start);
+    for (QChar& c : line) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
+            c = QLatin1Char(' ');
     }
     // The line starts and ends with text: a message may begin with a line break.
     qsizetype lead = 0;
-    while (lead < plain.size() && plain.at(lead).isSpace())
+    while (lead < line.size() && line.at(lead).isSpace())
         ++lead;
-    hit.snippet = plain.trimmed();
-    for (auto& match : hit.matches)
-        match.first -= lead;
+    const QString before = from == 0 ? QString() : QStringLiteral("…");
+    hit.snippet = before + line.mid(lead).trimmed() + (to == words.size() ? QString() : QStringLiteral("…"));
+    const qsizetype shift = before.size() - start - lead;
+    for (size_t at = from; at < to; ++at) {
+        if (!matched[at])
+            continue;
+        const Word& last = words[std::min(to, at + size_t(matched[at])) - 1];
+        hit.matches.append({words[at].start + shift, last.start + last.length - words[at].start});
+    }
     return hit;
 }
 
@@ -92,7 +181,7 @@ std::vector<SearchHit> ConversationSearch::search(const QString& text, bool* ok)
             *ok = false;
         return {};
     }
-    return search(m_db, text, ok);
+    return search(m_db, m_messages, text, ok);
 }
 
 QString ConversationSearch::matchExpression(const QString& text)
@@ -114,57 +203,69 @@ QString ConversationSearch::matchExpression(const QString& text)
     return terms.join(QLatin1Char(' '));
 }
 
+bool ConversationSearch::MessageConversations::update(sqlite3* db)
+{
+    Statement added(db, "SELECT pk, conversation_pk FROM message WHERE pk > ?1 ORDER BY pk");
+    if (!added.s)
+        return false;
+    sqlite3_bind_int64(added.s, 1, m_readUpTo);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(added.s)) == SQLITE_ROW) {
+        const qint64 row = sqlite3_column_int64(added.s, 0);
+        if (row >= qint64(m_conversation.size()))
+            m_conversation.resize(size_t(row) + 1 + size_t(row) / 4, 0);
+        m_conversation[size_t(row)] = sqlite3_column_int64(added.s, 1);
+        m_readUpTo = row;
+    }
+    return rc == SQLITE_DONE;
+}
+
 std::vector<SearchHit> ConversationSearch::search(sqlite3* db, const QString& text, bool* ok)
+{
+    MessageConversations messages;
+    return search(db, messages, text, ok);
+}
+
+std::vector<SearchHit> ConversationSearch::search(sqlite3* db, MessageConversations& messages, const QString& text,
+                                                  bool* ok)
 {
     if (ok)
         *ok = true;
     const QByteArray expression = matchExpression(text).toUtf8();
     if (expression.isEmpty())
         return {};
+    const std::vector<Term> terms = termsOf(text);
     struct Found {
         SearchHit hit;
         qint64 createdAt = 0;
     };
     QHash<qint64, Found> found;
-    bool read = true;
-    // The conversations with a matching message, each with its first one; the
-    // snippets come afterwards, one per conversation rather than one per message.
-    {
-        Statement messages(db,
-            "SELECT m.conversation_pk, min(m.pk), c.created_at FROM message_search"
-            " JOIN message m ON m.pk = message_search.rowid JOIN conversation c ON c.pk = m.conversation_pk"
-            " WHERE message_search MATCH ?1 GROUP BY m.conversation_pk");
-        read = messages.s && sqlite3_bind_text(messages.s, 1, expression.constData(), int(expression.size()),
+    // One snapshot for every read below.
+    const bool ownSnapshot = sqlite3_get_autocommit(db) != 0;
+    bool read = (!ownSnapshot || sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK)
+        && messages.update(db);
+    // Matching messages in row order: the first one met of each conversation
+    // is its first match.
+    if (read) {
+        Statement matching(db, "SELECT rowid FROM message_search WHERE message_search MATCH ?1");
+        read = matching.s && sqlite3_bind_text(matching.s, 1, expression.constData(), int(expression.size()),
                                                SQLITE_STATIC) == SQLITE_OK;
         int rc = SQLITE_DONE;
-        while (read && (rc = sqlite3_step(messages.s)) == SQLITE_ROW) {
-            Found& f = found[sqlite3_column_int64(messages.s, 0)];
-            f.hit.conversationRow = sqlite3_column_int64(messages.s, 0);
-            f.hit.messageRow = sqlite3_column_int64(messages.s, 1);
-            f.createdAt = sqlite3_column_int64(messages.s, 2);
+        while (read && (rc = sqlite3_step(matching.s)) == SQLITE_ROW) {
+            const qint64 message = sqlite3_column_int64(matching.s, 0);
+            const qint64 conversation = messages.of(message);
+            if (!conversation)
+                continue;
+            Found& f = found[conversation];
+            if (!f.hit.messageRow || message < f.hit.messageRow) {
+                f.hit.conversationRow = conversation;
+                f.hit.messageRow = message;
+            }
         }
         read = read && rc == SQLITE_DONE;
     }
     if (read) {
-        const QByteArray sql = QStringLiteral("SELECT snippet(message_search, -1, '%1', '%2', '…', %3) FROM message_search"
-                                              " WHERE message_search MATCH ?1 AND rowid = ?2")
-                                   .arg(matchStart).arg(matchEnd).arg(snippetTokens).toUtf8();
-        Statement snippet(db, sql.constData());
-        read = snippet.s && sqlite3_bind_text(snippet.s, 1, expression.constData(), int(expression.size()),
-                                              SQLITE_STATIC) == SQLITE_OK;
-        for (auto it = found.begin(); read && it != found.end(); ++it) {
-            sqlite3_bind_int64(snippet.s, 2, it->hit.messageRow);
-            if (sqlite3_step(snippet.s) == SQLITE_ROW)
-                it->hit = withMatches(it->hit, snippet.text(0));
-            read = sqlite3_reset(snippet.s) == SQLITE_OK;
-        }
-    }
-    if (read) {
-        const QByteArray sql = QStringLiteral("SELECT c.pk, c.created_at, highlight(conversation_search, 0, '%1', '%2')"
-                                              " FROM conversation_search JOIN conversation c ON c.pk = conversation_search.rowid"
-                                              " WHERE conversation_search MATCH ?1")
-                                   .arg(matchStart).arg(matchEnd).toUtf8();
-        Statement titles(db, sql.constData());
+        Statement titles(db, "SELECT rowid, title FROM conversation_search WHERE conversation_search MATCH ?1");
         read = titles.s && sqlite3_bind_text(titles.s, 1, expression.constData(), int(expression.size()),
                                              SQLITE_STATIC) == SQLITE_OK;
         int rc = SQLITE_DONE;
@@ -174,11 +275,30 @@ std::vector<SearchHit> ConversationSearch::search(sqlite3* db, const QString& te
                 continue; // a message shows more than the title already does
             Found& f = found[row];
             f.hit.conversationRow = row;
-            f.createdAt = sqlite3_column_int64(titles.s, 1);
-            f.hit = withMatches(f.hit, titles.text(2));
+            f.hit = withSnippet(f.hit, titles.text(1), terms);
         }
         read = read && rc == SQLITE_DONE;
     }
+    if (read) {
+        Statement message(db, "SELECT coalesce(content, '') || ' ' || coalesce(function_result, '') FROM message"
+                              " WHERE pk = ?1");
+        Statement conversation(db, "SELECT created_at FROM conversation WHERE pk = ?1");
+        read = message.s && conversation.s;
+        for (auto it = found.begin(); read && it != found.end(); ++it) {
+            sqlite3_bind_int64(conversation.s, 1, it->hit.conversationRow);
+            if (sqlite3_step(conversation.s) == SQLITE_ROW)
+                it->createdAt = sqlite3_column_int64(conversation.s, 0);
+            read = sqlite3_reset(conversation.s) == SQLITE_OK;
+            if (!it->hit.messageRow)
+                continue;
+            sqlite3_bind_int64(message.s, 1, it->hit.messageRow);
+            if (sqlite3_step(message.s) == SQLITE_ROW)
+                it->hit = withSnippet(it->hit, message.text(0), terms);
+            read = read && sqlite3_reset(message.s) == SQLITE_OK;
+        }
+    }
+    if (ownSnapshot)
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     if (!read) {
         qCWarning(lcStore) << "The search failed:" << sqlite3_errmsg(db);
         if (ok)

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 #include <utility>
 #include <vector>
@@ -37,7 +38,26 @@ public:
     // The index query for what the user typed; empty when it holds no word.
     static QString matchExpression(const QString& text);
 
+    // Which conversation each message belongs to, read once and then only
+    // for the messages added since: a broad search matches most messages,
+    // and asking the file for each one's conversation would take longest.
+    class MessageConversations {
+    public:
+        bool update(sqlite3* db);
+        qint64 of(qint64 messageRow) const
+        {
+            return messageRow >= 0 && messageRow < qint64(m_conversation.size()) ? m_conversation[messageRow] : 0;
+        }
+
+    private:
+        std::vector<qint64> m_conversation; // by message row
+        qint64 m_readUpTo = 0;
+    };
+
 private:
+    static std::vector<SearchHit> search(sqlite3* db, MessageConversations& messages, const QString& text, bool* ok);
+
     QMutex m_mutex;
     sqlite3* m_db = nullptr;
+    MessageConversations m_messages;
 };

@@ -43,8 +43,10 @@ const char* const migrations[] = {
     // messages. Only finished messages are indexed: a streaming reply changes
     // with every piece, and re-indexing it each time would cost the whole text.
     "ALTER TABLE conversation ADD COLUMN title TEXT;"
+    // Prefixes of up to three characters are indexed too: the first keys
+    // typed into the search field match the most words.
     "CREATE VIRTUAL TABLE message_search USING fts5(content, function_result, content='message',"
-    " content_rowid='pk', tokenize='unicode61 remove_diacritics 2');"
+    " content_rowid='pk', tokenize='unicode61 remove_diacritics 2', prefix='1 2 3');"
     "CREATE VIRTUAL TABLE conversation_search USING fts5(title, content='conversation',"
     " content_rowid='pk', tokenize='unicode61 remove_diacritics 2');"
     "INSERT INTO message_search(rowid, content, function_result)"

@@ -75,6 +75,10 @@ ConversationPtr StoreContext::conversationWithId(const QUuid& id) const
 
 ConversationPtr StoreContext::conversationWithRow(qint64 row) const
 {
+    // A record read from the file is known by its row's key; only those made
+    // in this run are looked for one by one.
+    if (const ConversationPtr c = m_conversations.value(row); c && c->m_rowKey == row)
+        return c;
     for (const auto& c : m_conversations) {
         if (row && c->m_rowKey == row)
             return c;

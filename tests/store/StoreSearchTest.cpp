@@ -84,7 +84,7 @@ TEST_F(StoreSearchTest, TheSnippetMarksTheMatchAndOpensAtTheFirstMatchingMessage
     bool ok = false;
     const auto hits = ConversationSearch::search(store.context().database().handle(), "educ", &ok);
     ASSERT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0].snippet, "Start with your experience, then education.");
+    EXPECT_EQ(hits[0].snippet, "…with your experience, then education.");
     ASSERT_EQ(hits[0].matches.size(), 1);
     EXPECT_EQ(hits[0].snippet.mid(hits[0].matches[0].first, hits[0].matches[0].second), "education");
     EXPECT_EQ(store.context().messageWithRow(*resume, hits[0].messageRow), orderedMessages(*resume).back());
