@@ -121,6 +121,7 @@ Rectangle {
                     url: row.model.profilePictureUrl
                     subHeadline: (root.controller.searching && row.model.snippet ? row.model.snippet : row.model.subtitle) ?? ""
                     subHeadlineIsSnippet: root.controller.searching && !!row.model.snippet
+                    subHeadlineOneLine: true
                     opacity: row.renaming ? 0 : 1
                 }
 

@@ -125,7 +125,6 @@ Rectangle {
                         Accessible.name: text
                         onClicked: {
                             root.conversation.cancelEdit()
-                            inputField.text = ""
                             inputField.focusField()
                         }
                     }
@@ -138,15 +137,17 @@ Rectangle {
                     editing: root.conversation.editingRow >= 0
                     onSubmitted: prompt => root.conversation.submit(prompt)
                     onEditNewestRequested: root.conversation.beginEditNewest()
-                    onEditCancelled: {
-                        root.conversation.cancelEdit()
-                        inputField.text = ""
-                    }
+                    onEditCancelled: root.conversation.cancelEdit()
                 }
 
                 Connections {
                     target: root.conversation
                     function onConversationChanged() { inputField.text = "" }
+                    // An edit given up anywhere takes its text out of the field.
+                    function onEditingChanged() {
+                        if (root.conversation.editingRow < 0)
+                            inputField.text = ""
+                    }
                     function onEditStarted(text) {
                         inputField.text = text
                         inputField.focusField()

@@ -12,7 +12,9 @@ RowLayout {
     property string subHeadline
     property bool alignTop: false
     property color subHeadlineColor: Theme.secondaryText
-    // A search snippet: one line, its matches in bold.
+    // The second line on one line, cut with "…" (a list row's fixed height).
+    property bool subHeadlineOneLine: false
+    // A search snippet: its matches in bold.
     property bool subHeadlineIsSnippet: false
 
     spacing: 8
@@ -57,8 +59,8 @@ RowLayout {
             textFormat: root.subHeadlineIsSnippet ? Text.StyledText : Text.PlainText
             font.pixelSize: 12
             color: root.subHeadlineColor
-            wrapMode: root.subHeadlineIsSnippet ? Text.NoWrap : Text.Wrap
-            elide: root.subHeadlineIsSnippet ? Text.ElideRight : Text.ElideNone
+            wrapMode: root.subHeadlineOneLine ? Text.NoWrap : Text.Wrap
+            elide: root.subHeadlineOneLine ? Text.ElideRight : Text.ElideNone
         }
     }
 

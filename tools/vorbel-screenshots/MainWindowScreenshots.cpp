@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "openai/AccountModels.h"
+#include "store/ConversationTitles.h"
 #include "store/StoreOperations.h"
 #include "support/ChatCompletionStream.h"
 #include "ui/ConversationViewController.h"
@@ -233,5 +234,31 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     ok = QTest::qWaitFor([&] { return visibleItem(window, "usageLine"); }, 2000) && ok;
     ok = grabWindow(window, path("usage-line")) && ok;
     settings.remove(Settings::modelKey);
+
+    // The newest reply offers Regenerate on hover; an own message is edited in the prompt field.
+    ok = QTest::qWaitFor([&] { return visibleItem(window, "regenerateButton"); }, 2000) && ok;
+    ok = grabWindow(window, path("regenerate-button")) && ok;
+    view->beginEdit(0);
+    ok = grabWindow(window, path("editing-bar")) && ok;
+    view->cancelEdit();
+
+    // The sidebar with titles, one being renamed, and a search with its hits.
+    ConversationTitles::rename(store, chat, QStringLiteral("Recursion in one paragraph"));
+    ConversationTitles::rename(store, functions, QStringLiteral("Files and a sum"));
+    ConversationTitles::rename(store, hostile, QStringLiteral("Tidy up the downloads folder"));
+    ok = grabWindow(window, path("sidebar-titles")) && ok;
+    if (QObject* list = visibleItem(window, "conversationList")) {
+        list->setProperty("renamingRow", 1);
+        ok = grabWindow(window, path("rename-editor")) && ok;
+        list->setProperty("renamingRow", -1);
+    }
+    auto* controller = window->property("controller").value<MainWindowController*>();
+    QSignalSpy searched(controller, &MainWindowController::searchFinished);
+    if (QQuickItem* field = visibleItem(window, "searchField"))
+        field->setProperty("text", "recurs");
+    controller->setSearchText(QStringLiteral("recurs"));
+    ok = QTest::qWaitFor([&] { return searched.count() > 0; }, 5000) && ok;
+    ok = grabWindow(window, path("search-hits")) && ok;
+    controller->setSearchText(QString());
     return ok;
 }

@@ -9,7 +9,9 @@ class VorbelApplication;
 // playing the OpenAI service: the welcome cover (idle and rejected), the
 // new-conversation form, a conversation with bubbles and an error notice, a
 // streaming reply, and the function-call block awaiting confirmation,
-// running, answered and folded. File names end in `suffix`. Returns false
+// running, answered and folded; the Regenerate button, the editing bar, the
+// sidebar with titles, the rename editor and a search with its hits. File
+// names end in `suffix`. Returns false
 // when a picture could not be made.
 bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, const QString& suffix);
 
