@@ -174,10 +174,17 @@ Rectangle {
                 Menu {
                     id: contextMenu
                     objectName: "rowContextMenu"
+                    property bool renameChosen: false
+                    // The editor opens once the menu has given the focus back, or it would lose it at once.
+                    onClosed: {
+                        if (renameChosen)
+                            Qt.callLater(() => list.renamingRow = row.index)
+                        renameChosen = false
+                    }
                     MenuItem {
                         objectName: "renameMenuItem"
                         text: qsTr("Rename…")
-                        onTriggered: list.renamingRow = row.index
+                        onTriggered: contextMenu.renameChosen = true
                     }
                     MenuItem {
                         objectName: "deleteMenuItem"

@@ -191,6 +191,22 @@ TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
     EXPECT_TRUE(first->findChild<QQuickItem*>("profileSubHeadline")->property("text").toString().startsWith("Ada · "));
     EXPECT_EQ(item(window, "conversationRow_1")->property("text").toString(), "Bob");
 
+    QQuickItem* search = item(window, "searchField");
+    QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return search->hasActiveFocus(); }));
+    for (const char* key : {"a", "c", "t", "i", "o"})
+        QTest::keyClick(window, *key);
+    auto* list = qobject_cast<QQuickItem*>(find(window, "conversationList"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->property("count").toInt() == 1; }, 5000));
+    EXPECT_EQ(item(window, "conversationRow_0")->findChild<QQuickItem*>("profileSubHeadline")->property("text").toString(),
+              "Use <b>action</b> verbs.");
+    click(window, item(window, "conversationRow_0"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return row(1) && row(1)->property("revealed").toBool(); }));
+    search->forceActiveFocus();
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_TRUE(search->property("text").toString().isEmpty());
+    EXPECT_EQ(list->property("count").toInt(), 2);
+
     const auto renameTo = [&](const QString& title, Qt::Key key, bool fromMenu) {
         if (fromMenu) {
             click(window, item(window, "conversationRow_0"), Qt::RightButton);
@@ -217,22 +233,6 @@ TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
         EXPECT_EQ(item(window, "conversationRow_0")->property("text").toString(), r.title);
     }
     EXPECT_FALSE(store().hasChanges());
-
-    QQuickItem* search = item(window, "searchField");
-    QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(search->hasActiveFocus());
-    for (const char* key : {"a", "c", "t", "i", "o"})
-        QTest::keyClick(window, *key);
-    auto* list = qobject_cast<QQuickItem*>(find(window, "conversationList"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->property("count").toInt() == 1; }, 5000));
-    EXPECT_EQ(item(window, "conversationRow_0")->findChild<QQuickItem*>("profileSubHeadline")->property("text").toString(),
-              "Use <b>action</b> verbs.");
-    click(window, item(window, "conversationRow_0"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return row(1) && row(1)->property("revealed").toBool(); }));
-    search->forceActiveFocus();
-    QTest::keyClick(window, Qt::Key_Escape);
-    EXPECT_TRUE(search->property("text").toString().isEmpty());
-    EXPECT_EQ(list->property("count").toInt(), 2);
 }
 
 // Regenerate and Retry send the same history again and leave no old reply in
@@ -265,6 +265,8 @@ TEST_F(ChatWindowTest, RegenerateRetryAndEditAndResend)
         EXPECT_EQ(sentMessages(server.requests().at(request)), sentMessages(server.requests().at(1)));
 
     QQuickItem* field = item(window, "promptField");
+    // Editing waits for the reply to end.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, "regenerateButton")->isVisible(); }, 5000));
     field->forceActiveFocus();
     QTest::keyClick(window, Qt::Key_Up);
     EXPECT_EQ(field->property("text").toString(), "Hi");
