@@ -211,13 +211,16 @@ bool ConversationSearch::MessageConversations::update(sqlite3* db)
     sqlite3_bind_int64(added.s, 1, m_readUpTo);
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(added.s)) == SQLITE_ROW) {
-        const qint64 row = sqlite3_column_int64(added.s, 0);
-        if (row >= qint64(m_conversation.size()))
-            m_conversation.resize(size_t(row) + 1 + size_t(row) / 4, 0);
-        m_conversation[size_t(row)] = sqlite3_column_int64(added.s, 1);
-        m_readUpTo = row;
+        m_readUpTo = sqlite3_column_int64(added.s, 0);
+        m_conversations.emplace_back(m_readUpTo, sqlite3_column_int64(added.s, 1));
     }
     return rc == SQLITE_DONE;
+}
+
+qint64 ConversationSearch::MessageConversations::of(qint64 messageRow) const
+{
+    const auto it = std::lower_bound(m_conversations.begin(), m_conversations.end(), std::pair(messageRow, qint64(0)));
+    return it != m_conversations.end() && it->first == messageRow ? it->second : 0;
 }
 
 std::vector<SearchHit> ConversationSearch::search(sqlite3* db, const QString& text, bool* ok)
@@ -244,41 +247,38 @@ std::vector<SearchHit> ConversationSearch::search(sqlite3* db, MessageConversati
     const bool ownSnapshot = sqlite3_get_autocommit(db) != 0;
     bool read = (!ownSnapshot || sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK)
         && messages.update(db);
-    // Matching messages in row order: the first one met of each conversation
-    // is its first match.
-    if (read) {
-        Statement matching(db, "SELECT rowid FROM message_search WHERE message_search MATCH ?1");
-        read = matching.s && sqlite3_bind_text(matching.s, 1, expression.constData(), int(expression.size()),
-                                               SQLITE_STATIC) == SQLITE_OK;
+    // Every row of the index query, handed to `take`; false when the query failed.
+    const auto eachMatch = [db, &expression](const char* sql, const auto& take) {
+        Statement matching(db, sql);
+        if (!matching.s || sqlite3_bind_text(matching.s, 1, expression.constData(), int(expression.size()),
+                                             SQLITE_STATIC) != SQLITE_OK)
+            return false;
         int rc = SQLITE_DONE;
-        while (read && (rc = sqlite3_step(matching.s)) == SQLITE_ROW) {
-            const qint64 message = sqlite3_column_int64(matching.s, 0);
-            const qint64 conversation = messages.of(message);
-            if (!conversation)
-                continue;
-            Found& f = found[conversation];
-            if (!f.hit.messageRow || message < f.hit.messageRow) {
-                f.hit.conversationRow = conversation;
-                f.hit.messageRow = message;
-            }
+        while ((rc = sqlite3_step(matching.s)) == SQLITE_ROW)
+            take(matching);
+        return rc == SQLITE_DONE;
+    };
+    // The first matching message of each conversation is the one with the lowest row.
+    read = read && eachMatch("SELECT rowid FROM message_search WHERE message_search MATCH ?1", [&](const Statement& row) {
+        const qint64 message = sqlite3_column_int64(row.s, 0);
+        const qint64 conversation = messages.of(message);
+        if (!conversation)
+            return;
+        Found& f = found[conversation];
+        if (!f.hit.messageRow || message < f.hit.messageRow) {
+            f.hit.conversationRow = conversation;
+            f.hit.messageRow = message;
         }
-        read = read && rc == SQLITE_DONE;
-    }
-    if (read) {
-        Statement titles(db, "SELECT rowid, title FROM conversation_search WHERE conversation_search MATCH ?1");
-        read = titles.s && sqlite3_bind_text(titles.s, 1, expression.constData(), int(expression.size()),
-                                             SQLITE_STATIC) == SQLITE_OK;
-        int rc = SQLITE_DONE;
-        while (read && (rc = sqlite3_step(titles.s)) == SQLITE_ROW) {
-            const qint64 row = sqlite3_column_int64(titles.s, 0);
-            if (found.contains(row))
-                continue; // a message shows more than the title already does
-            Found& f = found[row];
-            f.hit.conversationRow = row;
-            f.hit = withSnippet(f.hit, titles.text(1), terms);
-        }
-        read = read && rc == SQLITE_DONE;
-    }
+    });
+    read = read && eachMatch("SELECT rowid, title FROM conversation_search WHERE conversation_search MATCH ?1",
+                             [&](const Statement& row) {
+        const qint64 conversation = sqlite3_column_int64(row.s, 0);
+        if (found.contains(conversation))
+            return; // a message shows more than the title already does
+        Found& f = found[conversation];
+        f.hit.conversationRow = conversation;
+        f.hit = withSnippet(f.hit, row.text(1), terms);
+    });
     if (read) {
         Statement message(db, "SELECT coalesce(content, '') || ' ' || coalesce(function_result, '') FROM message"
                               " WHERE pk = ?1");

@@ -44,13 +44,10 @@ public:
     class MessageConversations {
     public:
         bool update(sqlite3* db);
-        qint64 of(qint64 messageRow) const
-        {
-            return messageRow >= 0 && messageRow < qint64(m_conversation.size()) ? m_conversation[messageRow] : 0;
-        }
+        qint64 of(qint64 messageRow) const;
 
     private:
-        std::vector<qint64> m_conversation; // by message row
+        std::vector<std::pair<qint64, qint64>> m_conversations; // (message row, conversation row), by message row
         qint64 m_readUpTo = 0;
     };
 
