@@ -73,7 +73,12 @@ Rectangle {
     Timer {
         id: focusLater
         interval: 100
-        onTriggered: field.forceActiveFocus()
+        // Unless the user has meanwhile gone to another text field (the search, say).
+        onTriggered: {
+            const current = root.Window.activeFocusItem
+            if (!current || current === field || current.cursorPosition === undefined)
+                field.forceActiveFocus()
+        }
     }
     onVisibleChanged: if (visible) focusLater.start()
     Component.onCompleted: if (visible) focusLater.start()

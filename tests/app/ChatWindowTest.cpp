@@ -192,6 +192,7 @@ TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
     EXPECT_EQ(item(window, "conversationRow_1")->property("text").toString(), "Bob");
 
     QQuickItem* search = item(window, "searchField");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, "promptField")->hasActiveFocus(); }));
     QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return search->hasActiveFocus(); }));
     for (const char* key : {"a", "c", "t", "i", "o"})
