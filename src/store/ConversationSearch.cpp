@@ -203,6 +203,17 @@ QString ConversationSearch::matchExpression(const QString& text)
     return terms.join(QLatin1Char(' '));
 }
 
+std::optional<std::pair<qsizetype, qsizetype>> ConversationSearch::firstMatch(const QString& text, const QString& typed)
+{
+    const SearchHit hit = withSnippet(SearchHit(), text, termsOf(typed));
+    if (hit.matches.isEmpty())
+        return std::nullopt;
+    // The snippet is cut from the text: its first match sits at the same place there.
+    const QString shown = hit.snippet.mid(hit.matches.first().first, hit.matches.first().second);
+    const qsizetype at = text.indexOf(shown);
+    return at < 0 ? std::nullopt : std::optional(std::pair(at, shown.size()));
+}
+
 bool ConversationSearch::MessageConversations::update(sqlite3* db)
 {
     Statement added(db, "SELECT pk, conversation_pk FROM message WHERE pk > ?1 ORDER BY pk");

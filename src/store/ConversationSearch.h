@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -37,6 +38,9 @@ public:
     static std::vector<SearchHit> search(sqlite3* db, const QString& text, bool* ok = nullptr);
     // The index query for what the user typed; empty when it holds no word.
     static QString matchExpression(const QString& text);
+    // Where the text first matches what the user typed, as the index compares
+    // words: start and length, or nothing.
+    static std::optional<std::pair<qsizetype, qsizetype>> firstMatch(const QString& text, const QString& typed);
 
     // Which conversation each message belongs to, read once and then only
     // for the messages added since: a broad search matches most messages,

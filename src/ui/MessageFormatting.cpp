@@ -1,6 +1,7 @@
 #include "ui/MessageFormatting.h"
 
 #include "markdown/MarkdownParser.h"
+#include "store/ConversationSearch.h"
 #include "ui/InlineRichText.h"
 
 #include <QCache>
@@ -135,4 +136,10 @@ QString MessageFormatting::plainHtml(const QString& text, const QColor& textColo
 qsizetype MessageFormatting::cachedLineBytes()
 {
     return lineCache().totalCost();
+}
+
+QList<int> MessageFormatting::searchMatch(const QString& shownText, const QString& searchText)
+{
+    const auto match = ConversationSearch::firstMatch(shownText, searchText);
+    return match ? QList<int>{int(match->first), int(match->second)} : QList<int>();
 }

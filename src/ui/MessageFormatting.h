@@ -28,6 +28,8 @@ public:
     Q_INVOKABLE static bool isOversized(const QString& text);
     // Rich text for a selectable text view: everything escaped, in `textColor`, links in `linkColor`.
     Q_INVOKABLE static QString plainHtml(const QString& text, const QColor& textColor, const QColor& linkColor);
+    // Start and length of the first match of a search in shown text; empty when none.
+    Q_INVOKABLE static QList<int> searchMatch(const QString& shownText, const QString& searchText);
 
     // What the formatted lines kept for the next call take, in bytes of key and value.
     static qsizetype cachedLineBytes();

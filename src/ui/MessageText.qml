@@ -14,6 +14,8 @@ Item {
     property color linkColor: Theme.accent
     // The widest the text may be: plain text wraps there, block views fill it.
     property real maxWidth: 600
+    // A search's text, whose first match is selected in plain text.
+    property string highlight
     readonly property bool oversized: MessageFormatting.isOversized(markdown)
     readonly property bool rich: !oversized && MessageFormatting.needsRichRendering(markdown)
 
@@ -53,6 +55,17 @@ Item {
             selectionColor: Theme.accent
             selectedTextColor: "white"
             activeFocusOnTab: false
+
+            function markMatch() {
+                const match = MessageFormatting.searchMatch(getText(0, length), root.highlight)
+                if (match.length === 2)
+                    select(match[0], match[0] + match[1])
+            }
+            Component.onCompleted: if (root.highlight) markMatch()
+            Connections {
+                target: root
+                function onHighlightChanged() { if (root.highlight) markMatch() }
+            }
 
             onLinkActivated: link => ExternalLinks.open(link)
 

@@ -28,8 +28,9 @@ Item {
 
     // The newest reply (or failure notice) may be asked for again.
     readonly property bool offersRegenerate: !own && index === ListView.view.count - 1 && controller.canRegenerate
-    // Set while a search hit is shown in this message.
+    // Set while a search hit is shown in this message, with the search's text.
     property bool revealed: false
+    property string revealedText
 
     objectName: "message_" + index
     // The usage line and the button have their room even while hidden, so hovering moves nothing.
@@ -79,6 +80,7 @@ Item {
                 Accessible.description: root.model.usageText
                 maxWidth: root.maxBubbleWidth - 2 * bubble.padding
                 markdown: root.model.text
+                highlight: root.revealed ? root.revealedText : ""
                 color: root.textColor
                 linkColor: root.own ? "white" : Theme.accent
             }

@@ -33,6 +33,7 @@ Item {
 
         // The message a search hit opened, marked until another conversation shows.
         property int revealedRow: -1
+        property string revealedText
 
         delegate: MessageView {
             controller: list.controller
@@ -40,6 +41,7 @@ Item {
             width: list.columnWidth
             columnWidth: list.columnWidth
             revealed: index === list.revealedRow
+            revealedText: list.revealedText
         }
 
         function userScrolled(active) {
@@ -92,6 +94,7 @@ Item {
             function onPromptSubmitted() { list.resumeFollowing() }
             function onRevealRequested(row, searchText) {
                 list.following = false
+                list.revealedText = searchText
                 list.revealedRow = row
                 Qt.callLater(() => list.positionViewAtIndex(list.revealedRow, ListView.Center))
             }

@@ -203,6 +203,7 @@ TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
               "Use <b>action</b> verbs.");
     click(window, item(window, "conversationRow_0"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return row(1) && row(1)->property("revealed").toBool(); }));
+    EXPECT_EQ(row(1)->findChild<QQuickItem*>("plainText")->property("selectedText").toString(), "action");
     search->forceActiveFocus();
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_TRUE(search->property("text").toString().isEmpty());
