@@ -80,6 +80,7 @@ void HttpTransport::send(const QJsonObject& message)
     });
     auto body = std::make_shared<QByteArray>();
     connect(reply, &QNetworkReply::readyRead, this, [this, reply, stream, body, id] {
+        keepSession(reply);
         const QByteArray bytes = reply->readAll();
         const bool fits = isEventStream(reply) ? stream->feed(bytes)
                                                : (body->append(bytes), body->size() <= maxToolServerMessageBytes);
@@ -91,6 +92,7 @@ void HttpTransport::send(const QJsonObject& message)
         }
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply, body, id] {
+        keepSession(reply);
         if (!isEventStream(reply) && reply->error() == QNetworkReply::NoError) {
             body->append(reply->readAll());
             const QJsonDocument document = QJsonDocument::fromJson(*body);
@@ -101,13 +103,18 @@ void HttpTransport::send(const QJsonObject& message)
     });
 }
 
+// Before any message of the answer is handled: the next request must carry it.
+void HttpTransport::keepSession(QNetworkReply* reply)
+{
+    const QByteArray session = reply->rawHeader("Mcp-Session-Id");
+    if (!session.isEmpty() && session.size() <= 1024)
+        m_sessionId = session;
+}
+
 void HttpTransport::finish(QNetworkReply* reply, const QJsonValue& id)
 {
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray session = reply->rawHeader("Mcp-Session-Id");
-    if (!session.isEmpty() && session.size() <= 1024)
-        m_sessionId = session;
     if (status == 404 && reply->request().hasRawHeader("Mcp-Session-Id")) {
         Q_EMIT ended(QStringLiteral("the server ended the session"));
         return;

@@ -25,6 +25,7 @@ public:
     void setProtocolVersion(const QString& version) override { m_protocolVersion = version.toUtf8(); }
 
 private:
+    void keepSession(QNetworkReply* reply);
     void finish(QNetworkReply* reply, const QJsonValue& id);
 
     QUrl m_url;
