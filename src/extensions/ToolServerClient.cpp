@@ -61,6 +61,19 @@ ToolServerClient::~ToolServerClient()
     endSession();
 }
 
+QString ToolServerClient::statusText() const
+{
+    switch (m_state) {
+    case State::Connected:
+        return m_tools.size() == 1 ? QStringLiteral("Connected · 1 tool")
+                                   : QStringLiteral("Connected · %1 tools").arg(m_tools.size());
+    case State::Starting: return QStringLiteral("Starting…");
+    case State::Failed: return QStringLiteral("Failed: ") + m_failure;
+    case State::Stopped: break;
+    }
+    return m_entry.enabled ? QStringLiteral("Stopped") : QStringLiteral("Disabled");
+}
+
 void ToolServerClient::setFlags(bool enabled, bool askBeforeCall)
 {
     const bool disabled = m_entry.enabled && !enabled;

@@ -37,6 +37,8 @@ public:
     QString failure() const { return m_failure; }
     const QList<ServerTool>& tools() const { return m_tools; }
     const QStringList& log() const { return m_log; }
+    // "Connected · N tools", "Starting…", "Failed: <reason>", "Stopped" or "Disabled".
+    QString statusText() const;
 
     // Takes the flags of a newer reading of the file; a disabled server stops.
     void setFlags(bool enabled, bool askBeforeCall);

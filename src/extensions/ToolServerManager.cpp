@@ -88,6 +88,9 @@ CustomFunction toolFunction(const ToolServerEntry& server, const ServerTool& too
     };
     function.requiresConfirmation = server.askBeforeCall;
     if (server.askBeforeCall) {
+        // Its line feeds are the layout of the indented arguments; the text
+        // escapes everything else itself.
+        function.confirmationEscape = UntrustedText::Escape::EverythingHiddenButLineFeeds;
         function.confirmationText = [serverName, toolName](const std::optional<QString>& arguments) -> std::optional<QString> {
             const std::optional<QJsonObject> object = argumentObject(arguments);
             if (!object)

@@ -8,6 +8,7 @@
 #include "vorbel-cli/ChatSession.h"
 #include "vorbel-cli/CommandArguments.h"
 #include "vorbel-cli/ConversationCommands.h"
+#include "vorbel-cli/McpCommands.h"
 #include "vorbel-cli/ModelCommands.h"
 #include "vorbel-cli/SettingsCommands.h"
 
@@ -126,6 +127,7 @@ int chatCommand(CliEnvironment& environment, const QStringList& arguments)
 
     // The history is cut to the model's context, which the server may report.
     ModelCommands::refreshAccountModels(accountModelsWaitMs);
+    McpCommands::startEnabledServers();
     ChatSession session(environment.store, conversation, environment.io, parsed.flags.contains(yesOption));
     return session.run(parsed.positionals.join(QLatin1Char(' ')));
 }
@@ -143,12 +145,18 @@ QString vorbelCliUsage()
         "  vorbel-cli show [--json] ID\n"
         "  vorbel-cli models\n"
         "  vorbel-cli settings list | get KEY | set KEY VALUE\n"
+        "  vorbel-cli mcp list | tools NAME | remove NAME | enable NAME | disable NAME\n"
+        "  vorbel-cli mcp add NAME -- COMMAND [ARGS...]\n"
+        "  vorbel-cli mcp add NAME --url URL [--header \"K: V\"]...\n"
         "  vorbel-cli --help | --version\n"
         "\n"
         "Works on the same store and settings as the Vorbel app.\n"
         "Lists are tab-separated. The reply of a chat streams to standard output;\n"
         "the new conversation's id, function calls and notices go to standard error.\n"
         "--yes runs functions that ask for confirmation without asking.\n"
+        "mcp manages the tool servers of mcp.json beside the settings file; the\n"
+        "tools of enabled servers are offered to the model as SERVER__TOOL.\n"
+        "mcp list shows name, kind, enabled, status and the number of tools.\n"
         "models lists id, name, context length and \"built-in\" or \"server\" in the\n"
         "order of the model pickers, from the server in use (VORBEL_OPENAI_URL, else\n"
         "the setting openAiBaseUrl, else OpenAI's). When the server's list cannot be\n"
@@ -192,6 +200,8 @@ int runVorbelCli(const QStringList& arguments, CliEnvironment& environment)
         return showCommand(environment, rest);
     if (command == QLatin1String("models"))
         return modelsCommand(environment, rest);
+    if (command == QLatin1String("mcp"))
+        return McpCommands::run(environment, rest);
     if (command.isEmpty())
         return usageError(environment, QStringLiteral("missing command"));
     return usageError(environment, QStringLiteral("unknown command \"%1\"").arg(command));
