@@ -70,6 +70,8 @@ void StdioTransport::open()
     // No parent: the process outlives this transport until it is gone.
     m_process = new QProcess;
     liveProcesses().insert(m_process);
+    // Listed until deleted, so one whose deletion is still pending at exit is reachable.
+    connect(m_process, &QObject::destroyed, [process = m_process] { liveProcesses().remove(process); });
     m_process->setProgram(program);
     m_process->setArguments(m_args);
     m_process->setProcessEnvironment(m_environment);
@@ -140,7 +142,6 @@ void StdioTransport::close()
     const qint64 pid = process->processId();
     auto gone = [process, pid] {
         signalGroup(pid, SIGKILL); // anything of its group left behind
-        liveProcesses().remove(process);
         process->deleteLater();
     };
     if (process->state() == QProcess::NotRunning) {

@@ -166,6 +166,38 @@ std::optional<QString> nameProblem(const QString& name)
     return std::nullopt;
 }
 
+QStringList splitCommandLine(const QString& line)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    QChar quote;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        const bool escapes = c == u'\\' && i + 1 < line.size()
+            && (quote.isNull() || (quote == u'"' && (line.at(i + 1) == u'"' || line.at(i + 1) == u'\\')));
+        if (escapes) {
+            word += line.at(++i);
+            inWord = true;
+        } else if (!quote.isNull() && c == quote) {
+            quote = QChar();
+        } else if (quote.isNull() && (c == u'\'' || c == u'"')) {
+            quote = c;
+            inWord = true;
+        } else if (quote.isNull() && c.isSpace()) {
+            if (inWord)
+                words.append(std::exchange(word, QString()));
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.append(word);
+    return words;
+}
+
 QJsonObject commandServer(const QString& command, const QStringList& args)
 {
     return {{QStringLiteral("command"), command}, {QStringLiteral("args"), QJsonArray::fromStringList(args)}};

@@ -57,6 +57,11 @@ std::optional<QString> serversOfPastedText(const QByteArray& text, QJsonObject& 
 // Why `name` cannot name a server, or nothing.
 std::optional<QString> nameProblem(const QString& name);
 
+// The words of a command line as a shell splits them: single quotes keep
+// everything, double quotes all but a backslash before " or \, and a
+// backslash outside quotes keeps the next character.
+QStringList splitCommandLine(const QString& line);
+
 // The object of a new stdio or HTTP server.
 QJsonObject commandServer(const QString& command, const QStringList& args);
 QJsonObject urlServer(const QString& url, const QList<QPair<QString, QString>>& headers);

@@ -89,3 +89,16 @@ TEST(ToolFunctionName, ReducedToTheCharactersAndLengthFunctionsTake)
     EXPECT_EQ(toolFunctionName("ü-srv", "Ok_9"), "_-srv__Ok_9");
     EXPECT_EQ(toolFunctionName("s", QString(100, 'x')), "s__" + QString(61, 'x'));
 }
+
+TEST(ToolServerCommandLine, SplitAsAShellSplitsWords)
+{
+    const struct {
+        const char* line;
+        QStringList words;
+    } cases[] = {
+        {R"(npx  -y pkg '/home/me/my notes')", {"npx", "-y", "pkg", "/home/me/my notes"}},
+        {R"(run "a \"b\" c\d" x\ y '' 'it\')", {"run", R"(a "b" c\d)", "x y", "", "it\\"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ToolServerConfig::splitCommandLine(c.line), c.words) << c.line;
+}
