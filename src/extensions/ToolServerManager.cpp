@@ -239,19 +239,25 @@ std::optional<QString> ToolServerManager::remove(const QString& name)
     });
 }
 
-std::optional<QString> ToolServerManager::setEnabled(const QString& name, bool enabled)
+std::optional<QString> ToolServerManager::setFlag(const QString& name, const QString& key, bool set, bool byDefault)
 {
-    const auto refused = edit([&name, enabled](QJsonObject& servers) -> std::optional<QString> {
+    return edit([&](QJsonObject& servers) -> std::optional<QString> {
         if (!servers.value(name).isObject())
             return QStringLiteral("No server is named \"%1\"").arg(name);
+        // The default is written as no key at all, as other clients expect.
         QJsonObject server = servers.value(name).toObject();
-        if (enabled)
-            server.remove(ToolServerConfig::disabledKey);
+        if (set == byDefault)
+            server.remove(key);
         else
-            server.insert(ToolServerConfig::disabledKey, true);
+            server.insert(key, set);
         servers.insert(name, server);
         return std::nullopt;
     });
+}
+
+std::optional<QString> ToolServerManager::setEnabled(const QString& name, bool enabled)
+{
+    const auto refused = setFlag(name, ToolServerConfig::disabledKey, !enabled, false);
     if (ToolServerClient* changed = client(name); changed && enabled && !refused)
         changed->start();
     return refused;
@@ -259,17 +265,7 @@ std::optional<QString> ToolServerManager::setEnabled(const QString& name, bool e
 
 std::optional<QString> ToolServerManager::setAskBeforeCall(const QString& name, bool ask)
 {
-    return edit([&name, ask](QJsonObject& servers) -> std::optional<QString> {
-        if (!servers.value(name).isObject())
-            return QStringLiteral("No server is named \"%1\"").arg(name);
-        QJsonObject server = servers.value(name).toObject();
-        if (ask)
-            server.remove(ToolServerConfig::askBeforeCallKey);
-        else
-            server.insert(ToolServerConfig::askBeforeCallKey, false);
-        servers.insert(name, server);
-        return std::nullopt;
-    });
+    return setFlag(name, ToolServerConfig::askBeforeCallKey, ask, true);
 }
 
 QString ToolServerManager::callTool(const QString& server, const QString& tool, const QJsonObject& arguments)

@@ -61,6 +61,7 @@ private:
     ToolServerManager();
     std::optional<QString> edit(const std::function<std::optional<QString>(QJsonObject& servers)>& change);
     void publish();
+    std::optional<QString> setFlag(const QString& name, const QString& key, bool set, bool byDefault);
 
     QString m_path;
     QString m_fileError;
