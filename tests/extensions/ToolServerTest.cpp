@@ -250,3 +250,27 @@ TEST_F(ToolServerTest, AServerIsFoundOnTheLoginPathWhenTheAppsOwnIsMinimal)
     qputenv("SHELL", loginShell);
     LoginEnvironment::forgetForTesting();
 }
+
+TEST_F(ToolServerTest, HeaderAndEnvironmentValuesReachNoLogLineOrStatus)
+{
+    static QMutex mutex;
+    static QStringList lines;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        QMutexLocker lock(&mutex);
+        lines << text;
+    });
+    configure({{"web", QJsonObject{{"url", HttpTestServer::refusedUrl().toString() + "/mcp?x=1"},
+                                   {"headers", QJsonObject{{"Authorization", "Bearer sekrit-h"}}}}},
+               {"cmd", QJsonObject{{"command", VORBEL_MCP_TEST_SERVER}, {"args", QJsonArray{"--fail-start"}},
+                                   {"env", QJsonObject{{"TOKEN", "sekrit-e"}}}}}});
+    for (const char* name : {"web", "cmd"}) {
+        ToolServerClient* client = manager().client(name);
+        ASSERT_TRUE(QTest::qWaitFor([client] { return client->state() == ToolServerClient::State::Failed; }, waitMs));
+        QMutexLocker lock(&mutex);
+        lines << client->statusText() << client->log();
+    }
+    qInstallMessageHandler(previous);
+    QMutexLocker lock(&mutex);
+    EXPECT_EQ(lines.filter("failed:").size(), 2) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.filter("sekrit").isEmpty()) << lines.join('\n').toStdString();
+}
