@@ -59,6 +59,8 @@ ToolServerClient::ToolServerClient(ToolServerEntry entry, QObject* parent)
 ToolServerClient::~ToolServerClient()
 {
     endSession();
+    // A worker may be waiting for one of these.
+    finishCalls(QStringLiteral("Tool server \"%1\" was removed").arg(m_entry.name));
 }
 
 QString ToolServerClient::statusText() const
@@ -181,7 +183,7 @@ void ToolServerClient::notify(const QString& method, const QJsonObject& params)
 void ToolServerClient::initialized(const QJsonObject& response)
 {
     if (response.contains(QStringLiteral("error"))) {
-        QString reason = QStringLiteral("the server refused the handshake: ") + errorMessage(response);
+        QString reason = QStringLiteral("the handshake failed: ") + errorMessage(response);
         const QJsonArray supported = response.value(QStringLiteral("error")).toObject().value(QStringLiteral("data"))
                                          .toObject().value(QStringLiteral("supported")).toArray();
         if (!supported.isEmpty()) {

@@ -140,7 +140,7 @@ QHash<int, QByteArray> ExtensionListModel::roleNames() const
             {StateTextRole, "stateText"}, {NeedsConfirmationRole, "needsConfirmation"},
             {PanelRole, "panel"}, {IsToolServerRole, "isToolServer"},
             {AskBeforeCallRole, "askBeforeCall"}, {StatusRole, "status"},
-            {ToolsRole, "tools"}, {LogRole, "log"}};
+            {ToolsRole, "tools"}, {LogRole, "log"}, {FailedRole, "failed"}};
 }
 
 QVariantMap ExtensionListModel::extensionAt(int row) const
@@ -217,6 +217,7 @@ QVariant ExtensionListModel::toolServerData(const ToolServerClient& server, int 
     case StatusRole: return server.statusText();
     case ToolsRole: return toolList(server.tools());
     case LogRole: return server.log().join(QLatin1Char('\n'));
+    case FailedRole: return server.state() == ToolServerClient::State::Failed;
     default: return {};
     }
 }

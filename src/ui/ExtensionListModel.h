@@ -38,6 +38,7 @@ public:
         StatusRole,
         ToolsRole,
         LogRole,
+        FailedRole,
     };
 
     explicit ExtensionListModel(QObject* parent = nullptr);

@@ -26,7 +26,7 @@ ColumnLayout {
         Layout.fillWidth: true
         text: details.server.status ?? ""
         textFormat: Text.PlainText
-        color: text.startsWith("Failed") ? Theme.error : Theme.text
+        color: details.server.failed === true ? Theme.error : Theme.text
         wrapMode: Text.Wrap
         Accessible.name: qsTr("Status: %1").arg(text)
     }
