@@ -255,6 +255,7 @@ TEST_F(ToolServerTest, HeaderAndEnvironmentValuesReachNoLogLineOrStatus)
 {
     static QMutex mutex;
     static QStringList lines;
+    lines.clear();
     const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
         QMutexLocker lock(&mutex);
         lines << text;
@@ -271,6 +272,6 @@ TEST_F(ToolServerTest, HeaderAndEnvironmentValuesReachNoLogLineOrStatus)
     }
     qInstallMessageHandler(previous);
     QMutexLocker lock(&mutex);
-    EXPECT_EQ(lines.filter("failed:").size(), 2) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.filter("\" failed: ").size(), 2) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.filter("sekrit").isEmpty()) << lines.join('\n').toStdString();
 }
