@@ -3,6 +3,7 @@
 #include "app/VorbelApplication.h"
 #include "core/SecretStore.h"
 #include "core/Settings.h"
+#include "extensions/ToolServerManager.h"
 
 #include <QApplication>
 #include <QNetworkProxyFactory>
@@ -92,6 +93,10 @@ int main(int argc, char** argv)
     app.viewContext(); // the store opens before the first window is built
     if (!app.openMainWindow())
         return 1;
+    // Tool servers start behind the first window, so their tools are ready for
+    // the first request; quitting ends every one of them.
+    ToolServerManager::instance().startEnabled();
+    QObject::connect(&qtApp, &QCoreApplication::aboutToQuit, [] { ToolServerManager::endAllServers(); });
     const int status = qtApp.exec();
     Settings::instance().finishSecretWrites(keyringWaitMs);
     return status;

@@ -28,6 +28,8 @@ QString escaped(const QString& text, Escape what)
     const auto needsEscape = [what](char16_t c) {
         if (what == Escape::TerminalControls)
             return isTerminalControl(c);
+        if (what == Escape::EverythingHiddenButLineFeeds && c == u'\n')
+            return false;
         return (c != u'\t' && (c < 0x20 || (c >= 0x7F && c <= 0x9F))) || isHiddenFormatting(c);
     };
     const auto first = std::find_if(text.cbegin(), text.cend(), [&](QChar c) { return needsEscape(c.unicode()); });

@@ -13,6 +13,9 @@ enum class Escape {
     // DEL, C1 and the invisible or direction-changing characters that could
     // make the text read differently from what runs.
     EverythingHidden,
+    // The same with line feeds kept, for a text whose line feeds are its
+    // layout and carry nothing of what runs.
+    EverythingHiddenButLineFeeds,
 };
 
 // Each such character becomes a visible "\u001b"; everything else stays.

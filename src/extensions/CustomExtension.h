@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/UntrustedText.h"
 #include "openai/ApiFunction.h"
 
 #include <QList>
@@ -35,6 +36,8 @@ struct CustomFunction {
     // computed once and the same text is what runs.
     ConfirmationText confirmationText;
     ConfirmedExecution confirmedExecution;
+    // How the confirmation text is shown.
+    UntrustedText::Escape confirmationEscape = UntrustedText::Escape::EverythingHidden;
 };
 
 // A named group of functions the model may call. The settings panel of an

@@ -13,10 +13,27 @@
 namespace {
 
 // Built once, on first use, and kept for the life of the process.
-const QList<CustomExtension>& registry()
+const QList<CustomExtension>& builtInExtensions()
 {
     static const QList<CustomExtension> extensions{makeJavaScriptExtension(), makeWolframAlphaExtension(),
                                                    makeShellExtension(), makeMemoryExtension()};
+    return extensions;
+}
+
+// Replaced as a whole from the UI thread while workers read it: a copy is
+// taken under the lock (the list is shared, so the copy is cheap).
+QMutex dynamicMutex;
+QList<CustomExtension>& dynamicExtensions()
+{
+    static QList<CustomExtension> extensions;
+    return extensions;
+}
+
+QList<CustomExtension> registry()
+{
+    QList<CustomExtension> extensions = builtInExtensions();
+    QMutexLocker lock(&dynamicMutex);
+    extensions.append(dynamicExtensions());
     return extensions;
 }
 
@@ -34,11 +51,18 @@ QList<CustomExtension> allExtensions()
     return registry();
 }
 
+void setDynamicExtensions(QList<CustomExtension> extensions)
+{
+    QMutexLocker lock(&dynamicMutex);
+    dynamicExtensions() = std::move(extensions);
+}
+
 bool isExtensionEnabled(const QString& id)
 {
     const QString key = Settings::extensionEnabledKey(id);
     const CustomExtension* found = nullptr;
-    for (const CustomExtension& extension : registry()) {
+    const QList<CustomExtension> extensions = registry();
+    for (const CustomExtension& extension : extensions) {
         if (extension.id == id) {
             found = &extension;
             break;
@@ -54,7 +78,8 @@ bool isExtensionEnabled(const QString& id)
 QList<ApiFunction> enabledFunctionDefinitions()
 {
     QList<ApiFunction> definitions;
-    for (const CustomExtension& extension : registry()) {
+    const QList<CustomExtension> extensions = registry();
+    for (const CustomExtension& extension : extensions) {
         if (!isExtensionEnabled(extension.id))
             continue;
         for (const CustomFunction& function : extension.functions)
@@ -73,7 +98,8 @@ QSet<QString> offeredFunctionNames()
 
 bool isFunctionOffered(const QString& apiName)
 {
-    for (const CustomExtension& extension : registry()) {
+    const QList<CustomExtension> extensions = registry();
+    for (const CustomExtension& extension : extensions) {
         for (const CustomFunction& function : extension.functions) {
             if (function.apiDefinition.name == apiName)
                 return isExtensionEnabled(extension.id);
@@ -86,7 +112,8 @@ std::optional<CustomFunction> findFunction(const std::optional<QString>& name)
 {
     if (!name)
         return std::nullopt;
-    for (const CustomExtension& extension : registry()) {
+    const QList<CustomExtension> extensions = registry();
+    for (const CustomExtension& extension : extensions) {
         for (const CustomFunction& function : extension.functions) {
             if (function.apiDefinition.name != *name)
                 continue;

@@ -10,10 +10,15 @@
 
 #include <optional>
 
-// The fixed registry of the four built-in extensions, in the order of the
-// settings list and of the function definitions of a chat request.
+// The registry: the four built-in extensions, then those provided at run time
+// (tool servers), in the order of the settings list and of the function
+// definitions of a chat request.
 
 QList<CustomExtension> allExtensions();
+
+// Replaces the extensions provided at run time; the built-in ones stay first.
+// Thread-safe: executions look functions up from workers.
+void setDynamicExtensions(QList<CustomExtension> extensions);
 
 // False while the extension may not be enabled (missing credentials), whatever
 // is stored; otherwise the stored flag, or the extension's default while the

@@ -171,17 +171,27 @@ QString runShellCommandLine(const QString& commandLine)
     std::optional<ShellOutput> output = runShell(shellPath(), commandLine.toUtf8());
     if (!output)
         return failureText;
-    if (output->leftOut > 0) {
+    const QString text = limitedOutputText(std::move(output->kept), output->leftOut);
+    return text.isEmpty() ? QStringLiteral("Success") : text;
+}
+
+QString limitedOutputText(QByteArray bytes, qint64 leftOut)
+{
+    if (bytes.size() > shellOutputLimit) {
+        leftOut += bytes.size() - shellOutputLimit;
+        bytes.truncate(shellOutputLimit);
+    }
+    if (leftOut > 0) {
         // A character the limit split goes with the rest, so the text ends cleanly.
-        const qsizetype whole = withoutSplitCharacter(output->kept);
-        output->leftOut += output->kept.size() - whole;
-        output->kept.truncate(whole);
+        const qsizetype whole = withoutSplitCharacter(bytes);
+        leftOut += bytes.size() - whole;
+        bytes.truncate(whole);
     }
     // Invalid UTF-8 becomes U+FFFD rather than failing the call.
-    QString text = QString::fromUtf8(output->kept);
-    if (output->leftOut > 0)
-        text += QStringLiteral("\n[%1 bytes of output left out]").arg(output->leftOut);
-    return text.isEmpty() ? QStringLiteral("Success") : text;
+    QString text = QString::fromUtf8(bytes);
+    if (leftOut > 0)
+        text += QStringLiteral("\n[%1 bytes of output left out]").arg(leftOut);
+    return text;
 }
 
 QString executeShellCommand(const std::optional<QString>& arguments)

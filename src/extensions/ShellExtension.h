@@ -12,6 +12,11 @@ CustomExtension makeShellExtension();
 // in a closing line.
 inline constexpr qsizetype shellOutputLimit = 1024 * 1024;
 
+// A function's output as the model gets it: at most shellOutputLimit bytes of
+// `bytes` (plus `leftOut` already dropped), cut at a whole character, with a
+// closing line counting the bytes left out.
+QString limitedOutputText(QByteArray bytes, qint64 leftOut = 0);
+
 // The exact line handed to the shell: the decoded command (line feeds of the
 // arguments deleted) put into the stored template. Nothing when the arguments
 // hold no command.

@@ -26,5 +26,5 @@ QJsonObject ApiFunction::toJson() const
 {
     return QJsonObject{{QStringLiteral("name"), name},
                        {QStringLiteral("description"), description},
-                       {QStringLiteral("parameters"), parameters.toJson()}};
+                       {QStringLiteral("parameters"), schema ? *schema : parameters.toJson()}};
 }

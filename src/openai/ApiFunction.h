@@ -30,6 +30,8 @@ struct ApiFunction {
     QString name;
     QString description;
     Parameters parameters;
+    // A JSON Schema taken as it came (a tool server's), sent instead of `parameters`.
+    std::optional<QJsonObject> schema;
     QJsonObject toJson() const;
     bool operator==(const ApiFunction&) const = default;
 };

@@ -7,78 +7,100 @@ import Vorbel.Ui
 // selected one's details and settings on the right.
 RowLayout {
     id: root
+    objectName: "extensionsView"
     required property ExtensionListModel extensions
     property int selectedRow: 0
     readonly property var selected: (extensions.revision, extensions.extensionAt(selectedRow))
 
     spacing: 20
 
-    Rectangle {
+    ColumnLayout {
         Layout.preferredWidth: 200
         Layout.minimumWidth: 200
         Layout.maximumWidth: 200
         Layout.fillHeight: true
-        color: Theme.sidebar
-        border.color: Theme.separator
+        spacing: 8
 
-        ListView {
-            id: list
-            objectName: "extensionList"
-            anchors.fill: parent
-            anchors.margins: 1
-            clip: true
-            activeFocusOnTab: true
-            keyNavigationEnabled: false
-            model: root.extensions
-            currentIndex: root.selectedRow
-            Accessible.role: Accessible.List
-            Accessible.name: qsTr("Extensions")
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            color: Theme.sidebar
+            border.color: Theme.separator
 
-            Keys.onUpPressed: root.selectedRow = Math.max(0, root.selectedRow - 1)
-            Keys.onDownPressed: root.selectedRow = Math.min(count - 1, root.selectedRow + 1)
+            ListView {
+                id: list
+                objectName: "extensionList"
+                anchors.fill: parent
+                anchors.margins: 1
+                clip: true
+                activeFocusOnTab: true
+                keyNavigationEnabled: false
+                model: root.extensions
+                currentIndex: root.selectedRow
+                Accessible.role: Accessible.List
+                Accessible.name: qsTr("Extensions")
 
-            delegate: ItemDelegate {
-                id: row
-                required property int index
-                required property string title
-                required property string stateText
-                objectName: "extensionRow_" + index
-                width: ListView.view.width
-                padding: 8
-                highlighted: index === root.selectedRow
-                text: title
-                Accessible.name: title + ", " + stateText
+                Keys.onUpPressed: root.selectedRow = Math.max(0, root.selectedRow - 1)
+                Keys.onDownPressed: root.selectedRow = Math.min(count - 1, root.selectedRow + 1)
 
-                background: Rectangle {
-                    color: row.highlighted ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.22)
-                                           : row.hovered ? Qt.rgba(Theme.text.r, Theme.text.g, Theme.text.b, 0.05)
-                                                         : "transparent"
-                }
-                contentItem: Column {
-                    spacing: 2
-                    Label {
-                        width: parent.width
-                        text: row.title
-                        textFormat: Text.PlainText
-                        font.pixelSize: 14
-                        font.weight: Font.DemiBold
-                        color: Theme.text
-                        elide: Text.ElideRight
+                delegate: ItemDelegate {
+                    id: row
+                    required property int index
+                    required property string title
+                    required property string stateText
+                    objectName: "extensionRow_" + index
+                    width: ListView.view.width
+                    padding: 8
+                    highlighted: index === root.selectedRow
+                    text: title
+                    Accessible.name: title + ", " + stateText
+
+                    background: Rectangle {
+                        color: row.highlighted ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.22)
+                                               : row.hovered ? Qt.rgba(Theme.text.r, Theme.text.g, Theme.text.b, 0.05)
+                                                             : "transparent"
                     }
-                    Label {
-                        objectName: "extensionState"
-                        width: parent.width
-                        text: row.stateText
-                        textFormat: Text.PlainText
-                        font.pixelSize: 12
-                        color: Theme.secondaryText
+                    contentItem: Column {
+                        spacing: 2
+                        Label {
+                            width: parent.width
+                            text: row.title
+                            textFormat: Text.PlainText
+                            font.pixelSize: 14
+                            font.weight: Font.DemiBold
+                            color: Theme.text
+                            elide: Text.ElideRight
+                        }
+                        Label {
+                            objectName: "extensionState"
+                            width: parent.width
+                            text: row.stateText
+                            textFormat: Text.PlainText
+                            font.pixelSize: 12
+                            color: Theme.secondaryText
+                        }
                     }
-                }
-                onClicked: {
-                    root.selectedRow = index
-                    list.forceActiveFocus()
+                    onClicked: {
+                        root.selectedRow = index
+                        list.forceActiveFocus()
+                    }
                 }
             }
+        }
+
+        Button {
+            objectName: "addToolServerButton"
+            Layout.fillWidth: true
+            text: qsTr("Add tool server…")
+            Accessible.name: text
+            onClicked: addDialog.start()
+        }
+        Button {
+            objectName: "pasteConfigurationButton"
+            Layout.fillWidth: true
+            text: qsTr("Paste configuration…")
+            Accessible.name: text
+            onClicked: pasteDialog.start()
         }
     }
 
@@ -103,6 +125,15 @@ RowLayout {
             ColumnLayout {
                 width: parent.width
                 spacing: 8
+
+                SettingsNote {
+                    objectName: "toolServerFileError"
+                    Layout.fillWidth: true
+                    visible: text !== ""
+                    text: root.extensions.toolServerFileError
+                    textFormat: Text.PlainText
+                    color: Theme.error
+                }
 
                 Label {
                     objectName: "extensionTitle"
@@ -146,6 +177,18 @@ RowLayout {
                     color: Theme.secondaryText
                     wrapMode: Text.Wrap
                 }
+                ToolServerDetails {
+                    objectName: "toolServerDetails"
+                    Layout.fillWidth: true
+                    visible: root.selected.isToolServer === true
+                    server: root.selected
+                    onAskToggled: ask => root.extensions.setAskBeforeCall(root.selectedRow, ask)
+                    onReconnectClicked: root.extensions.reconnect(root.selectedRow)
+                    onRemoveClicked: {
+                        root.extensions.remove(root.selectedRow)
+                        root.selectedRow = 0
+                    }
+                }
                 Rectangle {
                     Layout.fillWidth: true
                     Layout.topMargin: 8
@@ -163,5 +206,15 @@ RowLayout {
                 }
             }
         }
+    }
+
+    AddToolServerDialog {
+        id: addDialog
+        extensions: root.extensions
+        onAdded: root.selectedRow = root.extensions.rowCount() - 1
+    }
+    PasteConfigurationDialog {
+        id: pasteDialog
+        extensions: root.extensions
     }
 }

@@ -121,7 +121,7 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
         if (!asks || !m->done())
             return QString();
         const std::optional<QString> text = m_controller->confirmationText(*m);
-        return text ? UntrustedText::escaped(*text, UntrustedText::Escape::EverythingHidden)
+        return text ? UntrustedText::escaped(*text, function->confirmationEscape)
                     : QStringLiteral("Unable to run script");
     }
     case FunctionTitleRole: return function ? function->name : QString();

@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 #include "extensions/ExtensionRegistry.h"
+#include "extensions/ToolServerManager.h"
 #include "store/StoreOperations.h"
 #include "ui/MainWindowFactory.h"
 #include "ui/SettingsWindow.h"
@@ -357,4 +358,47 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
     expectNamed(accessibleNames(main), {"OpenAI API Key", "Advanced", "OpenAI Org Key", "Server address", "Continue",
                                         "Learn more"});
     QAccessible::setActive(false);
+}
+
+// Tool servers follow the four, added through both forms; a failed one shows its log.
+TEST_F(SettingsWindowTest, ToolServerRowsShowTheirStatusToolsAndLog)
+{
+    QTemporaryDir folder;
+    ToolServerManager::instance().setPathForTesting(folder.filePath("mcp.json"));
+    QAccessible::setActive(true);
+    QQuickWindow* window = openSettings(2);
+    click(window, item(window, "addToolServerButton"));
+    type(window, item(window, "toolServerNameField"), "srv");
+    type(window, item(window, "toolServerCommandField"), QString("'%1' --fillers 1").arg(VORBEL_MCP_TEST_SERVER));
+    QMetaObject::invokeMethod(find(window, "addToolServerDialog"), "accept");
+    click(window, item(window, "pasteConfigurationButton"));
+    type(window, item(window, "configurationArea"), QString(R"({"mcpServers":{"bad":{"command":"%1","args":["--fail-start"]}}})")
+                                                         .arg(VORBEL_MCP_TEST_SERVER));
+    QMetaObject::invokeMethod(find(window, "pasteConfigurationDialog"), "accept");
+
+    const struct { int row; QString title, status; const char* log; } rows[] = {
+        {4, "bad", "Failed: exited with status 2", "cannot start: no token given"},
+        {5, "srv", "Connected · 6 tools", "received tools/list"},
+    };
+    for (const auto& r : rows) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, QStringLiteral("extensionRow_%1").arg(r.row)); }));
+        click(window, item(window, QStringLiteral("extensionRow_%1").arg(r.row)));
+        EXPECT_EQ(text(item(window, "extensionTitle")), r.title);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return text(item(window, "toolServerStatus")) == r.status; }, 20000))
+            << text(item(window, "toolServerStatus")).toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return text(item(window, "toolServerLog")).contains(r.log); }));
+        EXPECT_TRUE(item(window, "askBeforeCallCheckBox")->property("checked").toBool());
+    }
+    const QStringList names = accessibleNames(window);
+    for (const char* name : {"Add tool server…", "Paste configuration…", "srv, Enabled", "Ask before each call",
+                             "Standard error", "Reconnect", "Remove"})
+        EXPECT_TRUE(names.contains(name)) << name;
+
+    click(window, item(window, "extensionEnabledCheckBox"));
+    EXPECT_EQ(text(item(window, "extensionRow_5")->findChild<QQuickItem*>("extensionState")), "Disabled");
+    EXPECT_FALSE(isFunctionOffered("srv__echo"));
+    QMetaObject::invokeMethod(item(window, "removeToolServerButton"), "clicked"); // below the fold
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !item(window, "extensionRow_5"); }));
+    QAccessible::setActive(false);
+    ToolServerManager::instance().setPathForTesting(folder.filePath("none.json"));
 }

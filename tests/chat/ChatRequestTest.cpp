@@ -62,6 +62,6 @@ TEST(HistorySelection, TheModelAndTheFunctionsSetTheBudget)
     EXPECT_EQ(OpenAiService::makeModelInput("gpt-3.5-turbo", prompt, store.messages(), {}).messages.size(), 4);
     EXPECT_EQ(OpenAiService::makeModelInput("gpt-4-32k", prompt, store.messages(), {}).messages.size(), 11);
 
-    const ApiFunction function{"nnn", QString("d").repeated(297), {}}; // description and name: 100 tokens
+    const ApiFunction function{"nnn", QString("d").repeated(297), {}, {}}; // description and name: 100 tokens
     EXPECT_DOUBLE_EQ(initialSizeEstimate(QString("s").repeated(30), {function, function}), 210.0);
 }

@@ -25,6 +25,7 @@ TEST(UntrustedText, HiddenCharactersBecomeVisibleEscapes)
         {"a\nb\tc\r", Escape::TerminalControls, "a\nb\tc\\u000d"},
         {"\x1b]0;title\x07" + c1, Escape::TerminalControls, "\\u001b]0;title\\u0007\\u009b"},
         {"x" + bidiOverride, Escape::TerminalControls, "x" + bidiOverride},
+        {"a\nb\r" + bidiOverride, Escape::EverythingHiddenButLineFeeds, "a\nb\\u000d\\u202e"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(UntrustedText::escaped(c.text, c.what), c.shown) << c.shown.toStdString();

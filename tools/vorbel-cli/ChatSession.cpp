@@ -209,7 +209,7 @@ void ChatSession::announceCall(const MessagePtr& message)
     if (function->requiresConfirmation) {
         // The very text that runs when the user says yes, and nothing of Markdown.
         const std::optional<QString> text = m_controller.confirmationText(*message);
-        m_io.err << (text ? UntrustedText::escaped(*text, UntrustedText::Escape::EverythingHidden)
+        m_io.err << (text ? UntrustedText::escaped(*text, function->confirmationEscape)
                           : QStringLiteral("Unable to run script"))
                  << '\n';
         m_io.err.flush();

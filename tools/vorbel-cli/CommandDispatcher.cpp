@@ -8,6 +8,7 @@
 #include "vorbel-cli/ChatSession.h"
 #include "vorbel-cli/CommandArguments.h"
 #include "vorbel-cli/ConversationCommands.h"
+#include "vorbel-cli/McpCommands.h"
 #include "vorbel-cli/ModelCommands.h"
 #include "vorbel-cli/SettingsCommands.h"
 
@@ -148,6 +149,7 @@ int chatCommand(CliEnvironment& environment, const QStringList& arguments)
 
     // The history is cut to the model's context, which the server may report.
     ModelCommands::refreshAccountModels(accountModelsWaitMs);
+    McpCommands::startEnabledServers();
     ChatSession session(environment.store, conversation, environment.io, parsed.flags.contains(yesOption));
     if (regenerate)
         return session.regenerate();
@@ -170,6 +172,9 @@ QString vorbelCliUsage()
         "  vorbel-cli search [--json] TEXT...\n"
         "  vorbel-cli models\n"
         "  vorbel-cli settings list | get KEY | set KEY VALUE\n"
+        "  vorbel-cli mcp list | tools NAME | remove NAME | enable NAME | disable NAME\n"
+        "  vorbel-cli mcp add NAME -- COMMAND [ARGS...]\n"
+        "  vorbel-cli mcp add NAME --url URL [--header \"K: V\"]...\n"
         "  vorbel-cli --help | --version\n"
         "\n"
         "Works on the same store and settings as the Vorbel app.\n"
@@ -181,6 +186,9 @@ QString vorbelCliUsage()
         "given to rename brings back the title taken from the first prompt.\n"
         "search finds words by their start in any order, ignoring case and accents;\n"
         "a \"quoted phrase\" matches as a phrase. It lists id, title and a snippet.\n"
+        "mcp manages the tool servers of mcp.json beside the settings file; the\n"
+        "tools of enabled servers are offered to the model as SERVER__TOOL.\n"
+        "mcp list shows name, kind, enabled, status and the number of tools.\n"
         "models lists id, name, context length and \"built-in\" or \"server\" in the\n"
         "order of the model pickers, from the server in use (VORBEL_OPENAI_URL, else\n"
         "the setting openAiBaseUrl, else OpenAI's). When the server's list cannot be\n"
@@ -228,6 +236,8 @@ int runVorbelCli(const QStringList& arguments, CliEnvironment& environment)
         return searchCommand(environment, rest);
     if (command == QLatin1String("models"))
         return modelsCommand(environment, rest);
+    if (command == QLatin1String("mcp"))
+        return McpCommands::run(environment, rest);
     if (command.isEmpty())
         return usageError(environment, QStringLiteral("missing command"));
     return usageError(environment, QStringLiteral("unknown command \"%1\"").arg(command));

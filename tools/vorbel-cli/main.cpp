@@ -2,6 +2,7 @@
 #include "core/SecretStore.h"
 #include "core/Settings.h"
 #include "core/UntrustedText.h"
+#include "extensions/ToolServerManager.h"
 #include "store/DataController.h"
 #include "vorbel-cli/CommandDispatcher.h"
 #include "vorbel-cli/TerminalSafeDevice.h"
@@ -108,6 +109,7 @@ int main(int argc, char** argv)
     QNetworkAccessManager network;
     CliEnvironment environment{*store, network, Endpoints::catalogueBase(), io};
     const int status = runVorbelCli(arguments, environment);
+    ToolServerManager::endAllServers();
     if (usesSettings)
         Settings::instance().finishSecretWrites(keyringWaitMs);
     return status;

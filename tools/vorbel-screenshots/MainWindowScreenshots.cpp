@@ -179,6 +179,14 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     app.uiState().setSelectedConversation(hostile->id());
     ok = grabWindow(window, path("function-confirm-hidden-command")) && ok;
 
+    // A tool server's call: the server, the tool and the arguments, asked about.
+    ConversationPtr toolCall = createConversation(store, assistant(1));
+    say(store, toolCall, "user", "What did I write about the garden in March?");
+    say(store, toolCall, "assistant", QString(), "notes__search_notes", R"({"query":"garden March","limit":5})");
+    saveContext(store);
+    app.uiState().setSelectedConversation(toolCall->id());
+    ok = grabWindow(window, path("function-confirm-tool-call")) && ok;
+
     ConversationPtr running = createConversation(store, assistant(2));
     say(store, running, "user", "What is 21 * 2?");
     say(store, running, "assistant", QString(), "jsExecution", R"({"script":"21 * 2"})");

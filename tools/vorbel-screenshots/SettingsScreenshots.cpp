@@ -103,8 +103,8 @@ int writeSettingsScreenshots(const QString& outDir, const QString& suffix, Store
     tabs->setProperty("currentIndex", 2);
     const QList<CustomExtension> extensions = allExtensions();
     for (int row = 0; row < extensions.size(); ++row) {
-        find(window, QStringLiteral("extensionList"))->parent()->parent()->setProperty("selectedRow", row);
-        ok = grabWindow(window, base + "extension-" + extensions[row].id + suffix) && ok;
+        find(window, QStringLiteral("extensionsView"))->setProperty("selectedRow", row);
+        ok = grabWindow(window, base + "extension-" + QString(extensions[row].id).replace('/', '-') + suffix) && ok;
     }
     window->close();
     ok = QTest::qWaitFor([] { return !SettingsWindow::shared(); }) && ok;

@@ -4,6 +4,7 @@
 #include "MainWindowScreenshots.h"
 #include "MarkdownScreenshots.h"
 #include "SettingsScreenshots.h"
+#include "ToolServerScreenshots.h"
 #include "app/VorbelApplication.h"
 
 #include <QApplication>
@@ -64,6 +65,9 @@ int main(int argc, char** argv)
         return 2;
 
     VorbelApplication app;
+    ScreenshotToolServers toolServers;
+    if (!toolServers.ready())
+        return 1;
     const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png");
     bool ok = writeMainWindowScreenshots(app, outDir, suffix);
     ok = writeMarkdownScreenshots(outDir, suffix) && ok;
