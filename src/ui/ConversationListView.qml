@@ -9,6 +9,7 @@ Rectangle {
     id: root
     required property MainWindowController controller
     color: Theme.sidebar
+    signal rowClicked()
 
     ColumnLayout {
         anchors.fill: parent
@@ -58,6 +59,13 @@ Rectangle {
 
             Keys.onUpPressed: root.controller.selectAdjacent(-1)
             Keys.onDownPressed: root.controller.selectAdjacent(1)
+            // Shift+F10 or the Menu key: the selected row's menu.
+            Keys.onPressed: event => {
+                if (currentItem && (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)))) {
+                    event.accepted = true
+                    currentItem.openContextMenu()
+                }
+            }
 
             delegate: ItemDelegate {
                 id: row
@@ -65,7 +73,8 @@ Rectangle {
                 required property var model
                 objectName: "conversationRow_" + index
                 width: ListView.view.width
-                height: 56
+                // Taller with a larger system font, never shorter than the house row.
+                height: Math.max(56, implicitHeight)
                 padding: 8
                 highlighted: index === root.controller.selectedRow
                 text: model.title
@@ -83,11 +92,16 @@ Rectangle {
                     subHeadline: row.model.subtitle
                 }
 
+                // A click means to read and write there: the prompt takes the
+                // keyboard (the arrow keys, by contrast, stay in the list).
                 onClicked: {
                     root.controller.selectRow(index)
-                    list.forceActiveFocus()
+                    root.rowClicked()
                 }
                 onPressAndHold: contextMenu.popup()
+                function openContextMenu() {
+                    contextMenu.popup(row, row.width / 4, row.height / 2)
+                }
 
                 MouseArea {
                     anchors.fill: parent

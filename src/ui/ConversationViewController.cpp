@@ -32,9 +32,12 @@ void ConversationViewController::show(const ConversationPtr& conversation)
         messages->setParent(m_rows);
         connect(m_controller, &ConversationController::runningTurnsChanged, this,
                 &ConversationViewController::streamingChanged);
+        for (auto signal : {&ConversationController::functionStarted, &ConversationController::functionFinished})
+            connect(m_controller, signal, this, &ConversationViewController::functionRunningChanged);
     }
     Q_EMIT conversationChanged();
     Q_EMIT streamingChanged();
+    Q_EMIT functionRunningChanged();
     // The views let go of the old rows in the signal above.
     if (old)
         old->deleteLater();
@@ -44,20 +47,44 @@ void ConversationViewController::show(const ConversationPtr& conversation)
 
 QAbstractItemModel* ConversationViewController::messages() const { return m_rows; }
 
+QString ConversationViewController::assistantNameOf(const ConversationPtr& conversation)
+{
+    const AssistantPtr assistant = conversation ? conversation->assistant() : nullptr;
+    return assistant && assistant->name() && !assistant->name()->isEmpty() ? *assistant->name() : tr("Unknown");
+}
+
+QString ConversationViewController::assistantName() const { return assistantNameOf(m_conversation); }
+
+QString ConversationViewController::draft() const { return m_controller ? m_controller->draft() : QString(); }
+
+void ConversationViewController::setDraft(const QString& text)
+{
+    if (m_controller)
+        m_controller->setDraft(text);
+}
+
 bool ConversationViewController::streaming() const { return m_controller && m_controller->runningTurns() > 0; }
+
+bool ConversationViewController::functionRunning() const
+{
+    return m_controller && m_controller->isAnyFunctionRunning();
+}
 
 void ConversationViewController::submit(const QString& prompt)
 {
     if (!m_controller)
         return;
+    m_controller->setDraft(QString());
     m_controller->submit(prompt);
     Q_EMIT promptSubmitted();
 }
 
 void ConversationViewController::stop()
 {
-    if (m_controller)
-        m_controller->stopStreaming();
+    if (!m_controller)
+        return;
+    m_controller->stopStreaming();
+    m_controller->stopFunctions();
 }
 
 void ConversationViewController::runFunction(int row)

@@ -22,6 +22,11 @@ class ConversationViewController : public QObject {
     QML_UNCREATABLE("Each main window owns one")
     Q_PROPERTY(QAbstractItemModel* messages READ messages NOTIFY conversationChanged)
     Q_PROPERTY(bool streaming READ streaming NOTIFY streamingChanged)
+    Q_PROPERTY(bool functionRunning READ functionRunning NOTIFY functionRunningChanged)
+    // The name of the assistant the conversation is with ("Unknown" without one).
+    Q_PROPERTY(QString assistantName READ assistantName NOTIFY conversationChanged)
+    // What was typed and not sent in this conversation; kept while the app runs.
+    Q_PROPERTY(QString draft READ draft WRITE setDraft NOTIFY conversationChanged)
 public:
     ConversationViewController(StoreContext& store, ConversationControllerRegistry& controllers, UiState& uiState,
                                QObject* parent = nullptr);
@@ -34,8 +39,14 @@ public:
 
     QAbstractItemModel* messages() const;
     bool streaming() const;
+    bool functionRunning() const;
+    QString assistantName() const;
+    static QString assistantNameOf(const ConversationPtr& conversation);
+    QString draft() const;
+    void setDraft(const QString& text);
 
     Q_INVOKABLE void submit(const QString& prompt);
+    // Stops the replies streaming and the functions running in this conversation.
     Q_INVOKABLE void stop();
     Q_INVOKABLE void runFunction(int row);
     // The trash button: the selection is cleared first, then the conversation goes.
@@ -44,6 +55,7 @@ public:
 Q_SIGNALS:
     void conversationChanged();
     void streamingChanged();
+    void functionRunningChanged();
     void promptSubmitted();
 
 private:

@@ -13,7 +13,10 @@ TextEdit {
     wrapMode: TextEdit.Wrap
     selectionColor: Theme.accent
     selectedTextColor: "white"
-    activeFocusOnPress: false
+    // Takes the keyboard when clicked, so that Ctrl+C copies what is selected here.
+    activeFocusOnPress: true
+    activeFocusOnTab: false
+    selectByKeyboard: true
 
     onLinkActivated: link => ExternalLinks.open(link)
 

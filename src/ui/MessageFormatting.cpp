@@ -4,6 +4,7 @@
 #include "ui/InlineRichText.h"
 
 #include <QCache>
+#include <QTextDocumentFragment>
 
 namespace {
 
@@ -130,6 +131,11 @@ QString MessageFormatting::plainHtml(const QString& text, const QColor& textColo
         appendLine(html, line, style, i + 1 < lines.size());
     }
     return html + QStringLiteral("</div>");
+}
+
+QString MessageFormatting::plainTextOf(const QString& html)
+{
+    return QTextDocumentFragment::fromHtml(html).toPlainText().trimmed();
 }
 
 qsizetype MessageFormatting::cachedLineBytes()

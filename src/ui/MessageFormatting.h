@@ -28,6 +28,8 @@ public:
     Q_INVOKABLE static bool isOversized(const QString& text);
     // Rich text for a selectable text view: everything escaped, in `textColor`, links in `linkColor`.
     Q_INVOKABLE static QString plainHtml(const QString& text, const QColor& textColor, const QColor& linkColor);
+    // What rich text of the block views reads as, for a screen reader.
+    Q_INVOKABLE static QString plainTextOf(const QString& html);
 
     // What the formatted lines kept for the next call take, in bytes of key and value.
     static qsizetype cachedLineBytes();

@@ -11,7 +11,7 @@ Item {
     id: root
     property string markdown
     property color color: Theme.text
-    property color linkColor: Theme.accent
+    property color linkColor: Theme.link
     // The widest the text may be: plain text wraps there, block views fill it.
     property real maxWidth: 600
     readonly property bool oversized: MessageFormatting.isOversized(markdown)

@@ -27,6 +27,13 @@ Item {
     }
 
     objectName: "message_" + index
+    // Shift+F10 or the Menu key, from the text of the message that has the keyboard.
+    Keys.onPressed: event => {
+        if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
+            event.accepted = true
+            contextMenu.popup(bubble, bubble.width / 4, Math.min(bubble.height / 2, 40))
+        }
+    }
     // The usage line has its room even while hidden, so hovering moves nothing.
     implicitHeight: bubble.height + (usageLine.text.length > 0 ? usageLine.implicitHeight + 4 : 0)
 
@@ -44,6 +51,10 @@ Item {
         height: content.implicitHeight + 2 * padding
         radius: 16
         color: root.model.bubbleless ? "transparent" : root.own ? Theme.ownMessage : Theme.assistantMessage
+        // Who wrote it, then what: a screen reader's list of bubbles reads like the conversation.
+        Accessible.role: Accessible.ListItem
+        Accessible.name: (root.own ? qsTr("You") : root.controller.assistantName)
+                         + (root.model.text.length > 0 ? ": " + root.model.text : "")
 
         ColumnLayout {
             id: content
@@ -72,7 +83,7 @@ Item {
                 maxWidth: root.maxBubbleWidth - 2 * bubble.padding
                 markdown: root.model.text
                 color: root.textColor
-                linkColor: root.own ? "white" : Theme.accent
+                linkColor: root.own ? "white" : Theme.link
             }
             Label {
                 objectName: "messagePlaceholder"
@@ -106,6 +117,7 @@ Item {
             onTapped: contextMenu.popup()
         }
 
+
         Menu {
             id: contextMenu
             objectName: "messageContextMenu"
@@ -128,7 +140,7 @@ Item {
         text: root.own ? "" : root.model.usageText
         visible: text.length > 0 && (hover.hovered || root.focusWithin)
         color: Theme.secondaryText
-        font.pixelSize: 12
+        font.pointSize: Theme.fontSize * 0.9
         Accessible.ignored: true // the reply's own description says it
     }
 }

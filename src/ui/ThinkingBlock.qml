@@ -42,13 +42,13 @@ ColumnLayout {
                 objectName: "thinkingLabel"
                 text: root.label
                 color: Theme.secondaryText
-                font.pixelSize: 12
+                font.pointSize: Theme.fontSize * 0.9
                 font.underline: header.visualFocus
             }
             Label {
                 text: root.unfolded ? "\u25BE" : "\u25B8"
                 color: Theme.secondaryText
-                font.pixelSize: 12
+                font.pointSize: Theme.fontSize * 0.9
             }
         }
         onClicked: root.toggled()

@@ -315,6 +315,8 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
     createAssistant(store(), "Ada", "p", QString());
     ConversationPtr conversation = createConversation(store(), nullptr);
     Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
+    makeMessage(store(), "user", "Hi", conversation, std::nullopt, true);
+    makeMessage(store(), "assistant", "```\nls\n```\n- [x] Listed", conversation, std::nullopt, true);
     makeMessage(store(), "assistant", QString(), conversation, QStringLiteral("cliExecution"), true)
         ->setFunctionArguments(QStringLiteral("{\"command\":\"ls\"}"));
     saveContext(store());
@@ -329,8 +331,14 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
         for (const char* name : expected)
             EXPECT_FALSE(names.filter(name).isEmpty()) << name;
     };
-    expectNamed(accessibleNames(main), {"File", "Help", "New Conversation", "Delete Conversation", "unknown", "Quit",
-                                        "Model", "Message", "Run function"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item(main, "taskMark"); }));
+    expectNamed(accessibleNames(main), {"File", "New Conversation", "Delete Conversation", "unknown", "Quit", "Model",
+                                        "Message", "Run function", "You: Hi", "Unknown: ```", "Listed"});
+    QAccessibleInterface* task = QAccessible::queryAccessibleInterface(item(main, "taskMark"));
+    EXPECT_EQ(task->role(), QAccessible::CheckBox);
+    EXPECT_TRUE(task->state().checked);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(item(main, "functionBlock"))->text(QAccessible::Name),
+              "Function call: Run CLI command");
     QMetaObject::invokeMethod(fileMenu, "close");
 
     QQuickWindow* window = openSettings();
@@ -339,8 +347,9 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
         find(window, "settingsTabs")->setProperty("currentIndex", tab);
         names += accessibleNames(window);
     }
-    expectNamed(names, {"Add assistant", "Remove assistant", "Ada", "Prompt", "OpenAI API Key", "Server address",
+    expectNamed(names, {"New assistant", "Remove assistant", "Ada", "Prompt", "OpenAI API Key", "Server address",
                         "Model", "Validate", "Learn more", "Shell access, Enabled", "Enabled"});
+    EXPECT_EQ(names.count("Add assistant"), 1); // the form's button only
     find(window, "settingsTabs")->setProperty("currentIndex", 1);
     item(window, "apiKeyField")->forceActiveFocus();
     QStringList order;
@@ -356,5 +365,25 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
     ASSERT_TRUE(QTest::qWaitFor([&] { return item(main, "welcomeServerAddressField")->isVisible(); }));
     expectNamed(accessibleNames(main), {"OpenAI API Key", "Advanced", "OpenAI Org Key", "Server address", "Continue",
                                         "Learn more"});
+    // The cover has the keyboard, from the key field round its own controls.
+    main->requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    item(main, "apiKeyField")->forceActiveFocus();
+    order.clear();
+    for (int step = 0; step < 7; ++step) {
+        QTest::keyClick(main, Qt::Key_Tab);
+        order << main->activeFocusItem()->objectName();
+    }
+    EXPECT_EQ(order, QStringList({"advancedButton", "orgKeyField", "welcomeServerAddressField", "welcomeModelPicker",
+                                  "continueButton", "learnMoreLink", "apiKeyField"}));
     QAccessible::setActive(false);
+}
+
+// The settings window alone would leave the app running with no menu.
+TEST_F(SettingsWindowTest, ClosingTheLastMainWindowClosesTheSettingsWindow)
+{
+    QQuickWindow* main = open();
+    QPointer<QQuickWindow> settings = openSettings();
+    main->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !settings || !settings->isVisible(); }));
 }

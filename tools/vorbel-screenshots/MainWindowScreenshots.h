@@ -6,10 +6,10 @@ class QQuickWindow;
 class VorbelApplication;
 
 // Grabs the main window in each state worth reviewing, against a local server
-// playing the OpenAI service: the welcome cover (idle and rejected), the
-// new-conversation form, a conversation with bubbles and an error notice, a
-// streaming reply, and the function-call block awaiting confirmation,
-// running, answered and folded. File names end in `suffix`. Returns false
+// playing the OpenAI service: the welcome cover (idle, rejected, and at the
+// smallest size), the new-conversation form, a conversation with bubbles and an
+// error notice (also with a larger system font), a streaming reply, and the
+// function-call block awaiting confirmation, running, stopped, answered and folded. File names end in `suffix`. Returns false
 // when a picture could not be made.
 bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, const QString& suffix);
 
