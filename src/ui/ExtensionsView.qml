@@ -60,7 +60,7 @@ RowLayout {
                         width: parent.width
                         text: row.title
                         textFormat: Text.PlainText
-                        font.pointSize: Theme.fontSize * 1.15
+                        font.pointSize: Theme.fontSize * 7 / 6
                         font.weight: Font.DemiBold
                         color: Theme.text
                         elide: Text.ElideRight
@@ -70,7 +70,7 @@ RowLayout {
                         width: parent.width
                         text: row.stateText
                         textFormat: Text.PlainText
-                        font.pointSize: Theme.fontSize * 0.9
+                        font.pointSize: Theme.fontSize
                         color: Theme.secondaryText
                     }
                 }
@@ -110,7 +110,7 @@ RowLayout {
                     text: root.selected.title ?? ""
                     textFormat: Text.PlainText
                     font.bold: true
-                    font.pointSize: Theme.fontSize * 1.3
+                    font.pointSize: Theme.fontSize * 4 / 3
                     color: Theme.text
                     wrapMode: Text.Wrap
                     Accessible.role: Accessible.Heading
@@ -142,7 +142,7 @@ RowLayout {
                     Layout.topMargin: 2
                     visible: root.selected.needsConfirmation === true
                     text: qsTr("Assistant will ask for confirmation before running this custom function.")
-                    font.pointSize: Theme.fontSize * 0.9
+                    font.pointSize: Theme.fontSize
                     color: Theme.secondaryText
                     wrapMode: Text.Wrap
                 }

@@ -140,7 +140,7 @@ Item {
         text: root.own ? "" : root.model.usageText
         visible: text.length > 0 && (hover.hovered || root.focusWithin)
         color: Theme.secondaryText
-        font.pointSize: Theme.fontSize * 0.9
+        font.pointSize: Theme.fontSize
         Accessible.ignored: true // the reply's own description says it
     }
 }

@@ -53,7 +53,7 @@ RowLayout {
             visible: text.length > 0
             text: root.subHeadline
             textFormat: Text.PlainText
-            font.pointSize: Theme.fontSize * 0.9
+            font.pointSize: Theme.fontSize
             color: root.subHeadlineColor
             wrapMode: Text.Wrap
         }

@@ -11,7 +11,7 @@ Label {
     text: ServerAddressInput.note(address)
     visible: text !== ""
     color: refused ? Theme.error : Theme.secondaryText
-    font.pointSize: Theme.fontSize * 0.9
+    font.pointSize: Theme.fontSize
     wrapMode: Text.Wrap
     Accessible.name: text
 }

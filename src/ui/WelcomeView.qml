@@ -243,7 +243,7 @@ Rectangle {
                                     text: "!"
                                     color: Theme.onError
                                     font.bold: true
-                                    font.pointSize: Theme.fontSize * 0.8
+                                    font.pointSize: Theme.fontSize * 5 / 6
                                 }
                             }
                             Label {
