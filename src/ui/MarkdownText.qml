@@ -3,7 +3,9 @@ import QtQuick.Controls
 import Vorbel.Ui
 
 // Selectable rich text of one Markdown block. A link shows the pointing hand
-// and its address, and opens only through ExternalLinks (web and mail).
+// and its address, and opens only through ExternalLinks (web and mail). The
+// keyboard reaches a text that has links with Tab, steps through them with
+// Tab and Shift+Tab (each one selected), and opens the selected one with Return.
 TextEdit {
     id: edit
     objectName: "markdownText"
@@ -15,8 +17,39 @@ TextEdit {
     selectedTextColor: "white"
     // Takes the keyboard when clicked, so that Ctrl+C copies what is selected here.
     activeFocusOnPress: true
-    activeFocusOnTab: false
+    activeFocusOnTab: text.indexOf("href=") >= 0
     selectByKeyboard: true
+
+    property int linkIndex: -1
+    // Selects the link `step` away from the selected one; false past either end.
+    function stepLink(step) {
+        const links = MessageFormatting.linkRanges(textDocument)
+        const next = linkIndex < 0 ? (step > 0 ? 0 : links.length - 1) : linkIndex + step
+        if (next < 0 || next >= links.length) {
+            linkIndex = -1
+            deselect()
+            return false
+        }
+        linkIndex = next
+        select(links[next].start, links[next].end)
+        return true
+    }
+    onActiveFocusChanged: {
+        if (activeFocus && linkIndex < 0)
+            stepLink(1)
+        else if (!activeFocus)
+            linkIndex = -1
+    }
+    Keys.onTabPressed: event => event.accepted = stepLink(1)
+    Keys.onBacktabPressed: event => event.accepted = stepLink(-1)
+    Keys.onReturnPressed: event => {
+        // Only while the selection is still the link's: a mouse selection since opens nothing.
+        const link = MessageFormatting.linkRanges(textDocument)[linkIndex]
+        if (link && selectionStart === link.start && selectionEnd === link.end) {
+            ExternalLinks.open(link.href)
+            event.accepted = true
+        }
+    }
 
     onLinkActivated: link => ExternalLinks.open(link)
 

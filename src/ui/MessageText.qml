@@ -41,27 +41,11 @@ Item {
 
     Component {
         id: plainText
-        TextEdit {
+        MarkdownText {
             objectName: "plainText"
             width: Math.min(implicitWidth, root.maxWidth)
-            readOnly: true
-            selectByMouse: true
-            wrapMode: TextEdit.Wrap
-            textFormat: TextEdit.RichText
             text: MessageFormatting.plainHtml(root.markdown, root.color, root.linkColor)
             color: root.color
-            selectionColor: Theme.accent
-            selectedTextColor: "white"
-            activeFocusOnTab: false
-
-            onLinkActivated: link => ExternalLinks.open(link)
-
-            HoverHandler {
-                cursorShape: parent.hoveredLink ? Qt.PointingHandCursor : Qt.IBeamCursor
-            }
-            ToolTip.visible: hoveredLink.length > 0
-            ToolTip.text: hoveredLink
-            ToolTip.delay: 500
         }
     }
 

@@ -5,6 +5,9 @@
 #include "ui/SettingsWindow.h"
 #include "ui/ThemePalette.h"
 
+#include <QBuffer>
+#include <QImage>
+
 namespace {
 
 QString text(QQuickItem* item) { return item ? item->property("text").toString() : QStringLiteral("<missing>"); }
@@ -101,6 +104,10 @@ TEST_F(SettingsWindowTest, TheAddFormNamesTheFirstFailingRuleAndAddsInNameOrder)
 TEST_F(SettingsWindowTest, TheUpdateFormFollowsTheSelectionAndWritesTheAssistant)
 {
     const QString picture = server.baseUrl().toString() + "/ada.png";
+    QByteArray png; // the list shows the picture: a real one, so nothing warns
+    QBuffer buffer(&png);
+    QImage(1, 1, QImage::Format_ARGB32).save(&buffer, "PNG");
+    server.setHandler([png](const RecordedRequest&) { return ScriptedResponse::text(200, png, "image/png"); });
     const AssistantPtr ada = createAssistant(store(), "Ada", "Be brief.", picture, "Hi");
     createAssistant(store(), "Bob", "Be long.", QString());
     QQuickWindow* window = openSettings();
