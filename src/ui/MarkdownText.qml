@@ -4,8 +4,9 @@ import Vorbel.Ui
 
 // Selectable rich text of one Markdown block. A link shows the pointing hand
 // and its address, and opens only through ExternalLinks (web and mail). The
-// keyboard reaches a text that has links with Tab, steps through them with
-// Tab and Shift+Tab (each one selected), and opens the selected one with Return.
+// keyboard reaches a text that has links with Tab, then steps through them
+// with Tab and Shift+Tab (each one selected), and opens the selected one with
+// Return; past the last link Tab moves on.
 TextEdit {
     id: edit
     objectName: "markdownText"
@@ -21,10 +22,15 @@ TextEdit {
     selectByKeyboard: true
 
     property int linkIndex: -1
+    // The selected link, while the selection is still exactly its text.
+    function selectedLink(links) {
+        const link = links[linkIndex]
+        return link && selectionStart === link.start && selectionEnd === link.end ? link : undefined
+    }
     // Selects the link `step` away from the selected one; false past either end.
     function stepLink(step) {
         const links = MessageFormatting.linkRanges(textDocument)
-        const next = linkIndex < 0 ? (step > 0 ? 0 : links.length - 1) : linkIndex + step
+        const next = !selectedLink(links) ? (step > 0 ? 0 : links.length - 1) : linkIndex + step
         if (next < 0 || next >= links.length) {
             linkIndex = -1
             deselect()
@@ -34,18 +40,12 @@ TextEdit {
         select(links[next].start, links[next].end)
         return true
     }
-    onActiveFocusChanged: {
-        if (activeFocus && linkIndex < 0)
-            stepLink(1)
-        else if (!activeFocus)
-            linkIndex = -1
-    }
     Keys.onTabPressed: event => event.accepted = stepLink(1)
     Keys.onBacktabPressed: event => event.accepted = stepLink(-1)
     Keys.onReturnPressed: event => {
-        // Only while the selection is still the link's: a mouse selection since opens nothing.
-        const link = MessageFormatting.linkRanges(textDocument)[linkIndex]
-        if (link && selectionStart === link.start && selectionEnd === link.end) {
+        // A selection made with the mouse since opens nothing.
+        const link = selectedLink(MessageFormatting.linkRanges(textDocument))
+        if (link) {
             ExternalLinks.open(link.href)
             event.accepted = true
         }
