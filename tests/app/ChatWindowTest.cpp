@@ -267,15 +267,14 @@ TEST_F(ChatWindowTest, AStoppedShellCommandEndsAndWaitsForTheNextPrompt)
     ASSERT_TRUE(QTest::qWaitFor([&] { return file.size() > 0; }, 5000));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const pid_t pid = file.readAll().trimmed().toInt();
-    QQuickItem* stop = item(window, "stopButton");
-    EXPECT_TRUE(stop->isVisible());
+    EXPECT_TRUE(item(window, "stopButton")->isVisible());
     QTest::keyClick(window, Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] {
         QQuickItem* result = item(window, "functionResult");
         return result && result->property("markdown").toString().contains("Stopped by the user");
     }, 10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return kill(pid, 0) != 0; }, 5000));
-    EXPECT_FALSE(stop->isVisible()); // no turn started
+    EXPECT_FALSE(item(window, "stopButton")->isVisible()); // no turn started
     EXPECT_EQ(server.requestCount(), 2);
     server.enqueue(sse::reply({"Stopped, then."}));
     submit("What happened?");
