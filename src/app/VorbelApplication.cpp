@@ -4,6 +4,7 @@
 #include "openai/AccountModels.h"
 #include "store/AssistantCatalogue.h"
 #include "ui/MainWindowFactory.h"
+#include "ui/SettingsWindow.h"
 
 #include <QPointer>
 #include <QQuickWindow>
@@ -78,8 +79,15 @@ MainWindowServices VorbelApplication::mainWindowServices()
 
 MainWindowFactory& VorbelApplication::mainWindows()
 {
-    if (!m_windows)
+    if (!m_windows) {
         m_windows = std::make_unique<MainWindowFactory>();
+        // The settings window alone would keep the app running with no menu:
+        // it goes too, and with no window left the app quits.
+        connect(m_windows.get(), &MainWindowFactory::lastWindowClosed, this, [] {
+            if (QQuickWindow* settings = SettingsWindow::shared())
+                settings->close();
+        });
+    }
     return *m_windows;
 }
 

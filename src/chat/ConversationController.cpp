@@ -5,6 +5,7 @@
 #include "extensions/ExtensionRegistry.h"
 #include "extensions/FunctionCallRunner.h"
 #include "store/ConversationTitles.h"
+#include "extensions/FunctionStop.h"
 #include "store/StoreOperations.h"
 
 #include <QCoreApplication>
@@ -457,18 +458,33 @@ void ConversationController::startFunction(const MessagePtr& message)
     if (function && !function->requiresConfirmation)
         ++m_automaticRuns;
     m_functionRuns.insert(message->primaryKey());
-    Q_EMIT functionStarted(message);
     QPointer<ConversationController> self(this);
     const std::optional<QString> confirmed = function && function->requiresConfirmation ? confirmationText(*message)
                                                                                           : std::nullopt;
-    runFunctionCall(m_context, message, function, confirmed, [self, message] {
+    const qint64 key = message->primaryKey();
+    m_functionStops.insert(key, runFunctionCall(m_context, message, function, confirmed, [self, message, key] {
+        if (!self)
+            return;
+        const std::shared_ptr<FunctionStop> stop = self->m_functionStops.take(key);
         // The conversation may have been deleted while the function ran.
-        if (!self || !self->conversationExists())
+        if (!self->conversationExists())
             return;
         Q_EMIT self->functionFinished(message);
+        // The user stopped it: the model hears of it with the next prompt.
+        if (stop && stop->isRequested())
+            return;
         if (!self->advanceCalls(message))
             self->send();
-    });
+    }));
+    Q_EMIT functionStarted(message);
+}
+
+void ConversationController::stopFunctions()
+{
+    // A copy: a stop's action may finish its run and change the running set.
+    const QList<std::shared_ptr<FunctionStop>> stops = m_functionStops.values();
+    for (const std::shared_ptr<FunctionStop>& stop : stops)
+        stop->request();
 }
 
 void ConversationController::runPendingFunctions()

@@ -12,7 +12,10 @@
 #include <QUuid>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+class FunctionStop;
 
 // The turn flow of one conversation, without any window: it stores the user's
 // prompt, creates the assistant's message, streams the reply into it (one save
@@ -77,6 +80,18 @@ public:
 
     int runningTurns() const { return int(m_streams.size()); }
 
+    // Text typed for this conversation and not sent yet, kept for as long as
+    // the app runs, so that every window finds it here and no other
+    // conversation ever does.
+    const QString& draft() const { return m_draft; }
+    void setDraft(const QString& text) { m_draft = text; }
+
+    // Asks every function running in this conversation to stop. Each records
+    // "Stopped by the user" as its result, and nothing goes to the model until
+    // the user's next prompt.
+    void stopFunctions();
+    bool isAnyFunctionRunning() const { return !m_functionStops.isEmpty(); }
+
     // Text one reply may bring, counted over its thinking, content and calls; past it
     // the reply is cut as if stopped and a notice follows.
     static constexpr qsizetype replyTextLimit = 4 * 1024 * 1024;
@@ -131,12 +146,14 @@ private:
     QHash<QUuid, MessagePtr> m_streams;   // running turns by stream id
     QHash<QUuid, QMap<int, MessagePtr>> m_laterCalls; // a running turn's further calls by index
     QSet<qint64> m_functionRuns;          // messages whose function was started here
+    QHash<qint64, std::shared_ptr<FunctionStop>> m_functionStops; // the runs still going
     QHash<QUuid, qsizetype> m_receivedText; // a running turn's text so far
     QHash<QUuid, QElapsedTimer> m_clocks;   // a running turn's time since its first piece
     QHash<QUuid, QSet<QString>> m_streamOffers; // what each running turn's request offered
     QHash<qint64, QSet<QString>> m_offered;   // the same for each call message of this run
     mutable QHash<qint64, std::optional<QString>> m_confirmations; // texts shown for confirmation
     int m_automaticRuns = 0;              // since the user last submitted or confirmed
+    QString m_draft;
 };
 
 // One controller per conversation for the whole application, so that every

@@ -259,7 +259,7 @@ QUuid OpenAiService::sendChat(const QString& systemPrompt, const std::vector<Mes
                               ParsedMessageCallback onParsedMessage, StopCallback onStop, ErrorCallback onError)
 {
     const ChatTarget target = ChatTarget::current();
-    const std::optional<OpenAiCredentials> credentials = readCredentials();
+    const std::optional<OpenAiCredentials> credentials = readCredentials(target.server);
     const QList<ApiFunction> functions = enabledFunctionDefinitions();
     // Everything read from the records is copied into the body here, on the
     // calling thread.

@@ -28,6 +28,8 @@ public:
 
     void start();
     bool canCheckForUpdates() const { return m_canCheck; }
+    // Whether there is a feed to check at all.
+    bool isConfigured() const { return m_feed.has_value(); }
     void checkForUpdates();
 
     static UpdateCheckResult evaluateFeed(const QByteArray& body, const QString& runningVersion);

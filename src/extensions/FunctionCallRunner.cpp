@@ -1,6 +1,7 @@
 #include "extensions/FunctionCallRunner.h"
 
 #include "extensions/ExtensionRegistry.h"
+#include "extensions/FunctionStop.h"
 #include "store/StoreContext.h"
 #include "store/StoreOperations.h"
 
@@ -77,40 +78,55 @@ QThreadPool& blockingExtensionThreadPool()
     return *pool;
 }
 
-void runFunctionCall(StoreContext& context, const MessagePtr& message, std::function<void()> onRecorded)
+std::shared_ptr<FunctionStop> runFunctionCall(StoreContext& context, const MessagePtr& message,
+                                              std::function<void()> onRecorded)
 {
     const std::optional<CustomFunction> function = findFunction(message->functionName());
     std::optional<QString> confirmedText;
     if (function && function->confirmationText)
         confirmedText = function->confirmationText(message->functionArguments());
-    runFunctionCall(context, message, function, confirmedText, std::move(onRecorded));
+    return runFunctionCall(context, message, function, confirmedText, std::move(onRecorded));
 }
 
-void runFunctionCall(StoreContext& context, const MessagePtr& message, const std::optional<CustomFunction>& function,
-                     const std::optional<QString>& confirmedText, std::function<void()> onRecorded)
+std::shared_ptr<FunctionStop> runFunctionCall(StoreContext& context, const MessagePtr& message,
+                                              const std::optional<CustomFunction>& function,
+                                              const std::optional<QString>& confirmedText,
+                                              std::function<void()> onRecorded)
 {
     Q_ASSERT(QThread::currentThread() == context.thread());
     Q_ASSERT(message);
     QPointer<StoreContext> guard(&context);
+    auto stop = std::make_shared<FunctionStop>();
     if (!function || !function->execution) {
         recordLater(guard, message, unknownFunctionNameResult, std::move(onRecorded));
-        return;
+        return stop;
     }
     std::function<QString()> work;
     if (function->confirmedExecution) {
         // Only the text the user saw runs; without one nothing does.
         if (!confirmedText) {
             recordLater(guard, message, unexpectedFunctionResult, std::move(onRecorded));
-            return;
+            return stop;
         }
         work = [run = function->confirmedExecution, text = *confirmedText] { return run(text); };
     } else {
         work = [run = function->execution, arguments = message->functionArguments()] { return run(arguments); };
     }
     QThreadPool& pool = function->blocksIndefinitely ? blockingExtensionThreadPool() : extensionThreadPool();
-    pool.start([guard, message, name = function->apiDefinition.name, work = std::move(work),
+    pool.start([guard, message, stop, name = function->apiDefinition.name, work = std::move(work),
                 onRecorded = std::move(onRecorded)]() mutable {
-        QString result = execute(name, work);
+        QString result;
+        {
+            const FunctionStop::Scope scope(stop);
+            result = execute(name, work);
+        }
+        // What a stopped execution returned (a partial output, a failure) is
+        // not an answer the model should build on.
+        if (stop->isRequested()) {
+            qCInfo(lcFunctionCalls) << "Function" << name << "stopped by the user";
+            result = QString::fromUtf16(stoppedFunctionResult);
+        }
         recordLater(guard, std::move(message), std::move(result), std::move(onRecorded));
     });
+    return stop;
 }

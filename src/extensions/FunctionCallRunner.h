@@ -6,8 +6,10 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class FunctionStop;
 class QThreadPool;
 class StoreContext;
 
@@ -22,13 +24,18 @@ inline const QString unexpectedFunctionResult = QStringLiteral("Function returne
 // onRecorded. Never calls onRecorded before returning. Call on the UI thread.
 // A message removed meanwhile is detached: recording it changes nothing
 // stored, and onRecorded still runs. Nothing runs after the context is gone.
-void runFunctionCall(StoreContext& context, const MessagePtr& message, std::function<void()> onRecorded);
+// The returned stop ends the run early: its result is then "Stopped by the
+// user", whatever the execution returned.
+std::shared_ptr<FunctionStop> runFunctionCall(StoreContext& context, const MessagePtr& message,
+                                              std::function<void()> onRecorded);
 
 // The same with the function already chosen by the caller (none: "Unknown
 // function name"). A function the user confirms runs `confirmedText`, the
 // text the user was shown, and nothing without it.
-void runFunctionCall(StoreContext& context, const MessagePtr& message, const std::optional<CustomFunction>& function,
-                     const std::optional<QString>& confirmedText, std::function<void()> onRecorded);
+std::shared_ptr<FunctionStop> runFunctionCall(StoreContext& context, const MessagePtr& message,
+                                              const std::optional<CustomFunction>& function,
+                                              const std::optional<QString>& confirmedText,
+                                              std::function<void()> onRecorded);
 
 // The pool that function executions with a bounded run time (scripts under
 // their time limit, requests with a time-out) run on.

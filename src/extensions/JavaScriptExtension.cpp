@@ -3,6 +3,7 @@
 #include "extensions/ArgumentPreview.h"
 #include "extensions/FunctionArguments.h"
 #include "extensions/FunctionExecutionError.h"
+#include "extensions/FunctionStop.h"
 
 #include <QJSEngine>
 #include <QJSValue>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -91,6 +93,37 @@ private:
     std::thread m_thread; // last: starts once the members above exist
 };
 
+// Lets the user's stop interrupt an engine for as long as it lives, and not after.
+class StoppableEngine {
+public:
+    explicit StoppableEngine(QJSEngine& engine)
+        : m_target(std::make_shared<Target>())
+    {
+        m_target->engine = &engine;
+        if (const std::shared_ptr<FunctionStop> stop = FunctionStop::current()) {
+            stop->onStop([target = m_target] {
+                std::lock_guard lock(target->mutex);
+                if (target->engine)
+                    target->engine->setInterrupted(true);
+            });
+        }
+    }
+    ~StoppableEngine()
+    {
+        std::lock_guard lock(m_target->mutex);
+        m_target->engine = nullptr;
+    }
+    StoppableEngine(const StoppableEngine&) = delete;
+    StoppableEngine& operator=(const StoppableEngine&) = delete;
+
+private:
+    struct Target {
+        std::mutex mutex;
+        QJSEngine* engine = nullptr;
+    };
+    std::shared_ptr<Target> m_target;
+};
+
 QString evaluate(const QString& script, std::chrono::milliseconds timeLimit, std::size_t memoryCeiling)
 {
     // A fresh engine per call: nothing survives between calls. It has no file,
@@ -98,6 +131,7 @@ QString evaluate(const QString& script, std::chrono::milliseconds timeLimit, std
     QJSEngine engine;
     std::optional<QString> exception;
     Watchdog watchdog(engine, timeLimit, memoryCeiling);
+    const StoppableEngine stoppable(engine);
 
     QStringList stackTrace;
     const QJSValue completion = engine.evaluate(script, QString(), 1, &stackTrace);

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "extensions/ArgumentPreview.h"
 #include "extensions/FunctionArguments.h"
+#include "extensions/FunctionStop.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -10,9 +11,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -66,6 +71,31 @@ qsizetype withoutSplitCharacter(const QByteArray& bytes)
     return bytes.size() - (lead - 1) < needed ? lead - 1 : bytes.size();
 }
 
+// How long a stopped command has to end on SIGTERM before it gets SIGKILL.
+constexpr std::chrono::seconds stopGracePeriod{2};
+// How often the reading loop looks at a stop asked for meanwhile.
+constexpr int stopCheckIntervalMs = 100;
+
+// The process group of one command, signalled on the user's stop. Its id
+// stays valid until the shell is reaped, which happens only after `ended`.
+struct ProcessGroup {
+    std::mutex mutex;
+    pid_t id = 0;
+    bool ended = false;
+
+    void signal(int number)
+    {
+        std::lock_guard lock(mutex);
+        if (!ended)
+            ::kill(-id, number);
+    }
+    void end()
+    {
+        std::lock_guard lock(mutex);
+        ended = true;
+    }
+};
+
 struct ShellOutput {
     QByteArray kept;      // the first shellOutputLimit bytes
     qint64 leftOut = 0;   // bytes read past the limit and dropped
@@ -101,7 +131,9 @@ std::optional<ShellOutput> runShell(const QByteArray& shell, const QByteArray& c
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGQUIT);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // A group of its own, so a stop reaches whatever the command started.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     QByteArray dashC("-c");
     QByteArray line = commandLine;
@@ -124,9 +156,29 @@ std::optional<ShellOutput> runShell(const QByteArray& shell, const QByteArray& c
         return std::nullopt;
     }
 
+    const std::shared_ptr<FunctionStop> stop = FunctionStop::current();
+    auto group = std::make_shared<ProcessGroup>();
+    group->id = pid;
+    if (stop)
+        stop->onStop([group] { group->signal(SIGTERM); });
+    std::optional<std::chrono::steady_clock::time_point> killAt;
+
     ShellOutput output;
     char buffer[65536];
     for (;;) {
+        if (stop) {
+            if (!killAt && stop->isRequested())
+                killAt = std::chrono::steady_clock::now() + stopGracePeriod;
+            if (killAt && std::chrono::steady_clock::now() >= *killAt) {
+                // Whatever still holds the output after this is not waited for.
+                group->signal(SIGKILL);
+                break;
+            }
+            pollfd readable{pipeEnds[0], POLLIN, 0};
+            const int ready = poll(&readable, 1, stopCheckIntervalMs);
+            if (ready == 0 || (ready < 0 && errno == EINTR))
+                continue;
+        }
         const ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
         if (count > 0) {
             const qsizetype room = std::max<qsizetype>(0, shellOutputLimit - output.kept.size());
@@ -138,6 +190,7 @@ std::optional<ShellOutput> runShell(const QByteArray& shell, const QByteArray& c
         }
     }
     close(pipeEnds[0]);
+    group->end();
 
     // Reap the shell without waiting on it: one that closed its output but
     // runs on is collected in the background.

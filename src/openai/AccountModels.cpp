@@ -57,7 +57,8 @@ void AccountModels::refresh()
     const Settings& settings = Settings::instance();
     const QString apiKey = settings.apiKey();
     const QString orgKey = settings.orgKey();
-    if (apiKey.isEmpty()) {
+    // OpenAI's server lists nothing without a key; another may need none.
+    if (apiKey.isEmpty() && server.isOpenAi) {
         apply(generation, true, {}, server);
         return;
     }

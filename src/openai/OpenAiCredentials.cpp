@@ -3,11 +3,11 @@
 #include "core/Settings.h"
 #include "openai/OpenAiLog.h"
 
-std::optional<OpenAiCredentials> readCredentials()
+std::optional<OpenAiCredentials> readCredentials(const Endpoints::OpenAiServer& server)
 {
     const Settings& settings = Settings::instance();
     const QString apiKey = settings.apiKey();
-    if (apiKey.isEmpty())
+    if (apiKey.isEmpty() && server.isOpenAi)
         return std::nullopt;
     const std::optional<QString> orgKey = settings.storedText(Settings::orgKeyKey);
     if (!isSendableCredential(apiKey) || (orgKey && !isSendableCredential(*orgKey))) {
@@ -29,7 +29,9 @@ bool isSendableCredential(const QString& text)
 QList<QPair<QByteArray, QByteArray>> authorizationHeaders(const QString& apiKey, const std::optional<QString>& orgKey)
 {
     QList<QPair<QByteArray, QByteArray>> headers;
-    headers.append({QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + apiKey.toUtf8()});
+    // A server without keys gets no header rather than a bare "Bearer ".
+    if (!apiKey.isEmpty())
+        headers.append({QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + apiKey.toUtf8()});
     if (orgKey && !orgKey->isEmpty())
         headers.append({QByteArrayLiteral("OpenAI-Organization"), orgKey->toUtf8()});
     return headers;

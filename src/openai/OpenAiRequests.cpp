@@ -103,7 +103,8 @@ bool validateCredentials(const QString& apiKey, const QString& orgKey, const QSt
 
 OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
 {
-    const std::optional<OpenAiCredentials> credentials = readCredentials();
+    const Endpoints::OpenAiServer server = Endpoints::openAiServer();
+    const std::optional<OpenAiCredentials> credentials = readCredentials(server);
     if (!credentials) {
         // The service would refuse a request without a key; do not send one.
         throw OpenAiApiError();
@@ -113,7 +114,7 @@ OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
     headers.append({QByteArrayLiteral("Accept"), QByteArrayLiteral("application/json")});
 
     const QByteArray body = OpenAiEmbeddingRequest{input}.encode();
-    const HttpResponse response = performBlockingRequest(openAiRequest(Endpoints::openAiServer(), QStringLiteral("/v1/embeddings"), headers),
+    const HttpResponse response = performBlockingRequest(openAiRequest(server, QStringLiteral("/v1/embeddings"), headers),
                                                          QByteArrayLiteral("POST"), body, requestTimeoutMs);
     if (!response.transportOk)
         throw TransportError(response.transportError.toStdString());

@@ -24,16 +24,17 @@ struct OpenAiCredentials {
 };
 
 // Read afresh from the settings store on every call (safe from any thread).
-// No value when no API key is stored, the stored key is empty, or either key
-// cannot be sent as a header value.
-std::optional<OpenAiCredentials> readCredentials();
+// No value when either key cannot be sent as a header value, or when no API
+// key is stored and `server` is OpenAI's (which refuses every request without
+// one); another server may need no key.
+std::optional<OpenAiCredentials> readCredentials(const Endpoints::OpenAiServer& server);
 
 // False for text holding control characters (a pasted line break, say): sent
 // in a header it would end the header and smuggle in whatever follows.
 bool isSendableCredential(const QString& text);
 
-// "Authorization: Bearer <key>", plus "OpenAI-Organization" only when the
-// organisation key is present and not empty.
+// "Authorization: Bearer <key>" (none at all for an empty key), plus
+// "OpenAI-Organization" only when the organisation key is present and not empty.
 QList<QPair<QByteArray, QByteArray>> authorizationHeaders(const QString& apiKey, const std::optional<QString>& orgKey);
 
 enum class OpenAiError { ApiError };
@@ -79,9 +80,10 @@ ModelListAnswer fetchModelList(const Endpoints::OpenAiServer& server, const QStr
                                int timeoutMs = 60000);
 
 // A credential check that tells a rejected key from a key whose account does
-// not list the chosen model. `models` is the list when the key was accepted.
+// not list the chosen model, and both from a server that did not answer.
+// `models` is the list when the key was accepted.
 struct CredentialCheckResult {
-    enum class Outcome { Accepted, ModelUnavailable, Rejected };
+    enum class Outcome { Accepted, ModelUnavailable, Rejected, Unreachable };
     Outcome outcome = Outcome::Rejected;
     QList<ServerModel> models;
 };

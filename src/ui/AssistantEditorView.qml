@@ -44,6 +44,13 @@ RowLayout {
 
                 Keys.onUpPressed: root.editor.selectAdjacent(-1)
                 Keys.onDownPressed: root.editor.selectAdjacent(1)
+                // Shift+F10 or the Menu key: the selected row's menu.
+                Keys.onPressed: event => {
+                    if (currentItem && (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)))) {
+                        event.accepted = true
+                        currentItem.openContextMenu()
+                    }
+                }
 
                 delegate: ItemDelegate {
                     id: row
@@ -74,6 +81,9 @@ RowLayout {
                         list.forceActiveFocus()
                     }
                     onPressAndHold: contextMenu.popup()
+                    function openContextMenu() {
+                        contextMenu.popup(row, row.width / 4, row.height / 2)
+                    }
 
                     MouseArea {
                         anchors.fill: parent
@@ -83,6 +93,7 @@ RowLayout {
 
                     Menu {
                         id: contextMenu
+                        objectName: "assistantContextMenu"
                         MenuItem {
                             objectName: "deleteAssistantMenuItem"
                             text: qsTr("Delete")
@@ -104,7 +115,7 @@ RowLayout {
                 id: buttons
                 ToolButton {
                     objectName: "plusButton"
-                    text: qsTr("Add assistant")
+                    text: qsTr("New assistant")
                     display: AbstractButton.IconOnly
                     enabled: root.hasSelection
                     icon.name: "list-add"

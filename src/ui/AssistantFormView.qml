@@ -33,7 +33,7 @@ ColumnLayout {
         text: form.title
         textFormat: Text.PlainText
         font.bold: true
-        font.pixelSize: 16
+        font.pointSize: Theme.fontSize * 4 / 3
         color: Theme.text
         elide: Text.ElideRight
         Accessible.role: Accessible.Heading
@@ -128,7 +128,7 @@ ColumnLayout {
             textFormat: Text.PlainText
             visible: text !== ""
             color: Theme.secondaryText
-            font.pixelSize: 12
+            font.pointSize: Theme.fontSize
             wrapMode: Text.Wrap
         }
         SettingsLink {

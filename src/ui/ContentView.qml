@@ -11,13 +11,16 @@ Item {
 
     // The window's Delete command; a text field that has the focus keeps its own Delete.
     Shortcut {
-        sequence: StandardKey.Delete
+        sequences: [StandardKey.Delete]
+        enabled: !root.controller.needsApiKey
         onActivated: root.controller.deleteSelectedConversation()
     }
 
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
+        // Under the cover nothing takes the keyboard: Tab stays among the cover's controls.
+        enabled: !root.controller.needsApiKey
 
         Rectangle {
             objectName: "storeWarningBar"
@@ -32,7 +35,7 @@ Item {
                 anchors.margins: 8
                 text: root.controller.storeWarning
                 textFormat: Text.PlainText
-                color: "white"
+                color: Theme.onError
                 wrapMode: Text.Wrap
                 Accessible.role: Accessible.AlertMessage
                 Accessible.name: text
@@ -78,6 +81,7 @@ Item {
                 SplitView.preferredWidth: 260
                 SplitView.minimumWidth: 200
                 controller: root.controller
+                onRowClicked: conversationView.focusPrompt()
             }
 
             Item {
@@ -85,6 +89,7 @@ Item {
                 SplitView.minimumWidth: 360
 
                 ConversationView {
+                    id: conversationView
                     anchors.fill: parent
                     visible: root.controller.showsConversation
                     controller: root.controller

@@ -9,6 +9,7 @@ Rectangle {
     id: root
     required property MainWindowController controller
     color: Theme.sidebar
+    signal rowClicked()
 
     ColumnLayout {
         anchors.fill: parent
@@ -89,10 +90,14 @@ Rectangle {
 
             Keys.onUpPressed: root.controller.selectAdjacent(-1)
             Keys.onDownPressed: root.controller.selectAdjacent(1)
+            // F2 renames the selected row; Shift+F10 or the Menu key opens its menu.
             Keys.onPressed: event => {
                 if (event.key === Qt.Key_F2 && root.controller.selectedRow >= 0) {
                     list.renamingRow = root.controller.selectedRow
                     event.accepted = true
+                } else if (currentItem && (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)))) {
+                    event.accepted = true
+                    currentItem.openContextMenu()
                 }
             }
 
@@ -102,7 +107,8 @@ Rectangle {
                 required property var model
                 objectName: "conversationRow_" + index
                 width: ListView.view.width
-                height: 56
+                // Taller with a larger system font, never shorter than the house row.
+                height: Math.max(56, implicitHeight)
                 padding: 8
                 highlighted: index === root.controller.selectedRow
                 readonly property bool renaming: list.renamingRow === index
@@ -159,11 +165,16 @@ Rectangle {
                     }
                 }
 
+                // A click means to read and write there: the prompt takes the
+                // keyboard (the arrow keys, by contrast, stay in the list).
                 onClicked: {
                     root.controller.selectRow(index)
-                    list.forceActiveFocus()
+                    root.rowClicked()
                 }
                 onPressAndHold: contextMenu.popup()
+                function openContextMenu() {
+                    contextMenu.popup(row, row.width / 4, row.height / 2)
+                }
 
                 MouseArea {
                     anchors.fill: parent

@@ -11,10 +11,17 @@ Rectangle {
     readonly property ConversationViewController conversation: controller.conversationView
     color: Theme.background
 
-    // Escape stops the replies that are streaming in this conversation.
+    readonly property bool stoppable: conversation.streaming || conversation.functionRunning
+
+    // A conversation chosen with the mouse: its prompt takes the keyboard, as on a first show.
+    function focusPrompt() {
+        input.focusSoon()
+    }
+
+    // Escape stops the replies streaming and the functions running in this conversation.
     Shortcut {
         sequence: "Escape"
-        enabled: root.visible && root.conversation.streaming
+        enabled: root.visible && root.stoppable
         onActivated: root.conversation.stop()
     }
 
@@ -87,6 +94,7 @@ Rectangle {
         }
 
         MessagesView {
+            id: messages
             Layout.fillWidth: true
             Layout.fillHeight: true
             controller: root.conversation
@@ -116,7 +124,7 @@ Rectangle {
                         Layout.fillWidth: true
                         text: qsTr("Editing message")
                         color: Theme.secondaryText
-                        font.pixelSize: 12
+                        font.pointSize: Theme.fontSize
                     }
                     Button {
                         objectName: "cancelEditButton"
@@ -125,44 +133,48 @@ Rectangle {
                         Accessible.name: text
                         onClicked: {
                             root.conversation.cancelEdit()
-                            inputField.focusField()
+                            input.focusField()
                         }
                     }
                 }
 
                 InputFieldView {
-                    id: inputField
+                    id: input
                     Layout.fillWidth: true
                     maxHeight: Math.max(48, (root.Window.height || 600) / 3)
+                    text: root.conversation.draft
+                    onTextChanged: root.conversation.draft = text
                     editing: root.conversation.editingRow >= 0
                     onSubmitted: prompt => root.conversation.submit(prompt)
+                    onPageRequested: direction => messages.scrollPage(direction)
+                    onEndRequested: newest => messages.scrollToEnd(newest)
                     onEditNewestRequested: root.conversation.beginEditNewest()
                     onEditCancelled: root.conversation.cancelEdit()
                 }
 
+                // Replaced, not assigned, so the field keeps following the draft.
                 Connections {
                     target: root.conversation
-                    function onConversationChanged() { inputField.text = "" }
                     // An edit given up anywhere takes its text out of the field.
                     function onEditingChanged() {
                         if (root.conversation.editingRow < 0)
-                            inputField.text = ""
+                            input.replaceText("")
                     }
                     function onEditStarted(text) {
-                        inputField.text = text
-                        inputField.focusField()
+                        input.replaceText(text)
+                        input.focusField()
                     }
                 }
             }
             ToolButton {
                 objectName: "stopButton"
-                visible: root.conversation.streaming
+                visible: root.stoppable
                 text: qsTr("Stop")
                 display: AbstractButton.IconOnly
                 icon.name: "media-playback-stop"
                 icon.source: "icons/media-playback-stop.svg"
                 icon.color: Theme.text
-                ToolTip.text: qsTr("Stop generating (Esc)")
+                ToolTip.text: root.conversation.streaming ? qsTr("Stop generating (Esc)") : qsTr("Stop the function (Esc)")
                 ToolTip.visible: hovered
                 Accessible.name: text
                 onClicked: root.conversation.stop()

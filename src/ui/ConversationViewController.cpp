@@ -39,8 +39,10 @@ void ConversationViewController::show(const ConversationPtr& conversation)
         // Whether the newest reply may be asked for again follows turns, runs and rows.
         connect(m_controller, &ConversationController::runningTurnsChanged, this,
                 &ConversationViewController::actionsChanged);
-        for (auto signal : {&ConversationController::functionStarted, &ConversationController::functionFinished})
+        for (auto signal : {&ConversationController::functionStarted, &ConversationController::functionFinished}) {
             connect(m_controller, signal, this, &ConversationViewController::actionsChanged);
+            connect(m_controller, signal, this, &ConversationViewController::functionRunningChanged);
+        }
         for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
             connect(m_rows, signal, this, &ConversationViewController::actionsChanged);
         connect(m_rows, &QAbstractItemModel::dataChanged, this, &ConversationViewController::actionsChanged);
@@ -53,6 +55,7 @@ void ConversationViewController::show(const ConversationPtr& conversation)
     Q_EMIT conversationChanged();
     Q_EMIT streamingChanged();
     Q_EMIT actionsChanged();
+    Q_EMIT functionRunningChanged();
     // The views let go of the old rows in the signal above.
     if (old)
         old->deleteLater();
@@ -62,12 +65,34 @@ void ConversationViewController::show(const ConversationPtr& conversation)
 
 QAbstractItemModel* ConversationViewController::messages() const { return m_rows; }
 
+QString ConversationViewController::assistantNameOf(const ConversationPtr& conversation)
+{
+    const AssistantPtr assistant = conversation ? conversation->assistant() : nullptr;
+    return assistant && assistant->name() && !assistant->name()->isEmpty() ? *assistant->name() : tr("Unknown");
+}
+
+QString ConversationViewController::assistantName() const { return assistantNameOf(m_conversation); }
+
+QString ConversationViewController::draft() const { return m_controller ? m_controller->draft() : QString(); }
+
+void ConversationViewController::setDraft(const QString& text)
+{
+    if (m_controller)
+        m_controller->setDraft(text);
+}
+
 bool ConversationViewController::streaming() const { return m_controller && m_controller->runningTurns() > 0; }
+
+bool ConversationViewController::functionRunning() const
+{
+    return m_controller && m_controller->isAnyFunctionRunning();
+}
 
 void ConversationViewController::submit(const QString& prompt)
 {
     if (!m_controller)
         return;
+    m_controller->setDraft(QString());
     if (m_editing) {
         const MessagePtr edited = std::exchange(m_editing, nullptr);
         Q_EMIT editingChanged();
@@ -144,8 +169,10 @@ void ConversationViewController::reveal(const MessagePtr& message, const QString
 
 void ConversationViewController::stop()
 {
-    if (m_controller)
-        m_controller->stopStreaming();
+    if (!m_controller)
+        return;
+    m_controller->stopStreaming();
+    m_controller->stopFunctions();
 }
 
 void ConversationViewController::runFunction(int row)

@@ -28,6 +28,11 @@ class ConversationViewController : public QObject {
     Q_PROPERTY(QString regenerateLabel READ regenerateLabel NOTIFY actionsChanged)
     // The row of the own message being edited in the prompt field, or -1.
     Q_PROPERTY(int editingRow READ editingRow NOTIFY editingChanged)
+    Q_PROPERTY(bool functionRunning READ functionRunning NOTIFY functionRunningChanged)
+    // The name of the assistant the conversation is with ("Unknown" without one).
+    Q_PROPERTY(QString assistantName READ assistantName NOTIFY conversationChanged)
+    // What was typed and not sent in this conversation; kept while the app runs.
+    Q_PROPERTY(QString draft READ draft WRITE setDraft NOTIFY conversationChanged)
 public:
     ConversationViewController(StoreContext& store, ConversationControllerRegistry& controllers, UiState& uiState,
                                QObject* parent = nullptr);
@@ -45,8 +50,14 @@ public:
     int editingRow() const;
     // Scrolls to the message once its rows are shown, with the search text to mark.
     void reveal(const MessagePtr& message, const QString& searchText);
+    bool functionRunning() const;
+    QString assistantName() const;
+    static QString assistantNameOf(const ConversationPtr& conversation);
+    QString draft() const;
+    void setDraft(const QString& text);
 
     Q_INVOKABLE void submit(const QString& prompt);
+    // Stops the replies streaming and the functions running in this conversation.
     Q_INVOKABLE void stop();
     Q_INVOKABLE void runFunction(int row);
     Q_INVOKABLE void regenerate();
@@ -63,6 +74,7 @@ public:
 Q_SIGNALS:
     void conversationChanged();
     void streamingChanged();
+    void functionRunningChanged();
     void promptSubmitted();
     void actionsChanged();
     void editingChanged();

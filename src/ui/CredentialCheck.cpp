@@ -1,5 +1,7 @@
 #include "ui/CredentialCheck.h"
 
+#include "core/RequestErrors.h"
+
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThreadPool>
@@ -18,8 +20,10 @@ void CredentialCheck::start(const CredentialCheckRequest& request, Answer answer
         CredentialCheckResult result;
         try {
             result = checkCredentials(request.server, request.apiKey, request.orgKey, request.model);
+        } catch (const TransportError&) {
+            result = {CredentialCheckResult::Outcome::Unreachable, {}};
         } catch (const std::exception&) {
-            result = {}; // no answer: the same outcome as a rejected key
+            result = {};
         }
         // The window may have closed meanwhile; that is asked on the UI thread.
         QMetaObject::invokeMethod(
@@ -40,7 +44,10 @@ void CredentialCheck::check(const QString& apiKey, const QString& orgKey, const 
 {
     // A key without the chosen model gets the same red mark as a rejected one.
     start({apiKey, orgKey, model, Endpoints::openAiServerAt(serverAddress)},
-          [this](const CredentialCheckResult& result) {
-              Q_EMIT finished(result.outcome == CredentialCheckResult::Outcome::Accepted);
+          [this, keyless = apiKey.isEmpty()](const CredentialCheckResult& result) {
+              const bool accepted = result.outcome == CredentialCheckResult::Outcome::Accepted;
+              if (accepted && keyless)
+                  Q_EMIT acceptedWithoutKey();
+              Q_EMIT finished(accepted);
           });
 }

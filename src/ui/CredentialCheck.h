@@ -19,7 +19,7 @@ struct CredentialCheckRequest {
 
 // Checks an API key, organisation key and model against a server off the UI
 // thread. Every call is a check of its own: each gets its own answer, in the
-// order the answers come. No answer at all counts as a rejected key.
+// order the answers come.
 class CredentialCheck : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -40,6 +40,8 @@ public:
 Q_SIGNALS:
     void checkingChanged();
     void finished(bool valid);
+    // The same check accepted without any key: the server needs none.
+    void acceptedWithoutKey();
 
 private:
     int m_running = 0;

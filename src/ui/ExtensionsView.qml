@@ -66,7 +66,7 @@ RowLayout {
                             width: parent.width
                             text: row.title
                             textFormat: Text.PlainText
-                            font.pixelSize: 14
+                            font.pointSize: Theme.fontSize * 7 / 6
                             font.weight: Font.DemiBold
                             color: Theme.text
                             elide: Text.ElideRight
@@ -76,7 +76,7 @@ RowLayout {
                             width: parent.width
                             text: row.stateText
                             textFormat: Text.PlainText
-                            font.pixelSize: 12
+                            font.pointSize: Theme.fontSize
                             color: Theme.secondaryText
                         }
                     }
@@ -141,7 +141,7 @@ RowLayout {
                     text: root.selected.title ?? ""
                     textFormat: Text.PlainText
                     font.bold: true
-                    font.pixelSize: 16
+                    font.pointSize: Theme.fontSize * 4 / 3
                     color: Theme.text
                     wrapMode: Text.Wrap
                     Accessible.role: Accessible.Heading
@@ -173,7 +173,7 @@ RowLayout {
                     Layout.topMargin: 2
                     visible: root.selected.needsConfirmation === true
                     text: qsTr("Assistant will ask for confirmation before running this custom function.")
-                    font.pixelSize: 12
+                    font.pointSize: Theme.fontSize
                     color: Theme.secondaryText
                     wrapMode: Text.Wrap
                 }

@@ -26,6 +26,9 @@ Rectangle {
     color: Theme.codeBackground
     border.width: 1
     border.color: Theme.separator
+    objectName: "functionBlock"
+    Accessible.role: Accessible.Grouping
+    Accessible.name: qsTr("Function call") + ": " + root.title
     implicitWidth: column.implicitWidth + 20
     implicitHeight: column.implicitHeight + 20
 

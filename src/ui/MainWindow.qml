@@ -44,6 +44,7 @@ ApplicationWindow {
                 objectName: "newConversationAction"
                 text: qsTr("New Conversation")
                 shortcut: "Ctrl+N"
+                enabled: !window.controller.needsApiKey
                 onTriggered: window.controller.newConversation()
             }
             Action {
@@ -81,7 +82,10 @@ ApplicationWindow {
                 onTriggered: window.controller.quit()
             }
         }
+        // Without an update feed there is nothing to check, and the menu would be empty.
+        Component.onCompleted: if (!window.controller.updatesConfigured) removeMenu(helpMenu)
         Menu {
+            id: helpMenu
             objectName: "helpMenu"
             delegate: MenuItem {
                 Accessible.name: text

@@ -41,7 +41,7 @@ MainWindowController::MainWindowController(const MainWindowServices& services, Q
     connect(this, &MainWindowController::selectionChanged, this,
             [this] { m_conversationView->show(selectedConversation()); });
     connect(&Settings::instance(), &Settings::valueChanged, this, [this](const QString& key) {
-        if (key == Settings::apiKeyKey)
+        if (key == Settings::apiKeyKey || key == Settings::openAiBaseUrlKey)
             Q_EMIT needsApiKeyChanged();
     });
     connect(&m_services.uiState, &UiState::selectedConversationChanged, this, &MainWindowController::selectionChanged);
@@ -108,13 +108,16 @@ QString MainWindowController::selectedConversationId() const
 
 QString MainWindowController::selectedAssistantName() const
 {
-    const ConversationPtr conversation = selectedConversation();
-    const AssistantPtr assistant = conversation ? conversation->assistant() : nullptr;
-    return assistant && assistant->name() && !assistant->name()->isEmpty() ? *assistant->name() : tr("Unknown");
+    return ConversationViewController::assistantNameOf(selectedConversation());
 }
 
 bool MainWindowController::canCheckForUpdates() const { return m_services.updater.canCheckForUpdates(); }
-bool MainWindowController::needsApiKey() const { return Settings::instance().apiKey().isEmpty(); }
+bool MainWindowController::updatesConfigured() const { return m_services.updater.isConfigured(); }
+// Another server may work without a key; OpenAI's never does.
+bool MainWindowController::needsApiKey() const
+{
+    return Settings::instance().apiKey().isEmpty() && Endpoints::openAiServer().isOpenAi;
+}
 
 bool MainWindowController::storeIsPersistent() const { return m_services.store.isPersistent(); }
 

@@ -32,6 +32,7 @@ class MainWindowController : public QObject {
     Q_PROPERTY(QString selectedConversationId READ selectedConversationId NOTIFY selectionChanged)
     Q_PROPERTY(QString selectedAssistantName READ selectedAssistantName NOTIFY selectionChanged)
     Q_PROPERTY(bool canCheckForUpdates READ canCheckForUpdates NOTIFY canCheckForUpdatesChanged)
+    Q_PROPERTY(bool updatesConfigured READ updatesConfigured CONSTANT)
     Q_PROPERTY(bool storeIsPersistent READ storeIsPersistent CONSTANT)
     Q_PROPERTY(QString storeWarning READ storeWarning CONSTANT)
     Q_PROPERTY(ConversationViewController* conversationView READ conversationView CONSTANT)
@@ -42,7 +43,7 @@ class MainWindowController : public QObject {
     Q_PROPERTY(bool searching READ searching NOTIFY searchTextChanged)
     // The last export's failure, shown in the window until the next export.
     Q_PROPERTY(QString exportError READ exportError NOTIFY exportErrorChanged)
-    // No API key stored: the welcome screen covers the window.
+    // No API key stored for OpenAI's server: the welcome screen covers the window.
     Q_PROPERTY(bool needsApiKey READ needsApiKey NOTIFY needsApiKeyChanged)
 public:
     explicit MainWindowController(const MainWindowServices& services, QObject* parent = nullptr);
@@ -56,6 +57,7 @@ public:
     QString selectedConversationId() const;
     QString selectedAssistantName() const;
     bool canCheckForUpdates() const;
+    bool updatesConfigured() const;
     bool storeIsPersistent() const;
     QString storeWarning() const;
     ConversationViewController* conversationView() const { return m_conversationView; }

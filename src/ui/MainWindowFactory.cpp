@@ -8,6 +8,8 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcWindows, "vorbel.ui")
 
 namespace {
@@ -79,6 +81,9 @@ QQuickWindow* MainWindowFactory::open(const MainWindowServices& services)
         }
         m_geometry.save(window->geometry());
         window->deleteLater();
+        const QList<QQuickWindow*> open = windows();
+        if (std::none_of(open.begin(), open.end(), [](QQuickWindow* other) { return other->isVisible(); }))
+            Q_EMIT lastWindowClosed();
     });
     m_windows.append(window);
     window->show();

@@ -26,6 +26,10 @@ public:
     QList<QQuickWindow*> windows() const;
     QQmlEngine& engine() { return m_engine; }
 
+Q_SIGNALS:
+    // The last open main window was closed.
+    void lastWindowClosed();
+
 private:
     QQmlEngine m_engine;
     QQmlComponent* m_component = nullptr;

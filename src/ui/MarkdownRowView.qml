@@ -63,6 +63,10 @@ Item {
         objectName: "taskMark"
         readonly property bool checked: row.marker === "checked"
         visible: checked || row.marker === "unchecked"
+        Accessible.role: Accessible.CheckBox
+        Accessible.checkable: true
+        Accessible.checked: checked
+        Accessible.name: visible ? MessageFormatting.plainTextOf(row.html) : ""
         x: row.indent - 21
         y: row.spacingAbove + Math.max(0, (bodyMetrics.height - height) / 2)
         width: 14

@@ -15,7 +15,7 @@ Item {
     // On a bubble in the accent colour (the user's own, white text) links
     // keep the text colour and code gets a darker tint instead of the light one.
     readonly property bool onAccent: Qt.colorEqual(textColor, "white")
-    property color linkColor: onAccent ? textColor : Theme.accent
+    property color linkColor: onAccent ? textColor : Theme.link
     property color codeBackground: onAccent ? Qt.rgba(0, 0, 0, 0.18) : Theme.codeBackground
 
     implicitHeight: column.implicitHeight

@@ -5,6 +5,9 @@
 #include "ui/InlineRichText.h"
 
 #include <QCache>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 
 namespace {
 
@@ -131,6 +134,37 @@ QString MessageFormatting::plainHtml(const QString& text, const QColor& textColo
         appendLine(html, line, style, i + 1 < lines.size());
     }
     return html + QStringLiteral("</div>");
+}
+
+QString MessageFormatting::plainTextOf(const QString& html)
+{
+    return QTextDocumentFragment::fromHtml(html).toPlainText().trimmed();
+}
+
+QVariantList MessageFormatting::linkRanges(QQuickTextDocument* document)
+{
+    QVariantList links;
+    if (!document)
+        return links;
+    for (QTextBlock block = document->textDocument()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QString href = fragment.charFormat().anchorHref();
+            if (href.isEmpty())
+                continue;
+            const int start = fragment.position();
+            const int end = start + fragment.length();
+            // A link whose text changes format midway is still one link.
+            QVariantMap last = links.isEmpty() ? QVariantMap() : links.constLast().toMap();
+            if (last.value("href") == href && last.value("end") == start) {
+                last["end"] = end;
+                links.last() = last;
+            } else {
+                links.append(QVariantMap{{"start", start}, {"end", end}, {"href", href}});
+            }
+        }
+    }
+    return links;
 }
 
 qsizetype MessageFormatting::cachedLineBytes()

@@ -2,7 +2,9 @@
 
 #include <QColor>
 #include <QObject>
+#include <QQuickTextDocument>
 #include <QString>
+#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 // How a message's text is drawn. Plain text keeps its lines and spaces as
@@ -30,6 +32,10 @@ public:
     Q_INVOKABLE static QString plainHtml(const QString& text, const QColor& textColor, const QColor& linkColor);
     // Start and length of the first match of a search in shown text; empty when none.
     Q_INVOKABLE static QList<int> searchMatch(const QString& shownText, const QString& searchText);
+    // What rich text of the block views reads as, for a screen reader.
+    Q_INVOKABLE static QString plainTextOf(const QString& html);
+    // The links of a text view's document in reading order, as [{start, end, href}].
+    Q_INVOKABLE static QVariantList linkRanges(QQuickTextDocument* document);
 
     // What the formatted lines kept for the next call take, in bytes of key and value.
     static qsizetype cachedLineBytes();

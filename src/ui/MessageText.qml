@@ -11,7 +11,7 @@ Item {
     id: root
     property string markdown
     property color color: Theme.text
-    property color linkColor: Theme.accent
+    property color linkColor: Theme.link
     // The widest the text may be: plain text wraps there, block views fill it.
     property real maxWidth: 600
     // A search's text, whose first match is selected in plain text.
@@ -43,18 +43,11 @@ Item {
 
     Component {
         id: plainText
-        TextEdit {
+        MarkdownText {
             objectName: "plainText"
             width: Math.min(implicitWidth, root.maxWidth)
-            readOnly: true
-            selectByMouse: true
-            wrapMode: TextEdit.Wrap
-            textFormat: TextEdit.RichText
             text: MessageFormatting.plainHtml(root.markdown, root.color, root.linkColor)
             color: root.color
-            selectionColor: Theme.accent
-            selectedTextColor: "white"
-            activeFocusOnTab: false
 
             function markMatch() {
                 const match = MessageFormatting.searchMatch(getText(0, length), root.highlight)
@@ -66,15 +59,6 @@ Item {
                 target: root
                 function onHighlightChanged() { if (root.highlight) markMatch() }
             }
-
-            onLinkActivated: link => ExternalLinks.open(link)
-
-            HoverHandler {
-                cursorShape: parent.hoveredLink ? Qt.PointingHandCursor : Qt.IBeamCursor
-            }
-            ToolTip.visible: hoveredLink.length > 0
-            ToolTip.text: hoveredLink
-            ToolTip.delay: 500
         }
     }
 

@@ -33,6 +33,13 @@ Item {
     property string revealedText
 
     objectName: "message_" + index
+    // Shift+F10 or the Menu key, from the text of the message that has the keyboard.
+    Keys.onPressed: event => {
+        if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
+            event.accepted = true
+            contextMenu.popup(bubble, bubble.width / 4, Math.min(bubble.height / 2, 40))
+        }
+    }
     // The usage line and the button have their room even while hidden, so hovering moves nothing.
     implicitHeight: bubble.height + Math.max(usageLine.text.length > 0 ? usageLine.implicitHeight + 4 : 0,
                                              offersRegenerate ? regenerateButton.implicitHeight + 4 : 0)
@@ -53,6 +60,10 @@ Item {
         color: root.model.bubbleless ? "transparent" : root.own ? Theme.ownMessage : Theme.assistantMessage
         border.width: root.revealed ? 2 : 0
         border.color: Theme.accent
+        // Who wrote it, then what: a screen reader's list of bubbles reads like the conversation.
+        Accessible.role: Accessible.ListItem
+        Accessible.name: (root.own ? qsTr("You") : root.controller.assistantName)
+                         + (root.model.text.length > 0 ? ": " + root.model.text : "")
 
         ColumnLayout {
             id: content
@@ -82,7 +93,7 @@ Item {
                 markdown: root.model.text
                 highlight: root.revealed ? root.revealedText : ""
                 color: root.textColor
-                linkColor: root.own ? "white" : Theme.accent
+                linkColor: root.own ? "white" : Theme.link
             }
             Label {
                 objectName: "messagePlaceholder"
@@ -116,6 +127,7 @@ Item {
             onTapped: contextMenu.popup()
         }
 
+
         Menu {
             id: contextMenu
             objectName: "messageContextMenu"
@@ -147,7 +159,7 @@ Item {
         text: root.own ? "" : root.model.usageText
         visible: text.length > 0 && (hover.hovered || root.focusWithin)
         color: Theme.secondaryText
-        font.pixelSize: 12
+        font.pointSize: Theme.fontSize
         Accessible.ignored: true // the reply's own description says it
     }
 
@@ -169,7 +181,7 @@ Item {
         icon.color: Theme.secondaryText
         icon.width: 16
         icon.height: 16
-        font.pixelSize: 12
+        font.pointSize: Theme.fontSize
         padding: 4
         Accessible.name: text
         onClicked: root.controller.regenerate()

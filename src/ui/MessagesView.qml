@@ -9,6 +9,24 @@ Item {
     id: root
     required property ConversationViewController controller
 
+    // A page back (-1) or forward (1), as the keyboard's PageUp and PageDown do.
+    function scrollPage(direction) {
+        list.following = false
+        const top = list.originY - list.topMargin
+        const bottom = Math.max(top, list.originY + list.contentHeight + list.bottomMargin - list.height)
+        list.contentY = Math.max(top, Math.min(bottom, list.contentY + direction * list.height * 0.9))
+        list.following = list.atYEnd
+    }
+    // The first message, or the newest (which the view then follows).
+    function scrollToEnd(newest) {
+        if (newest) {
+            list.resumeFollowing()
+            return
+        }
+        list.following = false
+        list.positionViewAtBeginning()
+    }
+
     ListView {
         id: list
         anchors.fill: parent

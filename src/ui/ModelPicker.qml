@@ -17,6 +17,21 @@ ComboBox {
     Accessible.name: qsTr("Model")
     displayText: metrics.elidedText(currentText, Text.ElideMiddle, availableWidth - 8)
 
+    // Plain text in place of the style's read-only field, which screen readers
+    // would meet as a second, unnamed control inside the picker.
+    contentItem: Text {
+        leftPadding: 4 - control.padding
+        rightPadding: 4 - control.padding
+        topPadding: 4
+        bottomPadding: 4
+        text: control.displayText
+        textFormat: Text.PlainText
+        font: control.font
+        color: control.palette.buttonText
+        verticalAlignment: Text.AlignVCenter
+        Accessible.ignored: true
+    }
+
     delegate: MenuItem {
         id: entry
         required property int index

@@ -63,7 +63,7 @@ Rectangle {
                 Accessible.name: text
                 contentItem: Label {
                     text: link.text
-                    color: Theme.accent
+                    color: Theme.link
                     font.underline: link.hovered
                 }
                 background: Item {}

@@ -12,12 +12,15 @@ ColumnLayout {
     property string faqAddress
     // undefined until a check ends; then true or false.
     property var valid: undefined
+    // The last check passed without any key.
+    property bool keyNotNeeded: false
 
     spacing: 8
 
     CredentialCheck {
         id: check
         onFinished: valid => root.valid = valid
+        onAcceptedWithoutKey: root.keyNotNeeded = true
     }
 
     GridLayout {
@@ -32,10 +35,23 @@ ColumnLayout {
             Layout.alignment: Qt.AlignRight
         }
         StoredTextField {
+            id: apiKeyField
             objectName: "apiKeyField"
             Layout.fillWidth: true
             settingKey: "apiKey"
             Accessible.name: qsTr("OpenAI API Key")
+            Accessible.description: keyNotNeededNote.visible ? keyNotNeededNote.text : ""
+        }
+        Item {
+            visible: keyNotNeededNote.visible
+            implicitWidth: 1
+        }
+        SettingsNote {
+            id: keyNotNeededNote
+            objectName: "keyNotNeededNote"
+            visible: root.keyNotNeeded && apiKeyField.text === ""
+            Layout.fillWidth: true
+            text: qsTr("Not needed by this server")
         }
 
         Label {
@@ -161,6 +177,7 @@ ColumnLayout {
             }
             onClicked: {
                 root.valid = undefined
+                root.keyNotNeeded = false
                 check.check(StoredSettings.text("apiKey"), StoredSettings.text("orgKey"), ModelChoices.selectedModel,
                             StoredSettings.text("openAiBaseUrl"))
             }

@@ -57,7 +57,7 @@ RowLayout {
             visible: text.length > 0
             text: root.subHeadline
             textFormat: root.subHeadlineIsSnippet ? Text.StyledText : Text.PlainText
-            font.pixelSize: 12
+            font.pointSize: Theme.fontSize
             color: root.subHeadlineColor
             wrapMode: root.subHeadlineOneLine ? Text.NoWrap : Text.Wrap
             elide: root.subHeadlineOneLine ? Text.ElideRight : Text.ElideNone

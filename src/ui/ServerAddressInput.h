@@ -17,6 +17,8 @@ public:
 
     static QString defaultAddress();
     static bool isAcceptable(const QString& text);
+    // What the address rule says to an address it does not accept.
+    static QString unusableAddressText();
     // Stores an acceptable address as "openAiBaseUrl" (nothing typed removes
     // the key: OpenAI's server); false, storing nothing, for any other text.
     static bool storeAddress(const QString& text);

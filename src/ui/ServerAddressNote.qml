@@ -11,7 +11,7 @@ Label {
     text: ServerAddressInput.note(address)
     visible: text !== ""
     color: refused ? Theme.error : Theme.secondaryText
-    font.pixelSize: 12
+    font.pointSize: Theme.fontSize
     wrapMode: Text.Wrap
     Accessible.name: text
 }

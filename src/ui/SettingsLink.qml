@@ -12,7 +12,7 @@ Button {
     Accessible.role: Accessible.Link
     contentItem: Label {
         text: link.text
-        color: Theme.accent
+        color: Theme.link
         font.underline: link.hovered || link.visualFocus
     }
     background: Item {}

@@ -4,7 +4,7 @@ import Vorbel.Ui
 
 // The small grey explanation under a settings field.
 Label {
-    font.pixelSize: 12
+    font.pointSize: Theme.fontSize
     color: Theme.secondaryText
     wrapMode: Text.Wrap
 }

@@ -1,6 +1,7 @@
 #include "ui/ThemePalette.h"
 
 #include <QEvent>
+#include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -15,7 +16,16 @@ bool ThemePalette::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
         update();
+    if (watched == qApp && event->type() == QEvent::ApplicationFontChange)
+        Q_EMIT fontChanged();
     return false;
+}
+
+qreal ThemePalette::fontSize() const
+{
+    const QFont font = QGuiApplication::font();
+    // A font set in pixels has no point size; at the usual 96 dpi a point is 4/3 pixels.
+    return font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
 }
 
 void ThemePalette::update()

@@ -42,13 +42,13 @@ ColumnLayout {
                 objectName: "thinkingLabel"
                 text: root.label
                 color: Theme.secondaryText
-                font.pixelSize: 12
+                font.pointSize: Theme.fontSize
                 font.underline: header.visualFocus
             }
             Label {
                 text: root.unfolded ? "\u25BE" : "\u25B8"
                 color: Theme.secondaryText
-                font.pixelSize: 12
+                font.pointSize: Theme.fontSize
             }
         }
         onClicked: root.toggled()

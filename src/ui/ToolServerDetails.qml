@@ -57,7 +57,7 @@ ColumnLayout {
                 width: parent.width
                 text: modelData.description
                 textFormat: Text.PlainText
-                font.pixelSize: 12
+                font.pointSize: Theme.fontSize
                 color: Theme.secondaryText
                 wrapMode: Text.Wrap
                 maximumLineCount: 3
@@ -81,7 +81,7 @@ ColumnLayout {
             text: details.server.log ?? ""
             textFormat: TextEdit.PlainText
             font.family: "monospace"
-            font.pixelSize: 12
+            font.pointSize: Theme.fontSize
             wrapMode: TextEdit.Wrap
             placeholderText: qsTr("Nothing written yet")
             Accessible.name: qsTr("Standard error")

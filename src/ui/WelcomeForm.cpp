@@ -58,7 +58,7 @@ void WelcomeForm::submit()
     setState(true, QString());
     if (!ServerAddressInput::isAcceptable(m_serverAddressField)) {
         // Nothing is sent: the key was meant for a server other than OpenAI's.
-        setState(false, tr("The provided credentials could not be verified."));
+        setState(false, ServerAddressInput::unusableAddressText());
         Q_EMIT advancedNeeded();
         return;
     }
@@ -75,7 +75,9 @@ void WelcomeForm::apply(const CredentialCheckRequest& request, const QString& ad
 {
     switch (result.outcome) {
     case CredentialCheckResult::Outcome::Accepted: {
-        // The key last: storing it removes the screen.
+        // The check is over whether or not the cover leaves (a keyless
+        // server's cover leaves with the address, OpenAI's with the key).
+        setState(false, QString());
         Settings& settings = Settings::instance();
         settings.setText(Settings::orgKeyKey, request.orgKey);
         settings.setText(Settings::modelKey, request.model);
@@ -85,6 +87,9 @@ void WelcomeForm::apply(const CredentialCheckRequest& request, const QString& ad
     }
     case CredentialCheckResult::Outcome::Rejected:
         setState(false, tr("The provided credentials could not be verified."));
+        return;
+    case CredentialCheckResult::Outcome::Unreachable:
+        setState(false, tr("Vorbel could not reach %1.").arg(request.server.base.host()));
         return;
     case CredentialCheckResult::Outcome::ModelUnavailable:
         break;

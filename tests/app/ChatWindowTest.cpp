@@ -8,6 +8,10 @@
 #include <QDir>
 #include <QProcess>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <csignal>
 
 using namespace sse;
 
@@ -84,7 +88,7 @@ TEST_F(ChatWindowTest, TheWelcomeCoverStoresTheSettingsOnlyOnceTheServiceAccepts
     const int sent = server.requestCount();
     type(window, item(window, "welcomeServerAddressField"), "ftp://example.com");
     EXPECT_TRUE(item(window, "welcomeServerAddressNote")->isVisible());
-    submitUntilRejected("sk-good", notVerified);
+    submitUntilRejected("sk-good", "Enter an address that starts with http:// or https://.");
     EXPECT_EQ(server.requestCount(), sent); // the key went nowhere
     type(window, item(window, "welcomeServerAddressField"), "http://127.0.0.1:1/v1"); // VORBEL_OPENAI_URL still wins
     QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, 4));
@@ -97,6 +101,51 @@ TEST_F(ChatWindowTest, TheWelcomeCoverStoresTheSettingsOnlyOnceTheServiceAccepts
     EXPECT_EQ(settings.orgKey(), "org-earlier");
     EXPECT_EQ(settings.model(), "gpt-4o");
     EXPECT_EQ(settings.storedText(Settings::openAiBaseUrlKey), "http://127.0.0.1:1/v1");
+}
+
+// A local server without keys: the cover owns the keyboard, says what failed, leaves on
+// acceptance, and no request carries an Authorization header.
+TEST_F(ChatWindowTest, AKeylessServerIsSetUpFromTheCoverAndNeverGetsAKey)
+{
+    qunsetenv("VORBEL_OPENAI_URL");
+    Settings::instance().setText(Settings::apiKeyKey, QString());
+    const int startUp = server.requestCount(); // the fixture's, with its key
+    server.setHandler([](const RecordedRequest& request) {
+        if (request.path.endsWith("/models"))
+            return ScriptedResponse::text(200, R"({"data":[{"id":"gpt-3.5-turbo"}]})");
+        return sse::reply({"Hello"});
+    });
+    openConversation();
+    QQuickItem* cover = item(window, "welcomeView");
+    ASSERT_TRUE(cover->isVisible());
+    QQuickItem* keyField = item(window, "apiKeyField");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return keyField->hasActiveFocus(); }));
+    click(window, item(window, "advancedButton"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, "welcomeServerAddressField")->isVisible(); }));
+    // The window's shortcuts do nothing under the cover.
+    QTest::keyClick(window, Qt::Key_Delete);
+    QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(uiState().selectedConversation(), conversation->id());
+    QQuickItem* message = item(window, "invalidCredentialsMessage");
+    const struct { QString address, expected; } failures[] = {
+        {"ftp://example.com", "Enter an address that starts with http:// or https://."},
+        {HttpTestServer::refusedUrl().toString(), "Vorbel could not reach 127.0.0.1."},
+    };
+    for (const auto& failure : failures) {
+        type(window, item(window, "welcomeServerAddressField"), failure.address);
+        keyField->forceActiveFocus();
+        QTest::keyClick(window, Qt::Key_Return); // presses "Continue"
+        ASSERT_TRUE(QTest::qWaitFor([&] { return message->isVisible(); }, 5000));
+        EXPECT_EQ(message->property("text").toString(), failure.expected);
+    }
+    type(window, item(window, "welcomeServerAddressField"), server.baseUrl().toString());
+    click(window, item(window, "continueButton"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !cover->isVisible(); }, 5000));
+    EXPECT_FALSE(item(window, "continueSpinner")->isVisible());
+    submit("Hi");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowText(1) == "Hello"; }, 5000));
+    for (const RecordedRequest& request : server.requests().mid(startUp))
+        EXPECT_FALSE(request.hasHeader("authorization")) << request.path.constData();
 }
 
 TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
@@ -132,6 +181,49 @@ TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
     ASSERT_TRUE(QTest::qWaitFor([&] { return (copy = item(window, "copyMessageItem")) && copy->isVisible(); }));
     click(window, copy);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "**Hello**!\n```\nls\n```");
+    // A selection in a code block copies with Ctrl+C; Shift+F10 opens the message's menu.
+    click(window, item(window, "codeText"));
+    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "ls");
+    QTest::keyClick(window, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return item(window, "copyMessageItem")->isVisible(); }));
+}
+
+// Text typed and not sent stays with its conversation; the prompt's page keys scroll the messages.
+TEST_F(ChatWindowTest, DraftsStayWithTheirConversationAndPageKeysScrollFromThePrompt)
+{
+    createConversation(store(), nullptr);
+    conversation = createConversation(store(), nullptr);
+    for (int i = 0; i < 40; ++i)
+        makeMessage(store(), i % 2 ? "assistant" : "user", QStringLiteral("Line %1").arg(i), conversation, std::nullopt, true);
+    saveContext(store());
+    uiState().setSelectedConversation(conversation->id());
+    window = open();
+    QQuickItem* field = item(window, "promptField");
+    const auto clickRowAndType = [&](int row, const QString& before, const char* text) {
+        click(window, item(window, QStringLiteral("conversationRow_%1").arg(row)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasActiveFocus(); }));
+        EXPECT_EQ(field->property("text").toString(), before);
+        keyClicks(window, text);
+    };
+    clickRowAndType(0, "", "for the first");
+    clickRowAndType(1, "", "for the other");
+    clickRowAndType(0, "for the first", "");
+    QQuickItem* list = item(window, "messageList");
+    const auto contentY = [&] { return list->property("contentY").toDouble(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return contentY() > list->height(); })); // the newest in view
+    const double newest = contentY();
+    QTest::keyClick(window, Qt::Key_PageUp);
+    EXPECT_LT(contentY(), newest);
+    QTest::keyClick(window, Qt::Key_Home, Qt::ControlModifier);
+    const double first = contentY();
+    EXPECT_LE(first, list->property("originY").toDouble());
+    QTest::keyClick(window, Qt::Key_PageDown);
+    EXPECT_GT(contentY(), first);
+    QTest::keyClick(window, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return contentY() >= newest; }));
+    EXPECT_EQ(server.requestCount(), 1);
 }
 
 TEST_F(ChatWindowTest, ACallNeedingConfirmationRunsOnlyWhenRunFunctionIsPressed)
@@ -158,6 +250,39 @@ TEST_F(ChatWindowTest, ACallNeedingConfirmationRunsOnlyWhenRunFunctionIsPressed)
     // The result cannot close its fence and pass for Markdown of the app's own.
     EXPECT_EQ(item(window, "functionResult")->property("markdown").toString(),
               "Result:\n````\na.txt\n```\n# not a heading\n````");
+}
+
+// A command that ignores SIGTERM still ends (SIGKILL follows); the model hears of the stop
+// only with the user's next prompt.
+TEST_F(ChatWindowTest, AStoppedShellCommandEndsAndWaitsForTheNextPrompt)
+{
+    QTemporaryDir folder;
+    const QString pidFile = folder.filePath("pid");
+    Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
+    server.enqueue(functionCall(
+        "cliExecution", {QString(R"({"command":"trap '' TERM; echo $$ > %1; for i in $(seq 300); do sleep 0.1; done"})").arg(pidFile)}));
+    openConversation();
+    submit("Loop");
+    QQuickItem* run = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (run = item(window, "runFunctionButton")) && run->isVisible(); }, 5000));
+    click(window, run);
+    QFile file(pidFile);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return file.size() > 0; }, 5000));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const pid_t pid = file.readAll().trimmed().toInt();
+    EXPECT_TRUE(item(window, "stopButton")->isVisible());
+    QTest::keyClick(window, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        QQuickItem* result = item(window, "functionResult");
+        return result && result->property("markdown").toString().contains("Stopped by the user");
+    }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return kill(pid, 0) != 0; }, 5000));
+    EXPECT_FALSE(item(window, "stopButton")->isVisible()); // no turn started
+    EXPECT_EQ(server.requestCount(), 2);
+    server.enqueue(sse::reply({"Stopped, then."}));
+    submit("What happened?");
+    ASSERT_TRUE(server.waitForRequests(3));
+    EXPECT_TRUE(QJsonDocument(sentMessages(server.requests().at(2))).toJson().contains("Stopped by the user"));
 }
 
 TEST_F(ChatWindowTest, EscapeStopsASlowReplyAndKeepsItsText)

@@ -77,16 +77,21 @@ inline void click(QQuickWindow* window, QQuickItem* target, Qt::MouseButton butt
     QTest::mouseClick(window, button, {}, target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
 }
 
-// Replaces a text field's text as a user would: focus, select all, delete,
-// type (Latin-1 text only).
+// Types into whatever has the keyboard (Latin-1 text only).
+inline void keyClicks(QQuickWindow* window, const QString& text)
+{
+    for (const QChar character : text)
+        QTest::keyClick(window, character.toLatin1());
+}
+
+// Replaces a text field's text as a user would: focus, select all, delete, type.
 inline void type(QQuickWindow* window, QQuickItem* field, const QString& text)
 {
     ASSERT_TRUE(field);
     field->forceActiveFocus();
     QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(window, Qt::Key_Backspace);
-    for (const QChar character : text)
-        QTest::keyClick(window, character.toLatin1());
+    keyClicks(window, text);
 }
 
 // What a screen reader finds in `window`: the name of every control it

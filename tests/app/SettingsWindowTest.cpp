@@ -6,6 +6,9 @@
 #include "ui/SettingsWindow.h"
 #include "ui/ThemePalette.h"
 
+#include <QBuffer>
+#include <QImage>
+
 namespace {
 
 QString text(QQuickItem* item) { return item ? item->property("text").toString() : QStringLiteral("<missing>"); }
@@ -46,7 +49,7 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsWindowTest, OneWindowOpensOnAssistantsAndAClosedOneStartsAfresh)
+TEST_F(SettingsWindowTest, OneWindowOpensOnAssistantsAndAClosedOneStartsAfreshAndGoesWithTheLastMainWindow)
 {
     QQuickWindow* main = open();
     QMetaObject::invokeMethod(find(main, "settingsAction"), "trigger");
@@ -62,6 +65,8 @@ TEST_F(SettingsWindowTest, OneWindowOpensOnAssistantsAndAClosedOneStartsAfresh)
     window->close();
     ASSERT_TRUE(QTest::qWaitFor([] { return !SettingsWindow::shared(); }));
     EXPECT_EQ(find(openSettings(), "settingsTabs")->property("currentIndex").toInt(), 0);
+    main->close(); // alone, the settings window would leave the app running with no menu
+    EXPECT_TRUE(QTest::qWaitFor([] { return !SettingsWindow::shared(); }));
 }
 
 TEST_F(SettingsWindowTest, TheAddFormNamesTheFirstFailingRuleAndAddsInNameOrder)
@@ -100,6 +105,10 @@ TEST_F(SettingsWindowTest, TheAddFormNamesTheFirstFailingRuleAndAddsInNameOrder)
 TEST_F(SettingsWindowTest, TheUpdateFormFollowsTheSelectionAndWritesTheAssistant)
 {
     const QString picture = server.baseUrl().toString() + "/ada.png";
+    QByteArray png; // the list shows the picture: a real one, so nothing warns
+    QBuffer buffer(&png);
+    QImage(1, 1, QImage::Format_ARGB32).save(&buffer, "PNG");
+    server.setHandler([png](const RecordedRequest&) { return ScriptedResponse::text(200, png, "image/png"); });
     const AssistantPtr ada = createAssistant(store(), "Ada", "Be brief.", picture, "Hi");
     createAssistant(store(), "Bob", "Be long.", QString());
     QQuickWindow* window = openSettings();
@@ -316,6 +325,8 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
     createAssistant(store(), "Ada", "p", QString());
     ConversationPtr conversation = createConversation(store(), nullptr);
     Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
+    makeMessage(store(), "user", "Hi", conversation, std::nullopt, true);
+    makeMessage(store(), "assistant", "```\nls\n```\n- [x] Listed", conversation, std::nullopt, true);
     makeMessage(store(), "assistant", QString(), conversation, QStringLiteral("cliExecution"), true)
         ->setFunctionArguments(QStringLiteral("{\"command\":\"ls\"}"));
     saveContext(store());
@@ -330,8 +341,14 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
         for (const char* name : expected)
             EXPECT_FALSE(names.filter(name).isEmpty()) << name;
     };
-    expectNamed(accessibleNames(main), {"File", "Help", "New Conversation", "Delete Conversation", "unknown", "Quit",
-                                        "Model", "Message", "Run function"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item(main, "taskMark"); }));
+    expectNamed(accessibleNames(main), {"File", "New Conversation", "Delete Conversation", "unknown", "Quit", "Model",
+                                        "Message", "Run function", "You: Hi", "Unknown: ```", "Listed"});
+    QAccessibleInterface* task = QAccessible::queryAccessibleInterface(item(main, "taskMark"));
+    EXPECT_EQ(task->role(), QAccessible::CheckBox);
+    EXPECT_TRUE(task->state().checked);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(item(main, "functionBlock"))->text(QAccessible::Name),
+              "Function call: Run CLI command");
     QMetaObject::invokeMethod(fileMenu, "close");
 
     QQuickWindow* window = openSettings();
@@ -340,8 +357,9 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
         find(window, "settingsTabs")->setProperty("currentIndex", tab);
         names += accessibleNames(window);
     }
-    expectNamed(names, {"Add assistant", "Remove assistant", "Ada", "Prompt", "OpenAI API Key", "Server address",
+    expectNamed(names, {"New assistant", "Remove assistant", "Ada", "Prompt", "OpenAI API Key", "Server address",
                         "Model", "Validate", "Learn more", "Shell access, Enabled", "Enabled"});
+    EXPECT_EQ(names.count("Add assistant"), 1); // the form's button only
     find(window, "settingsTabs")->setProperty("currentIndex", 1);
     item(window, "apiKeyField")->forceActiveFocus();
     QStringList order;
@@ -357,6 +375,17 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
     ASSERT_TRUE(QTest::qWaitFor([&] { return item(main, "welcomeServerAddressField")->isVisible(); }));
     expectNamed(accessibleNames(main), {"OpenAI API Key", "Advanced", "OpenAI Org Key", "Server address", "Continue",
                                         "Learn more"});
+    // The cover has the keyboard, from the key field round its own controls.
+    main->requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    item(main, "apiKeyField")->forceActiveFocus();
+    order.clear();
+    for (int step = 0; step < 7; ++step) {
+        QTest::keyClick(main, Qt::Key_Tab);
+        order << main->activeFocusItem()->objectName();
+    }
+    EXPECT_EQ(order, QStringList({"advancedButton", "orgKeyField", "welcomeServerAddressField", "welcomeModelPicker",
+                                  "continueButton", "learnMoreLink", "apiKeyField"}));
     QAccessible::setActive(false);
 }
 

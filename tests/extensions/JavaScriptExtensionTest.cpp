@@ -1,6 +1,7 @@
 #include "ExtensionTestSupport.h"
 
 #include "extensions/FunctionCallRunner.h"
+#include "extensions/FunctionStop.h"
 #include "extensions/JavaScriptExtension.h"
 
 #include <QThreadPool>
@@ -65,6 +66,14 @@ TEST(JavaScriptExtension, RunawayScriptsAreStoppedWithoutTakingTheProcessDown)
 
     using std::chrono::milliseconds;
     EXPECT_TRUE(run("while (true) {}", milliseconds(200)).contains("Interrupted"));
+    // The user's stop interrupts it long before its time limit, asked before or during the run.
+    auto stop = std::make_shared<FunctionStop>();
+    auto stopped = std::async(std::launch::async, [stop] {
+        const FunctionStop::Scope scope(stop);
+        return run("for (;;) {}", std::chrono::hours(1));
+    });
+    stop->request();
+    EXPECT_TRUE(stopped.get().contains("Interrupted"));
     // A serialiser that never returns is interrupted as well.
     EXPECT_NE(run("({ toJSON() { for (;;) {} } })", milliseconds(200)), "Unable to run script");
 

@@ -116,7 +116,7 @@ TEST_F(MarkdownViewTest, copyButtonsPutTheExactCodeAndTheTableAsPlainText)
     EXPECT_TRUE(table[0]->property("copied").toBool());
 }
 
-TEST_F(MarkdownViewTest, onlyWebAndMailLinksOpenAndTheirAddressShowsOnHover)
+TEST_F(MarkdownViewTest, onlyWebAndMailLinksOpenAndTheirAddressShowsOnHoverAndTabReachesThem)
 {
     UrlRecorder recorder;
     for (const char* scheme : {"file", "javascript", "https", "http", "mailto", "data"})
@@ -139,6 +139,19 @@ TEST_F(MarkdownViewTest, onlyWebAndMailLinksOpenAndTheirAddressShowsOnHover)
         click(paragraph, onLink);
         EXPECT_EQ(recorder.opened, opens ? QList<QUrl>{QUrl(address)} : QList<QUrl>{}) << address.toStdString();
     }
+    // The keyboard: Tab selects each link in turn (one link though its format changes), Return opens it.
+    recorder.opened.clear();
+    setText(QStringLiteral("[one](https://a.example/) then [t**wo**](https://b.example/)"));
+    m_window.requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_window));
+    QQuickItem* paragraph = items("markdownText").front();
+    paragraph->forceActiveFocus();
+    QTest::keyClick(&m_window, Qt::Key_Tab);
+    EXPECT_EQ(paragraph->property("selectedText").toString(), "one");
+    QTest::keyClick(&m_window, Qt::Key_Tab);
+    EXPECT_EQ(paragraph->property("selectedText").toString(), "two");
+    QTest::keyClick(&m_window, Qt::Key_Return);
+    EXPECT_EQ(recorder.opened, QList<QUrl>{QUrl("https://b.example/")});
     for (const char* scheme : {"file", "javascript", "https", "http", "mailto", "data"})
         QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
 }

@@ -1,5 +1,6 @@
 #include "vorbel-cli/CommandDispatcher.h"
 
+#include "core/Endpoints.h"
 #include "core/Settings.h"
 #include "store/AssistantCatalogue.h"
 #include "store/ListModels.h"
@@ -123,7 +124,8 @@ int chatCommand(CliEnvironment& environment, const QStringList& arguments)
         return usageError(environment, QStringLiteral("--regenerate takes --conversation ID and no prompt"));
     if (!regenerate && parsed.positionals.isEmpty())
         return usageError(environment, QStringLiteral("missing prompt"));
-    if (Settings::instance().apiKey().isEmpty())
+    // A server other than OpenAI's may need no key.
+    if (Settings::instance().apiKey().isEmpty() && Endpoints::openAiServer().isOpenAi)
         return reportError(environment.io, ExitUsage,
                            QStringLiteral("no API key is stored; set one with: vorbel-cli settings set apiKey KEY"));
 

@@ -89,7 +89,7 @@ int list(CliEnvironment& environment)
     const Settings& settings = Settings::instance();
     const QString apiKey = settings.apiKey();
     const QString orgKey = settings.orgKey();
-    if (apiKey.isEmpty()) {
+    if (apiKey.isEmpty() && server.isOpenAi) {
         printModels(environment, {}, server.isOpenAi);
         return reportError(environment.io, ExitUsage,
                            QStringLiteral("no API key is stored, so only the built-in models are listed; set one "

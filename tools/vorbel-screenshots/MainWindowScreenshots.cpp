@@ -3,6 +3,7 @@
 #include "app/VorbelApplication.h"
 #include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
+#include "extensions/FunctionStop.h"
 #include "openai/AccountModels.h"
 #include "store/ConversationTitles.h"
 #include "store/StoreOperations.h"
@@ -10,6 +11,8 @@
 #include "ui/ConversationViewController.h"
 #include "ui/MainWindowController.h"
 
+#include <QFont>
+#include <QGuiApplication>
 #include <QImage>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -103,6 +106,11 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
         return message && message->property("text").toString().startsWith("This key works");
     }, 5000) && ok;
     ok = grabWindow(window, path("welcome-model-unavailable")) && ok;
+    // The same at the smallest size, "Advanced" open and the message on two lines: the form scrolls.
+    const QSize size = window->size();
+    window->resize(window->minimumSize());
+    ok = grabWindow(window, path("welcome-minimum-size")) && ok;
+    window->resize(size);
 
     settings.setText(Settings::apiKeyKey, QStringLiteral("sk-screenshots-only"));
     // Read the account's models now, so that no later read takes a reply queued for a chat.
@@ -126,6 +134,20 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     saveContext(store);
     app.uiState().setSelectedConversation(chat->id());
     ok = grabWindow(window, path("conversation")) && ok;
+
+    // The same with a system font half as large again, in a window built with it.
+    const QFont font = QGuiApplication::font();
+    QFont larger = font;
+    larger.setPointSizeF(font.pointSizeF() * 1.5);
+    QGuiApplication::setFont(larger);
+    if (QQuickWindow* large = app.openMainWindow(); large && QTest::qWaitForWindowExposed(large)) {
+        large->resize(size);
+        ok = grabWindow(large, path("conversation-large-font")) && ok;
+        large->close();
+    } else {
+        ok = false;
+    }
+    QGuiApplication::setFont(font);
 
     // The toolbar's model picker, open: the built-in models, then the account's chat models,
     // then a stored id the account does not list (a long one, as fine-tuned ids are).
@@ -186,6 +208,14 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     saveContext(store);
     app.uiState().setSelectedConversation(toolCall->id());
     ok = grabWindow(window, path("function-confirm-tool-call")) && ok;
+    // A command the user stopped: its result says so, and nothing went to the model.
+    ConversationPtr stopped = createConversation(store, assistant(1));
+    say(store, stopped, "user", "Watch the log for errors.");
+    say(store, stopped, "assistant", QString(), "cliExecution", R"({"command":"tail -f /var/log/syslog"})",
+        QString::fromUtf16(stoppedFunctionResult));
+    saveContext(store);
+    app.uiState().setSelectedConversation(stopped->id());
+    ok = grabWindow(window, path("function-stopped")) && ok;
 
     ConversationPtr running = createConversation(store, assistant(2));
     say(store, running, "user", "What is 21 * 2?");
