@@ -65,7 +65,7 @@ Rectangle {
         }
 
         Shortcut {
-            sequence: StandardKey.Find
+            sequences: [StandardKey.Find]
             onActivated: {
                 searchField.forceActiveFocus()
                 searchField.selectAll()

@@ -11,6 +11,8 @@ Item {
 
     // A page back (-1) or forward (1), as the keyboard's PageUp and PageDown do.
     function scrollPage(direction) {
+        // A glide towards the end still running would carry the view back.
+        glide.stop()
         list.following = false
         const top = list.originY - list.topMargin
         const bottom = Math.max(top, list.originY + list.contentHeight + list.bottomMargin - list.height)
@@ -23,6 +25,7 @@ Item {
             list.resumeFollowing()
             return
         }
+        glide.stop()
         list.following = false
         list.positionViewAtBeginning()
     }
