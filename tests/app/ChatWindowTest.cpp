@@ -210,6 +210,12 @@ TEST_F(ChatWindowTest, DraftsStayWithTheirConversationAndPageKeysScrollFromThePr
     clickRowAndType(0, "", "for the first");
     clickRowAndType(1, "", "for the other");
     clickRowAndType(0, "for the first", "");
+    // A screen reader reads where the caret stands in the prompt.
+    QAccessibleInterface* prompt = QAccessible::queryAccessibleInterface(field);
+    ASSERT_TRUE(prompt && prompt->textInterface());
+    field->setProperty("cursorPosition", 4);
+    EXPECT_EQ(prompt->textInterface()->cursorPosition(), 4);
+    EXPECT_EQ(prompt->textInterface()->characterCount(), QStringLiteral("for the first").size());
     QQuickItem* list = item(window, "messageList");
     const auto contentY = [&] { return list->property("contentY").toDouble(); };
     ASSERT_TRUE(QTest::qWaitFor([&] { return contentY() > list->height(); })); // the newest in view
