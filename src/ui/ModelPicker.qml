@@ -8,14 +8,7 @@ import Vorbel.Ui
 ComboBox {
     id: control
 
-    // Measured in the weight of the chosen entry, the widest of them.
-    FontMetrics {
-        id: metrics
-        font: Qt.font({family: control.font.family, pointSize: control.font.pointSize, weight: Font.DemiBold})
-    }
-
     Accessible.name: qsTr("Model")
-    displayText: metrics.elidedText(currentText, Text.ElideMiddle, availableWidth - 8)
 
     // Plain text in place of the style's read-only field, which screen readers
     // would meet as a second, unnamed control inside the picker.
@@ -26,6 +19,8 @@ ComboBox {
         bottomPadding: 4
         text: control.displayText
         textFormat: Text.PlainText
+        // Elided where it is drawn, in the font it is drawn in.
+        elide: Text.ElideMiddle
         font: control.font
         color: control.palette.buttonText
         verticalAlignment: Text.AlignVCenter
