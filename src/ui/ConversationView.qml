@@ -71,7 +71,6 @@ Rectangle {
                     Layout.rightMargin: 4
                     // A server may list long ids; the assistant's name keeps its room.
                     Layout.maximumWidth: 280
-                    implicitContentWidthPolicy: ComboBox.WidestText
                     model: ModelChoices.names
                     currentIndex: ModelChoices.selectedIndex
                     ToolTip.text: qsTr("Model")

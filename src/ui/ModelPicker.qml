@@ -10,6 +10,21 @@ ComboBox {
 
     Accessible.name: qsTr("Model")
 
+    // As wide as the widest entry in the font drawn now: the style's own
+    // measure needs its text field, which this picker does not have.
+    FontMetrics {
+        id: metrics
+        font: control.font
+    }
+    readonly property real widestTextWidth: {
+        let widest = 0
+        for (let i = 0; i < count; ++i)
+            widest = Math.max(widest, metrics.advanceWidth(textAt(i)))
+        return Math.ceil(widest)
+    }
+    implicitWidth: Math.max(implicitBackgroundWidth + leftInset + rightInset,
+                            widestTextWidth + 2 * (4 - padding) + leftPadding + rightPadding)
+
     // Plain text in place of the style's read-only field, which screen readers
     // would meet as a second, unnamed control inside the picker.
     contentItem: Text {
