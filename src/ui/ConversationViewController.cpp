@@ -38,14 +38,14 @@ void ConversationViewController::show(const ConversationPtr& conversation)
                 &ConversationViewController::streamingChanged);
         // Whether the newest reply may be asked for again follows turns, runs and rows.
         connect(m_controller, &ConversationController::runningTurnsChanged, this,
-                &ConversationViewController::actionsChanged);
+                &ConversationViewController::updateActions);
         for (auto signal : {&ConversationController::functionStarted, &ConversationController::functionFinished}) {
-            connect(m_controller, signal, this, &ConversationViewController::actionsChanged);
+            connect(m_controller, signal, this, &ConversationViewController::updateActions);
             connect(m_controller, signal, this, &ConversationViewController::functionRunningChanged);
         }
         for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-            connect(m_rows, signal, this, &ConversationViewController::actionsChanged);
-        connect(m_rows, &QAbstractItemModel::dataChanged, this, &ConversationViewController::actionsChanged);
+            connect(m_rows, signal, this, &ConversationViewController::updateActions);
+        connect(m_rows, &QAbstractItemModel::dataChanged, this, &ConversationViewController::updateActions);
         // An edited message removed elsewhere ends the edit.
         connect(m_rows, &QAbstractItemModel::rowsRemoved, this, [this] {
             if (m_editing && m_editing->isDeleted())
@@ -54,7 +54,7 @@ void ConversationViewController::show(const ConversationPtr& conversation)
     }
     Q_EMIT conversationChanged();
     Q_EMIT streamingChanged();
-    Q_EMIT actionsChanged();
+    updateActions();
     Q_EMIT functionRunningChanged();
     // The views let go of the old rows in the signal above.
     if (old)
@@ -104,12 +104,22 @@ void ConversationViewController::submit(const QString& prompt)
     Q_EMIT promptSubmitted();
 }
 
-bool ConversationViewController::canRegenerate() const { return m_controller && m_controller->canRegenerate(); }
-
-QString ConversationViewController::regenerateLabel() const
+// Every streamed piece changes a row, and every message's button reads these:
+// they are worked out once a change and announced only when they differ. While
+// a reply streams nothing may be regenerated, so no piece sorts the messages.
+void ConversationViewController::updateActions()
 {
-    const std::vector<MessagePtr> messages = m_conversation ? orderedMessages(*m_conversation) : std::vector<MessagePtr>();
-    return !messages.empty() && messages.back()->role() == QLatin1String("app") ? tr("Retry") : tr("Regenerate");
+    const bool can = m_controller && m_controller->canRegenerate();
+    QString label = m_regenerateLabel;
+    if (can) {
+        const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
+        label = !messages.empty() && messages.back()->role() == QLatin1String("app") ? tr("Retry") : tr("Regenerate");
+    }
+    if (can == m_canRegenerate && label == m_regenerateLabel)
+        return;
+    m_canRegenerate = can;
+    m_regenerateLabel = label;
+    Q_EMIT actionsChanged();
 }
 
 void ConversationViewController::regenerate()

@@ -45,8 +45,8 @@ public:
 
     QAbstractItemModel* messages() const;
     bool streaming() const;
-    bool canRegenerate() const;
-    QString regenerateLabel() const;
+    bool canRegenerate() const { return m_canRegenerate; }
+    const QString& regenerateLabel() const { return m_regenerateLabel; }
     int editingRow() const;
     // Scrolls to the message once its rows are shown, with the search text to mark.
     void reveal(const MessagePtr& message, const QString& searchText);
@@ -83,6 +83,8 @@ Q_SIGNALS:
     void editStarted(const QString& text);
 
 private:
+    void updateActions();
+
     StoreContext& m_store;
     ConversationControllerRegistry& m_controllers;
     UiState& m_uiState;
@@ -90,4 +92,6 @@ private:
     QPointer<ConversationController> m_controller;
     MessageRowsModel* m_rows = nullptr;
     MessagePtr m_editing;
+    bool m_canRegenerate = false;
+    QString m_regenerateLabel = tr("Regenerate");
 };
