@@ -34,6 +34,15 @@ bool hasReceivedAnything(const Message& message)
         || isNonEmpty(message.functionArguments()) || isNonEmpty(message.reasoning());
 }
 
+// The first message after the newest prompt, or nothing when no prompt has
+// an answer after it: what a regeneration deletes from.
+MessagePtr firstAfterNewestPrompt(const std::vector<MessagePtr>& messages)
+{
+    const auto lastPrompt =
+        std::find_if(messages.rbegin(), messages.rend(), [](const MessagePtr& m) { return m->role() == userRole; });
+    return lastPrompt == messages.rend() || lastPrompt == messages.rbegin() ? nullptr : *std::prev(lastPrompt);
+}
+
 // The start of `text` within `room` characters, not ending in half a pair.
 QString fitting(const QString& text, qsizetype room)
 {
@@ -92,22 +101,17 @@ void ConversationController::deleteFrom(const MessagePtr& message)
 
 bool ConversationController::canRegenerate() const
 {
-    if (isBusy())
-        return false;
-    const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
-    const auto lastPrompt = std::find_if(messages.rbegin(), messages.rend(),
-                                         [](const MessagePtr& m) { return m->role() == userRole; });
-    return lastPrompt != messages.rend() && lastPrompt != messages.rbegin();
+    return !isBusy() && firstAfterNewestPrompt(orderedMessages(*m_conversation));
 }
 
 bool ConversationController::regenerate()
 {
-    if (!canRegenerate())
+    if (isBusy())
         return false;
-    const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
-    const auto lastPrompt = std::find_if(messages.rbegin(), messages.rend(),
-                                         [](const MessagePtr& m) { return m->role() == userRole; });
-    deleteFrom(*std::prev(lastPrompt));
+    const MessagePtr from = firstAfterNewestPrompt(orderedMessages(*m_conversation));
+    if (!from)
+        return false;
+    deleteFrom(from);
     m_automaticRuns = 0;
     send();
     return true;
