@@ -15,7 +15,7 @@ DESTDIR ?=
 BUILD ?= build
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test bench deps build build-test clean screenshots install package
+.PHONY: run test bench deps build build-test clean screenshots install package format
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -62,6 +62,10 @@ screenshots: deps
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVORBEL_BUILD_TESTS=OFF -DVORBEL_BUILD_BENCH=ON
 	cmake --build build-bench -j$(JOBS)
+
+# Lays out every .cpp and .h as .clang-format says; `make test` checks it.
+format: deps
+	find src tools tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format -i
 
 clean:
 	rm -rf build build-test build-bench
