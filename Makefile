@@ -1,13 +1,14 @@
 # The two commands of the README: `make run` and `make test`.
 PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools \
-            libqt6sql6-sqlite qt6-declarative-dev libgl-dev libsqlite3-dev \
+            qt6-declarative-dev libgl-dev libsqlite3-dev \
             libcmark-gfm-dev libcmark-gfm-extensions-dev \
             qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts \
             qml6-module-qtquick-window qml6-module-qtquick-templates \
             qml6-module-qtqml-workerscript libqt6svg6 \
             libgtest-dev libgmock-dev libbenchmark-dev \
             qtkeychain-qt6-dev gnome-keyring dbus dbus-x11 librsvg2-bin \
-            desktop-file-utils appstream dpkg-dev file
+            desktop-file-utils appstream dpkg-dev file \
+            clang-format clang-tidy qt6-declarative-dev-tools
 JOBS ?= 2
 # `make install PREFIX=... DESTDIR=...` and `make package` use the release tree.
 PREFIX ?= /usr/local
