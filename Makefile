@@ -16,7 +16,7 @@ DESTDIR ?=
 BUILD ?= build
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test bench deps build build-test clean screenshots install package format
+.PHONY: run test bench deps build build-test clean screenshots install package format tidy
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -67,6 +67,11 @@ bench: deps
 # Lays out every .cpp and .h as .clang-format says; `make test` checks it.
 format: deps
 	find src tools tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format -i
+
+# clang-tidy with .clang-tidy over our sources, on the test tree's compile
+# database (built first, for the generated Qt sources); it should report nothing.
+tidy: build-test
+	run-clang-tidy -p build-test -j$(JOBS) -quiet '$(CURDIR)/(src|tools|tests|bench)/'
 
 clean:
 	rm -rf build build-test build-bench
