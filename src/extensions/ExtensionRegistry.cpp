@@ -138,11 +138,11 @@ QString functionPreview(const Message& message)
     return function->preview(message.functionArguments());
 }
 
-void setExecutionOverrideForTesting(const QString& apiName, FunctionExecution execution)
+void setExecutionOverrideForTesting(const QString& apiName, const FunctionExecution& execution)
 {
     QMutexLocker lock(&overridesMutex);
     if (execution)
-        overrides().insert(apiName, std::move(execution));
+        overrides().insert(apiName, execution);
     else
         overrides().remove(apiName);
 }

@@ -42,4 +42,4 @@ std::optional<CustomFunction> findFunction(const std::optional<QString>& name);
 QString functionPreview(const Message& message);
 
 // Tests replace an execution by API name; an empty function restores the real one.
-void setExecutionOverrideForTesting(const QString& apiName, FunctionExecution execution);
+void setExecutionOverrideForTesting(const QString& apiName, const FunctionExecution& execution);

@@ -22,7 +22,7 @@ namespace {
 
 // Records on the UI thread, where the context lives. The guard is checked
 // there, so a context destroyed meanwhile is never touched.
-void recordLater(QPointer<StoreContext> guard, MessagePtr message, QString result,
+void recordLater(const QPointer<StoreContext>& guard, MessagePtr message, QString result,
                  std::function<void()> onRecorded)
 {
     QCoreApplication* app = QCoreApplication::instance();
@@ -126,7 +126,7 @@ std::shared_ptr<FunctionStop> runFunctionCall(StoreContext& context, const Messa
             qCInfo(lcFunctionCalls) << "Function" << name << "stopped by the user";
             result = QString::fromUtf16(stoppedFunctionResult);
         }
-        recordLater(guard, std::move(message), std::move(result), std::move(onRecorded));
+        recordLater(guard, message, std::move(result), std::move(onRecorded));
     });
     return stop;
 }

@@ -22,7 +22,8 @@ Property textProperty(const QString& description)
 
 CustomFunction memoryFunction(const QString& name, bool requiresConfirmation, const QString& apiName,
                               const QString& description, const QList<QPair<QString, Property>>& properties,
-                              const QStringList& required, FunctionExecution execution, FunctionPreview preview)
+                              const QStringList& required, const FunctionExecution& execution,
+                              const FunctionPreview& preview)
 {
     CustomFunction function;
     function.name = name;

@@ -45,7 +45,7 @@ QList<float> decodeFloats(const QJsonValue& value, const char* field)
     if (!value.isArray())
         throw DecodingError(std::string(field) + " is not an array");
     QList<float> floats;
-    for (const QJsonValue& element : value.toArray()) {
+    for (const auto& element : value.toArray()) {
         if (!element.isDouble())
             throw DecodingError(std::string(field) + " holds a value that is not a number");
         floats.append(float(element.toDouble()));
@@ -106,7 +106,7 @@ QueryResponse QueryResponse::decode(const QByteArray& utf8)
     if (!matches.isArray())
         throw DecodingError("query answer without matches");
     QueryResponse response;
-    for (const QJsonValue& match : matches.toArray())
+    for (const auto& match : matches.toArray())
         response.matches.append(decodeMatch(match));
     return response;
 }

@@ -45,11 +45,12 @@ QString resolvedProgram(const QString& command, const QProcessEnvironment& envir
 
 } // namespace
 
-StdioTransport::StdioTransport(QString command, QStringList args, QProcessEnvironment environment, QObject* parent)
+StdioTransport::StdioTransport(QString command, QStringList args, const QProcessEnvironment& environment,
+                               QObject* parent)
     : ToolServerTransport(parent)
     , m_command(std::move(command))
     , m_args(std::move(args))
-    , m_environment(std::move(environment))
+    , m_environment(environment)
 {
 }
 

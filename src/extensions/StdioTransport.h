@@ -14,7 +14,8 @@
 class StdioTransport : public ToolServerTransport {
     Q_OBJECT
 public:
-    StdioTransport(QString command, QStringList args, QProcessEnvironment environment, QObject* parent = nullptr);
+    StdioTransport(QString command, QStringList args, const QProcessEnvironment& environment,
+                   QObject* parent = nullptr);
     ~StdioTransport() override;
 
     void open() override;

@@ -161,11 +161,11 @@ void ToolServerClient::begin(ToolServerTransport* transport)
             [this](const QJsonObject& response) { initialized(response); });
 }
 
-void ToolServerClient::request(const QString& method, const QJsonObject& params, Answer answer, qint64 id)
+void ToolServerClient::request(const QString& method, const QJsonObject& params, const Answer& answer, qint64 id)
 {
     if (id == 0)
         id = m_nextId++;
-    m_pending.insert(id, std::move(answer));
+    m_pending.insert(id, answer);
     m_transport->send({{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
                        {QStringLiteral("id"), id},
                        {QStringLiteral("method"), method},
@@ -188,7 +188,7 @@ void ToolServerClient::initialized(const QJsonObject& response)
                                          .toObject().value(QStringLiteral("supported")).toArray();
         if (!supported.isEmpty()) {
             QStringList versions;
-            for (const QJsonValue& version : supported)
+            for (const auto& version : supported)
                 versions.append(version.toString().left(40));
             reason += QStringLiteral(" (it speaks %1)").arg(versions.join(QStringLiteral(", ")));
         }
@@ -217,7 +217,7 @@ void ToolServerClient::listTools(const QString& cursor, QList<ServerTool> collec
             return;
         }
         const QJsonObject result = response.value(QStringLiteral("result")).toObject();
-        for (const QJsonValue& value : result.value(QStringLiteral("tools")).toArray()) {
+        for (const auto& value : result.value(QStringLiteral("tools")).toArray()) {
             if (collected.size() >= maxTools)
                 break;
             const std::optional<ServerTool> tool = serverToolFromJson(value);
@@ -267,10 +267,10 @@ void ToolServerClient::receive(const QJsonObject& message)
         listTools(QString(), {}, 1);
 }
 
-qint64 ToolServerClient::call(const QString& tool, const QJsonObject& arguments, Done done)
+qint64 ToolServerClient::call(const QString& tool, const QJsonObject& arguments, const Done& done)
 {
     const qint64 id = m_nextId++;
-    m_calls.insert(id, std::move(done));
+    m_calls.insert(id, done);
     const QueuedCall call{id, tool, arguments};
     if (m_state == State::Connected) {
         sendCall(call);

@@ -52,7 +52,7 @@ public:
     // Calls `tool` once the server is ready (starting it when needed); `done`
     // gets the result text, exactly once, unless the call is cancelled first.
     // Returns the call's id.
-    qint64 call(const QString& tool, const QJsonObject& arguments, Done done);
+    qint64 call(const QString& tool, const QJsonObject& arguments, const Done& done);
     // Forgets the call and tells the server when it was sent; a late answer is ignored.
     void cancel(qint64 callId, const QString& reason);
 
@@ -69,7 +69,7 @@ private:
     };
 
     void begin(ToolServerTransport* transport);
-    void request(const QString& method, const QJsonObject& params, Answer answer, qint64 id = 0);
+    void request(const QString& method, const QJsonObject& params, const Answer& answer, qint64 id = 0);
     void notify(const QString& method, const QJsonObject& params = {});
     void initialized(const QJsonObject& response);
     void listTools(const QString& cursor, QList<ServerTool> collected, int page);

@@ -61,7 +61,7 @@ ToolServerEntry entryOf(const QString& name, const QJsonValue& value)
         return entry;
     }
     entry.command = object.value(QStringLiteral("command")).toString();
-    for (const QJsonValue& arg : object.value(QStringLiteral("args")).toArray())
+    for (const auto& arg : object.value(QStringLiteral("args")).toArray())
         entry.args.append(arg.toString());
     const QJsonObject env = object.value(QStringLiteral("env")).toObject();
     for (auto it = env.begin(); it != env.end(); ++it)

@@ -90,7 +90,7 @@ QString toolFunctionName(const QString& server, const QString& tool)
 QString toolResultText(const QJsonObject& result)
 {
     QStringList parts;
-    for (const QJsonValue& value : result.value(QStringLiteral("content")).toArray()) {
+    for (const auto& value : result.value(QStringLiteral("content")).toArray()) {
         const QJsonObject part = value.toObject();
         const bool isText = part.value(QStringLiteral("type")).toString() == QLatin1String("text");
         parts.append(isText ? part.value(QStringLiteral("text")).toString() : partLine(part));

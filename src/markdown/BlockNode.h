@@ -91,9 +91,11 @@ struct BlockNode {
         thematicBreak
     };
 
+    // Implicit from any case on purpose; the constraint keeps a node's own
+    // copies and moves away from it.
     template <typename Case>
         requires std::is_constructible_v<Value, Case&&>
-    BlockNode(Case&& caseValue) // implicit from any case on purpose
+    BlockNode(Case&& caseValue) // NOLINT(bugprone-forwarding-reference-overload)
         : value(std::forward<Case>(caseValue))
     {
     }

@@ -42,9 +42,11 @@ struct InlineNode {
     // The cases in the order of `Value`.
     enum class Kind { text, code, html, emphasis, strong, strikethrough, link, image, softBreak, lineBreak };
 
+    // Implicit from any case on purpose; the constraint keeps a node's own
+    // copies and moves away from it.
     template <typename Case>
         requires std::is_constructible_v<Value, Case&&>
-    InlineNode(Case&& caseValue) // implicit from any case on purpose
+    InlineNode(Case&& caseValue) // NOLINT(bugprone-forwarding-reference-overload)
         : value(std::forward<Case>(caseValue))
     {
     }

@@ -72,7 +72,7 @@ bool adopt(cmark_node* parent, NodePointer child)
 {
     if (!child || !cmark_node_append_child(parent, child.get()))
         return false;
-    child.release();
+    (void)child.release(); // the parent owns it now
     return true;
 }
 

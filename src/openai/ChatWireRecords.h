@@ -12,6 +12,8 @@
 // The chat-completions exchange as it goes over the wire. Encoding is compact;
 // an absent optional field is left out, never written as null. Decoding ignores
 // unknown keys and throws DecodingError when a required field is missing.
+// Fields carry the names of their JSON keys.
+// NOLINTBEGIN(readability-identifier-naming)
 
 struct ApiMessage {
     struct FunctionCall {
@@ -93,6 +95,7 @@ struct Usage {
     std::optional<int> reasoning_tokens; // "completion_tokens_details"
     bool operator==(const Usage&) const = default;
 };
+// NOLINTEND(readability-identifier-naming)
 
 struct OpenAiCompletionResponse {
     QList<Choice> choices;

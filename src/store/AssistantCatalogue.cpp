@@ -42,7 +42,7 @@ void printLine(const char* line)
 // Hands a decoded body (or its failure) from a pool thread to the UI thread.
 // The application object outlives every context, so it carries the call; the
 // context is checked there, on its own thread.
-void finishOnUiThread(QPointer<StoreContext> context, std::optional<AssistantApiResponse> decoded,
+void finishOnUiThread(const QPointer<StoreContext>& context, std::optional<AssistantApiResponse> decoded,
                       std::function<void()> done)
 {
     auto finish = [context, decoded = std::move(decoded), done = std::move(done)]() {
@@ -63,14 +63,14 @@ void finishOnUiThread(QPointer<StoreContext> context, std::optional<AssistantApi
     QMetaObject::invokeMethod(app, std::move(finish), Qt::QueuedConnection);
 }
 
-void decodeInBackground(QPointer<StoreContext> context, QByteArray body, std::function<void()> done)
+void decodeInBackground(const QPointer<StoreContext>& context, QByteArray body, std::function<void()> done)
 {
     QThreadPool::globalInstance()->start([context, body = std::move(body), done = std::move(done)]() mutable {
         finishOnUiThread(context, decodeAssistantApiResponse(body), std::move(done));
     });
 }
 
-void finishUnreachable(std::function<void()> done)
+void finishUnreachable(const std::function<void()>& done)
 {
     printLine(catalogueUnreachableLine);
     if (done)
@@ -111,7 +111,7 @@ void refreshFromService(StoreContext& context, QNetworkAccessManager& network, c
         // body; anything but a complete 200 counts as no catalogue at all.
         if (reply->error() != QNetworkReply::NoError || !status.isValid() || status.toInt() != 200) {
             qCDebug(lcCatalogue) << "catalogue request failed:" << status << reply->errorString();
-            finishUnreachable(std::move(done));
+            finishUnreachable(done);
             return;
         }
         decodeInBackground(guard, reply->readAll(), std::move(done));

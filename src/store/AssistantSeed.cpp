@@ -83,7 +83,7 @@ std::optional<AssistantApiResponse> decodeAssistantApiResponse(const QByteArray&
     const QJsonArray entries = list.toArray();
     AssistantApiResponse response;
     response.assistants.reserve(static_cast<std::size_t>(entries.size()));
-    for (const QJsonValue& entry : entries) {
+    for (const auto& entry : entries) {
         auto seed = decodeSeed(entry);
         if (!seed)
             return std::nullopt;

@@ -89,7 +89,7 @@ protected:
             return;
         }
         const bool inPlace = (row == 0 || !m_less(*record, *m_rows[size_t(row - 1)].record))
-            && (row + 1 == int(m_rows.size()) || !m_less(*m_rows[size_t(row + 1)].record, *record));
+            && (row + 1 == int(m_rows.size()) || !m_less(*m_rows[size_t(row) + 1].record, *record));
         if (inPlace) {
             const QModelIndex index = this->index(row);
             Q_EMIT dataChanged(index, index);

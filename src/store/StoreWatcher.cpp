@@ -54,11 +54,11 @@ bool StoreWatcher::mergeIfChanged()
     if (!read)
         return false;
     m_seenVersion = version;
-    bool merged = mergeAssistants(std::move(assistants));
+    bool merged = mergeAssistants(assistants);
     merged = mergeConversations(std::move(conversations)) || merged;
-    for (auto& [conversation, rows] : messages) {
+    for (const auto& [conversation, rows] : messages) {
         if (!conversation->isDeleted())
-            merged = mergeMessages(conversation, std::move(rows)) || merged;
+            merged = mergeMessages(conversation, rows) || merged;
     }
     return merged;
 }
@@ -140,7 +140,7 @@ bool StoreWatcher::takeFields(Message& m, const Message& row)
     return take(m.m_updatedAt, row.m_updatedAt) || changed;
 }
 
-bool StoreWatcher::mergeAssistants(std::vector<AssistantPtr> rows)
+bool StoreWatcher::mergeAssistants(const std::vector<AssistantPtr>& rows)
 {
     StoreContext& context = m_context;
     return mergeRows(
@@ -179,7 +179,7 @@ bool StoreWatcher::mergeConversations(std::vector<ConversationPtr> rows)
         [&context](const ConversationPtr& c) { Q_EMIT context.conversationChanged(c); });
 }
 
-bool StoreWatcher::mergeMessages(const ConversationPtr& conversation, std::vector<MessagePtr> rows)
+bool StoreWatcher::mergeMessages(const ConversationPtr& conversation, const std::vector<MessagePtr>& rows)
 {
     StoreContext& context = m_context;
     const std::vector<MessagePtr> records = conversation->m_messages;

@@ -32,9 +32,9 @@ private:
     static bool takeFields(Assistant& record, const Assistant& row);
     static bool takeFields(Conversation& record, const Conversation& row);
     static bool takeFields(Message& record, const Message& row);
-    bool mergeAssistants(std::vector<AssistantPtr> rows);
+    bool mergeAssistants(const std::vector<AssistantPtr>& rows);
     bool mergeConversations(std::vector<ConversationPtr> rows);
-    bool mergeMessages(const ConversationPtr& conversation, std::vector<MessagePtr> rows);
+    bool mergeMessages(const ConversationPtr& conversation, const std::vector<MessagePtr>& rows);
     void removeMessage(Conversation& conversation, const MessagePtr& message);
 
     StoreContext& m_context;

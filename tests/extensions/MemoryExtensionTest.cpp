@@ -48,7 +48,7 @@ TEST_F(MemoryExtensionTest, EachFunctionSendsItsRecordsAndAnswersWithTheResult)
     EXPECT_EQ(callOffUiThread(executeGetMemory, QString(R"({"query":"anything"})")), "Relevant memories:\n");
 
     // Deleting splits at every comma, keeping spaces and empty pieces; neither needs an embedding.
-    const int embeddings = requestsTo("/v1/embeddings").size();
+    const qsizetype embeddings = requestsTo("/v1/embeddings").size();
     EXPECT_EQ(callOffUiThread(executeDeleteMemory, QString(R"({"ids":"a, b,"})")), "Removed memories a, b,");
     EXPECT_EQ(callOffUiThread(executeResetMemories, std::nullopt), "Successfully reset all memories");
     const QList<RecordedRequest> deletes = requestsTo("/vectors/delete");
@@ -82,7 +82,7 @@ TEST_F(MemoryExtensionTest, EveryFailureGetsItsFixedText)
         EXPECT_EQ(callOffUiThread(function.execution, QString(function.arguments)), function.failureText);
 
     // Embeddings that fail or come back empty send nothing to the index.
-    const int upserts = requestsTo("/vectors/upsert").size();
+    const qsizetype upserts = requestsTo("/vectors/upsert").size();
     for (const auto& [status, body] : {std::pair(429, R"({"error":{}})"), {200, R"({"data":[]})"}}) {
         answer("/v1/embeddings", ScriptedResponse::text(status, body));
         EXPECT_EQ(callOffUiThread(executeUpsertMemory, QString(R"({"memory":"x"})")), "Unable to save memory");

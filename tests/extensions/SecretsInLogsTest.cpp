@@ -106,7 +106,7 @@ TEST_F(SecretsInLogs, NoCredentialReachesALogLineOrAnErrorText)
     dropped.drop = true;
     for (const ScriptedResponse& reply : {ScriptedResponse::text(401, "{}"), dropped,
                                           ScriptedResponse::sse({"data: {not json\n\n"})}) {
-        const int turns = finished.count() + 1;
+        const qsizetype turns = finished.count() + 1;
         answer("/v1/chat/completions", reply);
         controller.submit("Hi");
         EXPECT_TRUE(QTest::qWaitFor([&] { return finished.count() == turns; }, 20000));

@@ -51,7 +51,7 @@ protected:
     }
 
     // Runs as the runner does, off the UI thread, while this one serves the client.
-    static QString call(const std::function<QString()>& work, std::shared_ptr<FunctionStop> stop = nullptr)
+    static QString call(const std::function<QString()>& work, const std::shared_ptr<FunctionStop>& stop = nullptr)
     {
         auto result = std::async(std::launch::async, [work, stop] {
             FunctionStop::Scope scope(stop);

@@ -128,10 +128,12 @@ TEST(MarkdownParse, concurrentParsesAndRendersGiveTheSameResults)
                                             "- [x] t\n", "plain ~ text | with : marks\n",
                                             "| a | b |\n|---|---|\n| ~~x~~ | [y](z) |\n\n- [x] t\n"};
     std::vector<std::pair<BlockNodes, std::string>> expected;
+    expected.reserve(texts.size());
     for (const std::string& text : texts)
         expected.emplace_back(parse(text), renderMarkdown(parse(text)));
 
     std::vector<std::future<bool>> workers;
+    workers.reserve(4);
     for (int worker = 0; worker < 4; ++worker) {
         workers.push_back(std::async(std::launch::async, [&texts, &expected, worker] {
             for (int round = 0; round < 300; ++round) {

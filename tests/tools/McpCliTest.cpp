@@ -68,7 +68,7 @@ TEST_F(McpCliTest, AToolIsOfferedAskedAboutAndItsResultSentBack)
 
         const QJsonObject offered = QJsonDocument::fromJson(server.requests().at(first).body).object();
         QJsonObject echo;
-        for (const QJsonValue& entry : offered[QString(toolsForm ? "tools" : "functions")].toArray()) {
+        for (const auto& entry : offered[QString(toolsForm ? "tools" : "functions")].toArray()) {
             const QJsonObject function = toolsForm ? entry["function"].toObject() : entry.toObject();
             if (function["name"] == "srv__echo")
                 echo = function;

@@ -70,10 +70,10 @@ int add(CliIo& io, const QStringList& arguments)
         QString url;
         QList<QPair<QString, QString>> headers;
         for (qsizetype i = 1; i < arguments.size(); i += 2) {
-            const QString option = arguments.at(i);
+            const QString& option = arguments.at(i);
             if (i + 1 >= arguments.size())
                 return usage(io, QStringLiteral("%1 needs a value").arg(option));
-            const QString value = arguments.at(i + 1);
+            const QString& value = arguments.at(i + 1);
             if (option == QLatin1String("--url") && url.isEmpty()) {
                 url = value;
             } else if (option == QLatin1String("--header") && value.contains(QLatin1Char(':'))) {
