@@ -4,14 +4,11 @@
 #include "core/Settings.h"
 #include "openai/OpenAiRequests.h"
 #include "extensions/ArgumentPreview.h"
+#include "extensions/ExtensionsLog.h"
 #include "extensions/FunctionArguments.h"
 #include "extensions/PineconeClient.h"
 
-#include <QLoggingCategory>
-
 #include <charconv>
-
-Q_LOGGING_CATEGORY(lcMemory, "vorbel.extensions.memory")
 
 namespace {
 
@@ -73,9 +70,9 @@ QString answeringServiceFailures(const QString& failureText, Body&& body)
     } catch (const PineconeError& error) {
         if (error.kind() == PineconeError::Kind::InvalidCredentials)
             return invalidCredentialsText;
-        qCWarning(lcMemory) << "Memory function failed:" << error.what();
+        qCWarning(lcExtensions) << "Memory function failed:" << error.what();
     } catch (const std::exception& error) {
-        qCWarning(lcMemory) << "Memory function failed:" << error.what();
+        qCWarning(lcExtensions) << "Memory function failed:" << error.what();
     }
     return failureText;
 }

@@ -124,7 +124,7 @@ TEST_F(SecretsInLogs, NoCredentialReachesALogLineOrAnErrorText)
     const QString everything = seen.join('\n') + '\n' + QString::fromUtf8(printed.readAll());
     EXPECT_FALSE(everything.contains("SECRET")) << everything.toStdString();
     // The capture did see each kind of output.
-    for (const char* expected : {"vorbel.eventsource: Unsuccessful response: 401", "vorbel.extensions.wolframalpha",
-                                 "vorbel.extensions.memory", "vorbel.openai", "Unable to decode json"})
+    for (const char* expected : {"vorbel.eventsource: Unsuccessful response: 401", "vorbel.extensions: Request failed",
+                                 "vorbel.extensions: Memory function failed", "vorbel.openai", "Unable to decode json"})
         EXPECT_TRUE(everything.contains(expected)) << expected;
 }
