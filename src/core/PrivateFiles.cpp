@@ -131,24 +131,18 @@ bool makeFolders(const QString& folder, const QString& ownFolder)
 
 } // namespace PrivateFiles
 
-bool PrivateFiles::writeAtomically(const QString& path, const QByteArray& data, QString* error)
+Result<void> PrivateFiles::writeAtomically(const QString& path, const QByteArray& data)
 {
     // QTemporaryFile makes its file 0600 and removes it unless told otherwise.
     QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
-    if (!file.open()) {
-        *error = file.errorString();
-        return false;
-    }
-    if (file.write(data) != data.size() || !file.flush() || ::fsync(file.handle()) != 0) {
-        *error = file.errorString();
-        return false;
-    }
+    if (!file.open())
+        return Error{file.errorString()};
+    if (file.write(data) != data.size() || !file.flush() || ::fsync(file.handle()) != 0)
+        return Error{file.errorString()};
     const QByteArray from = QFile::encodeName(file.fileName());
     const QByteArray to = QFile::encodeName(path);
-    if (::rename(from.constData(), to.constData()) != 0) {
-        *error = reason();
-        return false;
-    }
+    if (::rename(from.constData(), to.constData()) != 0)
+        return Error{reason()};
     file.setAutoRemove(false);
-    return true;
+    return {};
 }

@@ -1,14 +1,14 @@
 #include "extensions/MemoryExtension.h"
 
-#include "core/RequestErrors.h"
 #include "core/Settings.h"
-#include "openai/OpenAiRequests.h"
 #include "extensions/ArgumentPreview.h"
 #include "extensions/ExtensionsLog.h"
 #include "extensions/FunctionArguments.h"
 #include "extensions/PineconeClient.h"
+#include "openai/OpenAiRequests.h"
 
 #include <charconv>
+#include <stdexcept>
 
 namespace {
 
@@ -46,10 +46,12 @@ const QString invalidCredentialsText =
 // The embedding of the first entry of the answer.
 QList<float> embeddingOf(const QString& text)
 {
-    const OpenAiEmbeddingCreationResponse response = createEmbedding(text);
-    if (response.data.isEmpty())
-        throw DecodingError("embeddings answer without data");
-    return response.data.first().embedding;
+    const Result<OpenAiEmbeddingCreationResponse> response = createEmbedding(text);
+    if (!response)
+        throw std::runtime_error(response.errorText().toStdString());
+    if (response->data.isEmpty())
+        throw std::runtime_error("embeddings answer without data");
+    return response->data.first().embedding;
 }
 
 // The shortest decimal text that reads back as the same 32-bit float.

@@ -1,6 +1,5 @@
 #include "openai/ChatWireRecords.h"
 
-#include "core/RequestErrors.h"
 #include "openai/JsonFields.h"
 
 #include <QJsonArray>
@@ -116,9 +115,7 @@ std::optional<Usage> decodeUsage(const QJsonObject& root, const JsonFields::Path
     return result;
 }
 
-} // namespace
-
-OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8)
+OpenAiCompletionResponse readCompletionResponse(const QByteArray& utf8)
 {
     using namespace JsonFields;
     const Path top;
@@ -153,13 +150,19 @@ OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8
     return response;
 }
 
+} // namespace
+
+Result<OpenAiCompletionResponse> OpenAiCompletionResponse::decode(const QByteArray& utf8)
+{
+    return JsonFields::decoded([&] { return readCompletionResponse(utf8); });
+}
+
 std::optional<OpenAiCompletionResponse> OpenAiCompletionResponse::tryDecode(const QByteArray& utf8, QByteArray* error)
 {
-    try {
-        return decode(utf8);
-    } catch (const DecodingError& failure) {
-        if (error)
-            *error = failure.what();
-        return std::nullopt;
-    }
+    Result<OpenAiCompletionResponse> response = decode(utf8);
+    if (response)
+        return std::move(response).value();
+    if (error)
+        *error = response.errorText().toUtf8();
+    return std::nullopt;
 }

@@ -1,7 +1,5 @@
 #include "openai/JsonFields.h"
 
-#include "core/RequestErrors.h"
-
 #include <QJsonDocument>
 #include <QJsonParseError>
 
@@ -14,7 +12,7 @@ namespace {
 
 [[noreturn]] void fail(const QString& description)
 {
-    throw DecodingError(description.toStdString());
+    throw Failure{description};
 }
 
 QString where(const Path& path)

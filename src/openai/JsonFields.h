@@ -6,13 +6,34 @@
 #include <QJsonValue>
 #include <QString>
 
+#include "core/Result.h"
+
 #include <optional>
+#include <type_traits>
 
 // Strict readers for the OpenAI wire records. Unknown keys are ignored; a
-// required field that is missing, null or of the wrong type throws
-// DecodingError (app/RequestErrors.h) naming the path, so one bad field fails
-// the whole record. Optional fields may be missing or null.
+// required field that is missing, null or of the wrong type fails the whole
+// record with a description naming the path. Optional fields may be missing
+// or null. Readers are called inside decoded(), which turns the first failure
+// into the record's Error.
 namespace JsonFields {
+
+// What a reader throws to unwind out of a nested record; decoded() catches it,
+// so it never leaves a decoder.
+struct Failure {
+    QString description;
+};
+
+// The record `decode` builds with the readers below, or the first failure.
+template <typename Decode>
+Result<std::invoke_result_t<Decode>> decoded(Decode&& decode)
+{
+    try {
+        return decode();
+    } catch (const Failure& failure) {
+        return Error{failure.description};
+    }
+}
 
 // Where a value sits in the document, for the error message. Every streamed
 // chunk is decoded with these, so a path is only spelled out when decoding

@@ -2,9 +2,8 @@
 
 #include "core/BlockingHttp.h"
 #include "core/Endpoints.h"
-#include "core/RequestErrors.h"
-#include "openai/OpenAiLog.h"
 #include "openai/JsonFields.h"
+#include "openai/OpenAiLog.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,7 +32,9 @@ QByteArray OpenAiEmbeddingRequest::encode() const
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-OpenAiEmbeddingCreationResponse OpenAiEmbeddingCreationResponse::decode(const QByteArray& utf8)
+namespace {
+
+OpenAiEmbeddingCreationResponse readEmbeddingResponse(const QByteArray& utf8)
 {
     using namespace JsonFields;
     const Path top;
@@ -58,56 +59,59 @@ OpenAiEmbeddingCreationResponse OpenAiEmbeddingCreationResponse::decode(const QB
     return response;
 }
 
-ModelListAnswer fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey, const QString& orgKey,
+} // namespace
+
+Result<OpenAiEmbeddingCreationResponse> OpenAiEmbeddingCreationResponse::decode(const QByteArray& utf8)
+{
+    return JsonFields::decoded([&] { return readEmbeddingResponse(utf8); });
+}
+
+Result<ModelListAnswer> fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey, const QString& orgKey,
                                int timeoutMs)
 {
     if (!isSendableCredential(apiKey) || !isSendableCredential(orgKey))
-        return {};
+        return ModelListAnswer{};
     QNetworkRequest request =
         openAiRequest(server, QStringLiteral("/v1/models"), authorizationHeaders(apiKey, orgKey));
     const HttpResponse response =
         performBlockingRequest(request, QByteArrayLiteral("GET"), {}, timeoutMs, maxServerModelsBodyBytes);
     if (!response.transportOk)
-        throw TransportError(response.transportError.toStdString());
+        return Error{response.transportError};
     if (response.status != 200)
-        return {};
+        return ModelListAnswer{};
     if (response.bodyTooLarge) {
         qCInfo(lcOpenAi) << "Model list not read: the answer is larger than" << maxServerModelsBodyBytes << "bytes";
-        return {ModelListAnswer::Outcome::Unreadable, {}};
+        return ModelListAnswer{ModelListAnswer::Outcome::Unreadable, {}};
     }
-    try {
-        return {ModelListAnswer::Outcome::Listed, decodeServerModels(response.body)};
-    } catch (const DecodingError& error) {
-        qCInfo(lcOpenAi) << "Model list not understood:" << error.what();
-        return {ModelListAnswer::Outcome::Unreadable, {}};
+    Result<QList<ServerModel>> models = decodeServerModels(response.body);
+    if (!models) {
+        qCInfo(lcOpenAi) << "Model list not understood:" << models.errorText();
+        return ModelListAnswer{ModelListAnswer::Outcome::Unreadable, {}};
     }
+    return ModelListAnswer{ModelListAnswer::Outcome::Listed, std::move(models).value()};
 }
 
 CredentialCheckResult checkCredentials(const Endpoints::OpenAiServer& server, const QString& apiKey,
                                        const QString& orgKey, const QString& model)
 {
-    ModelListAnswer answer = fetchModelList(server, apiKey, orgKey);
-    if (answer.outcome != ModelListAnswer::Outcome::Listed)
+    Result<ModelListAnswer> answer = fetchModelList(server, apiKey, orgKey);
+    if (!answer)
+        return {CredentialCheckResult::Outcome::Unreachable, {}};
+    if (answer->outcome != ModelListAnswer::Outcome::Listed)
         return {};
-    const bool listed = std::any_of(answer.models.begin(), answer.models.end(),
+    const bool listed = std::any_of(answer->models.begin(), answer->models.end(),
                                     [&](const ServerModel& entry) { return entry.id == model; });
     return {listed ? CredentialCheckResult::Outcome::Accepted : CredentialCheckResult::Outcome::ModelUnavailable,
-            std::move(answer.models)};
+            std::move(answer->models)};
 }
 
-bool validateCredentials(const QString& apiKey, const QString& orgKey, const QString& model)
-{
-    return checkCredentials(Endpoints::openAiServer(), apiKey, orgKey, model).outcome
-        == CredentialCheckResult::Outcome::Accepted;
-}
-
-OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
+Result<OpenAiEmbeddingCreationResponse> createEmbedding(const QString& input)
 {
     const Endpoints::OpenAiServer server = Endpoints::openAiServer();
     const std::optional<OpenAiCredentials> credentials = readCredentials(server);
     if (!credentials) {
         // The service would refuse a request without a key; do not send one.
-        throw OpenAiApiError();
+        return Error{QStringLiteral("No sendable API key is stored")};
     }
     QList<QPair<QByteArray, QByteArray>> headers = authorizationHeaders(credentials->apiKey, credentials->orgKey);
     headers.append({QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")});
@@ -117,8 +121,8 @@ OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
     const HttpResponse response = performBlockingRequest(openAiRequest(server, QStringLiteral("/v1/embeddings"), headers),
                                                          QByteArrayLiteral("POST"), body, requestTimeoutMs);
     if (!response.transportOk)
-        throw TransportError(response.transportError.toStdString());
+        return Error{response.transportError};
     if (response.status != 200)
-        throw OpenAiApiError();
+        return Error{QStringLiteral("The server answered with status %1").arg(response.status)};
     return OpenAiEmbeddingCreationResponse::decode(response.body);
 }

@@ -48,7 +48,9 @@ bool isPresentableModelId(const QString& id)
     return true;
 }
 
-QList<ServerModel> decodeServerModels(const QByteArray& utf8)
+namespace {
+
+QList<ServerModel> readServerModels(const QByteArray& utf8)
 {
     using namespace JsonFields;
     const Path top;
@@ -65,6 +67,13 @@ QList<ServerModel> decodeServerModels(const QByteArray& utf8)
             models.append({std::move(id), reportedContextLength(entry)});
     }
     return models;
+}
+
+} // namespace
+
+Result<QList<ServerModel>> decodeServerModels(const QByteArray& utf8)
+{
+    return JsonFields::decoded([&] { return readServerModels(utf8); });
 }
 
 bool isChatModelId(const QString& id)

@@ -279,11 +279,10 @@ bool MainWindowController::exportConversationTo(const QString& path)
     const QByteArray bytes = path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)
         ? ConversationExport::messagesJson(*conversation) + '\n'
         : ConversationExport::markdown(*conversation).toUtf8();
-    QString error;
-    const bool written = PrivateFiles::writeAtomically(path, bytes, &error);
+    const Result<void> written = PrivateFiles::writeAtomically(path, bytes);
     setExportError(written ? QString() : tr("The conversation could not be exported to %1: %2")
-                                             .arg(QDir::toNativeSeparators(path), error));
-    return written;
+                                             .arg(QDir::toNativeSeparators(path), written.errorText()));
+    return written.ok();
 }
 
 void MainWindowController::copyConversationAsMarkdown()
