@@ -40,7 +40,7 @@ struct InlineNode {
                                SoftBreak, LineBreak>;
 
     // The cases in the order of `Value`.
-    enum class Kind { text, code, html, emphasis, strong, strikethrough, link, image, softBreak, lineBreak };
+    enum class Kind { Text, Code, Html, Emphasis, Strong, Strikethrough, Link, Image, SoftBreak, LineBreak };
 
     template <typename Case>
         requires std::is_constructible_v<Value, Case&&>
