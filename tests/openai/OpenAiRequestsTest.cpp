@@ -18,11 +18,12 @@ using ValidateCredentials = OpenAiServerTest;
 using CreateEmbedding = OpenAiServerTest;
 using ModelListBounds = OpenAiServerTest;
 
-// Whether the server accepts the key and its account lists exactly `model`.
-bool accepted(const QString& apiKey, const QString& orgKey, const QString& model)
+using Outcome = CredentialCheckResult::Outcome;
+
+// The check of these credentials against the configured server, off the UI thread.
+Outcome checked(const QString& apiKey, const QString& orgKey, const QString& model)
 {
-    return checkCredentials(Endpoints::openAiServer(), apiKey, orgKey, model).outcome
-        == CredentialCheckResult::Outcome::Accepted;
+    return onWorkerThread([=] { return checkCredentials(Endpoints::openAiServer(), apiKey, orgKey, model).outcome; });
 }
 
 QByteArray modelListOf(const QStringList& ids)
@@ -96,9 +97,9 @@ TEST_F(ValidateCredentials, ExactModelIdWithHeadersOfTheCheckedValues)
     // Stored credentials play no part: the checked values are the arguments.
     storeCredentials("stored-key", "stored-org");
 
-    EXPECT_TRUE(onWorkerThread([] { return accepted("sk-1", "org-9", "gpt-3.5-turbo"); }));
+    EXPECT_EQ(checked("sk-1", "org-9", "gpt-3.5-turbo"), Outcome::Accepted);
     // Only a dated variant is listed: not a match.
-    EXPECT_FALSE(onWorkerThread([] { return accepted("sk-1", "", "gpt-4"); }));
+    EXPECT_EQ(checked("sk-1", "", "gpt-4"), Outcome::ModelUnavailable);
 
     const QList<RecordedRequest> requests = server.requests();
     ASSERT_EQ(requests.size(), 2);
@@ -117,32 +118,28 @@ TEST_F(ValidateCredentials, RefusalsMalformedListsAndUnsendableKeysAnswerFalse)
     server.enqueue(ScriptedResponse::text(200, "not json"));
     server.enqueue(ScriptedResponse::text(200, R"({"data":null})"));
     for (int i = 0; i < 5; ++i)
-        EXPECT_FALSE(onWorkerThread([] { return accepted("sk", "", "gpt-4"); })) << "answer " << i;
+        EXPECT_EQ(checked("sk", "", "gpt-4"), Outcome::Rejected) << "answer " << i;
     EXPECT_EQ(server.requestCount(), 5);
 
     // Sent as they are, the line breaks would end the header and add another one.
     server.enqueue(ScriptedResponse::text(200, modelList));
     for (const auto& keys : QList<QPair<QString, QString>>{{"sk-1\r\nX-Injected: 1", ""}, {"sk-1\n", ""}, {"sk-1", "org\t1"}})
-        EXPECT_FALSE(onWorkerThread([keys] { return accepted(keys.first, keys.second, "gpt-3.5-turbo"); }));
+        EXPECT_EQ(checked(keys.first, keys.second, "gpt-3.5-turbo"), Outcome::Rejected);
     EXPECT_EQ(server.requestCount(), 5);
 
     // A key the server accepts (the list still queued) is told apart from a
     // model it does not list.
     server.enqueue(ScriptedResponse::text(401, "{}"));
     const Endpoints::OpenAiServer played = Endpoints::openAiServer();
-    using Outcome = CredentialCheckResult::Outcome;
     const CredentialCheckResult unavailable =
         onWorkerThread([played] { return checkCredentials(played, "sk", "", "gpt-4o"); });
     EXPECT_EQ(unavailable.outcome, Outcome::ModelUnavailable);
     EXPECT_EQ(unavailable.models.size(), 2);
-    EXPECT_EQ(onWorkerThread([played] { return checkCredentials(played, "sk", "", "gpt-4o"); }).outcome,
-              Outcome::Rejected);
+    EXPECT_EQ(checked("sk", "", "gpt-4o"), Outcome::Rejected);
 
     // No server at all is a transport failure, not an answer.
     qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8());
-    EXPECT_EQ(onWorkerThread([] { return checkCredentials(Endpoints::openAiServer(), "sk", "", "gpt-4"); }).outcome,
-              Outcome::Unreachable);
-    EXPECT_FALSE(onWorkerThread([] { return fetchModelList(Endpoints::openAiServer(), "sk", ""); }).ok());
+    EXPECT_EQ(checked("sk", "", "gpt-4"), Outcome::Unreachable);
 }
 
 TEST_F(CreateEmbedding, DecodesTheVectorAndSendsTheStoredCredentials)
