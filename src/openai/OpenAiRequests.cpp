@@ -32,42 +32,34 @@ QByteArray OpenAiEmbeddingRequest::encode() const
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-namespace {
-
-OpenAiEmbeddingCreationResponse readEmbeddingResponse(const QByteArray& utf8)
+Result<OpenAiEmbeddingCreationResponse> OpenAiEmbeddingCreationResponse::decode(const QByteArray& utf8)
 {
     using namespace JsonFields;
+    Reader read;
     const Path top;
-    const QJsonObject root = parseObject(utf8);
-    const QJsonArray entries = requireArray(root, QStringLiteral("data"), top);
+    const QJsonObject root = read.parseObject(utf8);
+    const QJsonArray entries = read.requireArray(root, QStringLiteral("data"), top);
     const Path dataPath = top.member(QStringLiteral("data"));
     OpenAiEmbeddingCreationResponse response;
     response.data.reserve(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const Path path = dataPath.element(i);
-        const QJsonObject entry = requireObject(entries.at(i), path);
+        const QJsonObject entry = read.requireObject(entries.at(i), path);
         Embedding embedding;
         const Path vectorPath = path.member(QStringLiteral("embedding"));
-        const QJsonArray values = requireArray(entry, QStringLiteral("embedding"), path);
+        const QJsonArray values = read.requireArray(entry, QStringLiteral("embedding"), path);
         embedding.embedding.reserve(values.size());
         for (qsizetype j = 0; j < values.size(); ++j)
-            embedding.embedding.append(requireFloat(values.at(j), vectorPath.element(j)));
-        embedding.index = requireInt(entry, QStringLiteral("index"), path);
-        embedding.object = requireString(entry, QStringLiteral("object"), path);
+            embedding.embedding.append(read.requireFloat(values.at(j), vectorPath.element(j)));
+        embedding.index = read.requireInt(entry, QStringLiteral("index"), path);
+        embedding.object = read.requireString(entry, QStringLiteral("object"), path);
         response.data.append(std::move(embedding));
     }
-    return response;
+    return read.result(std::move(response));
 }
 
-} // namespace
-
-Result<OpenAiEmbeddingCreationResponse> OpenAiEmbeddingCreationResponse::decode(const QByteArray& utf8)
-{
-    return JsonFields::decoded([&] { return readEmbeddingResponse(utf8); });
-}
-
-Result<ModelListAnswer> fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey, const QString& orgKey,
-                               int timeoutMs)
+Result<ModelListAnswer> fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey,
+                                       const QString& orgKey, int timeoutMs)
 {
     if (!isSendableCredential(apiKey) || !isSendableCredential(orgKey))
         return ModelListAnswer{};

@@ -6,8 +6,8 @@
 #include <QString>
 
 #include "core/Endpoints.h"
-#include "openai/ModelCatalog.h"
 #include "core/Result.h"
+#include "openai/ModelCatalog.h"
 #include "openai/ServerModels.h"
 
 #include <optional>
