@@ -9,9 +9,6 @@
 #include <QNetworkReply>
 #include <QVersionNumber>
 
-namespace {
-}
-
 Updater::Updater(std::optional<QUrl> feed, QString runningVersion, QNetworkAccessManager& network, QObject* parent)
     : QObject(parent)
     , m_feed(std::move(feed))
