@@ -3,6 +3,7 @@
 #include "app/VorbelApplication.h"
 #include "core/SecretStore.h"
 #include "core/Settings.h"
+#include "core/StdoutLine.h"
 #include "extensions/ToolServerManager.h"
 
 #include <QApplication>
@@ -56,12 +57,12 @@ int main(int argc, char** argv)
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("vorbel %s\n", VORBEL_VERSION);
+            printStdoutLine(QStringLiteral("vorbel " VORBEL_VERSION));
             return 0;
         }
     }
 
-    // QApplication rather than QGuiApplication: the settings window is still widgets.
+    // QApplication rather than QGuiApplication: the export save dialog is a widgets dialog.
     QApplication qtApp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vorbel"));
     QCoreApplication::setApplicationName(QStringLiteral("Vorbel"));

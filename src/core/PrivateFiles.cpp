@@ -1,8 +1,9 @@
 #include "core/PrivateFiles.h"
 
+#include "core/CoreLog.h"
+
 #include <QDir>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -11,8 +12,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-Q_LOGGING_CATEGORY(lcPrivateFiles, "vorbel.core.files")
 
 namespace {
 
@@ -26,13 +25,13 @@ template <typename Change>
 bool tightenSeen(const struct stat& st, const QString& path, Change change)
 {
     if (st.st_uid != ::geteuid()) {
-        qCWarning(lcPrivateFiles, "%ls belongs to another user; its access is left as it is", qUtf16Printable(path));
+        qCWarning(lcCore, "%ls belongs to another user; its access is left as it is", qUtf16Printable(path));
         return false;
     }
     if ((st.st_mode & othersAccess) == 0)
         return true;
     if (change(st.st_mode & 07777 & ~othersAccess) != 0) {
-        qCWarning(lcPrivateFiles, "Cannot make %ls private: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
+        qCWarning(lcCore, "Cannot make %ls private: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
         return false;
     }
     return true;
@@ -44,7 +43,7 @@ bool tightenOpened(int fd, const QString& path)
 {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        qCWarning(lcPrivateFiles, "Cannot inspect %ls: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
+        qCWarning(lcCore, "Cannot inspect %ls: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
         return false;
     }
     return tightenSeen(st, path, [fd](mode_t mode) { return ::fchmod(fd, mode); });
@@ -58,7 +57,7 @@ bool tightenUnopened(const QByteArray& native, const QString& path)
     if (::lstat(native.constData(), &st) != 0)
         return errno == ENOENT;
     if (S_ISLNK(st.st_mode)) {
-        qCWarning(lcPrivateFiles, "%ls is a symbolic link; left as it is", qUtf16Printable(path));
+        qCWarning(lcCore, "%ls is a symbolic link; left as it is", qUtf16Printable(path));
         return false;
     }
     return tightenSeen(st, path, [&native](mode_t mode) {
@@ -78,7 +77,7 @@ bool tighten(const QString& path)
         if (errno == ENOENT)
             return true;
         if (errno == ELOOP) {
-            qCWarning(lcPrivateFiles, "%ls is a symbolic link; left as it is", qUtf16Printable(path));
+            qCWarning(lcCore, "%ls is a symbolic link; left as it is", qUtf16Printable(path));
             return false;
         }
         return tightenUnopened(native, path);
@@ -99,7 +98,7 @@ bool makeFile(const QString& path)
         return true;
     }
     if (errno != EEXIST) {
-        qCWarning(lcPrivateFiles, "Cannot create %ls: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
+        qCWarning(lcCore, "Cannot create %ls: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
         return false;
     }
     struct stat st {};
@@ -121,7 +120,7 @@ bool makeFolders(const QString& folder, const QString& ownFolder)
         if (::mkdir(native.constData(), owned ? 0700 : 0777) == 0)
             continue;
         if (errno != EEXIST) {
-            qCWarning(lcPrivateFiles, "Cannot create %ls: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
+            qCWarning(lcCore, "Cannot create %ls: %ls", qUtf16Printable(path), qUtf16Printable(reason()));
             return false;
         }
         if (owned)
@@ -132,24 +131,18 @@ bool makeFolders(const QString& folder, const QString& ownFolder)
 
 } // namespace PrivateFiles
 
-bool PrivateFiles::writeAtomically(const QString& path, const QByteArray& data, QString* error)
+Result<void> PrivateFiles::writeAtomically(const QString& path, const QByteArray& data)
 {
     // QTemporaryFile makes its file 0600 and removes it unless told otherwise.
     QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
-    if (!file.open()) {
-        *error = file.errorString();
-        return false;
-    }
-    if (file.write(data) != data.size() || !file.flush() || ::fsync(file.handle()) != 0) {
-        *error = file.errorString();
-        return false;
-    }
+    if (!file.open())
+        return Error{file.errorString()};
+    if (file.write(data) != data.size() || !file.flush() || ::fsync(file.handle()) != 0)
+        return Error{file.errorString()};
     const QByteArray from = QFile::encodeName(file.fileName());
     const QByteArray to = QFile::encodeName(path);
-    if (::rename(from.constData(), to.constData()) != 0) {
-        *error = reason();
-        return false;
-    }
+    if (::rename(from.constData(), to.constData()) != 0)
+        return Error{reason()};
     file.setAutoRemove(false);
-    return true;
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -24,7 +26,7 @@ bool tighten(const QString& path);
 
 // Replaces `path` with `data` all at once, readable by the user alone: the
 // bytes go to a new owner-only file beside it, which then takes its name. On
-// failure (with the reason in `error`) nothing half-written is left.
-bool writeAtomically(const QString& path, const QByteArray& data, QString* error);
+// failure (the Error says why) nothing half-written is left.
+Result<void> writeAtomically(const QString& path, const QByteArray& data);
 
 } // namespace PrivateFiles

@@ -1,13 +1,12 @@
 #include "core/SecretStore.h"
 
+#include "core/CoreLog.h"
+
 #include <algorithm>
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QLoggingCategory>
 #include <qt6keychain/keychain.h>
-
-Q_LOGGING_CATEGORY(lcSecrets, "vorbel.core.secrets")
 
 namespace {
 
@@ -28,7 +27,7 @@ SecretStore::Outcome outcomeOf(const QKeychain::Job& job)
         break;
     }
     // The library's text names the backend's failure, never the secret.
-    qCWarning(lcSecrets) << "keyring:" << job.key() << job.errorString();
+    qCWarning(lcCore) << "keyring:" << job.key() << job.errorString();
     return SecretStore::Outcome::Failed;
 }
 
@@ -94,7 +93,7 @@ std::unique_ptr<SecretStore> SecretStore::system()
     if (qEnvironmentVariable("VORBEL_SECRET_STORE") == QLatin1String("file"))
         return nullptr;
     if (!hasKeyring()) {
-        qCInfo(lcSecrets) << "no system keyring on this session";
+        qCInfo(lcCore) << "no system keyring on this session";
         return nullptr;
     }
     return std::make_unique<KeychainStore>();

@@ -1,17 +1,15 @@
 #include "core/Settings.h"
 
+#include "core/CoreLog.h"
 #include "core/PrivateFiles.h"
 #include "core/SecretStore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QSettings>
 #include <QThread>
 #include <QTimer>
-
-Q_LOGGING_CATEGORY(lcSettings, "vorbel.core.settings")
 
 namespace {
 
@@ -353,13 +351,13 @@ void Settings::removeSecret(const QString& key)
     }
     m_secretStore->remove(key, [key](SecretStore::Outcome outcome, const QString&) {
         if (outcome == SecretStore::Outcome::Failed)
-            qCWarning(lcSettings) << key << "could not be removed from the keyring";
+            qCWarning(lcCore) << key << "could not be removed from the keyring";
     });
 }
 
 void Settings::keepSecretInFile(const QString& key, const QString& value)
 {
-    qCWarning(lcSettings) << key << "is kept in the private settings file: the keyring did not store it";
+    qCWarning(lcCore) << key << "is kept in the private settings file: the keyring did not store it";
     {
         // Read from the file from now on, and moved to the keyring again at the next start.
         const QMutexLocker lock(&m_secretsMutex);
@@ -376,7 +374,7 @@ void Settings::noKeyring()
             return;
         m_secretPlace = SecretPlace::File;
     }
-    qCInfo(lcSettings) << "no system keyring: secrets are kept in the private settings file";
+    qCInfo(lcCore) << "no system keyring: secrets are kept in the private settings file";
     Q_EMIT secretPlaceChanged();
 }
 

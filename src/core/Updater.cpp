@@ -1,17 +1,13 @@
 #include "core/Updater.h"
 
+#include "core/CoreLog.h"
 #include "core/Endpoints.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QLoggingCategory>
 #include <QVersionNumber>
-
-namespace {
-Q_LOGGING_CATEGORY(lcUpdater, "vorbel.core.updater")
-}
 
 Updater::Updater(std::optional<QUrl> feed, QString runningVersion, QNetworkAccessManager& network, QObject* parent)
     : QObject(parent)
@@ -52,7 +48,7 @@ UpdateCheckResult Updater::evaluateFeed(const QByteArray& body, const QString& r
     if (Endpoints::isWebAddress(downloadUrl))
         result.downloadUrl = downloadUrl;
     else if (!downloadUrl.isEmpty())
-        qCInfo(lcUpdater) << "The feed's download address is not a web address; scheme:" << downloadUrl.scheme();
+        qCInfo(lcCore) << "The feed's download address is not a web address; scheme:" << downloadUrl.scheme();
     result.notes = feed.value("notes").toString();
     result.outcome = latest > QVersionNumber::fromString(runningVersion) ? UpdateCheckResult::Outcome::UpdateAvailable
                                                                          : UpdateCheckResult::Outcome::UpToDate;

@@ -1,14 +1,13 @@
 #include "extensions/FunctionCallRunner.h"
 
+#include "core/PoolTask.h"
 #include "extensions/ExtensionRegistry.h"
+#include "extensions/ExtensionsLog.h"
 #include "extensions/FunctionStop.h"
 #include "store/StoreContext.h"
 #include "store/StoreOperations.h"
 
-#include <QCoreApplication>
-#include <QLoggingCategory>
 #include <QMetaObject>
-#include <QPointer>
 #include <QThread>
 #include <QThreadPool>
 
@@ -16,27 +15,27 @@
 #include <exception>
 #include <limits>
 
-Q_LOGGING_CATEGORY(lcFunctionCalls, "vorbel.extensions")
-
 namespace {
 
-// Records on the UI thread, where the context lives. The guard is checked
-// there, so a context destroyed meanwhile is never touched.
-void recordLater(const QPointer<StoreContext>& guard, MessagePtr message, QString result,
-                 std::function<void()> onRecorded)
+// Records the outcome on the UI thread, where the context lives.
+auto recorder(StoreContext& context, MessagePtr message, std::function<void()> onRecorded)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
+    return [&context, message = std::move(message), onRecorded = std::move(onRecorded)](const QString& result) {
+        message->setFunctionResult(result);
+        saveContext(context);
+        if (onRecorded)
+            onRecorded();
+    };
+}
+
+// An outcome known at once is still recorded later, as promised, and never
+// once the context is gone (a queued call dies with its receiver).
+void recordLater(StoreContext& context, MessagePtr message, QString result, std::function<void()> onRecorded)
+{
     QMetaObject::invokeMethod(
-        app,
-        [guard, message = std::move(message), result = std::move(result), onRecorded = std::move(onRecorded)] {
-            if (!guard)
-                return;
-            message->setFunctionResult(result);
-            saveContext(*guard);
-            if (onRecorded)
-                onRecorded();
+        &context,
+        [record = recorder(context, std::move(message), std::move(onRecorded)), result = std::move(result)] {
+            record(result);
         },
         Qt::QueuedConnection);
 }
@@ -46,9 +45,9 @@ QString execute(const QString& name, const std::function<QString()>& work)
     try {
         return work();
     } catch (const std::exception& error) {
-        qCInfo(lcFunctionCalls) << "Function" << name << "failed:" << error.what();
+        qCInfo(lcExtensions) << "Function" << name << "failed:" << error.what();
     } catch (...) {
-        qCInfo(lcFunctionCalls) << "Function" << name << "failed";
+        qCInfo(lcExtensions) << "Function" << name << "failed";
     }
     return unexpectedFunctionResult;
 }
@@ -95,17 +94,16 @@ std::shared_ptr<FunctionStop> runFunctionCall(StoreContext& context, const Messa
 {
     Q_ASSERT(QThread::currentThread() == context.thread());
     Q_ASSERT(message);
-    QPointer<StoreContext> guard(&context);
     auto stop = std::make_shared<FunctionStop>();
     if (!function || !function->execution) {
-        recordLater(guard, message, unknownFunctionNameResult, std::move(onRecorded));
+        recordLater(context, message, unknownFunctionNameResult, std::move(onRecorded));
         return stop;
     }
     std::function<QString()> work;
     if (function->confirmedExecution) {
         // Only the text the user saw runs; without one nothing does.
         if (!confirmedText) {
-            recordLater(guard, message, unexpectedFunctionResult, std::move(onRecorded));
+            recordLater(context, message, unexpectedFunctionResult, std::move(onRecorded));
             return stop;
         }
         work = [run = function->confirmedExecution, text = *confirmedText] { return run(text); };
@@ -113,8 +111,8 @@ std::shared_ptr<FunctionStop> runFunctionCall(StoreContext& context, const Messa
         work = [run = function->execution, arguments = message->functionArguments()] { return run(arguments); };
     }
     QThreadPool& pool = function->blocksIndefinitely ? blockingExtensionThreadPool() : extensionThreadPool();
-    pool.start([guard, message, stop, name = function->apiDefinition.name, work = std::move(work),
-                onRecorded = std::move(onRecorded)]() mutable {
+    const QString name = function->apiDefinition.name;
+    auto run = [stop, name, work = std::move(work)] {
         QString result;
         {
             const FunctionStop::Scope scope(stop);
@@ -123,10 +121,11 @@ std::shared_ptr<FunctionStop> runFunctionCall(StoreContext& context, const Messa
         // What a stopped execution returned (a partial output, a failure) is
         // not an answer the model should build on.
         if (stop->isRequested()) {
-            qCInfo(lcFunctionCalls) << "Function" << name << "stopped by the user";
+            qCInfo(lcExtensions) << "Function" << name << "stopped by the user";
             result = QString::fromUtf16(stoppedFunctionResult);
         }
-        recordLater(guard, message, std::move(result), std::move(onRecorded));
-    });
+        return result;
+    };
+    runInPool(pool, &context, std::move(run), recorder(context, message, std::move(onRecorded)));
     return stop;
 }

@@ -1,13 +1,13 @@
 #include "extensions/JavaScriptExtension.h"
 
 #include "extensions/ArgumentPreview.h"
+#include "extensions/ExtensionsLog.h"
 #include "extensions/FunctionArguments.h"
 #include "extensions/FunctionExecutionError.h"
 #include "extensions/FunctionStop.h"
 
 #include <QJSEngine>
 #include <QJSValue>
-#include <QLoggingCategory>
 
 #include <algorithm>
 #include <condition_variable>
@@ -16,8 +16,6 @@
 #include <mutex>
 #include <thread>
 #include <unistd.h>
-
-Q_LOGGING_CATEGORY(lcJavaScript, "vorbel.extensions.javascript")
 
 namespace {
 
@@ -157,10 +155,10 @@ QString evaluate(const QString& script, std::chrono::milliseconds timeLimit, std
     case Watchdog::Reason::None:
         break;
     case Watchdog::Reason::TimeLimit:
-        qCInfo(lcJavaScript) << "Script interrupted after" << timeLimit.count() << "ms";
+        qCInfo(lcExtensions) << "Script interrupted after" << timeLimit.count() << "ms";
         break;
     case Watchdog::Reason::MemoryCeiling:
-        qCInfo(lcJavaScript) << "Script interrupted: the process grew by more than" << memoryCeiling / (1024 * 1024)
+        qCInfo(lcExtensions) << "Script interrupted: the process grew by more than" << memoryCeiling / (1024 * 1024)
                              << "MiB";
         return failureText;
     }
@@ -172,7 +170,7 @@ QString evaluate(const QString& script, std::chrono::milliseconds timeLimit, std
             return stringified->toString();
         throw FunctionExecutionError(stringified ? std::optional<QString>(stringified->toString()) : std::nullopt);
     } catch (const FunctionExecutionError& error) {
-        qCInfo(lcJavaScript) << "Unexpected completion value" << error.printable().value_or(QString());
+        qCInfo(lcExtensions) << "Unexpected completion value" << error.printable().value_or(QString());
         return failureText;
     }
 }

@@ -1,38 +1,27 @@
 #include "extensions/LoginEnvironment.h"
 
+#include "core/PoolTask.h"
+#include "extensions/ExtensionsLog.h"
 #include "extensions/FunctionCallRunner.h"
 
-#include <QLoggingCategory>
-#include <QMetaObject>
 #include <QMutex>
-#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThreadPool>
 
 #include <csignal>
-#include <optional>
-#include <vector>
 
 #include <pwd.h>
 #include <unistd.h>
-
-Q_LOGGING_CATEGORY(lcLoginEnvironment, "vorbel.extensions.environment")
 
 namespace {
 
 constexpr int shellTimeoutMs = 10000;
 constexpr qint64 maxOutputBytes = 1024 * 1024;
 
-struct Waiter {
-    QPointer<QObject> context;
-    std::function<void(const QProcessEnvironment&)> ready;
-};
-
+// The one read of this run, shared by every caller; empty until the first
+// call and after forgetForTesting().
 QMutex mutex;
-std::optional<QProcessEnvironment> known;
-std::vector<Waiter> waiters;
-bool reading = false;
+QFuture<QProcessEnvironment> reading;
 
 QString loginShell()
 {
@@ -73,18 +62,10 @@ QProcessEnvironment readLoginEnvironment()
     const QByteArray output = shell.readAllStandardOutput().left(maxOutputBytes);
     QProcessEnvironment environment = finished ? parse(output) : QProcessEnvironment();
     if (!finished || shell.exitCode() != 0 || !environment.contains(QStringLiteral("PATH"))) {
-        qCInfo(lcLoginEnvironment) << "The login shell gave no environment; the app's own is used";
+        qCInfo(lcExtensions) << "The login shell gave no environment; the app's own is used";
         return QProcessEnvironment::systemEnvironment();
     }
     return environment;
-}
-
-void deliver(const Waiter& waiter, const QProcessEnvironment& environment)
-{
-    if (!waiter.context)
-        return;
-    QMetaObject::invokeMethod(
-        waiter.context.data(), [ready = waiter.ready, environment] { ready(environment); }, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -94,28 +75,15 @@ namespace LoginEnvironment {
 void whenReady(QObject* context, std::function<void(const QProcessEnvironment&)> ready)
 {
     QMutexLocker lock(&mutex);
-    if (known) {
-        deliver({context, std::move(ready)}, *known);
-        return;
-    }
-    waiters.push_back({context, std::move(ready)});
-    if (reading)
-        return;
-    reading = true;
-    blockingExtensionThreadPool().start([] {
-        const QProcessEnvironment environment = readLoginEnvironment();
-        QMutexLocker lock(&mutex);
-        known = environment;
-        reading = false;
-        for (const Waiter& waiter : std::exchange(waiters, {}))
-            deliver(waiter, environment);
-    });
+    if (!reading.isValid())
+        reading = QtConcurrent::run(&blockingExtensionThreadPool(), readLoginEnvironment);
+    deliverWhenFinished(reading, context, std::move(ready));
 }
 
 void forgetForTesting()
 {
     QMutexLocker lock(&mutex);
-    known.reset();
+    reading = {};
 }
 
 } // namespace LoginEnvironment

@@ -14,7 +14,7 @@ namespace LoginEnvironment {
 
 // Calls `ready` on the thread of `context` once the environment is known (at
 // once, later in the event loop, when it already is). Nothing runs when the
-// context is gone by then.
+// context is gone by then. Call on the thread `context` lives on.
 void whenReady(QObject* context, std::function<void(const QProcessEnvironment&)> ready);
 
 // Forgets the environment read, so the next request reads it again.

@@ -1,17 +1,14 @@
 #include "extensions/MemoryExtension.h"
 
-#include "core/RequestErrors.h"
 #include "core/Settings.h"
-#include "openai/OpenAiRequests.h"
 #include "extensions/ArgumentPreview.h"
+#include "extensions/ExtensionsLog.h"
 #include "extensions/FunctionArguments.h"
 #include "extensions/PineconeClient.h"
-
-#include <QLoggingCategory>
+#include "openai/OpenAiRequests.h"
 
 #include <charconv>
-
-Q_LOGGING_CATEGORY(lcMemory, "vorbel.extensions.memory")
+#include <stdexcept>
 
 namespace {
 
@@ -50,10 +47,12 @@ const QString invalidCredentialsText =
 // The embedding of the first entry of the answer.
 QList<float> embeddingOf(const QString& text)
 {
-    const OpenAiEmbeddingCreationResponse response = createEmbedding(text);
-    if (response.data.isEmpty())
-        throw DecodingError("embeddings answer without data");
-    return response.data.first().embedding;
+    const Result<OpenAiEmbeddingCreationResponse> response = createEmbedding(text);
+    if (!response)
+        throw std::runtime_error(response.errorText().toStdString());
+    if (response->data.isEmpty())
+        throw std::runtime_error("embeddings answer without data");
+    return response->data.first().embedding;
 }
 
 // The shortest decimal text that reads back as the same 32-bit float.
@@ -74,9 +73,9 @@ QString answeringServiceFailures(const QString& failureText, Body&& body)
     } catch (const PineconeError& error) {
         if (error.kind() == PineconeError::Kind::InvalidCredentials)
             return invalidCredentialsText;
-        qCWarning(lcMemory) << "Memory function failed:" << error.what();
+        qCWarning(lcExtensions) << "Memory function failed:" << error.what();
     } catch (const std::exception& error) {
-        qCWarning(lcMemory) << "Memory function failed:" << error.what();
+        qCWarning(lcExtensions) << "Memory function failed:" << error.what();
     }
     return failureText;
 }

@@ -2,7 +2,6 @@
 
 #include "core/BlockingHttp.h"
 #include "core/Endpoints.h"
-#include "core/RequestErrors.h"
 #include "core/Settings.h"
 #include "openai/OpenAiRequests.h"
 
@@ -34,20 +33,20 @@ QJsonObject decodeObject(const QByteArray& utf8)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(utf8, &error);
     if (error.error != QJsonParseError::NoError)
-        throw DecodingError(error.errorString().toStdString());
+        throw PineconeDecodingError(error.errorString().toStdString());
     if (!document.isObject())
-        throw DecodingError("expected a JSON object");
+        throw PineconeDecodingError("expected a JSON object");
     return document.object();
 }
 
 QList<float> decodeFloats(const QJsonValue& value, const char* field)
 {
     if (!value.isArray())
-        throw DecodingError(std::string(field) + " is not an array");
+        throw PineconeDecodingError(std::string(field) + " is not an array");
     QList<float> floats;
     for (const auto& element : value.toArray()) {
         if (!element.isDouble())
-            throw DecodingError(std::string(field) + " holds a value that is not a number");
+            throw PineconeDecodingError(std::string(field) + " holds a value that is not a number");
         floats.append(float(element.toDouble()));
     }
     return floats;
@@ -56,14 +55,14 @@ QList<float> decodeFloats(const QJsonValue& value, const char* field)
 Match decodeMatch(const QJsonValue& value)
 {
     if (!value.isObject())
-        throw DecodingError("match is not an object");
+        throw PineconeDecodingError("match is not an object");
     const QJsonObject object = value.toObject();
     Match match;
     if (!object.value(QLatin1String("id")).isString())
-        throw DecodingError("match without id");
+        throw PineconeDecodingError("match without id");
     match.id = object.value(QLatin1String("id")).toString();
     if (!object.value(QLatin1String("score")).isDouble())
-        throw DecodingError("match without score");
+        throw PineconeDecodingError("match without score");
     match.score = float(object.value(QLatin1String("score")).toDouble());
     const QJsonValue values = object.value(QLatin1String("values"));
     if (!values.isUndefined() && !values.isNull())
@@ -71,7 +70,7 @@ Match decodeMatch(const QJsonValue& value)
     const QJsonValue metadata = object.value(QLatin1String("metadata"));
     if (!metadata.isUndefined() && !metadata.isNull()) {
         if (!metadata.isObject() || !metadata.toObject().value(QLatin1String("text")).isString())
-            throw DecodingError("metadata without text");
+            throw PineconeDecodingError("metadata without text");
         match.metadata = Metadata{metadata.toObject().value(QLatin1String("text")).toString()};
     }
     return match;
@@ -104,7 +103,7 @@ QueryResponse QueryResponse::decode(const QByteArray& utf8)
     const QJsonObject object = decodeObject(utf8);
     const QJsonValue matches = object.value(QLatin1String("matches"));
     if (!matches.isArray())
-        throw DecodingError("query answer without matches");
+        throw PineconeDecodingError("query answer without matches");
     QueryResponse response;
     for (const auto& match : matches.toArray())
         response.matches.append(decodeMatch(match));
@@ -117,7 +116,7 @@ UpsertVectorsResponse UpsertVectorsResponse::decode(const QByteArray& utf8)
     // Range first: converting a double outside qint64 is undefined.
     const double number = count.toDouble();
     if (!count.isDouble() || !(std::abs(number) < 0x1p63) || number != std::trunc(number))
-        throw DecodingError("upsert answer without an integer upsertedCount");
+        throw PineconeDecodingError("upsert answer without an integer upsertedCount");
     return UpsertVectorsResponse{qint64(number)};
 }
 

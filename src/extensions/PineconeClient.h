@@ -8,8 +8,9 @@
 #include <optional>
 #include <stdexcept>
 
-// The Pinecone data-plane client of the memory extension. Every call blocks:
-// run it on a worker thread. Settings are read afresh on each call.
+// The Pinecone data-plane client of the memory extension. Every call blocks
+// and throws: call it only inside the extension's executions, whose failures
+// the function-call runner catches. Settings are read afresh on each call.
 
 class PineconeError : public std::runtime_error {
 public:
@@ -26,6 +27,12 @@ public:
 
 private:
     Kind m_kind;
+};
+
+// An answer whose body does not have the expected shape.
+class PineconeDecodingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // The stored index and environment do not form the address of an index host.
@@ -49,17 +56,17 @@ struct Match {
 
 struct QueryResponse {
     QList<Match> matches;
-    static QueryResponse decode(const QByteArray& utf8); // throws DecodingError
+    static QueryResponse decode(const QByteArray& utf8); // throws PineconeDecodingError
 };
 
 struct UpsertVectorsResponse {
     qint64 upsertedCount = 0;
-    static UpsertVectorsResponse decode(const QByteArray& utf8); // throws DecodingError
+    static UpsertVectorsResponse decode(const QByteArray& utf8); // throws PineconeDecodingError
 };
 
 // Any JSON object.
 struct DeleteVectorsResponse {
-    static DeleteVectorsResponse decode(const QByteArray& utf8); // throws DecodingError
+    static DeleteVectorsResponse decode(const QByteArray& utf8); // throws PineconeDecodingError
 };
 
 // "https://<index>.svc.<environment>.<domain>", or the VORBEL_PINECONE_URL

@@ -2,12 +2,12 @@
 
 #include "core/Settings.h"
 #include "extensions/ArgumentPreview.h"
+#include "extensions/ExtensionsLog.h"
 #include "extensions/FunctionArguments.h"
 #include "extensions/FunctionStop.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
-#include <QLoggingCategory>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,8 +25,6 @@
 #include <vector>
 
 extern char** environ;
-
-Q_LOGGING_CATEGORY(lcShell, "vorbel.extensions.shell")
 
 namespace {
 
@@ -152,7 +150,7 @@ std::optional<ShellOutput> runShell(const QByteArray& shell, const QByteArray& c
     close(pipeEnds[1]);
     if (spawnError != 0) {
         close(pipeEnds[0]);
-        qCInfo(lcShell) << "Unable to start" << path << ":" << std::strerror(spawnError);
+        qCInfo(lcExtensions) << "Unable to start" << path << ":" << std::strerror(spawnError);
         return std::nullopt;
     }
 

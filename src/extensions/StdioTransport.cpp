@@ -1,9 +1,10 @@
 #include "extensions/StdioTransport.h"
 
+#include "extensions/ExtensionsLog.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QJsonDocument>
-#include <QLoggingCategory>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTimer>
@@ -11,8 +12,6 @@
 #include <csignal>
 
 #include <unistd.h>
-
-Q_LOGGING_CATEGORY(lcStdioServer, "vorbel.extensions.toolserver")
 
 namespace {
 
@@ -168,5 +167,5 @@ void StdioTransport::endAllNow()
         process->waitForFinished(int(std::max<qint64>(0, deadline.remainingTime())));
         signalGroup(pid, SIGKILL);
     }
-    qCDebug(lcStdioServer) << "Ended" << processes.size() << "tool servers";
+    qCDebug(lcExtensions) << "Ended" << processes.size() << "tool servers";
 }

@@ -1,5 +1,6 @@
 #include "extensions/ToolServerClient.h"
 
+#include "extensions/ExtensionsLog.h"
 #include "extensions/HttpTransport.h"
 #include "extensions/LoginEnvironment.h"
 #include "extensions/StdioTransport.h"
@@ -7,9 +8,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
-#include <QLoggingCategory>
-
-Q_LOGGING_CATEGORY(lcToolServer, "vorbel.extensions.toolserver")
 
 namespace {
 
@@ -308,7 +306,7 @@ void ToolServerClient::cancel(qint64 callId, const QString& reason)
 
 void ToolServerClient::fail(const QString& reason)
 {
-    qCInfo(lcToolServer) << "Tool server" << m_entry.name << "failed:" << reason;
+    qCInfo(lcExtensions) << "Tool server" << m_entry.name << "failed:" << reason;
     endSession();
     m_state = State::Failed;
     m_failure = reason;

@@ -25,16 +25,15 @@ QString placeOf(const QByteArray& text, int offset)
     return QStringLiteral("line %1, column %2").arg(line).arg(column);
 }
 
-std::optional<QString> parseObject(const QByteArray& text, QJsonObject& object)
+Result<QJsonObject> parseObject(const QByteArray& text)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError)
-        return QStringLiteral("%1 at %2").arg(error.errorString(), placeOf(text, error.offset));
+        return Error{QStringLiteral("%1 at %2").arg(error.errorString(), placeOf(text, error.offset))};
     if (!document.isObject())
-        return QStringLiteral("the top level is not an object");
-    object = document.object();
-    return std::nullopt;
+        return Error{QStringLiteral("the top level is not an object")};
+    return document.object();
 }
 
 ToolServerEntry entryOf(const QString& name, const QJsonValue& value)
@@ -48,8 +47,8 @@ ToolServerEntry entryOf(const QString& name, const QJsonValue& value)
     }
     entry.enabled = !object.value(ToolServerConfig::disabledKey).toBool(false);
     entry.askBeforeCall = object.value(ToolServerConfig::askBeforeCallKey).toBool(true);
-    if (const auto problem = ToolServerConfig::nameProblem(name))
-        entry.problem = *problem;
+    if (const Result<void> named = ToolServerConfig::checkName(name); !named)
+        entry.problem = named.errorText();
     if (object.contains(QStringLiteral("url"))) {
         entry.url = QUrl(object.value(QStringLiteral("url")).toString(), QUrl::StrictMode);
         const QJsonObject headers = object.value(QStringLiteral("headers")).toObject();
@@ -104,24 +103,25 @@ ToolServerFile read(const QString& path)
         file.error = QStringLiteral("%1 cannot be read: %2").arg(path, input.errorString());
         return file;
     }
-    if (const auto problem = parseObject(input.readAll(), file.root)) {
-        file.error = QStringLiteral("%1 does not parse: %2").arg(path, *problem);
-    } else if (file.root.contains(serversKey) && !file.root.value(serversKey).isObject()) {
+    Result<QJsonObject> root = parseObject(input.readAll());
+    if (!root) {
+        file.error = QStringLiteral("%1 does not parse: %2").arg(path, root.errorText());
+    } else if (root->contains(serversKey) && !root->value(serversKey).isObject()) {
         file.error = QStringLiteral("%1: \"mcpServers\" is not an object").arg(path);
-        file.root = {};
+    } else {
+        file.root = std::move(root).value();
     }
     return file;
 }
 
-std::optional<QString> update(const QString& path,
-                              const std::function<std::optional<QString>(QJsonObject& servers)>& edit)
+Result<void> update(const QString& path, const std::function<Result<void>(QJsonObject& servers)>& edit)
 {
     ToolServerFile file = read(path);
     if (!file.error.isEmpty())
-        return file.error;
+        return Error{file.error};
     QJsonObject servers = file.root.value(serversKey).toObject();
-    if (const auto refused = edit(servers))
-        return refused;
+    if (Result<void> edited = edit(servers); !edited)
+        return edited;
     file.root.insert(serversKey, servers);
 
     const QString folder = QFileInfo(path).absolutePath();
@@ -131,39 +131,35 @@ std::optional<QString> update(const QString& path,
     if (!output.open(QIODevice::WriteOnly)
         || !output.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
         || output.write(QJsonDocument(file.root).toJson(QJsonDocument::Indented)) < 0 || !output.commit())
-        return QStringLiteral("%1 cannot be written: %2").arg(path, output.errorString());
+        return Error{QStringLiteral("%1 cannot be written: %2").arg(path, output.errorString())};
     PrivateFiles::tighten(path);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> serversOfPastedText(const QByteArray& text, QJsonObject& servers)
+Result<QJsonObject> serversOfPastedText(const QByteArray& text)
 {
-    QJsonObject root;
-    if (const auto problem = parseObject(text, root))
-        return QStringLiteral("The configuration does not parse: %1").arg(*problem);
-    if (root.contains(serversKey)) {
-        if (!root.value(serversKey).isObject())
-            return QStringLiteral("\"mcpServers\" is not an object");
-        servers = root.value(serversKey).toObject();
-    } else {
-        servers = root;
-    }
+    const Result<QJsonObject> root = parseObject(text);
+    if (!root)
+        return Error{QStringLiteral("The configuration does not parse: %1").arg(root.errorText())};
+    if (root->contains(serversKey) && !root->value(serversKey).isObject())
+        return Error{QStringLiteral("\"mcpServers\" is not an object")};
+    const QJsonObject servers = root->contains(serversKey) ? root->value(serversKey).toObject() : *root;
     if (servers.isEmpty())
-        return QStringLiteral("The configuration holds no servers");
-    return std::nullopt;
+        return Error{QStringLiteral("The configuration holds no servers")};
+    return servers;
 }
 
-std::optional<QString> nameProblem(const QString& name)
+Result<void> checkName(const QString& name)
 {
     if (name.trimmed().isEmpty())
-        return QStringLiteral("a server needs a name");
+        return Error{QStringLiteral("a server needs a name")};
     if (name.size() > maxNameLength)
-        return QStringLiteral("a server's name has at most %1 characters").arg(maxNameLength);
+        return Error{QStringLiteral("a server's name has at most %1 characters").arg(maxNameLength)};
     for (const QChar c : name) {
         if (!c.isPrint())
-            return QStringLiteral("a server's name holds only printable characters");
+            return Error{QStringLiteral("a server's name holds only printable characters")};
     }
-    return std::nullopt;
+    return {};
 }
 
 QStringList splitCommandLine(const QString& line)
@@ -215,20 +211,20 @@ QJsonObject urlServer(const QString& url, const QList<QPair<QString, QString>>& 
     return object;
 }
 
-std::optional<QString> addServers(QJsonObject& servers, const QJsonObject& added)
+Result<void> addServers(QJsonObject& servers, const QJsonObject& added)
 {
     for (auto it = added.begin(); it != added.end(); ++it) {
         if (servers.contains(it.key()))
-            return QStringLiteral("A server named \"%1\" exists already").arg(it.key());
+            return Error{QStringLiteral("A server named \"%1\" exists already").arg(it.key())};
         if (const ToolServerEntry entry = entryOf(it.key(), it.value()); !entry.problem.isEmpty())
-            return QStringLiteral("Server \"%1\" cannot be used: %2").arg(it.key(), entry.problem);
+            return Error{QStringLiteral("Server \"%1\" cannot be used: %2").arg(it.key(), entry.problem)};
     }
     for (auto it = added.begin(); it != added.end(); ++it) {
         QJsonObject server = it.value().toObject();
         server.remove(disabledKey);
         servers.insert(it.key(), server);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace ToolServerConfig

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -45,17 +47,16 @@ QString defaultPath();
 ToolServerFile read(const QString& path);
 
 // Reads the file, lets `edit` change its "mcpServers" object and writes it
-// back 0600, keeping every key it does not know. Returns the reason when the
-// file does not parse or `edit` refuses (nothing is written then).
-std::optional<QString> update(const QString& path,
-                              const std::function<std::optional<QString>(QJsonObject& servers)>& edit);
+// back 0600, keeping every key it does not know. An Error when the file does
+// not parse, cannot be written or `edit` refuses (nothing is written then).
+Result<void> update(const QString& path, const std::function<Result<void>(QJsonObject& servers)>& edit);
 
 // The server objects of a pasted configuration, `{"mcpServers": {...}}` or
 // the inner object alone, or the reason it cannot be used.
-std::optional<QString> serversOfPastedText(const QByteArray& text, QJsonObject& servers);
+Result<QJsonObject> serversOfPastedText(const QByteArray& text);
 
-// Why `name` cannot name a server, or nothing.
-std::optional<QString> nameProblem(const QString& name);
+// Whether `name` can name a server, and why not.
+Result<void> checkName(const QString& name);
 
 // The words of a command line as a shell splits them: single quotes keep
 // everything, double quotes all but a backslash before " or \, and a
@@ -68,7 +69,7 @@ QJsonObject urlServer(const QString& url, const QList<QPair<QString, QString>>& 
 
 // Adds the servers of `added` to `servers`, enabled; refuses all of them when
 // one's name is taken or unusable.
-std::optional<QString> addServers(QJsonObject& servers, const QJsonObject& added);
+Result<void> addServers(QJsonObject& servers, const QJsonObject& added);
 
 // Keys of our own in a server object.
 inline const QString disabledKey = QStringLiteral("disabled");

@@ -202,48 +202,48 @@ void ToolServerManager::publish()
     Q_EMIT changed();
 }
 
-std::optional<QString> ToolServerManager::edit(const std::function<std::optional<QString>(QJsonObject&)>& change)
+Result<void> ToolServerManager::edit(const std::function<Result<void>(QJsonObject&)>& change)
 {
-    const std::optional<QString> refused = ToolServerConfig::update(m_path, change);
+    Result<void> edited = ToolServerConfig::update(m_path, change);
     reload();
-    return refused;
+    return edited;
 }
 
-std::optional<QString> ToolServerManager::addServers(const QJsonObject& servers)
+Result<void> ToolServerManager::addServers(const QJsonObject& servers)
 {
-    const auto refused = edit([&servers](QJsonObject& all) { return ToolServerConfig::addServers(all, servers); });
-    if (!refused) {
+    Result<void> added = edit([&servers](QJsonObject& all) { return ToolServerConfig::addServers(all, servers); });
+    if (added) {
         for (auto it = servers.begin(); it != servers.end(); ++it) {
-            if (ToolServerClient* added = client(it.key()))
-                added->start();
+            if (ToolServerClient* started = client(it.key()))
+                started->start();
         }
     }
-    return refused;
+    return added;
 }
 
-std::optional<QString> ToolServerManager::addPastedConfiguration(const QString& text)
+Result<void> ToolServerManager::addPastedConfiguration(const QString& text)
 {
-    QJsonObject servers;
-    if (const auto problem = ToolServerConfig::serversOfPastedText(text.toUtf8(), servers))
-        return problem;
-    return addServers(servers);
+    const Result<QJsonObject> servers = ToolServerConfig::serversOfPastedText(text.toUtf8());
+    if (!servers)
+        return servers.error();
+    return addServers(*servers);
 }
 
-std::optional<QString> ToolServerManager::remove(const QString& name)
+Result<void> ToolServerManager::remove(const QString& name)
 {
-    return edit([&name](QJsonObject& servers) -> std::optional<QString> {
+    return edit([&name](QJsonObject& servers) -> Result<void> {
         if (!servers.contains(name))
-            return QStringLiteral("No server is named \"%1\"").arg(name);
+            return Error{QStringLiteral("No server is named \"%1\"").arg(name)};
         servers.remove(name);
-        return std::nullopt;
+        return {};
     });
 }
 
-std::optional<QString> ToolServerManager::setFlag(const QString& name, const QString& key, bool set, bool byDefault)
+Result<void> ToolServerManager::setFlag(const QString& name, const QString& key, bool set, bool byDefault)
 {
-    return edit([&](QJsonObject& servers) -> std::optional<QString> {
+    return edit([&](QJsonObject& servers) -> Result<void> {
         if (!servers.value(name).isObject())
-            return QStringLiteral("No server is named \"%1\"").arg(name);
+            return Error{QStringLiteral("No server is named \"%1\"").arg(name)};
         // The default is written as no key at all, as other clients expect.
         QJsonObject server = servers.value(name).toObject();
         if (set == byDefault)
@@ -251,19 +251,19 @@ std::optional<QString> ToolServerManager::setFlag(const QString& name, const QSt
         else
             server.insert(key, set);
         servers.insert(name, server);
-        return std::nullopt;
+        return {};
     });
 }
 
-std::optional<QString> ToolServerManager::setEnabled(const QString& name, bool enabled)
+Result<void> ToolServerManager::setEnabled(const QString& name, bool enabled)
 {
-    const auto refused = setFlag(name, ToolServerConfig::disabledKey, !enabled, false);
-    if (ToolServerClient* changed = client(name); changed && enabled && !refused)
-        changed->start();
-    return refused;
+    Result<void> changed = setFlag(name, ToolServerConfig::disabledKey, !enabled, false);
+    if (ToolServerClient* started = client(name); started && enabled && changed)
+        started->start();
+    return changed;
 }
 
-std::optional<QString> ToolServerManager::setAskBeforeCall(const QString& name, bool ask)
+Result<void> ToolServerManager::setAskBeforeCall(const QString& name, bool ask)
 {
     return setFlag(name, ToolServerConfig::askBeforeCallKey, ask, true);
 }

@@ -35,12 +35,12 @@ public:
     QList<ToolServerClient*> clients() const { return m_clients; }
     ToolServerClient* client(const QString& name) const;
 
-    // Edits of the file; each returns the reason it was refused, then reloads.
-    std::optional<QString> addServers(const QJsonObject& servers);
-    std::optional<QString> addPastedConfiguration(const QString& text);
-    std::optional<QString> remove(const QString& name);
-    std::optional<QString> setEnabled(const QString& name, bool enabled);
-    std::optional<QString> setAskBeforeCall(const QString& name, bool ask);
+    // Edits of the file; each reloads it, and on a refusal says why.
+    Result<void> addServers(const QJsonObject& servers);
+    Result<void> addPastedConfiguration(const QString& text);
+    Result<void> remove(const QString& name);
+    Result<void> setEnabled(const QString& name, bool enabled);
+    Result<void> setAskBeforeCall(const QString& name, bool ask);
 
     // For an execution on a worker thread: calls the tool on the UI thread and
     // waits for its text, at most callTimeoutMs; the running function's stop
@@ -59,9 +59,9 @@ Q_SIGNALS:
 
 private:
     ToolServerManager();
-    std::optional<QString> edit(const std::function<std::optional<QString>(QJsonObject& servers)>& change);
+    Result<void> edit(const std::function<Result<void>(QJsonObject& servers)>& change);
     void publish();
-    std::optional<QString> setFlag(const QString& name, const QString& key, bool set, bool byDefault);
+    Result<void> setFlag(const QString& name, const QString& key, bool set, bool byDefault);
 
     QString m_path;
     QString m_fileError;

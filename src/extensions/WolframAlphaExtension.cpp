@@ -4,13 +4,11 @@
 #include "core/Endpoints.h"
 #include "core/Settings.h"
 #include "extensions/ArgumentPreview.h"
+#include "extensions/ExtensionsLog.h"
 #include "extensions/FunctionArguments.h"
 
-#include <QLoggingCategory>
 #include <QNetworkRequest>
 #include <QUrl>
-
-Q_LOGGING_CATEGORY(lcWolframAlpha, "vorbel.extensions.wolframalpha")
 
 namespace {
 
@@ -64,7 +62,7 @@ QString executeWolframAlphaRequest(const std::optional<QString>& arguments)
     const QUrl url = QUrl::fromEncoded(address, QUrl::StrictMode);
     if (!url.isValid()) {
         // The address carries the App ID: it is never logged.
-        qCInfo(lcWolframAlpha) << "The stored App ID does not fit in a request address";
+        qCInfo(lcExtensions) << "The stored App ID does not fit in a request address";
         return failureText;
     }
     const HttpResponse response = performBlockingRequest(QNetworkRequest(url), "GET", QByteArray(), 60000);
@@ -73,16 +71,16 @@ QString executeWolframAlphaRequest(const std::optional<QString>& arguments)
         QString reason = response.transportError;
         if (!appId->isEmpty())
             reason.replace(*appId, QStringLiteral("<App ID>"));
-        qCInfo(lcWolframAlpha) << "Request failed:" << reason;
+        qCInfo(lcExtensions) << "Request failed:" << reason;
         return failureText;
     }
     // A redirect is not followed (the App ID would go along), and its body is no answer.
     if (response.status >= 300 && response.status < 400) {
-        qCInfo(lcWolframAlpha) << "Request failed: redirected with status" << response.status;
+        qCInfo(lcExtensions) << "Request failed: redirected with status" << response.status;
         return failureText;
     }
     if (response.bodyTooLarge) {
-        qCInfo(lcWolframAlpha) << "Request failed: the answer is too large";
+        qCInfo(lcExtensions) << "Request failed: the answer is too large";
         return failureText;
     }
     // Otherwise the status does not matter: an error answer's body is the answer.

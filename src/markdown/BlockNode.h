@@ -34,7 +34,7 @@ struct RawTableRow {
     bool operator==(const RawTableRow&) const = default;
 };
 
-enum class RawTableColumnAlignment { none, left, center, right };
+enum class RawTableColumnAlignment { None, Left, Center, Right };
 
 // One block of a Markdown document. A plain value like InlineNode.
 struct BlockNode {
@@ -79,16 +79,16 @@ struct BlockNode {
 
     // The cases in the order of `Value`.
     enum class Kind {
-        blockquote,
-        bulletedList,
-        numberedList,
-        taskList,
-        codeBlock,
-        htmlBlock,
-        paragraph,
-        heading,
-        table,
-        thematicBreak
+        Blockquote,
+        BulletedList,
+        NumberedList,
+        TaskList,
+        CodeBlock,
+        HtmlBlock,
+        Paragraph,
+        Heading,
+        Table,
+        ThematicBreak
     };
 
     // Implicit from any case on purpose; the constraint keeps a node's own

@@ -83,38 +83,38 @@ private:
     void appendBlock(cmark_node* node, BlockNodes& out, int depth)
     {
         switch (typeOf(node)) {
-        case NodeType::blockquote:
+        case NodeType::Blockquote:
             if (depth >= maxNestingDepth)
                 appendUnwrapped(node, out, depth);
             else
                 out.push_back(BlockNode::Blockquote{blockChildren(node, depth + 1)});
             return;
-        case NodeType::list:
+        case NodeType::List:
             checkList(node);
             if (depth >= maxNestingDepth)
                 appendUnwrapped(node, out, depth);
             else
                 appendList(node, out, depth);
             return;
-        case NodeType::codeBlock: {
+        case NodeType::CodeBlock: {
             const char* info = cmark_node_get_fence_info(node);
             out.push_back(BlockNode::CodeBlock{info ? std::optional<std::string>(info) : std::nullopt,
                                                literalOf(node)});
             return;
         }
-        case NodeType::htmlBlock:
+        case NodeType::HtmlBlock:
             out.push_back(BlockNode::HtmlBlock{literalOf(node)});
             return;
-        case NodeType::paragraph:
+        case NodeType::Paragraph:
             out.push_back(BlockNode::Paragraph{inlineChildren(node, 0)});
             return;
-        case NodeType::heading:
+        case NodeType::Heading:
             out.push_back(BlockNode::Heading{cmark_node_get_heading_level(node), inlineChildren(node, 0)});
             return;
-        case NodeType::thematicBreak:
+        case NodeType::ThematicBreak:
             out.push_back(BlockNode::ThematicBreak{});
             return;
-        case NodeType::table:
+        case NodeType::Table:
             out.push_back(convertTable(node));
             return;
         default:
@@ -156,10 +156,10 @@ private:
             container,
             [](cmark_node* node) {
                 const NodeType type = typeOf(node);
-                if (type == NodeType::list)
+                if (type == NodeType::List)
                     checkList(node);
-                return type == NodeType::blockquote || type == NodeType::list || type == NodeType::item
-                    || type == NodeType::taskListItem;
+                return type == NodeType::Blockquote || type == NodeType::List || type == NodeType::Item
+                    || type == NodeType::TaskListItem;
             },
             [&](cmark_node* node) { appendBlock(node, out, depth); }); // a leaf block: no further nesting
     }
@@ -167,7 +167,7 @@ private:
     static bool hasTaskItem(cmark_node* list)
     {
         for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
-            if (typeOf(child) == NodeType::taskListItem)
+            if (typeOf(child) == NodeType::TaskListItem)
                 return true;
         }
         return false;
@@ -184,7 +184,7 @@ private:
         }
         for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
             const NodeType type = typeOf(child);
-            if (type != NodeType::item && !(taskList && type == NodeType::taskListItem))
+            if (type != NodeType::Item && !(taskList && type == NodeType::TaskListItem))
                 unexpected("Expected a list item but got a '", child);
         }
     }
@@ -196,7 +196,7 @@ private:
         if (hasTaskItem(list)) {
             std::vector<RawTaskListItem> items;
             for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
-                const bool checked = typeOf(child) == NodeType::taskListItem
+                const bool checked = typeOf(child) == NodeType::TaskListItem
                     && cmark_gfm_extensions_get_tasklist_item_checked(child);
                 items.push_back(RawTaskListItem{checked, blockChildren(child, depth + 1)});
             }
@@ -221,19 +221,19 @@ private:
         table.columnAlignments.reserve(columns);
         for (uint16_t column = 0; column < columns; ++column) {
             switch (alignments ? alignments[column] : 0) {
-            case 'l': table.columnAlignments.push_back(RawTableColumnAlignment::left); break;
-            case 'c': table.columnAlignments.push_back(RawTableColumnAlignment::center); break;
-            case 'r': table.columnAlignments.push_back(RawTableColumnAlignment::right); break;
-            default: table.columnAlignments.push_back(RawTableColumnAlignment::none); break;
+            case 'l': table.columnAlignments.push_back(RawTableColumnAlignment::Left); break;
+            case 'c': table.columnAlignments.push_back(RawTableColumnAlignment::Center); break;
+            case 'r': table.columnAlignments.push_back(RawTableColumnAlignment::Right); break;
+            default: table.columnAlignments.push_back(RawTableColumnAlignment::None); break;
             }
         }
         for (cmark_node* row = cmark_node_first_child(node); row; row = cmark_node_next(row)) {
             const NodeType rowType = typeOf(row);
-            if (rowType != NodeType::tableHead && rowType != NodeType::tableRow)
+            if (rowType != NodeType::TableHead && rowType != NodeType::TableRow)
                 unexpected("Expected a table row but got a '", row);
             RawTableRow converted;
             for (cmark_node* cell = cmark_node_first_child(row); cell; cell = cmark_node_next(cell)) {
-                if (typeOf(cell) != NodeType::tableCell)
+                if (typeOf(cell) != NodeType::TableCell)
                     unexpected("Expected a table cell but got a '", cell);
                 converted.cells.push_back(RawTableCell{inlineChildren(cell, 0)});
             }
@@ -263,28 +263,28 @@ private:
         }
         InlineNodes children = inlineChildren(node, depth + 1);
         switch (type) {
-        case NodeType::emphasis: out.push_back(InlineNode::Emphasis{std::move(children)}); break;
-        case NodeType::strong: out.push_back(InlineNode::Strong{std::move(children)}); break;
-        case NodeType::strikethrough: out.push_back(InlineNode::Strikethrough{std::move(children)}); break;
-        case NodeType::link: out.push_back(InlineNode::Link{urlOf(node), std::move(children)}); break;
+        case NodeType::Emphasis: out.push_back(InlineNode::Emphasis{std::move(children)}); break;
+        case NodeType::Strong: out.push_back(InlineNode::Strong{std::move(children)}); break;
+        case NodeType::Strikethrough: out.push_back(InlineNode::Strikethrough{std::move(children)}); break;
+        case NodeType::Link: out.push_back(InlineNode::Link{urlOf(node), std::move(children)}); break;
         default: out.push_back(InlineNode::Image{urlOf(node), std::move(children)}); break;
         }
     }
 
     static bool isInlineContainer(NodeType type)
     {
-        return type == NodeType::emphasis || type == NodeType::strong || type == NodeType::strikethrough
-            || type == NodeType::link || type == NodeType::image;
+        return type == NodeType::Emphasis || type == NodeType::Strong || type == NodeType::Strikethrough
+            || type == NodeType::Link || type == NodeType::Image;
     }
 
     static void appendLeafInline(NodeType type, cmark_node* node, InlineNodes& out)
     {
         switch (type) {
-        case NodeType::text: out.push_back(InlineNode::Text{literalOf(node)}); return;
-        case NodeType::softBreak: out.push_back(InlineNode::SoftBreak{}); return;
-        case NodeType::lineBreak: out.push_back(InlineNode::LineBreak{}); return;
-        case NodeType::code: out.push_back(InlineNode::Code{literalOf(node)}); return;
-        case NodeType::html: out.push_back(InlineNode::Html{literalOf(node)}); return;
+        case NodeType::Text: out.push_back(InlineNode::Text{literalOf(node)}); return;
+        case NodeType::SoftBreak: out.push_back(InlineNode::SoftBreak{}); return;
+        case NodeType::LineBreak: out.push_back(InlineNode::LineBreak{}); return;
+        case NodeType::Code: out.push_back(InlineNode::Code{literalOf(node)}); return;
+        case NodeType::Html: out.push_back(InlineNode::Html{literalOf(node)}); return;
         default: return; // custom inlines, attributes and the like carry nothing to show
         }
     }

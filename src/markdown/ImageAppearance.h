@@ -4,7 +4,7 @@
 
 namespace Markdown {
 
-enum class ColorScheme { light, dark, unknown };
+enum class ColorScheme { Light, Dark, Unknown };
 
 // Whether an image is shown under `scheme`. GitHub-style READMEs mark images
 // meant for one appearance with a "#gh-dark-mode-only" or "#gh-light-mode-only"

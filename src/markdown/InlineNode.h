@@ -40,7 +40,7 @@ struct InlineNode {
                                SoftBreak, LineBreak>;
 
     // The cases in the order of `Value`.
-    enum class Kind { text, code, html, emphasis, strong, strikethrough, link, image, softBreak, lineBreak };
+    enum class Kind { Text, Code, Html, Emphasis, Strong, Strikethrough, Link, Image, SoftBreak, LineBreak };
 
     // Implicit from any case on purpose; the constraint keeps a node's own
     // copies and moves away from it.

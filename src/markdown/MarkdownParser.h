@@ -11,7 +11,7 @@
 // All strings are UTF-8. The model holds no pointers into the library, so
 // results can be handed between threads and compared with == to skip redraws.
 // MarkdownContent.h wraps the blocks of one message text. See also
-// MarkdownRenderer.h, HTMLTag.h, ImageAppearance.h and MarkdownUrl.h.
+// MarkdownRenderer.h, HtmlTag.h, ImageAppearance.h and MarkdownUrl.h.
 
 #include "markdown/BlockNode.h"
 #include "markdown/InlineNode.h"

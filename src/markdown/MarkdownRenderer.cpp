@@ -84,10 +84,10 @@ NodePointer makeNode(cmark_node_type type, cmark_syntax_extension* extension = n
 uint8_t alignmentCharacter(RawTableColumnAlignment alignment)
 {
     switch (alignment) {
-    case RawTableColumnAlignment::left: return 'l';
-    case RawTableColumnAlignment::center: return 'c';
-    case RawTableColumnAlignment::right: return 'r';
-    case RawTableColumnAlignment::none: break;
+    case RawTableColumnAlignment::Left: return 'l';
+    case RawTableColumnAlignment::Center: return 'c';
+    case RawTableColumnAlignment::Right: return 'r';
+    case RawTableColumnAlignment::None: break;
     }
     return 0;
 }

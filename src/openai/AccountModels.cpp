@@ -1,12 +1,12 @@
 #include "openai/AccountModels.h"
 
 #include "core/Endpoints.h"
+#include "core/PoolTask.h"
 #include "core/Settings.h"
 #include "openai/OpenAiLog.h"
 #include "openai/OpenAiRequests.h"
 
 #include <QCoreApplication>
-#include <QThreadPool>
 
 namespace {
 // A start must never wait long on a server that does not answer.
@@ -62,20 +62,14 @@ void AccountModels::refresh()
         apply(generation, true, {}, server);
         return;
     }
-    QThreadPool::globalInstance()->start([this, generation, server, apiKey, orgKey] {
-        bool answered = false;
-        QList<ServerModel> models;
-        try {
-            const ModelListAnswer answer = fetchModelList(server, apiKey, orgKey, backgroundTimeoutMs);
-            answered = answer.outcome == ModelListAnswer::Outcome::Listed;
-            models = answer.models;
-        } catch (const std::exception& error) {
-            qCInfo(lcOpenAi) << "The model list could not be read:" << error.what();
-        }
-        // The instance lives for the whole process.
-        QMetaObject::invokeMethod(
-            this, [=, this] { apply(generation, answered, models, server); }, Qt::QueuedConnection);
-    });
+    runInPool(
+        this, [server, apiKey, orgKey] { return fetchModelList(server, apiKey, orgKey, backgroundTimeoutMs); },
+        [this, generation, server](const Result<ModelListAnswer>& answer) {
+            if (!answer)
+                qCInfo(lcOpenAi) << "The model list could not be read:" << answer.errorText();
+            const bool answered = answer && answer->outcome == ModelListAnswer::Outcome::Listed;
+            apply(generation, answered, answered ? answer->models : QList<ServerModel>(), server);
+        });
 }
 
 void AccountModels::apply(quint64 generation, bool answered, const QList<ServerModel>& models,

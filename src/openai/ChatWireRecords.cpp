@@ -1,6 +1,5 @@
 #include "openai/ChatWireRecords.h"
 
-#include "core/RequestErrors.h"
 #include "openai/JsonFields.h"
 
 #include <QJsonArray>
@@ -68,26 +67,28 @@ namespace {
 
 // Servers differ: some leave out the index of a lone call, some send null for
 // an empty list. The position in the list stands in for a missing index.
-QList<Delta::ToolCall> decodeToolCalls(const QJsonObject& delta, const JsonFields::Path& deltaPath)
+QList<Delta::ToolCall> decodeToolCalls(JsonFields::Reader& read, const QJsonObject& delta,
+                                       const JsonFields::Path& deltaPath)
 {
     using namespace JsonFields;
     QList<Delta::ToolCall> calls;
     const QJsonValue value = delta.value(QStringLiteral("tool_calls"));
     if (value.isUndefined() || value.isNull())
         return calls;
-    const QJsonArray entries = requireArray(delta, QStringLiteral("tool_calls"), deltaPath);
+    const QJsonArray entries = read.requireArray(delta, QStringLiteral("tool_calls"), deltaPath);
     const Path listPath = deltaPath.member(QStringLiteral("tool_calls"));
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const Path path = listPath.element(i);
-        const QJsonObject entry = requireObject(entries.at(i), path);
+        const QJsonObject entry = read.requireObject(entries.at(i), path);
         Delta::ToolCall call;
         const QJsonValue index = entry.value(QStringLiteral("index"));
-        call.index = index.isUndefined() || index.isNull() ? int(i) : requireInt(entry, QStringLiteral("index"), path);
-        call.id = optionalString(entry, QStringLiteral("id"), path);
-        if (const auto function = optionalObject(entry, QStringLiteral("function"), path)) {
+        call.index =
+            index.isUndefined() || index.isNull() ? int(i) : read.requireInt(entry, QStringLiteral("index"), path);
+        call.id = read.optionalString(entry, QStringLiteral("id"), path);
+        if (const auto function = read.optionalObject(entry, QStringLiteral("function"), path)) {
             const Path functionPath = path.member(QStringLiteral("function"));
-            call.name = optionalString(*function, QStringLiteral("name"), functionPath);
-            call.arguments = optionalString(*function, QStringLiteral("arguments"), functionPath);
+            call.name = read.optionalString(*function, QStringLiteral("name"), functionPath);
+            call.arguments = read.optionalString(*function, QStringLiteral("arguments"), functionPath);
         }
         calls.append(std::move(call));
     }
@@ -95,71 +96,73 @@ QList<Delta::ToolCall> decodeToolCalls(const QJsonObject& delta, const JsonField
 }
 
 // Counts that make no sense (negative) are dropped rather than shown.
-std::optional<int> tokenCount(const QJsonObject& object, const QString& key, const JsonFields::Path& path)
+std::optional<int> tokenCount(JsonFields::Reader& read, const QJsonObject& object, const QString& key,
+                              const JsonFields::Path& path)
 {
-    const std::optional<int> count = JsonFields::optionalInt(object, key, path);
+    const std::optional<int> count = read.optionalInt(object, key, path);
     return count && *count >= 0 ? count : std::nullopt;
 }
 
-std::optional<Usage> decodeUsage(const QJsonObject& root, const JsonFields::Path& top)
+std::optional<Usage> decodeUsage(JsonFields::Reader& read, const QJsonObject& root, const JsonFields::Path& top)
 {
     using namespace JsonFields;
-    const std::optional<QJsonObject> usage = optionalObject(root, QStringLiteral("usage"), top);
+    const std::optional<QJsonObject> usage = read.optionalObject(root, QStringLiteral("usage"), top);
     if (!usage)
         return std::nullopt;
     const Path path = top.member(QStringLiteral("usage"));
-    Usage result{tokenCount(*usage, QStringLiteral("prompt_tokens"), path),
-                 tokenCount(*usage, QStringLiteral("completion_tokens"), path), std::nullopt};
+    Usage result{tokenCount(read, *usage, QStringLiteral("prompt_tokens"), path),
+                 tokenCount(read, *usage, QStringLiteral("completion_tokens"), path), std::nullopt};
     const QString detailsKey = QStringLiteral("completion_tokens_details");
-    if (const auto details = optionalObject(*usage, detailsKey, path))
-        result.reasoning_tokens = tokenCount(*details, QStringLiteral("reasoning_tokens"), path.member(detailsKey));
+    if (const auto details = read.optionalObject(*usage, detailsKey, path))
+        result.reasoning_tokens =
+            tokenCount(read, *details, QStringLiteral("reasoning_tokens"), path.member(detailsKey));
     return result;
 }
 
 } // namespace
 
-OpenAiCompletionResponse OpenAiCompletionResponse::decode(const QByteArray& utf8)
+Result<OpenAiCompletionResponse> OpenAiCompletionResponse::decode(const QByteArray& utf8)
 {
     using namespace JsonFields;
+    Reader read;
     const Path top;
-    const QJsonObject root = parseObject(utf8);
-    const QJsonArray choices = requireArray(root, QStringLiteral("choices"), top);
+    const QJsonObject root = read.parseObject(utf8);
+    const QJsonArray choices = read.requireArray(root, QStringLiteral("choices"), top);
     const Path choicesPath = top.member(QStringLiteral("choices"));
     OpenAiCompletionResponse response;
     response.choices.reserve(choices.size());
     for (qsizetype i = 0; i < choices.size(); ++i) {
         const Path path = choicesPath.element(i);
-        const QJsonObject entry = requireObject(choices.at(i), path);
+        const QJsonObject entry = read.requireObject(choices.at(i), path);
         Choice choice;
-        choice.finish_reason = optionalString(entry, QStringLiteral("finish_reason"), path);
-        choice.index = requireInt(entry, QStringLiteral("index"), path);
+        choice.finish_reason = read.optionalString(entry, QStringLiteral("finish_reason"), path);
+        choice.index = read.requireInt(entry, QStringLiteral("index"), path);
         const Path deltaPath = path.member(QStringLiteral("delta"));
-        const QJsonObject delta = requireObject(entry, QStringLiteral("delta"), path);
-        choice.delta.role = optionalString(delta, QStringLiteral("role"), deltaPath);
-        choice.delta.content = optionalString(delta, QStringLiteral("content"), deltaPath);
-        choice.delta.reasoning_content = optionalString(delta, QStringLiteral("reasoning_content"), deltaPath);
-        choice.delta.reasoning = optionalString(delta, QStringLiteral("reasoning"), deltaPath);
-        if (const auto call = optionalObject(delta, QStringLiteral("function_call"), deltaPath)) {
+        const QJsonObject delta = read.requireObject(entry, QStringLiteral("delta"), path);
+        choice.delta.role = read.optionalString(delta, QStringLiteral("role"), deltaPath);
+        choice.delta.content = read.optionalString(delta, QStringLiteral("content"), deltaPath);
+        choice.delta.reasoning_content = read.optionalString(delta, QStringLiteral("reasoning_content"), deltaPath);
+        choice.delta.reasoning = read.optionalString(delta, QStringLiteral("reasoning"), deltaPath);
+        if (const auto call = read.optionalObject(delta, QStringLiteral("function_call"), deltaPath)) {
             const Path callPath = deltaPath.member(QStringLiteral("function_call"));
             choice.delta.function_call = Delta::FunctionCall{
-                optionalString(*call, QStringLiteral("name"), callPath),
-                optionalString(*call, QStringLiteral("arguments"), callPath),
+                read.optionalString(*call, QStringLiteral("name"), callPath),
+                read.optionalString(*call, QStringLiteral("arguments"), callPath),
             };
         }
-        choice.delta.tool_calls = decodeToolCalls(delta, deltaPath);
+        choice.delta.tool_calls = decodeToolCalls(read, delta, deltaPath);
         response.choices.append(std::move(choice));
     }
-    response.usage = decodeUsage(root, top);
-    return response;
+    response.usage = decodeUsage(read, root, top);
+    return read.result(std::move(response));
 }
 
 std::optional<OpenAiCompletionResponse> OpenAiCompletionResponse::tryDecode(const QByteArray& utf8, QByteArray* error)
 {
-    try {
-        return decode(utf8);
-    } catch (const DecodingError& failure) {
-        if (error)
-            *error = failure.what();
-        return std::nullopt;
-    }
+    Result<OpenAiCompletionResponse> response = decode(utf8);
+    if (response)
+        return std::move(response).value();
+    if (error)
+        *error = response.errorText().toUtf8();
+    return std::nullopt;
 }

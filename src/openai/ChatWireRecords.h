@@ -7,11 +7,13 @@
 #include <QList>
 #include <QString>
 
+#include "core/Result.h"
+
 #include <optional>
 
 // The chat-completions exchange as it goes over the wire. Encoding is compact;
 // an absent optional field is left out, never written as null. Decoding ignores
-// unknown keys and throws DecodingError when a required field is missing.
+// unknown keys and fails when a required field is missing.
 // Fields carry the names of their JSON keys.
 // NOLINTBEGIN(readability-identifier-naming)
 
@@ -101,7 +103,7 @@ struct OpenAiCompletionResponse {
     QList<Choice> choices;
     std::optional<Usage> usage;
 
-    static OpenAiCompletionResponse decode(const QByteArray& utf8); // throws DecodingError
-    // The same without an exception: no value, and `error` describes why.
+    static Result<OpenAiCompletionResponse> decode(const QByteArray& utf8);
+    // The same for the stream decoder that still reads it this way.
     static std::optional<OpenAiCompletionResponse> tryDecode(const QByteArray& utf8, QByteArray* error);
 };

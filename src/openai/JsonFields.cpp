@@ -1,7 +1,5 @@
 #include "openai/JsonFields.h"
 
-#include "core/RequestErrors.h"
-
 #include <QJsonDocument>
 #include <QJsonParseError>
 
@@ -12,33 +10,38 @@ namespace JsonFields {
 
 namespace {
 
-[[noreturn]] void fail(const QString& description)
-{
-    throw DecodingError(description.toStdString());
-}
-
 QString where(const Path& path)
 {
     const QString text = path.toString();
     return text.isEmpty() ? QStringLiteral("the top level") : text;
 }
 
-QJsonValue requireValue(const QJsonObject& object, const QString& key, const Path& path)
+} // namespace
+
+void Reader::fail(const QString& description)
 {
-    const auto it = object.constFind(key);
-    if (it == object.constEnd())
-        fail(QStringLiteral("Missing required key \"%1\" at %2").arg(key, where(path)));
-    if (it->isNull())
-        fail(QStringLiteral("Required key \"%1\" at %2 is null").arg(key, where(path)));
-    return *it;
+    if (!m_failure)
+        m_failure = description;
 }
 
-[[noreturn]] void wrongType(const QString& expected, const Path& path)
+void Reader::wrongType(const QString& expected, const Path& path)
 {
     fail(QStringLiteral("Expected %1 at %2").arg(expected, where(path)));
 }
 
-} // namespace
+std::optional<QJsonValue> Reader::requireValue(const QJsonObject& object, const QString& key, const Path& path)
+{
+    const auto it = object.constFind(key);
+    if (it == object.constEnd()) {
+        fail(QStringLiteral("Missing required key \"%1\" at %2").arg(key, where(path)));
+        return std::nullopt;
+    }
+    if (it->isNull()) {
+        fail(QStringLiteral("Required key \"%1\" at %2 is null").arg(key, where(path)));
+        return std::nullopt;
+    }
+    return *it;
+}
 
 QString Path::toString() const
 {
@@ -50,74 +53,85 @@ QString Path::toString() const
     return parent.isEmpty() ? m_key : parent + QLatin1Char('.') + m_key;
 }
 
-QJsonObject parseObject(const QByteArray& utf8)
+QJsonObject Reader::parseObject(const QByteArray& utf8)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(utf8, &error);
-    if (error.error != QJsonParseError::NoError)
+    if (error.error != QJsonParseError::NoError) {
         fail(QStringLiteral("Invalid JSON at offset %1: %2").arg(error.offset).arg(error.errorString()));
+        return {};
+    }
     if (!document.isObject())
         wrongType(QStringLiteral("an object"), Path());
     return document.object();
 }
 
-QJsonObject requireObject(const QJsonValue& value, const Path& path)
+QJsonObject Reader::requireObject(const QJsonValue& value, const Path& path)
 {
     if (!value.isObject())
         wrongType(QStringLiteral("an object"), path);
     return value.toObject();
 }
 
-QJsonArray requireArray(const QJsonObject& object, const QString& key, const Path& path)
+QJsonArray Reader::requireArray(const QJsonObject& object, const QString& key, const Path& path)
 {
-    const QJsonValue value = requireValue(object, key, path);
-    if (!value.isArray())
+    const std::optional<QJsonValue> value = requireValue(object, key, path);
+    if (value && !value->isArray())
         wrongType(QStringLiteral("an array"), path.member(key));
-    return value.toArray();
+    return value ? value->toArray() : QJsonArray();
 }
 
-QJsonObject requireObject(const QJsonObject& object, const QString& key, const Path& path)
+QJsonObject Reader::requireObject(const QJsonObject& object, const QString& key, const Path& path)
 {
-    return requireObject(requireValue(object, key, path), path.member(key));
+    const std::optional<QJsonValue> value = requireValue(object, key, path);
+    return value ? requireObject(*value, path.member(key)) : QJsonObject();
 }
 
-QString requireString(const QJsonObject& object, const QString& key, const Path& path)
+QString Reader::requireString(const QJsonObject& object, const QString& key, const Path& path)
 {
-    const QJsonValue value = requireValue(object, key, path);
-    if (!value.isString())
+    const std::optional<QJsonValue> value = requireValue(object, key, path);
+    if (value && !value->isString())
         wrongType(QStringLiteral("a string"), path.member(key));
-    return value.toString();
+    return value ? value->toString() : QString();
 }
 
-int requireInt(const QJsonObject& object, const QString& key, const Path& path)
+int Reader::requireInt(const QJsonObject& object, const QString& key, const Path& path)
 {
-    const QJsonValue value = requireValue(object, key, path);
-    const double number = value.toDouble();
-    if (!value.isDouble() || !std::isfinite(number) || std::trunc(number) != number
-        || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+    const std::optional<QJsonValue> value = requireValue(object, key, path);
+    if (!value)
+        return 0;
+    const double number = value->toDouble();
+    if (!value->isDouble() || !std::isfinite(number) || std::trunc(number) != number
+        || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
         wrongType(QStringLiteral("an integer"), path.member(key));
+        return 0;
+    }
     return static_cast<int>(number);
 }
 
-float requireFloat(const QJsonValue& value, const Path& path)
+float Reader::requireFloat(const QJsonValue& value, const Path& path)
 {
     const double number = value.toDouble();
-    if (!value.isDouble() || !std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max())
+    if (!value.isDouble() || !std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max()) {
         wrongType(QStringLiteral("a 32-bit number"), path);
+        return 0;
+    }
     return static_cast<float>(number);
 }
 
-std::optional<QString> optionalString(const QJsonObject& object, const QString& key, const Path& path)
+std::optional<QString> Reader::optionalString(const QJsonObject& object, const QString& key, const Path& path)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
         return std::nullopt;
-    if (!value.isString())
+    if (!value.isString()) {
         wrongType(QStringLiteral("a string"), path.member(key));
+        return std::nullopt;
+    }
     return value.toString();
 }
 
-std::optional<int> optionalInt(const QJsonObject& object, const QString& key, const Path& path)
+std::optional<int> Reader::optionalInt(const QJsonObject& object, const QString& key, const Path& path)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
@@ -125,7 +139,7 @@ std::optional<int> optionalInt(const QJsonObject& object, const QString& key, co
     return requireInt(object, key, path);
 }
 
-std::optional<QJsonObject> optionalObject(const QJsonObject& object, const QString& key, const Path& path)
+std::optional<QJsonObject> Reader::optionalObject(const QJsonObject& object, const QString& key, const Path& path)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())

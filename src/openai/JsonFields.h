@@ -6,12 +6,14 @@
 #include <QJsonValue>
 #include <QString>
 
+#include "core/Result.h"
+
 #include <optional>
 
 // Strict readers for the OpenAI wire records. Unknown keys are ignored; a
-// required field that is missing, null or of the wrong type throws
-// DecodingError (app/RequestErrors.h) naming the path, so one bad field fails
-// the whole record. Optional fields may be missing or null.
+// required field that is missing, null or of the wrong type fails the whole
+// record with a description naming the path. Optional fields may be missing
+// or null.
 namespace JsonFields {
 
 // Where a value sits in the document, for the error message. Every streamed
@@ -38,17 +40,39 @@ private:
     qsizetype m_index = -1; // of an element
 };
 
-QJsonObject parseObject(const QByteArray& utf8);
+// Reads the fields of one record. A reader that fails keeps its first
+// failure and answers empty values from then on; the decoder reads on to its
+// end and hands back result(), so no failure unwinds through it.
+class Reader {
+public:
+    QJsonObject parseObject(const QByteArray& utf8);
 
-QJsonObject requireObject(const QJsonValue& value, const Path& path);
-QJsonArray requireArray(const QJsonObject& object, const QString& key, const Path& path);
-QJsonObject requireObject(const QJsonObject& object, const QString& key, const Path& path);
-QString requireString(const QJsonObject& object, const QString& key, const Path& path);
-int requireInt(const QJsonObject& object, const QString& key, const Path& path);
-float requireFloat(const QJsonValue& value, const Path& path);
+    QJsonObject requireObject(const QJsonValue& value, const Path& path);
+    QJsonArray requireArray(const QJsonObject& object, const QString& key, const Path& path);
+    QJsonObject requireObject(const QJsonObject& object, const QString& key, const Path& path);
+    QString requireString(const QJsonObject& object, const QString& key, const Path& path);
+    int requireInt(const QJsonObject& object, const QString& key, const Path& path);
+    float requireFloat(const QJsonValue& value, const Path& path);
 
-std::optional<QString> optionalString(const QJsonObject& object, const QString& key, const Path& path);
-std::optional<int> optionalInt(const QJsonObject& object, const QString& key, const Path& path);
-std::optional<QJsonObject> optionalObject(const QJsonObject& object, const QString& key, const Path& path);
+    std::optional<QString> optionalString(const QJsonObject& object, const QString& key, const Path& path);
+    std::optional<int> optionalInt(const QJsonObject& object, const QString& key, const Path& path);
+    std::optional<QJsonObject> optionalObject(const QJsonObject& object, const QString& key, const Path& path);
+
+    // The record read, or the first failure met while reading it.
+    template <typename T>
+    Result<T> result(T record) const
+    {
+        if (m_failure)
+            return Error{*m_failure};
+        return record;
+    }
+
+private:
+    std::optional<QJsonValue> requireValue(const QJsonObject& object, const QString& key, const Path& path);
+    void fail(const QString& description);
+    void wrongType(const QString& expected, const Path& path);
+
+    std::optional<QString> m_failure;
+};
 
 } // namespace JsonFields

@@ -2,9 +2,8 @@
 
 #include "core/BlockingHttp.h"
 #include "core/Endpoints.h"
-#include "core/RequestErrors.h"
-#include "openai/OpenAiLog.h"
 #include "openai/JsonFields.h"
+#include "openai/OpenAiLog.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,81 +32,78 @@ QByteArray OpenAiEmbeddingRequest::encode() const
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-OpenAiEmbeddingCreationResponse OpenAiEmbeddingCreationResponse::decode(const QByteArray& utf8)
+Result<OpenAiEmbeddingCreationResponse> OpenAiEmbeddingCreationResponse::decode(const QByteArray& utf8)
 {
     using namespace JsonFields;
+    Reader read;
     const Path top;
-    const QJsonObject root = parseObject(utf8);
-    const QJsonArray entries = requireArray(root, QStringLiteral("data"), top);
+    const QJsonObject root = read.parseObject(utf8);
+    const QJsonArray entries = read.requireArray(root, QStringLiteral("data"), top);
     const Path dataPath = top.member(QStringLiteral("data"));
     OpenAiEmbeddingCreationResponse response;
     response.data.reserve(entries.size());
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const Path path = dataPath.element(i);
-        const QJsonObject entry = requireObject(entries.at(i), path);
+        const QJsonObject entry = read.requireObject(entries.at(i), path);
         Embedding embedding;
         const Path vectorPath = path.member(QStringLiteral("embedding"));
-        const QJsonArray values = requireArray(entry, QStringLiteral("embedding"), path);
+        const QJsonArray values = read.requireArray(entry, QStringLiteral("embedding"), path);
         embedding.embedding.reserve(values.size());
         for (qsizetype j = 0; j < values.size(); ++j)
-            embedding.embedding.append(requireFloat(values.at(j), vectorPath.element(j)));
-        embedding.index = requireInt(entry, QStringLiteral("index"), path);
-        embedding.object = requireString(entry, QStringLiteral("object"), path);
+            embedding.embedding.append(read.requireFloat(values.at(j), vectorPath.element(j)));
+        embedding.index = read.requireInt(entry, QStringLiteral("index"), path);
+        embedding.object = read.requireString(entry, QStringLiteral("object"), path);
         response.data.append(std::move(embedding));
     }
-    return response;
+    return read.result(std::move(response));
 }
 
-ModelListAnswer fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey, const QString& orgKey,
-                               int timeoutMs)
+Result<ModelListAnswer> fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey,
+                                       const QString& orgKey, int timeoutMs)
 {
     if (!isSendableCredential(apiKey) || !isSendableCredential(orgKey))
-        return {};
+        return ModelListAnswer{};
     QNetworkRequest request =
         openAiRequest(server, QStringLiteral("/v1/models"), authorizationHeaders(apiKey, orgKey));
     const HttpResponse response =
         performBlockingRequest(request, QByteArrayLiteral("GET"), {}, timeoutMs, maxServerModelsBodyBytes);
     if (!response.transportOk)
-        throw TransportError(response.transportError.toStdString());
+        return Error{response.transportError};
     if (response.status != 200)
-        return {};
+        return ModelListAnswer{};
     if (response.bodyTooLarge) {
         qCInfo(lcOpenAi) << "Model list not read: the answer is larger than" << maxServerModelsBodyBytes << "bytes";
-        return {ModelListAnswer::Outcome::Unreadable, {}};
+        return ModelListAnswer{ModelListAnswer::Outcome::Unreadable, {}};
     }
-    try {
-        return {ModelListAnswer::Outcome::Listed, decodeServerModels(response.body)};
-    } catch (const DecodingError& error) {
-        qCInfo(lcOpenAi) << "Model list not understood:" << error.what();
-        return {ModelListAnswer::Outcome::Unreadable, {}};
+    Result<QList<ServerModel>> models = decodeServerModels(response.body);
+    if (!models) {
+        qCInfo(lcOpenAi) << "Model list not understood:" << models.errorText();
+        return ModelListAnswer{ModelListAnswer::Outcome::Unreadable, {}};
     }
+    return ModelListAnswer{ModelListAnswer::Outcome::Listed, std::move(models).value()};
 }
 
 CredentialCheckResult checkCredentials(const Endpoints::OpenAiServer& server, const QString& apiKey,
                                        const QString& orgKey, const QString& model)
 {
-    ModelListAnswer answer = fetchModelList(server, apiKey, orgKey);
-    if (answer.outcome != ModelListAnswer::Outcome::Listed)
+    Result<ModelListAnswer> answer = fetchModelList(server, apiKey, orgKey);
+    if (!answer)
+        return {CredentialCheckResult::Outcome::Unreachable, {}};
+    if (answer->outcome != ModelListAnswer::Outcome::Listed)
         return {};
-    const bool listed = std::any_of(answer.models.begin(), answer.models.end(),
+    const bool listed = std::any_of(answer->models.begin(), answer->models.end(),
                                     [&](const ServerModel& entry) { return entry.id == model; });
     return {listed ? CredentialCheckResult::Outcome::Accepted : CredentialCheckResult::Outcome::ModelUnavailable,
-            std::move(answer.models)};
+            std::move(answer->models)};
 }
 
-bool validateCredentials(const QString& apiKey, const QString& orgKey, const QString& model)
-{
-    return checkCredentials(Endpoints::openAiServer(), apiKey, orgKey, model).outcome
-        == CredentialCheckResult::Outcome::Accepted;
-}
-
-OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
+Result<OpenAiEmbeddingCreationResponse> createEmbedding(const QString& input)
 {
     const Endpoints::OpenAiServer server = Endpoints::openAiServer();
     const std::optional<OpenAiCredentials> credentials = readCredentials(server);
     if (!credentials) {
         // The service would refuse a request without a key; do not send one.
-        throw OpenAiApiError();
+        return Error{QStringLiteral("No sendable API key is stored")};
     }
     QList<QPair<QByteArray, QByteArray>> headers = authorizationHeaders(credentials->apiKey, credentials->orgKey);
     headers.append({QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")});
@@ -117,8 +113,8 @@ OpenAiEmbeddingCreationResponse createEmbedding(const QString& input)
     const HttpResponse response = performBlockingRequest(openAiRequest(server, QStringLiteral("/v1/embeddings"), headers),
                                                          QByteArrayLiteral("POST"), body, requestTimeoutMs);
     if (!response.transportOk)
-        throw TransportError(response.transportError.toStdString());
+        return Error{response.transportError};
     if (response.status != 200)
-        throw OpenAiApiError();
+        return Error{QStringLiteral("The server answered with status %1").arg(response.status)};
     return OpenAiEmbeddingCreationResponse::decode(response.body);
 }

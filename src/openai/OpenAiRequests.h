@@ -6,16 +6,15 @@
 #include <QString>
 
 #include "core/Endpoints.h"
+#include "core/Result.h"
 #include "openai/ModelCatalog.h"
 #include "openai/ServerModels.h"
 
 #include <optional>
-#include <stdexcept>
 
 // The plain request/response calls to the OpenAI API (model list and
-// embeddings), the credentials they carry, and the fixed model table. The two
-// calls block: run them on a worker thread (QtConcurrent, a thread pool), never
-// on the UI thread.
+// embeddings), the credentials they carry, and the fixed model table. The
+// calls block: run them on a pool (core/PoolTask.h), never on the UI thread.
 
 
 struct OpenAiCredentials {
@@ -37,15 +36,6 @@ bool isSendableCredential(const QString& text);
 // "OpenAI-Organization" only when the organisation key is present and not empty.
 QList<QPair<QByteArray, QByteArray>> authorizationHeaders(const QString& apiKey, const std::optional<QString>& orgKey);
 
-enum class OpenAiError { ApiError };
-
-// The service answered with a status other than 200; no detail is passed on.
-class OpenAiApiError : public std::runtime_error {
-public:
-    OpenAiApiError() : std::runtime_error("ApiError") {}
-    OpenAiError error() const { return OpenAiError::ApiError; }
-};
-
 // Body of POST /v1/embeddings.
 struct OpenAiEmbeddingRequest {
     static inline const QString embeddingModel = QStringLiteral("text-embedding-ada-002");
@@ -64,24 +54,26 @@ struct Embedding {
 struct OpenAiEmbeddingCreationResponse {
     QList<Embedding> data;
 
-    static OpenAiEmbeddingCreationResponse decode(const QByteArray& utf8); // throws DecodingError
+    static Result<OpenAiEmbeddingCreationResponse> decode(const QByteArray& utf8);
 };
 
 // What GET /v1/models answered: `Listed` with the models, `Refused` for any
 // status other than 200 (a rejected key), `Unreadable` for a 200 whose body is
-// not a model list. Throws TransportError when there is no answer. Sends
-// nothing and answers Refused for a key that cannot be sent.
+// not a model list. An Error (the network layer's description) when there is
+// no answer. Sends nothing and answers Refused for a key that cannot be sent.
 struct ModelListAnswer {
     enum class Outcome { Listed, Refused, Unreadable };
     Outcome outcome = Outcome::Refused;
     QList<ServerModel> models;
 };
-ModelListAnswer fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey, const QString& orgKey,
-                               int timeoutMs = 60000);
+Result<ModelListAnswer> fetchModelList(const Endpoints::OpenAiServer& server, const QString& apiKey,
+                                       const QString& orgKey, int timeoutMs = 60000);
 
 // A credential check that tells a rejected key from a key whose account does
 // not list the chosen model, and both from a server that did not answer.
-// `models` is the list when the key was accepted.
+// `models` is the list when the key was accepted. Any answer other than a 200
+// with a well-formed list is Rejected, and so is a key that cannot be sent
+// (nothing is sent then).
 struct CredentialCheckResult {
     enum class Outcome { Accepted, ModelUnavailable, Rejected, Unreachable };
     Outcome outcome = Outcome::Rejected;
@@ -90,13 +82,8 @@ struct CredentialCheckResult {
 CredentialCheckResult checkCredentials(const Endpoints::OpenAiServer& server, const QString& apiKey,
                                        const QString& orgKey, const QString& model);
 
-// Whether the key (with the organisation key when not empty) is accepted and
-// the account lists exactly `model`. Any answer other than a 200 with a
-// well-formed list is false, and so is a key that cannot be sent (nothing is
-// sent then). Throws TransportError when there is no answer.
-bool validateCredentials(const QString& apiKey, const QString& orgKey, const QString& model);
-
-// The embedding of `input`, with the stored credentials. Throws TransportError,
-// DecodingError (200 with a body of another shape) or OpenAiApiError (any other
-// status, or no API key stored: nothing is sent then).
-OpenAiEmbeddingCreationResponse createEmbedding(const QString& input);
+// The embedding of `input`, with the stored credentials. An Error when there
+// is no answer, for a status other than 200 (no detail of the answer is passed
+// on), for a 200 with a body of another shape, or when no sendable API key is
+// stored (nothing is sent then).
+Result<OpenAiEmbeddingCreationResponse> createEmbedding(const QString& input);

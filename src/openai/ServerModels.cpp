@@ -48,23 +48,24 @@ bool isPresentableModelId(const QString& id)
     return true;
 }
 
-QList<ServerModel> decodeServerModels(const QByteArray& utf8)
+Result<QList<ServerModel>> decodeServerModels(const QByteArray& utf8)
 {
     using namespace JsonFields;
+    Reader read;
     const Path top;
-    const QJsonObject root = parseObject(utf8);
-    const QJsonArray entries = requireArray(root, QStringLiteral("data"), top);
+    const QJsonObject root = read.parseObject(utf8);
+    const QJsonArray entries = read.requireArray(root, QStringLiteral("data"), top);
     const Path dataPath = top.member(QStringLiteral("data"));
     QList<ServerModel> models;
     models.reserve(std::min<qsizetype>(entries.size(), maxServerModels));
     for (qsizetype i = 0; i < entries.size() && models.size() < maxServerModels; ++i) {
         const Path path = dataPath.element(i);
-        const QJsonObject entry = requireObject(entries.at(i), path);
-        QString id = requireString(entry, QStringLiteral("id"), path);
+        const QJsonObject entry = read.requireObject(entries.at(i), path);
+        QString id = read.requireString(entry, QStringLiteral("id"), path);
         if (isPresentableModelId(id))
             models.append({std::move(id), reportedContextLength(entry)});
     }
-    return models;
+    return read.result(std::move(models));
 }
 
 bool isChatModelId(const QString& id)

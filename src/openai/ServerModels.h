@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include "core/Result.h"
+
 #include <optional>
 
 // One model that a server lists under GET /v1/models, with the context length
@@ -21,12 +23,12 @@ inline constexpr int maxServerModelIdLength = 256; // code points
 // The most of a models answer that is read at all.
 inline constexpr qint64 maxServerModelsBodyBytes = 8 * 1024 * 1024;
 
-// The "data" list of a models answer; every entry needs an "id" (throws
-// DecodingError otherwise). Servers report the context under different names:
+// The "data" list of a models answer; every entry needs an "id" (an Error
+// otherwise). Servers report the context under different names:
 // "max_model_len", "context_length", "context_window" or "meta.n_ctx_train".
 // Entries whose id fails isPresentableModelId are dropped; after
 // maxServerModels kept entries the rest is not read.
-QList<ServerModel> decodeServerModels(const QByteArray& utf8);
+Result<QList<ServerModel>> decodeServerModels(const QByteArray& utf8);
 
 // False for an id longer than maxServerModelIdLength, or one holding
 // control characters (C0, DEL, C1) or bidirectional controls, which could

@@ -1,6 +1,8 @@
 #include "store/AssistantCatalogue.h"
 
 #include "core/Endpoints.h"
+#include "core/PoolTask.h"
+#include "core/StdoutLine.h"
 #include "store/StoreOperations.h"
 
 #include <QCoreApplication>
@@ -12,10 +14,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QThreadPool>
 #include <QUuid>
 
-#include <cstdio>
 #include <memory>
 #include <mutex>
 
@@ -33,65 +33,49 @@ namespace {
 
 constexpr int requestTimeoutMs = 60'000;
 
-void printLine(const char* line)
+// Decodes on the pool and merges on the UI thread. The application object
+// outlives every context, so it receives the result: `done` runs even when the
+// context is gone, which is checked there, on its own thread.
+void decodeInBackground(QPointer<StoreContext> context, QByteArray body, std::function<void()> done)
 {
-    std::printf("%s\n", line);
-    std::fflush(stdout);
-}
-
-// Hands a decoded body (or its failure) from a pool thread to the UI thread.
-// The application object outlives every context, so it carries the call; the
-// context is checked there, on its own thread.
-void finishOnUiThread(const QPointer<StoreContext>& context, std::optional<AssistantApiResponse> decoded,
-                      std::function<void()> done)
-{
-    auto finish = [context, decoded = std::move(decoded), done = std::move(done)]() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return; // shutting down: there is no UI thread left to merge on
+    auto decode = [body = std::move(body)] { return decodeAssistantApiResponse(body); };
+    auto finish = [context, done = std::move(done)](const std::optional<AssistantApiResponse>& decoded) {
         if (context) {
             if (decoded)
                 mergeAssistantCatalogue(*context, *decoded);
             else
-                printLine(catalogueUnusableLine);
+                printStdoutLine(catalogueUnusableLine);
         } else {
             qCDebug(lcCatalogue) << "catalogue refresh dropped: the store context is gone";
         }
         if (done)
             done();
     };
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return; // shutting down: there is no UI thread left to merge on
-    QMetaObject::invokeMethod(app, std::move(finish), Qt::QueuedConnection);
-}
-
-void decodeInBackground(const QPointer<StoreContext>& context, QByteArray body, std::function<void()> done)
-{
-    QThreadPool::globalInstance()->start([context, body = std::move(body), done = std::move(done)]() mutable {
-        finishOnUiThread(context, decodeAssistantApiResponse(body), std::move(done));
-    });
+    runInPool(app, std::move(decode), std::move(finish));
 }
 
 void finishUnreachable(const std::function<void()>& done)
 {
-    printLine(catalogueUnreachableLine);
+    printStdoutLine(catalogueUnreachableLine);
     if (done)
         done();
 }
 
 void refreshFromBuiltIn(StoreContext& context, std::function<void()> done)
 {
-    QPointer<StoreContext> guard(&context);
-    QThreadPool::globalInstance()->start([guard, done = std::move(done)]() mutable {
-        const std::optional<QByteArray> body = readBuiltInCatalogue();
-        if (!body) {
-            // Same outcome as a service that sends nothing back.
-            QCoreApplication* app = QCoreApplication::instance();
-            if (app)
-                QMetaObject::invokeMethod(app, [done = std::move(done)]() { finishUnreachable(done); },
-                                          Qt::QueuedConnection);
-            return;
-        }
-        finishOnUiThread(guard, decodeAssistantApiResponse(*body), std::move(done));
-    });
+    // The bundled file is compiled in, so reading it here does not block.
+    const std::optional<QByteArray> body = readBuiltInCatalogue();
+    if (!body) {
+        // Same outcome as a service that sends nothing back, and as late.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [done = std::move(done)] { finishUnreachable(done); },
+            Qt::QueuedConnection);
+        return;
+    }
+    decodeInBackground(&context, *body, std::move(done));
 }
 
 void refreshFromService(StoreContext& context, QNetworkAccessManager& network, const QUrl& base,
@@ -182,7 +166,7 @@ bool mergeAssistantCatalogue(StoreContext& context, const AssistantApiResponse& 
         mergeAssistantSeed(seed, stored, context);
     if (const auto error = context.save()) {
         qCDebug(lcCatalogue) << "catalogue save failed:" << error->description << error->details;
-        printLine(catalogueUnusableLine);
+        printStdoutLine(catalogueUnusableLine);
         return false;
     }
     return true;

@@ -1,11 +1,10 @@
 #include "store/DataController.h"
 
 #include "core/PrivateFiles.h"
+#include "core/StdoutLine.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
-
-#include <cstdio>
 
 DataController::DataController(QObject* parent)
     : QObject(parent)
@@ -36,10 +35,9 @@ void DataController::load()
     std::unique_ptr<SqliteStore> database = SqliteStore::open(m_path, &error);
     m_persistent = database != nullptr;
     if (!database) {
-        std::printf("Core Data failed to load: %s (%s); changes are kept in memory only and will be lost when "
-                    "Vorbel quits\n",
-                    qPrintable(error.description), qPrintable(QFileInfo(m_path).absoluteFilePath()));
-        std::fflush(stdout);
+        printStdoutLine(QStringLiteral("Core Data failed to load: %1 (%2); changes are kept in memory only and will "
+                                       "be lost when Vorbel quits")
+                            .arg(error.description, QFileInfo(m_path).absoluteFilePath()));
         database = SqliteStore::openInMemory();
     }
     m_context = std::make_unique<StoreContext>(std::move(database), QFileInfo(m_path).absoluteFilePath(), this);

@@ -1,7 +1,8 @@
 #include "store/StoreOperations.h"
 
+#include "core/StdoutLine.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 bool saveContext(StoreContext& context)
@@ -9,8 +10,7 @@ bool saveContext(StoreContext& context)
     const auto error = context.save();
     if (!error)
         return true;
-    std::printf("Error: %s, %s\n", qPrintable(error->description), qPrintable(error->details));
-    std::fflush(stdout);
+    printStdoutLine(QStringLiteral("Error: %1, %2").arg(error->description, error->details));
     return false;
 }
 

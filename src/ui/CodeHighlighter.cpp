@@ -8,7 +8,7 @@
 
 namespace {
 
-enum class Token { plain, keyword, string, comment, number, added, removed, hunk };
+enum class Token { Plain, Keyword, String, Comment, Number, Added, Removed, Hunk };
 
 // How one language family looks to the scanner.
 struct Grammar {
@@ -143,16 +143,16 @@ const QHash<QString, Grammar>& grammars()
 
 QString colorOf(Token token, CodeHighlighter::Appearance appearance)
 {
-    const bool dark = appearance == CodeHighlighter::Appearance::dark;
+    const bool dark = appearance == CodeHighlighter::Appearance::Dark;
     switch (token) {
-    case Token::keyword: return dark ? QStringLiteral("#FF7AB2") : QStringLiteral("#9B2393");
-    case Token::string: return dark ? QStringLiteral("#FC6A5D") : QStringLiteral("#C41A16");
-    case Token::comment: return dark ? QStringLiteral("#7F8C98") : QStringLiteral("#5D6C79");
-    case Token::number: return dark ? QStringLiteral("#D0BF69") : QStringLiteral("#1C00CF");
-    case Token::added: return dark ? QStringLiteral("#30D158") : QStringLiteral("#248A3D");
-    case Token::removed: return dark ? QStringLiteral("#FF453A") : QStringLiteral("#D70015");
-    case Token::hunk: return dark ? QStringLiteral("#6BDFFF") : QStringLiteral("#0B4F79");
-    case Token::plain: break;
+    case Token::Keyword: return dark ? QStringLiteral("#FF7AB2") : QStringLiteral("#9B2393");
+    case Token::String: return dark ? QStringLiteral("#FC6A5D") : QStringLiteral("#C41A16");
+    case Token::Comment: return dark ? QStringLiteral("#7F8C98") : QStringLiteral("#5D6C79");
+    case Token::Number: return dark ? QStringLiteral("#D0BF69") : QStringLiteral("#1C00CF");
+    case Token::Added: return dark ? QStringLiteral("#30D158") : QStringLiteral("#248A3D");
+    case Token::Removed: return dark ? QStringLiteral("#FF453A") : QStringLiteral("#D70015");
+    case Token::Hunk: return dark ? QStringLiteral("#6BDFFF") : QStringLiteral("#0B4F79");
+    case Token::Plain: break;
     }
     return {};
 }
@@ -183,7 +183,7 @@ private:
         if (to <= from)
             return;
         const QString text = m_code.mid(from, to - from).toHtmlEscaped();
-        if (token == Token::plain)
+        if (token == Token::Plain)
             m_html += text;
         else
             m_html += QStringLiteral("<span style=\"color:%1\">%2</span>").arg(colorOf(token, m_appearance), text);
@@ -200,21 +200,21 @@ private:
         for (qsizetype at = 0; at < m_code.size();) {
             const qsizetype end = lineEnd(at);
             const QStringView line = QStringView(m_code).mid(at, end - at);
-            Token token = Token::plain;
+            Token token = Token::Plain;
             if (line.startsWith(QLatin1String("+++")) || line.startsWith(QLatin1String("---")))
-                token = Token::comment;
+                token = Token::Comment;
             else if (line.startsWith(QLatin1Char('+')))
-                token = Token::added;
+                token = Token::Added;
             else if (line.startsWith(QLatin1Char('-')))
-                token = Token::removed;
+                token = Token::Removed;
             else if (line.startsWith(QLatin1String("@@")))
-                token = Token::hunk;
+                token = Token::Hunk;
             else if (line.startsWith(QLatin1Char('#')))
-                token = Token::keyword;
+                token = Token::Keyword;
             else if (line.startsWith(QLatin1String("```")) || line.startsWith(QLatin1String("    ")))
-                token = Token::string;
+                token = Token::String;
             append(token, at, end);
-            append(Token::plain, end, qMin(end + 1, m_code.size()));
+            append(Token::Plain, end, qMin(end + 1, m_code.size()));
             at = end + 1;
         }
     }
@@ -229,35 +229,35 @@ private:
         qsizetype plainFrom = 0;
         qsizetype at = 0;
         bool lineStart = true;
-        const auto flushPlain = [&](qsizetype to) { append(Token::plain, plainFrom, to); };
+        const auto flushPlain = [&](qsizetype to) { append(Token::Plain, plainFrom, to); };
         while (at < m_code.size()) {
             const QChar c = m_code.at(at);
             qsizetype end = -1;
-            Token token = Token::plain;
+            Token token = Token::Plain;
             if (startsHere(at, m_grammar.blockCommentOpen)) {
                 const qsizetype close = m_code.indexOf(m_grammar.blockCommentClose, at + m_grammar.blockCommentOpen.size());
                 end = close < 0 ? m_code.size() : close + m_grammar.blockCommentClose.size();
-                token = Token::comment;
+                token = Token::Comment;
             } else if (isLineComment(at)) {
                 end = lineEnd(at);
-                token = Token::comment;
+                token = Token::Comment;
             } else if (m_grammar.stringQuotes.contains(c)) {
                 end = stringEnd(at);
-                token = Token::string;
+                token = Token::String;
             } else if (c.isDigit() && (at == 0 || !isWordChar(m_code.at(at - 1)))) {
                 end = at + 1;
                 while (end < m_code.size() && (m_code.at(end).isLetterOrNumber() || m_code.at(end) == QLatin1Char('.')
                                                || m_code.at(end) == QLatin1Char('_')))
                     ++end;
-                token = Token::number;
+                token = Token::Number;
             } else if (m_grammar.markupTags && c == QLatin1Char('<')) {
                 end = at + 1;
                 if (end < m_code.size() && m_code.at(end) == QLatin1Char('/'))
                     ++end;
                 while (end < m_code.size() && (isWordChar(m_code.at(end)) || m_code.at(end) == QLatin1Char('-')))
                     ++end;
-                token = end > at + 1 ? Token::keyword : Token::plain;
-                if (token == Token::plain)
+                token = end > at + 1 ? Token::Keyword : Token::Plain;
+                if (token == Token::Plain)
                     end = -1;
             } else if (isWordStart(c)) {
                 end = at + 1;
@@ -265,9 +265,9 @@ private:
                     ++end;
                 const QString word = m_code.mid(at, end - at);
                 if (m_grammar.yamlKeys && lineStart && end < m_code.size() && m_code.at(end) == QLatin1Char(':'))
-                    token = Token::keyword;
+                    token = Token::Keyword;
                 else if (m_grammar.keywords.contains(m_grammar.caseInsensitive ? word.toLower() : word))
-                    token = Token::keyword;
+                    token = Token::Keyword;
             }
             if (end < 0) {
                 if (c == QLatin1Char('\n'))
@@ -277,7 +277,7 @@ private:
                 ++at;
                 continue;
             }
-            if (token != Token::plain) {
+            if (token != Token::Plain) {
                 flushPlain(at);
                 append(token, at, end);
                 plainFrom = end;

@@ -8,7 +8,7 @@
 // unknown language comes back escaped but uncoloured.
 class CodeHighlighter {
 public:
-    enum class Appearance { light, dark };
+    enum class Appearance { Light, Dark };
 
     // The language named by a fence's info string ("cpp", "Python {.x}"):
     // its first word, lower-cased.

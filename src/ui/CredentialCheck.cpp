@@ -1,10 +1,6 @@
 #include "ui/CredentialCheck.h"
 
-#include "core/RequestErrors.h"
-
-#include <QCoreApplication>
-#include <QPointer>
-#include <QThreadPool>
+#include "core/PoolTask.h"
 
 CredentialCheck::CredentialCheck(QObject* parent)
     : QObject(parent)
@@ -15,28 +11,14 @@ void CredentialCheck::start(const CredentialCheckRequest& request, Answer answer
 {
     if (m_running++ == 0)
         Q_EMIT checkingChanged();
-    QPointer<CredentialCheck> self(this);
-    QThreadPool::globalInstance()->start([self, request, answer = std::move(answer)] {
-        CredentialCheckResult result;
-        try {
-            result = checkCredentials(request.server, request.apiKey, request.orgKey, request.model);
-        } catch (const TransportError&) {
-            result = {CredentialCheckResult::Outcome::Unreachable, {}};
-        } catch (const std::exception&) {
-            result = {};
-        }
-        // The window may have closed meanwhile; that is asked on the UI thread.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, result, answer] {
-                if (!self)
-                    return;
-                if (--self->m_running == 0)
-                    Q_EMIT self->checkingChanged();
-                answer(result);
-            },
-            Qt::QueuedConnection);
-    });
+    runInPool(
+        this,
+        [request] { return checkCredentials(request.server, request.apiKey, request.orgKey, request.model); },
+        [this, answer = std::move(answer)](const CredentialCheckResult& result) {
+            if (--m_running == 0)
+                Q_EMIT checkingChanged();
+            answer(result);
+        });
 }
 
 void CredentialCheck::check(const QString& apiKey, const QString& orgKey, const QString& model,

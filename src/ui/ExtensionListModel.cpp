@@ -38,9 +38,9 @@ QVariantList toolList(const QList<ServerTool>& tools)
     return list;
 }
 
-QString refusal(const std::optional<QString>& refused)
+QString refusal(const Result<void>& edited)
 {
-    return refused.value_or(QString());
+    return edited ? QString() : edited.errorText();
 }
 
 } // namespace
@@ -157,7 +157,7 @@ QVariantMap ExtensionListModel::extensionAt(int row) const
 void ExtensionListModel::setEnabled(int row, bool enabled)
 {
     if (const ToolServerClient* server = toolServerAt(row))
-        ToolServerManager::instance().setEnabled(server->entry().name, enabled);
+        (void)ToolServerManager::instance().setEnabled(server->entry().name, enabled); // a broken file shows as fileError
     else if (row >= 0 && row < m_extensions.size())
         Settings::instance().setBool(Settings::extensionEnabledKey(m_extensions[row].id), enabled);
 }

@@ -1,6 +1,6 @@
 #include "InlineRichText.h"
 
-#include "markdown/HTMLTag.h"
+#include "markdown/HtmlTag.h"
 #include "markdown/MarkdownUrl.h"
 
 namespace {
@@ -44,7 +44,7 @@ private:
             html += QStringLiteral("<span style=\"%1\">%2</span>").arg(style, escaped(code->code));
         } else if (const auto* inlineHtml = node.as<Node::Html>()) {
             // Shown as written, apart from a line break tag.
-            const std::optional<Markdown::HTMLTag> tag = Markdown::HTMLTag::fromInlineHtml(inlineHtml->html);
+            const std::optional<Markdown::HtmlTag> tag = Markdown::HtmlTag::fromInlineHtml(inlineHtml->html);
             if (tag && QString::fromStdString(tag->name).toLower() == QLatin1String("br"))
                 html += QStringLiteral("<br/>");
             else

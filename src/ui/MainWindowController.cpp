@@ -1,6 +1,7 @@
 #include "ui/MainWindowController.h"
 
 #include "core/Endpoints.h"
+#include "core/PoolTask.h"
 #include "core/Settings.h"
 #include "core/UiState.h"
 #include "core/Updater.h"
@@ -18,9 +19,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QPointer>
 #include <QStandardPaths>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <utility>
@@ -224,14 +223,11 @@ void MainWindowController::setSearchText(const QString& text)
         showHits(ConversationSearch::search(m_services.store.database().handle(), text));
         return;
     }
-    QPointer<MainWindowController> self(this);
-    QThreadPool::globalInstance()->start([self, search = m_search, text, generation] {
-        std::vector<SearchHit> hits = search->search(text);
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, hits = std::move(hits), generation] {
-            if (self && self->m_searchGeneration == generation)
-                self->showHits(hits);
-        }, Qt::QueuedConnection);
-    });
+    runInPool(this, [search = m_search, text] { return search->search(text); },
+              [this, generation](const std::vector<SearchHit>& hits) {
+                  if (m_searchGeneration == generation)
+                      showHits(hits);
+              });
 }
 
 void MainWindowController::showHits(const std::vector<SearchHit>& hits)
@@ -283,11 +279,10 @@ bool MainWindowController::exportConversationTo(const QString& path)
     const QByteArray bytes = path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)
         ? ConversationExport::messagesJson(*conversation) + '\n'
         : ConversationExport::markdown(*conversation).toUtf8();
-    QString error;
-    const bool written = PrivateFiles::writeAtomically(path, bytes, &error);
+    const Result<void> written = PrivateFiles::writeAtomically(path, bytes);
     setExportError(written ? QString() : tr("The conversation could not be exported to %1: %2")
-                                             .arg(QDir::toNativeSeparators(path), error));
-    return written;
+                                             .arg(QDir::toNativeSeparators(path), written.errorText()));
+    return written.ok();
 }
 
 void MainWindowController::copyConversationAsMarkdown()

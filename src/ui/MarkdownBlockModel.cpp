@@ -1,12 +1,11 @@
 #include "MarkdownBlockModel.h"
 
-#include <QCoreApplication>
+#include "core/PoolTask.h"
+
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLoggingCategory>
-#include <QPointer>
-#include <QThreadPool>
 
 namespace {
 
@@ -78,26 +77,19 @@ void MarkdownBlockModel::noteParseTime(std::chrono::nanoseconds elapsed)
 void MarkdownBlockModel::parseInBackground(std::string text)
 {
     m_parsing = true;
-    const QPointer<MarkdownBlockModel> self(this);
-    QThreadPool::globalInstance()->start([self, previous = m_parsed, text = std::move(text)]() mutable {
+    auto parse = [previous = m_parsed, text = std::move(text)]() mutable {
         QElapsedTimer timer;
         timer.start();
         ParsedMarkdownPtr parsed = parseGrowing(previous, std::move(text));
-        const auto elapsed = std::chrono::nanoseconds(timer.nsecsElapsed());
-        // Back on the UI thread; `self` is only looked at there.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, parsed = std::move(parsed), elapsed] {
-                if (!self)
-                    return;
-                self->m_parsing = false;
-                self->noteParseTime(elapsed);
-                self->apply(parsed);
-                std::string latest = self->m_text.toStdString();
-                if (self->m_parsed->text != latest)
-                    self->parseInBackground(std::move(latest));
-            },
-            Qt::QueuedConnection);
+        return std::pair(std::move(parsed), std::chrono::nanoseconds(timer.nsecsElapsed()));
+    };
+    runInPool(this, std::move(parse), [this](const std::pair<ParsedMarkdownPtr, std::chrono::nanoseconds>& done) {
+        m_parsing = false;
+        noteParseTime(done.second);
+        apply(done.first);
+        std::string latest = m_text.toStdString();
+        if (m_parsed->text != latest)
+            parseInBackground(std::move(latest));
     });
 }
 

@@ -64,7 +64,7 @@ private:
         made.place.markerText = std::move(m_markerText);
         made.place.spacingAbove = m_nextSpacing;
         m_rows.push_back(std::move(made));
-        m_marker = MarkdownRowPlace::Marker::none;
+        m_marker = MarkdownRowPlace::Marker::None;
         m_markerText.clear();
         m_nextSpacing = innerGap;
     }
@@ -110,18 +110,18 @@ private:
             static const QString bullets[] = {QStringLiteral("•"), QStringLiteral("◦"), QStringLiteral("▪")};
             const QString& bullet = bullets[context.listDepth % 3];
             items(bulleted->items, bulleted->isTight, context, [&](const auto&, std::size_t) {
-                m_marker = Marker::bullet;
+                m_marker = Marker::Bullet;
                 m_markerText = bullet;
             });
         } else if (const auto* numbered = node.as<BlockNode::NumberedList>()) {
             items(numbered->items, numbered->isTight, context, [&](const auto&, std::size_t index) {
-                m_marker = Marker::number;
+                m_marker = Marker::Number;
                 m_markerText = QString::number(static_cast<qint64>(numbered->start) + static_cast<qint64>(index))
                                + QLatin1Char('.');
             });
         } else if (const auto* tasks = node.as<BlockNode::TaskList>()) {
             items(tasks->items, tasks->isTight, context, [&](const Markdown::RawTaskListItem& item, std::size_t) {
-                m_marker = item.isCompleted ? Marker::checked : Marker::unchecked;
+                m_marker = item.isCompleted ? Marker::Checked : Marker::Unchecked;
             });
         } else {
             row(&node, context);
@@ -130,7 +130,7 @@ private:
 
     std::shared_ptr<const BlockNode> m_owner;
     std::vector<MarkdownRow> m_rows;
-    MarkdownRowPlace::Marker m_marker = MarkdownRowPlace::Marker::none;
+    MarkdownRowPlace::Marker m_marker = MarkdownRowPlace::Marker::None;
     QString m_markerText;
     int m_nextSpacing = 0;
 };
@@ -170,8 +170,8 @@ void collectWebImages(const InlineNodes& nodes, QVariantList& images)
             const QUrl url = *Markdown::resolveUrl(image->source);
             images.append(QVariantMap{{QStringLiteral("source"), url},
                                       {QStringLiteral("alt"), plainText(image->children)},
-                                      {QStringLiteral("light"), Markdown::isImageShown(url, Markdown::ColorScheme::light)},
-                                      {QStringLiteral("dark"), Markdown::isImageShown(url, Markdown::ColorScheme::dark)}});
+                                      {QStringLiteral("light"), Markdown::isImageShown(url, Markdown::ColorScheme::Light)},
+                                      {QStringLiteral("dark"), Markdown::isImageShown(url, Markdown::ColorScheme::Dark)}});
         } else if (const auto* emphasis = node.as<InlineNode::Emphasis>()) {
             collectWebImages(emphasis->children, images);
         } else if (const auto* strong = node.as<InlineNode::Strong>()) {
@@ -187,10 +187,10 @@ void collectWebImages(const InlineNodes& nodes, QVariantList& images)
 int alignmentOf(Markdown::RawTableColumnAlignment alignment)
 {
     switch (alignment) {
-    case Markdown::RawTableColumnAlignment::center: return Qt::AlignHCenter;
-    case Markdown::RawTableColumnAlignment::right: return Qt::AlignRight;
-    case Markdown::RawTableColumnAlignment::left:
-    case Markdown::RawTableColumnAlignment::none: break;
+    case Markdown::RawTableColumnAlignment::Center: return Qt::AlignHCenter;
+    case Markdown::RawTableColumnAlignment::Right: return Qt::AlignRight;
+    case Markdown::RawTableColumnAlignment::Left:
+    case Markdown::RawTableColumnAlignment::None: break;
     }
     return Qt::AlignLeft;
 }
@@ -198,11 +198,11 @@ int alignmentOf(Markdown::RawTableColumnAlignment alignment)
 QString markerName(MarkdownRowPlace::Marker marker)
 {
     switch (marker) {
-    case MarkdownRowPlace::Marker::bullet: return QStringLiteral("bullet");
-    case MarkdownRowPlace::Marker::number: return QStringLiteral("number");
-    case MarkdownRowPlace::Marker::unchecked: return QStringLiteral("unchecked");
-    case MarkdownRowPlace::Marker::checked: return QStringLiteral("checked");
-    case MarkdownRowPlace::Marker::none: break;
+    case MarkdownRowPlace::Marker::Bullet: return QStringLiteral("bullet");
+    case MarkdownRowPlace::Marker::Number: return QStringLiteral("number");
+    case MarkdownRowPlace::Marker::Unchecked: return QStringLiteral("unchecked");
+    case MarkdownRowPlace::Marker::Checked: return QStringLiteral("checked");
+    case MarkdownRowPlace::Marker::None: break;
     }
     return {};
 }
@@ -336,7 +336,7 @@ QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style)
         if (shown.endsWith(QLatin1Char('\n')))
             shown.chop(1);
         const QString language = CodeHighlighter::languageOf(QString::fromStdString(code->fenceInfo.value_or("")));
-        const auto appearance = style.darkCode ? CodeHighlighter::Appearance::dark : CodeHighlighter::Appearance::light;
+        const auto appearance = style.darkCode ? CodeHighlighter::Appearance::Dark : CodeHighlighter::Appearance::Light;
         out[QStringLiteral("kind")] = QStringLiteral("code");
         out[QStringLiteral("copyText")] = QString::fromStdString(code->content);
         out[QStringLiteral("language")] = language;

@@ -12,7 +12,7 @@
 // Where a row of a Markdown view sits: its left inset, the bars of the quotes
 // around it and the list marker in front of its first line.
 struct MarkdownRowPlace {
-    enum class Marker { none, bullet, number, unchecked, checked };
+    enum class Marker { None, Bullet, Number, Unchecked, Checked };
     struct QuoteBar {
         int x = 0;
         bool joinsAbove = false; // the row above is in the same quote
@@ -21,7 +21,7 @@ struct MarkdownRowPlace {
 
     int indent = 0;
     std::vector<QuoteBar> bars;
-    Marker marker = Marker::none;
+    Marker marker = Marker::None;
     QString markerText;
     int spacingAbove = 0;
     bool operator==(const MarkdownRowPlace&) const = default;

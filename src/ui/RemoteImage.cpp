@@ -1,6 +1,7 @@
 #include "ui/RemoteImage.h"
 
 #include "core/Endpoints.h"
+#include "core/PoolTask.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -13,7 +14,6 @@
 #include <QPainter>
 #include <QQuickWindow>
 #include <QSet>
-#include <QThreadPool>
 #include <QtMath>
 
 namespace {
@@ -184,24 +184,17 @@ void RemoteImage::fetched(QNetworkReply* reply)
     }
     const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
     const int maxWidth = m_decodeWidth > 0 ? qCeil(m_decodeWidth * ratio) : 0;
-    const QPointer<RemoteImage> self(this);
     const quint64 generation = m_generation;
-    QThreadPool::globalInstance()->start([self, generation, maxWidth, bytes = std::exchange(m_bytes, {})] {
-        Decoded decoded = decode(bytes, maxWidth);
-        // Back on the UI thread; `self` is only looked at there.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, generation, decoded = std::move(decoded)] {
-                if (!self || self->m_generation != generation)
-                    return;
-                self->m_image = decoded.image;
-                const qreal shownRatio = self->window() ? self->window()->effectiveDevicePixelRatio() : 1.0;
-                self->setImplicitSize(decoded.image.width() / shownRatio, decoded.image.height() / shownRatio);
-                self->finish(decoded.status, decoded.note);
-                self->update();
-            },
-            Qt::QueuedConnection);
-    });
+    runInPool(this, [maxWidth, bytes = std::exchange(m_bytes, {})] { return decode(bytes, maxWidth); },
+              [this, generation](const Decoded& decoded) {
+                  if (m_generation != generation)
+                      return;
+                  m_image = decoded.image;
+                  const qreal shownRatio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+                  setImplicitSize(decoded.image.width() / shownRatio, decoded.image.height() / shownRatio);
+                  finish(decoded.status, decoded.note);
+                  update();
+              });
 }
 
 RemoteImage::Decoded RemoteImage::decode(const QByteArray& bytes, int maxWidth)

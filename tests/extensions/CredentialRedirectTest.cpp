@@ -46,10 +46,12 @@ TEST_F(CredentialRedirect, RedirectsAreRefusedAndReachNoOtherHost)
         QString failure;
     } rows[] = {
         {"/v1/chat/completions", chatOutcome, OpenAiService::genericErrorText},
-        {"/v1/models", [] { return outcomeOf([] { return QString::number(validateCredentials("sk", "o", "m")); }); },
-         "0"},
-        {"/v1/embeddings", [] { return outcomeOf([] { return createEmbedding("x").data.value(0).object; }); },
-         "ApiError"},
+        {"/v1/models", [] { return outcomeOf([] {
+             return QString::number(int(checkCredentials(Endpoints::openAiServer(), "sk", "o", "m").outcome));
+         }); },
+         QString::number(int(CredentialCheckResult::Outcome::Rejected))},
+        {"/v1/embeddings", [] { return outcomeOf([] { return createEmbedding("x").errorText().section(' ', 0, -2); }); },
+         "The server answered with status"},
         {"/query", [] { return outcomeOf([] { return Pinecone::queryVectors({0.5f}).matches.value(0).id; }); },
          "InvalidCredentials"},
         {"/v1/result", [] { return callOffUiThread(executeWolframAlphaRequest, argumentsWith("prompt", "1")); },

@@ -39,9 +39,9 @@ TEST_F(ToolServerConfigTest, APastedConfigurationIsAddedEnabledAndKeepsWhatItDoe
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(R"({"editor": {"fontSize": 12}})");
     file.close();
-    ASSERT_EQ(manager().addPastedConfiguration(pasted), std::nullopt);
-    ASSERT_EQ(manager().setEnabled("tracker", false), std::nullopt);
-    ASSERT_EQ(manager().setAskBeforeCall("files", false), std::nullopt);
+    ASSERT_TRUE(manager().addPastedConfiguration(pasted).ok());
+    ASSERT_TRUE(manager().setEnabled("tracker", false).ok());
+    ASSERT_TRUE(manager().setAskBeforeCall("files", false).ok());
     EXPECT_EQ(QFileInfo(path).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 
     const QJsonObject servers = QJsonDocument::fromJson(fileBytes())["mcpServers"].toObject();
@@ -63,8 +63,10 @@ TEST_F(ToolServerConfigTest, APastedConfigurationIsAddedEnabledAndKeepsWhatItDoe
         {"{\"x\": \n{,}", "The configuration does not parse: unterminated object at line 2, column 3"},
         {"{}", "The configuration holds no servers"},
     };
-    for (const auto& r : refused)
-        EXPECT_EQ(manager().addPastedConfiguration(r.pasted), QString(r.refusal)) << r.pasted;
+    for (const auto& r : refused) {
+        const Result<void> added = manager().addPastedConfiguration(r.pasted);
+        EXPECT_EQ(added ? QString() : added.errorText(), QString(r.refusal)) << r.pasted;
+    }
     EXPECT_EQ(manager().clients().size(), 2);
 }
 
@@ -78,8 +80,8 @@ TEST_F(ToolServerConfigTest, AFileThatDoesNotParseIsNeverOverwrittenAndSaysWhere
     manager().reload();
     EXPECT_TRUE(manager().fileError().endsWith("mcp.json does not parse: object is missing after a comma at line 2, column 31"))
         << manager().fileError().toStdString();
-    EXPECT_TRUE(manager().addServers({{"x", QJsonObject{{"command", "y"}}}}));
-    EXPECT_TRUE(manager().remove("files"));
+    EXPECT_FALSE(manager().addServers({{"x", QJsonObject{{"command", "y"}}}}).ok());
+    EXPECT_FALSE(manager().remove("files").ok());
     EXPECT_EQ(fileBytes(), broken);
 }
 

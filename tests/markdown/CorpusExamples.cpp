@@ -20,29 +20,29 @@ std::vector<CorpusExample> readCorpusExamples(const std::string& path, const std
 {
     std::vector<CorpusExample> examples;
     std::ifstream file(path);
-    enum class State { outside, markdown, html } state = State::outside;
+    enum class State { Outside, Markdown, Html } state = State::Outside;
     std::string line;
     std::string markdown;
     while (std::getline(file, line)) {
         switch (state) {
-        case State::outside:
+        case State::Outside:
             if (line.rfind(fence + " example", 0) == 0) {
-                state = State::markdown;
+                state = State::Markdown;
                 markdown.clear();
             }
             break;
-        case State::markdown:
+        case State::Markdown:
             if (line == ".") {
-                state = State::html;
+                state = State::Html;
                 replaceAll(markdown, "\u2192", "\t");
                 examples.push_back({fileName + ":" + std::to_string(examples.size() + 1), markdown});
             } else {
                 markdown += line + "\n";
             }
             break;
-        case State::html:
+        case State::Html:
             if (line == fence)
-                state = State::outside;
+                state = State::Outside;
             break;
         }
     }

@@ -1,4 +1,4 @@
-#include "markdown/HTMLTag.h"
+#include "markdown/HtmlTag.h"
 #include "markdown/ImageAppearance.h"
 #include "markdown/MarkdownUrl.h"
 
@@ -10,25 +10,25 @@ using namespace Markdown;
 
 namespace {
 
-TEST(HTMLTagTest, takesTheNameOfTheFirstTag)
+TEST(HtmlTagTest, takesTheNameOfTheFirstTag)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"<br>", "br"},           {"<BR/>", "BR"},     {"</span>", "span"},
         {"<img src=\"a.png\" alt=x>", "img"}, {"<h1 class=\"t\">", "h1"}, {"text <b>bold</b>", "b"},
     };
     for (const auto& [html, name] : cases) {
-        const std::optional<HTMLTag> tag = HTMLTag::fromInlineHtml(html);
+        const std::optional<HtmlTag> tag = HtmlTag::fromInlineHtml(html);
         ASSERT_TRUE(tag) << html;
         EXPECT_EQ(tag->name, name) << html;
     }
 
     for (const std::string html : {"", "plain text", "<!-- comment -->", "< br>", "<br", "<?php x ?>", "<>"})
-        EXPECT_FALSE(HTMLTag::fromInlineHtml(html)) << html;
+        EXPECT_FALSE(HtmlTag::fromInlineHtml(html)) << html;
 
     // A long attribute run must neither crash nor fail to match.
     const std::string longTag = "<a title=\"" + std::string(200000, 'x') + "\">";
-    ASSERT_TRUE(HTMLTag::fromInlineHtml(longTag));
-    EXPECT_EQ(HTMLTag::fromInlineHtml(longTag)->name, "a");
+    ASSERT_TRUE(HtmlTag::fromInlineHtml(longTag));
+    EXPECT_EQ(HtmlTag::fromInlineHtml(longTag)->name, "a");
 }
 
 TEST(ImageAppearanceTest, modeFragmentsPickTheScheme)
@@ -41,9 +41,9 @@ TEST(ImageAppearanceTest, modeFragmentsPickTheScheme)
         {"https://x.org/a.png#section", true, true},
     };
     for (const auto& [url, light, dark] : cases) {
-        EXPECT_EQ(isImageShown(QUrl(url), ColorScheme::light), light) << url;
-        EXPECT_EQ(isImageShown(QUrl(url), ColorScheme::dark), dark) << url;
-        EXPECT_TRUE(isImageShown(QUrl(url), ColorScheme::unknown)) << url;
+        EXPECT_EQ(isImageShown(QUrl(url), ColorScheme::Light), light) << url;
+        EXPECT_EQ(isImageShown(QUrl(url), ColorScheme::Dark), dark) << url;
+        EXPECT_TRUE(isImageShown(QUrl(url), ColorScheme::Unknown)) << url;
     }
 }
 

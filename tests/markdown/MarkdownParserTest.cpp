@@ -45,7 +45,7 @@ TEST(MarkdownParse, eachConstructKeepsWhatWasWritten)
                                                   {text("alt "), InlineNode::emphasis({text("text")})})})}},
         // The header row comes first; short rows are filled up with empty cells.
         {"| L | C | R | N |\n|:--|:-:|--:|---|\n| 1 | 2 | 3 | 4 |\n| short |\n",
-         {BlockNode::table({A::left, A::center, A::right, A::none},
+         {BlockNode::table({A::Left, A::Center, A::Right, A::None},
                            {row({"L", "C", "R", "N"}), row({"1", "2", "3", "4"}),
                             RawTableRow{{RawTableCell{{text("short")}}, {}, {}, {}}}})}},
         {"## Title\n\n> quoted\n> > deeper\n\n***\n\n<div>\nraw\n</div>\n",
@@ -60,7 +60,7 @@ TEST(MarkdownParse, eachConstructKeepsWhatWasWritten)
     EXPECT_TRUE(MarkdownContent(std::string_view()).blocks.empty());
 
     // A checkbox not at the start of the item, and pipes without a delimiter row, are plain text.
-    for (const auto& [markdown, kind] : {std::pair("- text [x]\n", Kind::bulletedList), {"| a | b |\n| c | d |\n", Kind::paragraph}}) {
+    for (const auto& [markdown, kind] : {std::pair("- text [x]\n", Kind::BulletedList), {"| a | b |\n| c | d |\n", Kind::Paragraph}}) {
         const BlockNodes blocks = parse(markdown);
         ASSERT_EQ(blocks.size(), 1u) << markdown;
         EXPECT_EQ(blocks[0].kind(), kind) << markdown;
@@ -98,7 +98,7 @@ TEST(MarkdownParse, hostileNestingStaysBoundedAndKeepsTheText)
     const BlockNodes blocks = parse(quotes);
     int depth = 0;
     const BlockNodes* level = &blocks;
-    while (level->size() == 1 && level->front().kind() == Kind::blockquote) {
+    while (level->size() == 1 && level->front().kind() == Kind::Blockquote) {
         level = &level->front().as<BlockNode::Blockquote>()->children;
         ++depth;
     }

@@ -14,7 +14,7 @@ TEST(MarkdownRender, extensionBlocksAreWrittenAndReadBack)
         BlockNode::taskList(true, {task(true, "done"), task(false, "open")}),
         paragraph("between"), // adjacent lists would be kept apart by an HTML comment
         BlockNode::numberedList(true, 3, {item("three"), item("four")}),
-        BlockNode::table({A::left, A::center, A::right}, {row({"a", "b", "c"}), row({"1", "2", "3"})}),
+        BlockNode::table({A::Left, A::Center, A::Right}, {row({"a", "b", "c"}), row({"1", "2", "3"})}),
         BlockNode::codeBlock("json", "{}\n"),
         BlockNode::paragraph({InlineNode::strikethrough({text("old")}), text(" "),
                               InlineNode::link("https://example.com/a", {text("link")}), text(" then"),
@@ -32,13 +32,13 @@ TEST(MarkdownRender, extensionBlocksAreWrittenAndReadBack)
 TEST(MarkdownRender, modelsTheParserNeverMakesStillGiveSoundText)
 {
     // A header row narrower than the others is filled up, so the text is still a table.
-    const BlockNodes jagged{BlockNode::table({A::right}, {row({"h"}), row({"1", "2"})})};
+    const BlockNodes jagged{BlockNode::table({A::Right}, {row({"h"}), row({"1", "2"})})};
     EXPECT_EQ(parse(renderMarkdown(jagged)),
-              BlockNodes{BlockNode::table({A::right, A::none},
+              BlockNodes{BlockNode::table({A::Right, A::None},
                                           {RawTableRow{{RawTableCell{{text("h")}}, RawTableCell{}}}, row({"1", "2"})})});
 
     // A table without rows cannot be written and is left out; its neighbours stay.
-    const BlockNodes withEmptyTable{paragraph("before"), BlockNode::table({A::none}, {}), paragraph("after")};
+    const BlockNodes withEmptyTable{paragraph("before"), BlockNode::table({A::None}, {}), paragraph("after")};
     EXPECT_EQ(parse(renderMarkdown(withEmptyTable)), (BlockNodes{paragraph("before"), paragraph("after")}));
 
     // Out-of-range heading levels are written at the nearest level.

@@ -53,7 +53,7 @@ TEST(ParserFuzz, randomMarkdownLikeInputParsesAndRendersBack)
         // The written-back text is itself input that must parse.
         EXPECT_NO_THROW(MarkdownContent{markdown});
         for (const BlockNode& block : blocks)
-            EXPECT_TRUE(block.kind() != BlockNode::Kind::table || !tableCopyText(block).empty()) << "input #" << round;
+            EXPECT_TRUE(block.kind() != BlockNode::Kind::Table || !tableCopyText(block).empty()) << "input #" << round;
     }
 }
 

@@ -77,7 +77,7 @@ TEST(CodeHighlighter, coloursTheTokensOfKnownLanguagesOnly)
     };
     for (const Case& c : cases) {
         const QString html = CodeHighlighter::toHtml(c.code, CodeHighlighter::languageOf(c.fenceInfo),
-                                                     CodeHighlighter::Appearance::light);
+                                                     CodeHighlighter::Appearance::Light);
         for (const QString& part : c.contains)
             EXPECT_TRUE(html.contains(part)) << c.fenceInfo.toStdString() << " gives " << html.toStdString()
                                              << "\n  lacks " << part.toStdString();
@@ -87,7 +87,7 @@ TEST(CodeHighlighter, coloursTheTokensOfKnownLanguagesOnly)
         text.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&amp;", "&");
         EXPECT_EQ(text, c.code) << c.fenceInfo.toStdString();
     }
-    EXPECT_NE(CodeHighlighter::toHtml("return", "cpp", CodeHighlighter::Appearance::dark).indexOf("#FF7AB2"), -1);
+    EXPECT_NE(CodeHighlighter::toHtml("return", "cpp", CodeHighlighter::Appearance::Dark).indexOf("#FF7AB2"), -1);
 }
 
 } // namespace

@@ -6,18 +6,17 @@
 
 namespace AssistantCommands {
 
-std::optional<QString> validationMessage(const QString& name, const QString& personality,
-                                         const QString& pictureUrl)
+Result<void> validate(const QString& name, const QString& personality, const QString& pictureUrl)
 {
     if (name.isEmpty())
-        return QStringLiteral("Name is required");
+        return Error{QStringLiteral("Name is required")};
     if (personality.isEmpty())
-        return QStringLiteral("Personality is required");
+        return Error{QStringLiteral("Personality is required")};
     if (pictureUrl.isEmpty())
-        return QStringLiteral("Picture URL is required");
+        return Error{QStringLiteral("Picture URL is required")};
     if (!pictureUrl.startsWith(QLatin1String("https://")) && !pictureUrl.startsWith(QLatin1String("http://")))
-        return QStringLiteral("Picture URL needs to start with http:// or https://");
-    return std::nullopt;
+        return Error{QStringLiteral("Picture URL needs to start with http:// or https://")};
+    return {};
 }
 
 int list(CliEnvironment& environment)
@@ -41,8 +40,8 @@ int add(CliEnvironment& environment, const CommandArguments& arguments)
     const QString name = arguments.value(QStringLiteral("name"));
     const QString personality = arguments.value(QStringLiteral("personality"));
     const QString picture = arguments.value(QStringLiteral("picture"));
-    if (const auto message = validationMessage(name, personality, picture))
-        return reportError(environment.io, ExitUsage, *message);
+    if (const Result<void> valid = validate(name, personality, picture); !valid)
+        return reportError(environment.io, ExitUsage, valid.errorText());
 
     const AssistantPtr assistant = createAssistant(environment.store, name, personality, picture);
     // The process ends right after this: a change that did not reach the file

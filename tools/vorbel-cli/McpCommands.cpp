@@ -15,9 +15,9 @@ int usage(CliIo& io, const QString& text)
     return reportError(io, ExitUsage, text + QStringLiteral(" (see vorbel-cli --help)"));
 }
 
-int outcome(CliIo& io, const std::optional<QString>& refusal)
+int outcome(CliIo& io, const Result<void>& edited)
 {
-    return refusal ? reportError(io, ExitFailure, *refusal) : ExitSuccess;
+    return edited ? ExitSuccess : reportError(io, ExitFailure, edited.errorText());
 }
 
 int list(CliIo& io)

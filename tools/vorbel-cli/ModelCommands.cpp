@@ -1,50 +1,39 @@
 #include "vorbel-cli/ModelCommands.h"
 
 #include "core/Endpoints.h"
-#include "core/RequestErrors.h"
+#include "core/PoolTask.h"
 #include "core/Settings.h"
 #include "openai/AccountModels.h"
 #include "openai/OpenAiRequests.h"
+#include "vorbel-cli/CliLog.h"
 #include "vorbel-cli/TextFormats.h"
 
 #include <QEventLoop>
-#include <QLoggingCategory>
-#include <QThread>
 #include <QTimer>
 
-#include <memory>
+#include <optional>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcCliModels, "vorbel.cli.models")
 
 // The command waits for nothing else, so it may wait a little longer than the
 // app's background read.
 constexpr int listTimeoutMs = 30000;
 
-struct ListResult {
-    std::optional<ModelListAnswer> answer; // none: no answer came
-    QString transportError;
-};
-
 // The request blocks, which is allowed only off the main thread; the main
 // thread waits in an event loop meanwhile.
-ListResult fetchOffThread(const Endpoints::OpenAiServer& server, const QString& apiKey, const QString& orgKey)
+Result<ModelListAnswer> fetchOffThread(const Endpoints::OpenAiServer& server, const QString& apiKey,
+                                       const QString& orgKey)
 {
-    ListResult result;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        try {
-            result.answer = fetchModelList(server, apiKey, orgKey, listTimeoutMs);
-        } catch (const std::exception& error) {
-            result.transportError = QString::fromUtf8(error.what());
-        }
-    }));
+    std::optional<Result<ModelListAnswer>> result;
     QEventLoop loop;
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
+    runInPool(
+        &loop, [server, apiKey, orgKey] { return fetchModelList(server, apiKey, orgKey, listTimeoutMs); },
+        [&](const Result<ModelListAnswer>& answer) {
+            result = answer;
+            loop.quit();
+        });
     loop.exec();
-    worker->wait();
-    return result;
+    return std::move(*result);
 }
 
 void printModels(CliEnvironment& environment, const QList<ServerModel>& serverModels, bool openAiServer)
@@ -60,14 +49,14 @@ void printModels(CliEnvironment& environment, const QList<ServerModel>& serverMo
 
 // Why the server's list is missing, without any key in it; empty when it was read.
 QString failureReason(const Endpoints::OpenAiServer& server, const QString& apiKey, const QString& orgKey,
-                      const ListResult& result)
+                      const Result<ModelListAnswer>& result)
 {
     const QString address = server.base.toString(QUrl::RemoveUserInfo);
     if (!isSendableCredential(apiKey) || !isSendableCredential(orgKey))
         return QStringLiteral("the stored API key or organisation key holds a control character and was not sent");
-    if (!result.answer)
-        return QStringLiteral("the server at %1 could not be reached (%2)").arg(address, result.transportError);
-    switch (result.answer->outcome) {
+    if (!result)
+        return QStringLiteral("the server at %1 could not be reached (%2)").arg(address, result.errorText());
+    switch (result->outcome) {
     case ModelListAnswer::Outcome::Listed:
         return QString();
     case ModelListAnswer::Outcome::Refused:
@@ -96,12 +85,11 @@ int list(CliEnvironment& environment)
                                           "with: vorbel-cli settings set apiKey KEY"));
     }
 
-    ListResult result;
-    // An unsendable key is never sent; the reason names it without its text.
-    if (isSendableCredential(apiKey) && isSendableCredential(orgKey))
-        result = fetchOffThread(server, apiKey, orgKey);
-    const bool listed = result.answer && result.answer->outcome == ModelListAnswer::Outcome::Listed;
-    printModels(environment, listed ? result.answer->models : QList<ServerModel>(), server.isOpenAi);
+    // An unsendable key is never sent (the list is then Refused); the reason
+    // names it without its text.
+    const Result<ModelListAnswer> result = fetchOffThread(server, apiKey, orgKey);
+    const bool listed = result && result->outcome == ModelListAnswer::Outcome::Listed;
+    printModels(environment, listed ? result->models : QList<ServerModel>(), server.isOpenAi);
     if (listed)
         return ExitSuccess;
     return reportError(environment.io, ExitFailure,
@@ -125,7 +113,7 @@ bool refreshAccountModels(int timeoutMs)
     if (!finished)
         loop.exec();
     if (!finished)
-        qCInfo(lcCliModels) << "No model list within" << timeoutMs << "ms; the built-in context lengths apply";
+        qCInfo(lcCli) << "No model list within" << timeoutMs << "ms; the built-in context lengths apply";
     return finished;
 }
 

@@ -45,7 +45,7 @@ ScriptedResponse answer(const RecordedRequest& request)
 ScreenshotToolServers::ScreenshotToolServers()
 {
     m_server.setHandler(answer);
-    ToolServerManager::instance().addServers(
+    (void)ToolServerManager::instance().addServers(
         {{"notes", ToolServerConfig::urlServer(m_server.baseUrl().toString() + "/mcp", {})},
          {"github", ToolServerConfig::commandServer(
                         "/bin/sh", {"-c", "echo 'server-github 0.6.2 starting' >&2; "

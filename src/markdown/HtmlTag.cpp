@@ -1,11 +1,11 @@
-#include "markdown/HTMLTag.h"
+#include "markdown/HtmlTag.h"
 
 #include <QRegularExpression>
 #include <QString>
 
 namespace Markdown {
 
-std::optional<HTMLTag> HTMLTag::fromInlineHtml(std::string_view html)
+std::optional<HtmlTag> HtmlTag::fromInlineHtml(std::string_view html)
 {
     // Compiled once; matching through a const expression is safe from any thread.
     static const QRegularExpression tagPattern = [] {
@@ -17,7 +17,7 @@ std::optional<HTMLTag> HTMLTag::fromInlineHtml(std::string_view html)
         = tagPattern.match(QString::fromUtf8(html.data(), static_cast<qsizetype>(html.size())));
     if (!match.hasMatch())
         return std::nullopt;
-    return HTMLTag{match.captured(1).toStdString()};
+    return HtmlTag{match.captured(1).toStdString()};
 }
 
 } // namespace Markdown

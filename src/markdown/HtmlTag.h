@@ -7,13 +7,13 @@
 namespace Markdown {
 
 // The tag of an inline HTML fragment such as "<br>" or "</span>".
-struct HTMLTag {
+struct HtmlTag {
     std::string name; // as written; the inline renderer lower-cases it
 
     // The first tag in `html`; none when it holds no tag.
-    static std::optional<HTMLTag> fromInlineHtml(std::string_view html);
+    static std::optional<HtmlTag> fromInlineHtml(std::string_view html);
 
-    bool operator==(const HTMLTag&) const = default;
+    bool operator==(const HtmlTag&) const = default;
 };
 
 } // namespace Markdown

@@ -1,0 +1,3 @@
+#include "core/CoreLog.h"
+
+Q_LOGGING_CATEGORY(lcCore, "vorbel.core")

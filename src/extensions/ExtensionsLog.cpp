@@ -1,0 +1,3 @@
+#include "extensions/ExtensionsLog.h"
+
+Q_LOGGING_CATEGORY(lcExtensions, "vorbel.extensions")

@@ -1,0 +1,3 @@
+#include "vorbel-cli/CliLog.h"
+
+Q_LOGGING_CATEGORY(lcCli, "vorbel.cli")
