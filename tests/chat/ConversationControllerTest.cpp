@@ -162,11 +162,9 @@ TEST_F(TurnFlowTest, NothingHappensForADeletedConversation)
         return QStringLiteral("r");
     });
 
-    // The first answer is held back until its conversation is gone.
-    auto answer = std::make_shared<QSemaphore>();
-    const auto openAnswer = qScopeGuard([answer] { answer->release(100); });
-    server.setHandler([answer](const RecordedRequest&) {
-        answer->acquire();
+    // The first answer waits at the gate until its conversation is gone.
+    server.setHandler([gate](const RecordedRequest&) {
+        gate->acquire();
         return functionCall("jsExecution", {"{}"}, 0);
     });
     QSignalSpy started(controller.get(), &ConversationController::functionStarted);
@@ -187,8 +185,8 @@ TEST_F(TurnFlowTest, NothingHappensForADeletedConversation)
     EXPECT_FALSE(context().hasChanges());
 
     // Deleted elsewhere while its function runs: the result starts nothing. The
-    // held answer goes out now, to a reply stopped long ago.
-    answer->release(100);
+    // held answer goes out now, to a reply stopped long ago, and so does the next.
+    gate->release(2);
     ConversationPtr other = createConversation(context(), assistant);
     ConversationController second(context(), other);
     QSignalSpy secondStarted(&second, &ConversationController::functionStarted);

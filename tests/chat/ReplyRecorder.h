@@ -6,9 +6,8 @@
 #include <QStringList>
 #include <QTest>
 
-// Sends one chat request and collects its pieces and its end: `finished` for
-// finished(), the text of failed(). A second end or a piece after "[DONE]"
-// shows in what is collected.
+// Sends one chat request and collects its pieces' text and every end: `finished`
+// for finished(), the text of failed().
 class ReplyRecorder : public QObject {
 public:
     static inline const QString finished = QStringLiteral("(finished)");

@@ -65,11 +65,10 @@ TEST_F(EventSourceTest, ReconnectsWithLastIdAndRetryUntilNoContentShutsItDown)
     server.enqueue(ScriptedResponse::text(500, R"({"error":"busy"})"));
     server.enqueue(ScriptedResponse::sse({"data: c\n\n"}));
     server.enqueue(ScriptedResponse::text(204, {}));
-    RecordingHandler handler;
     Config config = fastConfig(server.baseUrl());
     config.maxReconnectTime = 1.0;
     EventSource stream(config);
-    handler.record(stream);
+    RecordingHandler handler(stream);
     EXPECT_EQ(stream.readyState(), ReadyState::Raw);
     stream.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return stream.readyState() == ReadyState::Shutdown; }));
@@ -78,7 +77,7 @@ TEST_F(EventSourceTest, ReconnectsWithLastIdAndRetryUntilNoContentShutsItDown)
 
     // The partial event of the first connection is dropped, not completed by a later one;
     // a refused attempt never opens, so it does not close either; 204 is no error.
-    EXPECT_EQ(handler.calls(), Calls({"open", "event message|a|1", "comment  ping", "event message|b|1", "close",
+    EXPECT_EQ(handler.calls, Calls({"open", "event message|a|1", "comment  ping", "event message|b|1", "close",
                                       "error 500", "open", "event message|c|1", "close"}));
     const QList<RecordedRequest> requests = server.requests();
     ASSERT_EQ(requests.size(), 4);
@@ -122,7 +121,6 @@ TEST_F(EventSourceTest, BrokenTransferWhileOpenIsReportedAndRetriedUnlessTheHand
         HttpTestServer server;
         server.enqueue(longStream(c.pieces));
         server.enqueue(longStream({}));
-        RecordingHandler handler;
         int asked = 0;
         Config config = fastConfig(server.baseUrl());
         c.configure(config);
@@ -132,17 +130,17 @@ TEST_F(EventSourceTest, BrokenTransferWhileOpenIsReportedAndRetriedUnlessTheHand
                 return ConnectionErrorAction::Shutdown;
             };
         EventSource stream(config);
-        handler.record(stream);
+        RecordingHandler handler(stream);
         stream.start();
         const QByteArray passed = "event message|" + c.passes + '|'; // what is within the limit passes
         if (c.shutDown) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return stream.readyState() == ReadyState::Shutdown; }));
             EXPECT_FALSE(happens([&] { return server.requestCount() > 1; }));
-            EXPECT_EQ(handler.calls(), Calls({"open", passed, "close"}));
+            EXPECT_EQ(handler.calls, Calls({"open", passed, "close"}));
             EXPECT_EQ(asked, 1);
         } else {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return handler.count("open") == 2; }));
-            EXPECT_EQ(handler.calls(), Calls({"open", passed, "error transport", "close", "open"}));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return handler.calls.count("open") == 2; }));
+            EXPECT_EQ(handler.calls, Calls({"open", passed, "error transport", "close", "open"}));
         }
         stream.stop();
         EXPECT_EQ(logged(c.logged), 1);
@@ -156,22 +154,21 @@ TEST_F(EventSourceTest, StartsOnceAndStopWhileOpenClosesExactlyOnce)
     for (int i = 0; i < 200; ++i)
         many.append("data: " + QByteArray::number(i) + "\n\n");
     server.enqueue(longStream(many));
-    RecordingHandler handler;
     EventSource stream(fastConfig(server.baseUrl()));
-    handler.record(stream);
+    RecordingHandler handler(stream);
     stream.start();
     stream.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handler.calls().size() >= 3; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handler.calls.size() >= 3; }));
     stream.stop();
-    EXPECT_EQ(handler.count("close"), 1);
-    const Calls atClose = handler.calls();
+    EXPECT_EQ(handler.calls.count("close"), 1);
+    const Calls atClose = handler.calls;
     EXPECT_EQ(atClose.last(), "close");
     // Neither stopping nor starting again does anything.
     stream.stop();
     stream.start();
     const QString ignored = QStringLiteral("start() called on already-started EventSource object. Returning");
     ASSERT_TRUE(QTest::qWaitFor([&] { return logged(ignored) == 2; }));
-    EXPECT_FALSE(happens([&] { return handler.calls() != atClose || server.requestCount() > 1; }));
+    EXPECT_FALSE(happens([&] { return handler.calls != atClose || server.requestCount() > 1; }));
 }
 
 TEST_F(EventSourceTest, SendsTheConfiguredRequestAndLastEventId)
@@ -224,9 +221,8 @@ TEST_F(EventSourceTest, StopOrDeleteEndsTheSignalsAtOnceEvenFromInsideASlot)
     HttpTestServer server;
     server.setHandler([](const RecordedRequest&) { return longStream({"data: 1\n\ndata: 2\n\ndata: 3\n\n"}); });
     for (const bool destroy : {false, true}) {
-        RecordingHandler handler;
         auto stream = std::make_unique<EventSource>(fastConfig(server.baseUrl()));
-        handler.record(*stream);
+        RecordingHandler handler(*stream);
         handler.whenEvent = [&stream, destroy](const MessageEvent& event) {
             if (destroy)
                 stream.reset();
@@ -236,8 +232,8 @@ TEST_F(EventSourceTest, StopOrDeleteEndsTheSignalsAtOnceEvenFromInsideASlot)
         stream->start();
         const Calls expected = destroy ? Calls({"open", "event message|1|"})
                                        : Calls({"open", "event message|1|", "event message|2|", "close"});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return handler.calls().size() == expected.size(); }));
-        EXPECT_FALSE(happens([&] { return handler.calls().size() > expected.size(); }));
-        EXPECT_EQ(handler.calls(), expected);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return handler.calls.size() == expected.size(); }));
+        EXPECT_FALSE(happens([&] { return handler.calls.size() > expected.size(); }));
+        EXPECT_EQ(handler.calls, expected);
     }
 }

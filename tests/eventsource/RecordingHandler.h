@@ -19,8 +19,9 @@ public:
     // Run after each event is recorded; set it before the start.
     std::function<void(const MessageEvent&)> whenEvent;
 
+    RecordingHandler() = default;
     // Records the signals of `stream` from now on.
-    void record(EventSource& stream)
+    explicit RecordingHandler(EventSource& stream)
     {
         QObject::connect(&stream, &EventSource::opened, [this] { add("open"); });
         QObject::connect(&stream, &EventSource::closed, [this] { add("close"); });
@@ -39,13 +40,8 @@ public:
     }
     void onComment(const QByteArray& comment) override { add("comment " + comment); }
 
-    const QList<QByteArray>& calls() const { return m_calls; }
-    int count(const QByteArray& call) const { return int(m_calls.count(call)); }
-
-private:
-    void add(const QByteArray& call) { m_calls.append(call); }
-
-    QList<QByteArray> m_calls;
+    void add(const QByteArray& call) { calls.append(call); }
+    Calls calls;
 };
 
 // Feeds chunks through both parsers, as a connection does.
@@ -55,11 +51,11 @@ struct ParsedStream {
     {
     }
 
-    QList<QByteArray> feed(const QList<QByteArray>& chunks)
+    Calls feed(const QList<QByteArray>& chunks)
     {
         for (const QByteArray& chunk : chunks)
             lines.append(chunk, [this](QByteArrayView line) { events.parseLine(line); });
-        return handler.calls();
+        return handler.calls;
     }
     void reset()
     {
