@@ -4,16 +4,17 @@
 // conversation costs before a request goes out.
 #include "core/Settings.h"
 #include "chat/HistorySelection.h"
+#include "chat/ChatReply.h"
 #include "chat/OpenAiService.h"
 #include "store/StoreContext.h"
 
+#include <QEventLoop>
 #include <QSemaphore>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <atomic>
 #include <chrono>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -135,21 +136,20 @@ void BM_StreamedDeltaToCallback(benchmark::State& state)
         qputenv("VORBEL_OPENAI_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(server.port()));
         std::vector<Clock::time_point> arrivals;
         arrivals.reserve(replyDeltas);
-        QSemaphore finished;
-        std::atomic<int> stops{0};
-        OpenAiService::sendChat(
-            QStringLiteral("You help."), {},
-            [&](const ParsedDelta&) {
-                arrivals.push_back(Clock::now());
-                server.delivered.release();
-            },
-            [&] {
-                ++stops;
-                finished.release();
-            },
-            [&](const QString&) { finished.release(); });
-        finished.acquire();
-        if (stops.load() != 1 || arrivals.size() != static_cast<size_t>(replyDeltas)) {
+        int stops = 0;
+        QEventLoop loop;
+        ChatReply* reply = OpenAiService::sendChat(QStringLiteral("You help."), {}, &loop);
+        QObject::connect(reply, &ChatReply::piece, &loop, [&](const ParsedDelta&) {
+            arrivals.push_back(Clock::now());
+            server.delivered.release();
+        });
+        QObject::connect(reply, &ChatReply::finished, &loop, [&] {
+            ++stops;
+            loop.quit();
+        });
+        QObject::connect(reply, &ChatReply::failed, &loop, &QEventLoop::quit);
+        loop.exec();
+        if (stops != 1 || arrivals.size() != static_cast<size_t>(replyDeltas)) {
             state.SkipWithError("the reply did not arrive whole");
             break;
         }

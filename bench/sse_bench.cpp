@@ -4,7 +4,7 @@
 
 #include "eventsource/EventHandler.h"
 #include "eventsource/EventParser.h"
-#include "eventsource/UTF8LineParser.h"
+#include "eventsource/Utf8LineParser.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,7 +14,7 @@ namespace {
 
 class CountingHandler : public EventHandler {
 public:
-    void onEvent(const QByteArray&, const MessageEvent& event) override
+    void onEvent(const MessageEvent& event) override
     {
         ++events;
         bytes += event.data.size();
@@ -57,7 +57,7 @@ void feedStream(benchmark::State& state)
     const qsizetype chunk = state.range(0);
     CountingHandler handler;
     for (auto _ : state) {
-        UTF8LineParser lines;
+        Utf8LineParser lines;
         EventParser events(&handler, QByteArray(), 1.0);
         const auto sink = [&events](QByteArrayView line) { events.parseLine(line); };
         for (qsizetype at = 0; at < stream.size(); at += chunk)

@@ -1,6 +1,7 @@
 #include "chat/ConversationController.h"
 
 #include "chat/ChatLog.h"
+#include "chat/ChatReply.h"
 #include "chat/OpenAiService.h"
 #include "extensions/ExtensionRegistry.h"
 #include "extensions/FunctionCallRunner.h"
@@ -8,7 +9,6 @@
 #include "extensions/FunctionStop.h"
 #include "store/StoreOperations.h"
 
-#include <QCoreApplication>
 #include <QPointer>
 
 #include <algorithm>
@@ -60,11 +60,8 @@ ConversationController::ConversationController(StoreContext& context, Conversati
 {
 }
 
-ConversationController::~ConversationController()
-{
-    for (auto it = m_streams.cbegin(); it != m_streams.cend(); ++it)
-        OpenAiService::stopStream(it.key());
-}
+// The running replies are children and go with it, silently.
+ConversationController::~ConversationController() = default;
 
 bool ConversationController::conversationExists() const
 {
@@ -131,7 +128,7 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
 {
     if (!conversationExists())
         return nullptr;
-    // The history is what the conversation held before this turn, then U once.
+    // The history is what the conversation held before this turn, then the new prompt once.
     std::vector<MessagePtr> history = orderedMessages(*m_conversation);
     if (userMessage) {
         history.erase(std::remove(history.begin(), history.end(), userMessage), history.end());
@@ -145,44 +142,21 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
     const AssistantPtr assistant = m_conversation->assistant();
     const QString systemPrompt = assistant ? assistant->personality().value_or(QString()) : QString();
 
-    // The callbacks come from the stream's thread; each one is queued to the
-    // application object, which lives on the UI thread for the whole run and
-    // keeps their order. Whether this controller still exists is only asked
-    // there, never on the stream's thread.
-    QPointer<ConversationController> self(this);
-    auto streamId = std::make_shared<QUuid>();
-    auto toUiThread = [self](std::function<void(ConversationController&)> work) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, work = std::move(work)] {
-            if (self)
-                work(*self);
-        }, Qt::QueuedConnection);
-    };
-    const QUuid id = OpenAiService::sendChat(
-        systemPrompt, history,
-        [toUiThread, reply, streamId](const ParsedDelta& delta) {
-            toUiThread([reply, streamId, delta](ConversationController& c) {
-                // Pieces queued before the user stopped the reply are dropped.
-                if (c.m_streams.contains(*streamId))
-                    c.takeDelta(*streamId, reply, delta);
-            });
-        },
-        [toUiThread, reply, streamId] {
-            toUiThread([reply, streamId](ConversationController& c) { c.finishTurn(reply, *streamId); });
-        },
-        [toUiThread, reply, streamId](const QString& text) {
-            toUiThread([reply, streamId, text](ConversationController& c) { c.failTurn(reply, *streamId, text); });
-        });
-    // Callbacks are queued behind this assignment, so they always see the id.
-    *streamId = id;
-    m_streams.insert(id, reply);
+    ChatReply* stream = OpenAiService::sendChat(systemPrompt, history, this);
+    connect(stream, &ChatReply::piece, this,
+            [this, stream, reply](const ParsedDelta& delta) { takeDelta(stream, reply, delta); });
+    connect(stream, &ChatReply::finished, this, [this, stream, reply] { finishTurn(reply, stream); });
+    connect(stream, &ChatReply::failed, this,
+            [this, stream, reply](const QString& text) { failTurn(reply, stream, text); });
+    m_streams.insert(stream, reply);
     // The request was built just now, on this thread, from the same settings.
-    m_streamOffers.insert(id, offeredFunctionNames());
-    m_offered.insert(reply->primaryKey(), m_streamOffers.value(id));
+    m_streamOffers.insert(stream, offeredFunctionNames());
+    m_offered.insert(reply->primaryKey(), m_streamOffers.value(stream));
     Q_EMIT runningTurnsChanged();
     return reply;
 }
 
-MessagePtr ConversationController::messageForCall(const QUuid& stream, const MessagePtr& reply, int index)
+MessagePtr ConversationController::messageForCall(ChatReply* stream, const MessagePtr& reply, int index)
 {
     if (index == 0)
         return reply;
@@ -194,7 +168,7 @@ MessagePtr ConversationController::messageForCall(const QUuid& stream, const Mes
     return message ? message : reply;
 }
 
-void ConversationController::takeDelta(const QUuid& stream, const MessagePtr& reply, const ParsedDelta& delta)
+void ConversationController::takeDelta(ChatReply* stream, const MessagePtr& reply, const ParsedDelta& delta)
 {
     if (delta.usage) {
         const Usage& usage = *delta.usage;
@@ -231,8 +205,11 @@ void ConversationController::takeDelta(const QUuid& stream, const MessagePtr& re
     cutReply(stream);
 }
 
-void ConversationController::forgetStream(const QUuid& stream)
+void ConversationController::forgetStream(ChatReply* stream)
 {
+    // Perhaps called from one of the reply's own signals.
+    stream->abort();
+    stream->deleteLater();
     m_receivedText.remove(stream);
     m_streamOffers.remove(stream);
     m_clocks.remove(stream);
@@ -247,10 +224,9 @@ bool ConversationController::isStreaming(const Message& message) const
     return false;
 }
 
-void ConversationController::cutReply(const QUuid& stream)
+void ConversationController::cutReply(ChatReply* stream)
 {
     const MessagePtr reply = m_streams.take(stream);
-    OpenAiService::stopStream(stream);
     forgetStream(stream);
     const QMap<int, MessagePtr> laterCalls = m_laterCalls.take(stream);
     Q_EMIT runningTurnsChanged();
@@ -271,7 +247,7 @@ void ConversationController::applyPiece(const MessagePtr& message, const std::op
 
 bool ConversationController::applyDelta(const MessagePtr& message, const ParsedDelta& delta)
 {
-    // Callbacks already queued when the conversation was deleted still come.
+    // The conversation may be gone while its controller waits for deletion.
     if (!conversationExists() || message->isDeleted())
         return false;
     if (delta.contentIsReasoning && isNonEmpty(message->content())) {
@@ -292,7 +268,7 @@ bool ConversationController::applyDelta(const MessagePtr& message, const ParsedD
     return true;
 }
 
-void ConversationController::noteTiming(const QUuid& stream, Message& reply, const ParsedDelta& delta)
+void ConversationController::noteTiming(ChatReply* stream, Message& reply, const ParsedDelta& delta)
 {
     const bool answers = isNonEmpty(delta.content) || isNonEmpty(delta.functionName)
         || isNonEmpty(delta.functionArguments);
@@ -307,7 +283,7 @@ void ConversationController::noteTiming(const QUuid& stream, Message& reply, con
         reply.setThinkingMs(elapsed);
 }
 
-void ConversationController::finishTurn(const MessagePtr& message, const QUuid& stream)
+void ConversationController::finishTurn(const MessagePtr& message, ChatReply* stream)
 {
     if (!conversationExists() || message->isDeleted()) {
         qCInfo(lcChat) << "The end of a reply for a deleted conversation is ignored";
@@ -362,7 +338,7 @@ bool ConversationController::advanceCalls(const MessagePtr& message)
     return false;
 }
 
-void ConversationController::failTurn(const MessagePtr& message, const QUuid& stream, const QString& text)
+void ConversationController::failTurn(const MessagePtr& message, ChatReply* stream, const QString& text)
 {
     if (!conversationExists() || message->isDeleted()) {
         qCInfo(lcChat) << "The failure of a reply for a deleted conversation is ignored";
@@ -510,13 +486,10 @@ void ConversationController::stopStreaming()
 {
     if (m_streams.isEmpty())
         return;
-    const QHash<QUuid, MessagePtr> stopped = std::exchange(m_streams, {});
-    const QHash<QUuid, QMap<int, MessagePtr>> laterCalls = std::exchange(m_laterCalls, {});
-    m_receivedText.clear();
-    m_streamOffers.clear();
-    m_clocks.clear();
+    const QHash<ChatReply*, MessagePtr> stopped = std::exchange(m_streams, {});
+    const QHash<ChatReply*, QMap<int, MessagePtr>> laterCalls = std::exchange(m_laterCalls, {});
     for (auto it = stopped.cbegin(); it != stopped.cend(); ++it) {
-        OpenAiService::stopStream(it.key());
+        forgetStream(it.key());
         settleStoppedReply(it.value());
         for (const MessagePtr& call : laterCalls.value(it.key()))
             settleStoppedReply(call);
@@ -547,8 +520,8 @@ void ConversationController::deleteConversation(const std::function<void()>& onD
 {
     if (onDeleted)
         onDeleted();
-    for (auto it = m_streams.cbegin(); it != m_streams.cend(); ++it)
-        OpenAiService::stopStream(it.key());
+    for (ChatReply* stream : m_streams.keys())
+        forgetStream(stream);
     m_streams.clear();
     m_laterCalls.clear();
     Q_EMIT runningTurnsChanged();

@@ -9,17 +9,17 @@
 #include <QMap>
 #include <QObject>
 #include <QSet>
-#include <QUuid>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
+class ChatReply;
 class FunctionStop;
 
 // The turn flow of one conversation, without any window: it stores the user's
 // prompt, creates the assistant's message, streams the reply into it (one save
-// per piece, on the UI thread, in arrival order) and runs function calls,
+// per piece, in arrival order) and runs function calls,
 // continuing the conversation with their results. Windows observe the store and
 // call in; a turn goes on when the window that started it closes.
 class ConversationController : public QObject {
@@ -56,14 +56,14 @@ public:
     // arguments cannot be used (then no run is offered).
     std::optional<QString> confirmationText(const Message& message) const;
 
-    // Function-call rules for the block of message A.
+    // Function-call rules for a message's call.
     bool hasFunctionRun(const Message& message) const;         // a run was started by this controller
     bool isFunctionRunning(const Message& message) const;      // started and no result yet
     bool shouldRunAutomatically(const Message& message) const; // done, offered, no confirmation, no result, not yet run
     // Done, offered, no result, and either confirmation required (with a usable
     // text) or as many automatic runs in a row as are allowed.
     bool awaitsConfirmation(const Message& message) const;
-    // Runs the function of A on the user's press (the confirmed text for a
+    // Runs the message's function on the user's press (the confirmed text for a
     // function that asks), records the result, saves and starts the next turn.
     void runFunction(const MessagePtr& message);
     // Runs every function call of the conversation that may run by itself
@@ -99,15 +99,15 @@ public:
     // waits for it.
     static constexpr int automaticRunLimit = 10;
 
-    // What each streamed delta does on the UI thread: append the pieces to the
-    // assistant message, then save. Nothing once the conversation is deleted.
+    // What each streamed delta does: append the pieces to the assistant
+    // message, then save. Nothing once the conversation is deleted.
     void applyPiece(const MessagePtr& message, const std::optional<QString>& content,
                     const std::optional<QString>& name, const std::optional<QString>& arguments);
-    // Whether A's reply is still streaming.
+    // Whether the message's reply is still streaming.
     bool isStreaming(const Message& message) const;
 
 Q_SIGNALS:
-    // A's stream ended: complete (true) or failed (false, the notice is stored).
+    // The reply's stream ended: complete (true) or failed (false, the notice is stored).
     void turnFinished(const MessagePtr& assistantMessage, bool completed);
     void runningTurnsChanged();
     void functionStarted(const MessagePtr& message);
@@ -119,37 +119,38 @@ private:
     bool isBusy() const;
     // Deletes the message and every later one, and saves.
     void deleteFrom(const MessagePtr& message);
-    // Every callback asks first: one queued before a deletion still arrives.
+    // Every reply's signal asks first: the controller outlives its conversation a little.
     bool conversationExists() const;
-    void finishTurn(const MessagePtr& message, const QUuid& stream);
-    void failTurn(const MessagePtr& message, const QUuid& stream, const QString& text);
+    void finishTurn(const MessagePtr& message, ChatReply* stream);
+    void failTurn(const MessagePtr& message, ChatReply* stream, const QString& text);
     void settleStoppedReply(const MessagePtr& message, bool announce = true);
     // The message that a streamed piece of call `index` belongs to: the reply
     // itself for the first call, a message of its own for each further one.
-    MessagePtr messageForCall(const QUuid& stream, const MessagePtr& reply, int index);
+    MessagePtr messageForCall(ChatReply* stream, const MessagePtr& reply, int index);
     // Moves on to the reply's next call after `message`: runs it when it may
     // run by itself. False when no call of the reply is left to run or wait for.
     bool advanceCalls(const MessagePtr& message);
     // A streamed delta of `stream`, within the reply's text limit.
-    void takeDelta(const QUuid& stream, const MessagePtr& reply, const ParsedDelta& delta);
-    void cutReply(const QUuid& stream);
+    void takeDelta(ChatReply* stream, const MessagePtr& reply, const ParsedDelta& delta);
+    void cutReply(ChatReply* stream);
     // The same for a piece: false when it is for nobody any more (nothing saved).
     bool applyDelta(const MessagePtr& message, const ParsedDelta& delta);
     // Times the reply by its pieces: the first starts the clock, the first of
     // the answer ends the thinking, the last ends the reply.
-    void noteTiming(const QUuid& stream, Message& reply, const ParsedDelta& delta);
-    void forgetStream(const QUuid& stream);
+    void noteTiming(ChatReply* stream, Message& reply, const ParsedDelta& delta);
+    // Ends the reply and drops what the turn kept.
+    void forgetStream(ChatReply* stream);
     void startFunction(const MessagePtr& message);
 
     StoreContext& m_context;
     ConversationPtr m_conversation;
-    QHash<QUuid, MessagePtr> m_streams;   // running turns by stream id
-    QHash<QUuid, QMap<int, MessagePtr>> m_laterCalls; // a running turn's further calls by index
+    QHash<ChatReply*, MessagePtr> m_streams;   // running turns by their reply
+    QHash<ChatReply*, QMap<int, MessagePtr>> m_laterCalls; // a running turn's further calls by index
     QSet<qint64> m_functionRuns;          // messages whose function was started here
     QHash<qint64, std::shared_ptr<FunctionStop>> m_functionStops; // the runs still going
-    QHash<QUuid, qsizetype> m_receivedText; // a running turn's text so far
-    QHash<QUuid, QElapsedTimer> m_clocks;   // a running turn's time since its first piece
-    QHash<QUuid, QSet<QString>> m_streamOffers; // what each running turn's request offered
+    QHash<ChatReply*, qsizetype> m_receivedText; // a running turn's text so far
+    QHash<ChatReply*, QElapsedTimer> m_clocks;   // a running turn's time since its first piece
+    QHash<ChatReply*, QSet<QString>> m_streamOffers; // what each running turn's request offered
     QHash<qint64, QSet<QString>> m_offered;   // the same for each call message of this run
     mutable QHash<qint64, std::optional<QString>> m_confirmations; // texts shown for confirmation
     int m_automaticRuns = 0;              // since the user last submitted or confirmed

@@ -2,20 +2,17 @@
 
 #include "core/Endpoints.h"
 #include "core/Settings.h"
-#include "chat/ActiveStreams.h"
+#include "core/StdoutLine.h"
+#include "core/UntrustedText.h"
 #include "chat/ChatLog.h"
-#include "chat/ChatStreamHandler.h"
+#include "chat/ChatReply.h"
 #include "chat/HistorySelection.h"
-#include "eventsource/EventSource.h"
 #include "extensions/ExtensionRegistry.h"
 #include "openai/AccountModels.h"
 
 #include <QLocale>
-#include <QMutex>
-#include <QThreadPool>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -24,18 +21,6 @@ const QString chatPath = QStringLiteral("/v1/chat/completions");
 const QString functionRole = QStringLiteral("function");
 const QString toolRole = QStringLiteral("tool");
 const QString systemRole = QStringLiteral("system");
-const QString appRole = QStringLiteral("app");
-
-// Both lines in one write, so lines from streams decoding at the same time do
-// not interleave.
-void printDecodingFailure(const QByteArray& description)
-{
-    static QMutex outputLock;
-    const QByteArray text = QByteArrayLiteral("Unable to decode json\n") + description + '\n';
-    QMutexLocker locker(&outputLock);
-    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-    std::fflush(stdout);
-}
 
 } // namespace
 
@@ -180,7 +165,9 @@ void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessag
     QByteArray error;
     const std::optional<OpenAiCompletionResponse> response = OpenAiCompletionResponse::tryDecode(data, &error);
     if (!response) {
-        printDecodingFailure(error);
+        printStdoutLine(QStringLiteral("Unable to decode json"));
+        // The description may quote the server; no control character reaches a terminal.
+        printStdoutLine(UntrustedText::escaped(QString::fromUtf8(error), UntrustedText::Escape::TerminalControls));
         stop();
         return;
     }
@@ -255,61 +242,35 @@ QString OpenAiService::errorTextForStatus(int responseCode)
     }
 }
 
-QUuid OpenAiService::sendChat(const QString& systemPrompt, const std::vector<MessagePtr>& history,
-                              ParsedMessageCallback onParsedMessage, StopCallback onStop, ErrorCallback onError)
+ChatReply* OpenAiService::sendChat(const QString& systemPrompt, const std::vector<MessagePtr>& history,
+                                  QObject* parent)
 {
     const ChatTarget target = ChatTarget::current();
     const std::optional<OpenAiCredentials> credentials = readCredentials(target.server);
     const QList<ApiFunction> functions = enabledFunctionDefinitions();
-    // Everything read from the records is copied into the body here, on the
-    // calling thread.
+    // Everything read from the records is copied into the body here.
     bool newestLeftOut = false;
     const ModelInput input = makeModelInput(target, systemPrompt, history, functions, &newestLeftOut);
 
-    const QUuid streamId = QUuid::createUuid();
-    auto handler = std::make_shared<ChatStreamHandler>(streamId, std::move(onParsedMessage), std::move(onStop),
-                                                       std::move(onError), target.usesToolCalls(),
-                                                       !target.isBuiltIn());
-    // Nothing to authorise the request with, or nothing worth asking: report
-    // it the way a failed request is, from a thread other than the caller's
-    // like every callback.
-    const auto failWithoutSending = [&](const QString& text) {
-        activeStreams().insertAndStart(streamId, ActiveStream{nullptr, handler});
-        QThreadPool::globalInstance()->start([handler, text] { handler->errorProcedure(text); });
-        return streamId;
-    };
+    auto* reply = new ChatReply(target.usesToolCalls(), !target.isBuiltIn(), parent);
+    // Nothing to authorise the request with, or nothing worth asking.
     if (!credentials) {
         qCInfo(lcChat) << "No API key stored; the chat request is not sent";
-        return failWithoutSending(invalidKeyText);
+        reply->failWithoutSending(invalidKeyText);
+        return reply;
     }
     if (newestLeftOut) {
         qCInfo(lcChat) << "The newest message does not fit the context of" << target.model << "; nothing is sent";
-        return failWithoutSending(tooLongText(target));
+        reply->failWithoutSending(tooLongText(target));
+        return reply;
     }
 
-    Config config(handler, Endpoints::openAiUrl(target.server, chatPath));
+    Config config(Endpoints::openAiUrl(target.server, chatPath));
     config.method = QByteArrayLiteral("POST");
     config.headers.insert(QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json"));
     for (const auto& [name, value] : authorizationHeaders(credentials->apiKey, credentials->orgKey))
         config.headers.insert(name, value);
     config.body = input.encode();
-    config.connectionErrorHandler = [handler](const EventSourceErrorPtr& error) {
-        return handler->connectionError(error);
-    };
-
-    activeStreams().insertAndStart(streamId, ActiveStream{std::make_unique<EventSource>(std::move(config)), handler});
-    return streamId;
-}
-
-bool OpenAiService::stopStream(const QUuid& streamId)
-{
-    std::optional<ActiveStream> stream = activeStreams().take(streamId);
-    if (!stream)
-        return false;
-    // Marks the request over first, so no callback begins from here on; the
-    // handler finds nothing left to remove.
-    stream->handler->cancel();
-    if (stream->source)
-        stream->source->stop();
-    return true;
+    reply->start(std::move(config));
+    return reply;
 }

@@ -8,11 +8,13 @@
 
 #include <QList>
 #include <QString>
-#include <QUuid>
 
 #include <functional>
 #include <optional>
 #include <vector>
+
+class ChatReply;
+class QObject;
 
 // The pieces of one streamed delta; each absent when the chunk did not carry it.
 // `callIndex` tells apart the calls of a reply that asks for several at once
@@ -50,14 +52,11 @@ struct ChatTarget {
     static ChatTarget forModel(const QString& model);
 };
 
-// The streamed chat-completion request and what belongs to it. The plain calls
-// (model list, embeddings) are in OpenAiRequests.h.
+// The streamed chat-completion request and what belongs to it: its body, its
+// decoding and its failure texts.
 class OpenAiService {
 public:
-    using Request = OpenAiEmbeddingRequest;
     using ParsedMessageCallback = std::function<void(const ParsedDelta&)>;
-    using StopCallback = std::function<void()>;
-    using ErrorCallback = std::function<void(const QString& errorText)>;
 
     static inline const QString invalidKeyText =
         QStringLiteral("Unfortunately, your API key appears to be invalid. Please check it in Vorbel's settings.");
@@ -71,21 +70,12 @@ public:
     // A reply may ask for this many calls at once; later ones are dropped.
     static constexpr int maxCallsPerReply = 16;
 
-    // Starts a streamed request and returns its stream id at once. Call on the UI
-    // thread: the records of `history` (ordered, oldest first) are read before
-    // this returns and never afterwards. The callbacks come from the stream's
-    // own thread, one at a time and in order: any number of onParsedMessage,
-    // then exactly one onStop or onError, then nothing. With no API key stored
-    // nothing is sent and onError reports the invalid-key text.
-    static QUuid sendChat(const QString& systemPrompt, const std::vector<MessagePtr>& history,
-                          ParsedMessageCallback onParsedMessage, StopCallback onStop, ErrorCallback onError);
-
-    // Ends a running request from any thread (the user stopped the reply or
-    // deleted the conversation). From then on no callback of that request is
-    // delivered, not even onStop; only one that the stream's thread was already
-    // delivering at that moment may still complete. False when the id was not
-    // running (already ended, or stopped before).
-    static bool stopStream(const QUuid& streamId);
+    // Starts a streamed request and returns its reply at once, a child of `parent`.
+    // Call on the UI thread: the records of `history` (ordered, oldest first) are
+    // read before this returns and never afterwards. With no API key stored, or a
+    // newest message too long for the model, nothing is sent and the reply fails
+    // with the invalid-key or too-long text.
+    static ChatReply* sendChat(const QString& systemPrompt, const std::vector<MessagePtr>& history, QObject* parent);
 
     // The request body for the target and offered functions, with the history
     // cut to the model's context. `newestLeftOut` tells whether the newest

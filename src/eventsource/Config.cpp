@@ -1,7 +1,6 @@
 #include "eventsource/Config.h"
 
-Config::Config(std::shared_ptr<EventHandler> handler, QUrl url)
-    : handler(std::move(handler)), url(std::move(url)), connectionErrorHandler(&Config::defaultConnectionErrorHandler)
+Config::Config(QUrl url) : url(std::move(url)), connectionErrorHandler(&Config::defaultConnectionErrorHandler)
 {
 }
 
@@ -15,10 +14,7 @@ QSslConfiguration Config::sslConfiguration() const
     return copy;
 }
 
-ConnectionErrorAction Config::defaultConnectionErrorHandler(const EventSourceErrorPtr& error)
+ConnectionErrorAction Config::defaultConnectionErrorHandler(const EventSourceError& error)
 {
-    if (const auto unsuccessful = std::dynamic_pointer_cast<const UnsuccessfulResponseError>(error))
-        if (unsuccessful->responseCode() == 204)
-            return ConnectionErrorAction::shutdown;
-    return ConnectionErrorAction::proceed;
+    return error.responseCode == 204 ? ConnectionErrorAction::Shutdown : ConnectionErrorAction::Proceed;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "eventsource/EventHandler.h"
 #include "eventsource/EventSourceError.h"
 #include "eventsource/ReadyState.h"
 #include "eventsource/ReconnectionTimer.h"
@@ -12,18 +11,16 @@
 #include <QUrl>
 
 #include <functional>
-#include <memory>
 #include <optional>
 
 // Request headers by exact (case-sensitive) name, as the configuration merges them.
 using HeaderMap = QMap<QByteArray, QByteArray>;
 
-// Everything a stream needs. Made from a handler and a URL; every other field has a
-// default and may be changed before the EventSource is made from it.
+// Everything a stream needs. Made from a URL; every other field has a default and may
+// be changed before the EventSource is made from it.
 struct Config {
-    Config(std::shared_ptr<EventHandler> handler, QUrl url);
+    explicit Config(QUrl url);
 
-    std::shared_ptr<EventHandler> handler; // receiver of all callbacks, kept alive by the stream
     QUrl url;
     QByteArray method = "GET";
     std::optional<QByteArray> body;
@@ -36,12 +33,12 @@ struct Config {
     double backoffResetThreshold = 60.0; // a connection up this long resets the back-off
     double idleTimeout = 300.0;          // seconds without progress before a request fails
     // A longer line, or an event with more data, ends the connection with a
-    // StreamLimitError, handled like a broken transfer.
+    // limit error, handled like a broken transfer.
     qsizetype maxLineBytes = kDefaultStreamLimitBytes;
     qsizetype maxEventDataBytes = kDefaultStreamLimitBytes;
     // Decides whether to keep reconnecting after an error. By default a 204 response
     // ends the stream and everything else is retried.
-    std::function<ConnectionErrorAction(const EventSourceErrorPtr&)> connectionErrorHandler;
+    std::function<ConnectionErrorAction(const EventSourceError&)> connectionErrorHandler;
 
     // For tests: the back-off's clock and random source (see ReconnectionTimer).
     ReconnectionTimer::Clock clock;
@@ -52,7 +49,7 @@ struct Config {
     void setSslConfiguration(const QSslConfiguration& configuration) { m_ssl = configuration; }
     QSslConfiguration sslConfiguration() const;
 
-    static ConnectionErrorAction defaultConnectionErrorHandler(const EventSourceErrorPtr& error);
+    static ConnectionErrorAction defaultConnectionErrorHandler(const EventSourceError& error);
 
 private:
     QSslConfiguration m_ssl = QSslConfiguration::defaultConfiguration();

@@ -84,9 +84,9 @@ void EventParser::dispatchEvent()
     if (!m_data.isEmpty()) {
         m_data.chop(1);
         static const QByteArray defaultType = QByteArrayLiteral("message");
-        MessageEvent event{std::move(m_data), m_lastEventId};
+        const MessageEvent event{m_eventType.isEmpty() ? defaultType : m_eventType, std::move(m_data), m_lastEventId};
         m_data = QByteArray();
-        m_handler->onEvent(m_eventType.isEmpty() ? defaultType : m_eventType, event);
+        m_handler->onEvent(event);
     }
     m_eventType.clear();
 }

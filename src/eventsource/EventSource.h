@@ -4,65 +4,96 @@
 // stream, and, when the connection ends without stop(), reconnects after a randomised
 // exponential back-off, sending the last event id it saw.
 //
-//   auto handler = std::make_shared<MyHandler>();        // an EventHandler
-//   Config config(handler, QUrl("https://api.example.com/v1/chat/completions"));
+//   Config config(QUrl("https://api.example.com/v1/chat/completions"));
 //   config.method = "POST";
 //   config.body = requestJson;                            // QByteArray
 //   config.headers = {{"Authorization", "Bearer " + key}, {"Content-Type", "application/json"}};
-//   auto stream = std::make_unique<EventSource>(config);
+//   auto* stream = new EventSource(config, owner);
+//   connect(stream, &EventSource::eventReceived, owner, ...);   // event.data is UTF-8 JSON
 //   stream->start();
-//   ... handler->onEvent(type, event) arrives on the stream's own thread, never on the
-//   UI thread; event.data is UTF-8 ready for a JSON decoder ...
-//   stream->stop();                                       // from any thread, also a handler
+//   ...
+//   stream->stop();
 //
-// Each stream runs on a thread of its own: the transfer, the parsing, the reconnect timer
-// and every handler call happen there, one at a time. start() and stop() return at once
-// and take effect on that thread. After stop() returns no further event or comment is
-// delivered, except one the stream's thread was already handing over at that moment
-// (stop() called from another thread does not wait for it); onClose follows if the
-// stream was open, then nothing. A stream starts once: a second start(), or start()
-// after stop(), is logged and ignored.
-//
-// Destroying the EventSource (from any thread, a handler call included) shuts the stream
-// down silently: from then on no handler call begins, except, when destroyed from another
-// thread, one the stream's thread was already starting; the destructor never waits for
-// it. Call stop() first to get onClose. The stream keeps the handler alive (shared
-// ownership), so such a late call is safe as long as the handler itself refers only to
-// what it owns or checks. The functions in Config (connectionErrorHandler,
-// headerTransform) run on the stream's thread and must not refer to anything that may
-// die before the stream's thread has let go of them.
+// It lives on the thread that made it and reads through Qt's asynchronous network
+// classes, so every signal comes from that thread's event loop, one at a time. A slot
+// may stop the stream, or even delete it: nothing more is emitted after stop(), except
+// closed() from stop() itself when the stream was open. Deleting it is silent. A stream
+// starts once: a second start(), or start() after stop(), is logged and ignored.
 
 #include "eventsource/Config.h"
 #include "eventsource/EventHandler.h"
+#include "eventsource/EventParser.h"
 #include "eventsource/EventSourceError.h"
 #include "eventsource/MessageEvent.h"
 #include "eventsource/ReadyState.h"
+#include "eventsource/ReconnectionTimer.h"
+#include "eventsource/Utf8LineParser.h"
 
-#include <QByteArray>
+#include <QList>
+#include <QNetworkRequest>
+#include <QObject>
 
-#include <memory>
+#include <optional>
 
-class EventSourceDelegate;
-class QThread;
-struct EventSourceShared;
+class QNetworkAccessManager;
+class QNetworkReply;
 
-class EventSource {
+class EventSource : public QObject, private EventHandler {
+    Q_OBJECT
 public:
-    explicit EventSource(Config config);
-    ~EventSource();
-    EventSource(const EventSource&) = delete;
-    EventSource& operator=(const EventSource&) = delete;
+    explicit EventSource(Config config, QObject* parent = nullptr);
+    ~EventSource() override;
 
     void start();
     void stop();
 
-    // The last event id seen so far (or the configured one); safe from any thread.
-    QByteArray getLastEventId() const;
-    // The state as last set on the stream's thread; safe from any thread.
-    ReadyState readyState() const;
+    // The last event id seen so far, or the configured one.
+    const QByteArray& lastEventId() const { return m_eventParser.lastEventId(); }
+    ReadyState readyState() const { return m_readyState; }
+
+Q_SIGNALS:
+    // A response with an accepted status arrived.
+    void opened();
+    void eventReceived(const MessageEvent& event);
+    void commentReceived(const QByteArray& comment);
+    // A broken transfer or an unsuccessful response that the connection error handler
+    // let through (answered Proceed).
+    void failed(const EventSourceError& error);
+    // A connection that was open ended, or stop() was called while open.
+    void closed();
 
 private:
-    std::shared_ptr<EventSourceShared> m_shared;
-    EventSourceDelegate* m_delegate; // lives on m_thread
-    QThread* m_thread;
+    // What the parsers found in one chunk, handed out once they are done with it.
+    struct Received {
+        bool isComment;
+        MessageEvent event; // a comment's text is in data
+    };
+
+    void onEvent(const MessageEvent& event) override { m_received.append(Received{false, event}); }
+    void onComment(const QByteArray& comment) override { m_received.append(Received{true, {{}, comment, {}}}); }
+
+    void connectToServer();
+    QNetworkRequest createRequest() const;
+    // Runs a slot of the current reply's signals, in which the stream may be deleted.
+    template <typename Slot>
+    void inReplySignal(Slot slot);
+    void respond();
+    void readChunk();
+    void finishReply();
+    // Lets go of the current reply without hearing from it again.
+    void dropReply();
+    void completeTask(const std::optional<EventSourceError>& error, bool cancelled);
+    void setState(ReadyState state);
+    bool isStopped() const { return m_readyState == ReadyState::Shutdown; }
+
+    Config m_config;
+    ReadyState m_readyState = ReadyState::Raw;
+    Utf8LineParser m_lineParser;
+    EventParser m_eventParser;
+    QList<Received> m_received;
+    ReconnectionTimer m_reconnectionTimer;
+    QNetworkAccessManager* m_network = nullptr;
+    QNetworkReply* m_reply = nullptr;
+    bool m_responded = false; // the current reply's response was handled
+    int m_replySignalDepth = 0;
 };

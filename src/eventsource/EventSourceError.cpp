@@ -2,15 +2,20 @@
 
 #include <QNetworkReply>
 
-QString UnsuccessfulResponseError::description() const
+EventSourceError EventSourceError::unsuccessfulResponse(int status)
 {
-    return QStringLiteral("Unsuccessful response: %1").arg(m_responseCode);
+    return {status, 0, QStringLiteral("Unsuccessful response: %1").arg(status)};
 }
 
-StreamLimitError::StreamLimitError(Part part, qsizetype limit)
-    : StreamTransportError(QNetworkReply::ProtocolFailure,
-                           (part == Part::line ? QStringLiteral("The event stream sent a line longer than %1 bytes.")
-                                               : QStringLiteral("The event stream sent an event of more than %1 bytes."))
-                               .arg(limit))
+EventSourceError EventSourceError::transport(int networkError, QString description)
 {
+    return {0, networkError, std::move(description)};
+}
+
+EventSourceError EventSourceError::limitExceeded(Limit limit, qsizetype bytes)
+{
+    return transport(QNetworkReply::ProtocolFailure,
+                     (limit == Limit::Line ? QStringLiteral("The event stream sent a line longer than %1 bytes.")
+                                           : QStringLiteral("The event stream sent an event of more than %1 bytes."))
+                         .arg(bytes));
 }

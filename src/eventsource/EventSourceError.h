@@ -2,46 +2,18 @@
 
 #include <QString>
 
-#include <memory>
+// Why a connection ended badly: an answer with an unsuccessful status (outside
+// 200..299, or 204), or a broken transfer (no connection, a reset, a timeout, TLS,
+// or a line or event longer than its limit).
+struct EventSourceError {
+    enum class Limit { Line, EventData };
 
-// Errors handed to onError and to the connection error handler. Shared, read-only
-// objects: test the kind with std::dynamic_pointer_cast.
-class EventSourceError {
-public:
-    virtual ~EventSourceError() = default;
-    virtual QString description() const = 0;
-};
+    static EventSourceError unsuccessfulResponse(int status);
+    static EventSourceError transport(int networkError, QString description);
+    // Ends the connection like a broken transfer (QNetworkReply::ProtocolFailure).
+    static EventSourceError limitExceeded(Limit limit, qsizetype bytes);
 
-using EventSourceErrorPtr = std::shared_ptr<const EventSourceError>;
-
-// A response whose status is outside 200..299, or 204.
-class UnsuccessfulResponseError : public EventSourceError {
-public:
-    explicit UnsuccessfulResponseError(int responseCode) : m_responseCode(responseCode) {}
-    int responseCode() const { return m_responseCode; }
-    QString description() const override;
-
-private:
-    int m_responseCode;
-};
-
-// The transfer failed: no connection, a reset, a timeout, a TLS failure, ...
-// `code` is the transport's own error number (QNetworkReply::NetworkError).
-class StreamTransportError : public EventSourceError {
-public:
-    StreamTransportError(int code, QString message) : m_code(code), m_message(std::move(message)) {}
-    int code() const { return m_code; }
-    QString description() const override { return m_message; }
-
-private:
-    int m_code;
-    QString m_message;
-};
-
-// The stream sent a line, or the data of one event, longer than its limit. Ends the
-// connection like a broken transfer (code QNetworkReply::ProtocolFailure).
-class StreamLimitError : public StreamTransportError {
-public:
-    enum class Part { line, eventData };
-    StreamLimitError(Part part, qsizetype limit);
+    int responseCode = 0; // the unsuccessful answer's status; 0 for a broken transfer
+    int networkError = 0; // QNetworkReply::NetworkError of a broken transfer
+    QString description;
 };

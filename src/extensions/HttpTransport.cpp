@@ -3,7 +3,7 @@
 #include "core/Endpoints.h"
 #include "eventsource/EventHandler.h"
 #include "eventsource/EventParser.h"
-#include "eventsource/UTF8LineParser.h"
+#include "eventsource/Utf8LineParser.h"
 
 #include <QJsonDocument>
 #include <QNetworkReply>
@@ -25,7 +25,7 @@ public:
         : m_deliver(std::move(deliver))
     {
     }
-    void onEvent(const QByteArray&, const MessageEvent& event) override { m_deliver(event.data); }
+    void onEvent(const MessageEvent& event) override { m_deliver(event.data); }
 
     // False once the stream outgrew the limit.
     bool feed(const QByteArray& bytes)
@@ -36,7 +36,7 @@ public:
 
 private:
     std::function<void(const QByteArray&)> m_deliver;
-    UTF8LineParser m_lines{maxToolServerMessageBytes};
+    Utf8LineParser m_lines{maxToolServerMessageBytes};
     EventParser m_parser{this, QByteArray(), 0, maxToolServerMessageBytes};
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "eventsource/UTF8LineParser.h"
+#include "eventsource/Utf8LineParser.h"
 #include "extensions/ToolServerTransport.h"
 
 #include <QList>
@@ -33,6 +33,6 @@ private:
     QStringList m_args;
     QProcessEnvironment m_environment;
     QProcess* m_process = nullptr;
-    UTF8LineParser m_output{maxToolServerMessageBytes};
-    UTF8LineParser m_errors{4096};
+    Utf8LineParser m_output{maxToolServerMessageBytes};
+    Utf8LineParser m_errors{4096};
 };

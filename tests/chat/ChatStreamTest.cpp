@@ -3,7 +3,6 @@
 #include "MessageFixture.h"
 #include "ReplyRecorder.h"
 
-#include "chat/ActiveStreams.h"
 #include "extensions/ExtensionRegistry.h"
 
 #include <QJsonArray>
@@ -24,11 +23,6 @@ protected:
         for (const CustomExtension& extension : allExtensions())
             Settings::instance().remove(Settings::extensionEnabledKey(extension.id));
         storeCredentials("sk-test", "");
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(activeStreams().size(), 0);
-        OpenAiServerTest::TearDown();
     }
 };
 
@@ -70,10 +64,9 @@ TEST_F(ChatStream, RequestCarriesTheHistoryFunctionsAndHeaders)
             storeCredentials("sk-test", "org-Team 1");
         Settings::instance().setText(Settings::modelKey, model.id);
         server.enqueue(ScriptedResponse::sse({done}));
-        auto reply = ReplyRecorder::make();
-        reply->send("You are terse.", store.messages());
-        ASSERT_TRUE(reply->waitForEnd());
-        EXPECT_EQ(reply->ends(), QStringList{ReplyRecorder::stopped});
+        ReplyRecorder reply("You are terse.", store.messages());
+        ASSERT_TRUE(reply.waitForEnd());
+        EXPECT_EQ(reply.ends, QStringList{ReplyRecorder::finished});
         const RecordedRequest request = server.requests().last();
         EXPECT_EQ(request.method + ' ' + request.path, "POST /v1/chat/completions");
         EXPECT_EQ(request.header("Content-Type"), "application/json");
@@ -94,9 +87,8 @@ TEST_F(ChatStream, NoFunctionsUnknownModelAndTheHistoryCut)
     MessageFixture store;
     for (int i = 0; i < 10; ++i)
         store.add({i % 2 ? "assistant" : "user", QString::number(i).repeated(3000)});
-    auto reply = ReplyRecorder::make();
-    reply->send(QString("s").repeated(300), store.messages());
-    ASSERT_TRUE(reply->waitForEnd());
+    ReplyRecorder reply(QString("s").repeated(300), store.messages());
+    ASSERT_TRUE(reply.waitForEnd());
     const QJsonObject body = jsonOf(server.requests().at(0).body);
     EXPECT_FALSE(body.contains("functions"));
     EXPECT_EQ(body["model"].toString(), "local-model-7b");
@@ -105,21 +97,24 @@ TEST_F(ChatStream, NoFunctionsUnknownModelAndTheHistoryCut)
     EXPECT_EQ(body["messages"][1]["content"].toString(), QString("7").repeated(3000));
 }
 
-TEST_F(ChatStream, ContentPiecesArriveInOrderOnTheStreamThreadAndDoneEndsOnce)
+TEST_F(ChatStream, ContentPiecesArriveInOrderAndEndOnceAtDoneOrAbort)
 {
     // The second piece is split across two chunks; data after "[DONE]" in its chunk is dropped.
     server.enqueue(ScriptedResponse::sse({chunk({{"role", "assistant"}, {"content", "Hel"}}), content("lo").left(30),
                                           content("lo").mid(30), content("!"), done + content("late") + done},
                                          5));
-    auto reply = ReplyRecorder::make();
-    const QUuid id = reply->send("p");
-    EXPECT_TRUE(activeStreams().contains(id));
-    ASSERT_TRUE(reply->waitForEnd());
-    EXPECT_EQ(reply->contents(), (QStringList{"Hel", "lo", "!"}));
-    EXPECT_EQ(reply->ends(), QStringList{ReplyRecorder::stopped});
-    EXPECT_FALSE(reply->misordered());
-    EXPECT_FALSE(activeStreams().contains(id));
-    EXPECT_FALSE(OpenAiService::stopStream(id));
+    ReplyRecorder reply("p");
+    ASSERT_TRUE(reply.waitForEnd());
+    EXPECT_EQ(reply.contents, (QStringList{"Hel", "lo", "!"}));
+    EXPECT_EQ(reply.ends, QStringList{ReplyRecorder::finished});
+
+    // Aborted from the slot of its first piece: nothing more of that read arrives, not even its end.
+    server.enqueue(ScriptedResponse::sse({content("a") + content("b") + done}));
+    ReplyRecorder aborted("p");
+    QObject::connect(aborted.reply, &ChatReply::piece, aborted.reply, &ChatReply::abort);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !aborted.contents.isEmpty(); }));
+    EXPECT_EQ(aborted.contents, QStringList{"a"});
+    EXPECT_TRUE(aborted.ends.isEmpty());
 }
 
 TEST_F(ChatStream, FailuresGiveTheirTextKeepWhatArrivedAndAreNotSentAgain)
@@ -150,56 +145,10 @@ TEST_F(ChatStream, FailuresGiveTheirTextKeepWhatArrivedAndAreNotSentAgain)
             c.prepare();
         if (c.response)
             server.enqueue(*c.response);
-        auto reply = ReplyRecorder::make();
-        reply->send("p");
-        ASSERT_TRUE(reply->waitForEnd());
-        EXPECT_EQ(reply->contents(), c.contents);
-        EXPECT_EQ(reply->ends(), QStringList{c.text});
-        EXPECT_FALSE(reply->misordered()); // a stream left registered fails the teardown
+        ReplyRecorder reply("p");
+        ASSERT_TRUE(reply.waitForEnd());
+        EXPECT_EQ(reply.contents, c.contents);
+        EXPECT_EQ(reply.ends, QStringList{c.text});
     }
     EXPECT_EQ(server.requestCount(), 6);
-}
-
-TEST_F(ChatStream, StoppingByIdEndsTheReplyWithoutFurtherCallbacks)
-{
-    QList<QByteArray> pieces(20, content("more"));
-    pieces.append(done);
-    server.enqueue(ScriptedResponse::sse(pieces, 50));
-    auto reply = ReplyRecorder::make();
-    const QUuid id = reply->send("p");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !reply->deltas().isEmpty(); }, 10000));
-    EXPECT_TRUE(OpenAiService::stopStream(id));
-    EXPECT_FALSE(OpenAiService::stopStream(id));
-    EXPECT_FALSE(activeStreams().contains(id));
-    // One piece already being handed over may still land; the rest must not.
-    const qsizetype seen = reply->deltas().size();
-    EXPECT_FALSE(QTest::qWaitFor([&] { return reply->deltas().size() > seen + 1 || reply->ended(); }, 300));
-}
-
-TEST_F(ChatStream, ManyRepliesEndingAndStoppedAtOnceLeaveTheRegistryEmpty)
-{
-    server.setHandler([](const RecordedRequest& request) {
-        // Two of every six fail, the others finish.
-        if (request.body.contains("\"content\":\"s0\"") || request.body.contains("\"content\":\"s3\""))
-            return ScriptedResponse::text(500, "{}");
-        QList<QByteArray> pieces(4, content("p"));
-        pieces.append(done);
-        return ScriptedResponse::sse(pieces, 3);
-    });
-    QList<std::shared_ptr<ReplyRecorder>> replies;
-    for (int i = 0; i < 12; ++i) {
-        replies.append(ReplyRecorder::make());
-        const QUuid id = replies.last()->send(QStringLiteral("s%1").arg(i % 6));
-        if (i % 4 == 1) // stopped from this thread while the others stream
-            OpenAiService::stopStream(id);
-    }
-    for (int i = 0; i < 12; ++i) {
-        // A stopped one has at most the end that came before the stop.
-        const bool stopped = i % 4 == 1;
-        ASSERT_TRUE(stopped || replies[i]->waitForEnd()) << i;
-        const qsizetype ends = replies[i]->ends().size();
-        EXPECT_TRUE(stopped ? ends <= 1 : ends == 1) << i;
-        EXPECT_FALSE(replies[i]->misordered()) << i;
-    }
-    EXPECT_TRUE(QTest::qWaitFor([] { return activeStreams().size() == 0; }, 5000));
 }

@@ -1,11 +1,8 @@
 #include "TurnFlowFixture.h"
-#include "chat/ActiveStreams.h"
 #include "chat/OpenAiService.h"
 
-#include <QDeadlineTimer>
 #include <QScopeGuard>
 #include <QSemaphore>
-#include <QThread>
 
 TEST_F(TurnFlowTest, PromptStreamsIntoReplyWithOneSavePerPiece)
 {
@@ -13,7 +10,7 @@ TEST_F(TurnFlowTest, PromptStreamsIntoReplyWithOneSavePerPiece)
     QSignalSpy saves(&context(), &StoreContext::saved);
     controller->submit("Hi");
 
-    // U and an empty A in one save, before anything streamed.
+    // The prompt and an empty reply in one save, before anything streamed.
     EXPECT_EQ(saves.count(), 1);
     EXPECT_EQ(summary(), QStringList({"user Hi (done)", "assistant "}));
     ASSERT_TRUE(waitForTurns(1));
@@ -165,15 +162,15 @@ TEST_F(TurnFlowTest, NothingHappensForADeletedConversation)
         return QStringLiteral("r");
     });
 
-    // The whole call is read while the UI thread is held, so its pieces are still queued at the deletion.
-    server.enqueue(functionCall("jsExecution", {"{}"}, 0));
+    // The first answer waits at the gate until its conversation is gone.
+    server.setHandler([gate](const RecordedRequest&) {
+        gate->acquire();
+        return functionCall("jsExecution", {"{}"}, 0);
+    });
     QSignalSpy started(controller.get(), &ConversationController::functionStarted);
     controller->submit("go");
     const MessagePtr reply = messages()[1];
-    const QDeadlineTimer deadline(10000);
-    while (activeStreams().size() > 0 && !deadline.hasExpired())
-        QThread::msleep(1);
-    ASSERT_EQ(activeStreams().size(), 0);
+    ASSERT_TRUE(server.waitForRequests(1));
     bool toldFirst = false;
     controller->deleteConversation([&] { toldFirst = !conversation->isDeleted(); });
     EXPECT_TRUE(toldFirst);
@@ -187,19 +184,20 @@ TEST_F(TurnFlowTest, NothingHappensForADeletedConversation)
     EXPECT_EQ(server.requestCount(), 1);
     EXPECT_FALSE(context().hasChanges());
 
-    // Deleted elsewhere while its function runs: the result starts nothing.
+    // Deleted elsewhere while its function runs: the result starts nothing. The
+    // held answer goes out now, to a reply stopped long ago, and so does the next.
+    gate->release(2);
     ConversationPtr other = createConversation(context(), assistant);
     ConversationController second(context(), other);
     QSignalSpy secondStarted(&second, &ConversationController::functionStarted);
     QSignalSpy answered(&second, &ConversationController::functionFinished);
-    server.enqueue(functionCall("jsExecution", {"{}"}));
     second.submit("go");
     ASSERT_TRUE(secondStarted.wait(10000));
     const MessagePtr call = orderedMessages(*other)[1];
     deleteConversation(context(), other);
     gate->release();
     ASSERT_TRUE(QTest::qWaitFor([&] { return call->functionResult().has_value(); }, 10000));
-    EXPECT_EQ(answered.count(), 0);
+    EXPECT_EQ(answered.count() + finished->count() + started.count(), 0);
     EXPECT_EQ(server.requestCount(), 2);
     EXPECT_FALSE(context().hasChanges());
 }

@@ -1,36 +1,6 @@
-#include "eventsource/EventParser.h"
-#include "eventsource/UTF8LineParser.h"
-
 #include "RecordingHandler.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-
-using Calls = QList<QByteArray>;
-
-// Feeds chunks through both parsers, as a connection does.
-struct Stream {
-    explicit Stream(qsizetype limit = kDefaultStreamLimitBytes) : lines(limit), events(&handler, {}, 1.0, limit) {}
-
-    Calls feed(const QList<QByteArray>& chunks)
-    {
-        for (const QByteArray& chunk : chunks)
-            lines.append(chunk, [this](QByteArrayView line) { events.parseLine(line); });
-        return handler.calls();
-    }
-    void reset()
-    {
-        lines.reset();
-        events.reset();
-    }
-
-    RecordingHandler handler;
-    UTF8LineParser lines;
-    EventParser events;
-};
-
-} // namespace
 
 TEST(EventParser, FieldsCommentsAndDispatch)
 {
@@ -70,7 +40,7 @@ TEST(EventParser, FieldsCommentsAndDispatch)
         {{"retry: 2.5\nretry: -1\nretry: 1e3\nretry:\nretry\nretry: 99999999999999999999\nretry:  5\nretry: 5 \n"}, {}, " 1"},
     };
     for (const auto& c : cases) {
-        Stream s;
+        ParsedStream s;
         EXPECT_EQ(s.feed(c.chunks), c.calls) << c.chunks.join('|').constData();
         const QByteArray state = s.events.lastEventId() + ' ' + QByteArray::number(s.events.currentRetry());
         EXPECT_EQ(c.state.isEmpty() ? c.state : state, c.state) << c.chunks.join('|').constData();
@@ -79,7 +49,7 @@ TEST(EventParser, FieldsCommentsAndDispatch)
 
 TEST(EventParser, ResetDropsPendingLineAndEventButKeepsIdAndRetry)
 {
-    Stream s;
+    ParsedStream s;
     s.feed({"id: 3\nretry: 100\n\ndata: lost\nevent: gone\n", "data: half"});
     s.reset();
     EXPECT_EQ(s.feed({"\n"}), Calls());
@@ -110,7 +80,7 @@ TEST(StreamLimits, LinesAndEventDataPastTheLimitStopTheParsersUntilReset)
         {{"data: 01234567\ndata: 01234567\n\ndata: lost\n\n: lost\n"}, {}, false, true},
     };
     for (const auto& c : cases) {
-        Stream s(16);
+        ParsedStream s(16);
         EXPECT_EQ(s.feed(c.chunks), c.calls) << c.chunks.join('|').constData();
         EXPECT_EQ(s.lines.overflowed(), c.lineOverflow) << c.chunks.join('|').constData();
         EXPECT_EQ(s.events.overflowed(), c.dataOverflow) << c.chunks.join('|').constData();
@@ -123,7 +93,7 @@ TEST(StreamLimits, LinesAndEventDataPastTheLimitStopTheParsersUntilReset)
 TEST(StreamLimits, DefaultLimitsAreSixteenMebibytes)
 {
     const QByteArray half(8 * 1024 * 1024, 'x');
-    Stream s;
+    ParsedStream s;
     // Event data of exactly 16 MiB passes, one byte more does not.
     s.feed({"data:" + half + "\ndata:" + half.chopped(1) + "\n"});
     EXPECT_FALSE(s.events.overflowed());

@@ -11,14 +11,10 @@
 
 namespace {
 
-using Calls = QList<QByteArray>;
-
-QMutex logMutex;
 QStringList logLines;
 
 void captureLog(QtMsgType, const QMessageLogContext& context, const QString& message)
 {
-    QMutexLocker lock(&logMutex);
     if (qstrcmp(context.category, "vorbel.eventsource") == 0)
         logLines.append(message);
 }
@@ -30,9 +26,9 @@ bool happens(const std::function<bool()>& fault)
 }
 
 // Back-off of about ten milliseconds, so reconnections happen at once.
-Config fastConfig(std::shared_ptr<EventHandler> handler, const QUrl& url)
+Config fastConfig(const QUrl& url)
 {
-    Config config(std::move(handler), url);
+    Config config(url);
     config.reconnectTime = 0.01;
     config.maxReconnectTime = 0.05;
     config.random = [] { return 0.0; };
@@ -46,22 +42,16 @@ ScriptedResponse longStream(const QList<QByteArray>& pieces)
     return r;
 }
 
-// Every test keeps the stream's log lines, from every thread, to itself.
+// Every test keeps the stream's log lines to itself.
 class EventSourceTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        QMutexLocker lock(&logMutex);
         logLines.clear();
         previous = qInstallMessageHandler(&captureLog);
     }
     void TearDown() override { qInstallMessageHandler(previous); }
-    QStringList logged() const
-    {
-        QMutexLocker lock(&logMutex);
-        return logLines;
-    }
-    int logged(const QString& line) const { return int(logged().count(line)); }
+    static int logged(const QString& line) { return int(logLines.count(line)); }
     QtMessageHandler previous = nullptr;
 };
 
@@ -75,28 +65,27 @@ TEST_F(EventSourceTest, ReconnectsWithLastIdAndRetryUntilNoContentShutsItDown)
     server.enqueue(ScriptedResponse::text(500, R"({"error":"busy"})"));
     server.enqueue(ScriptedResponse::sse({"data: c\n\n"}));
     server.enqueue(ScriptedResponse::text(204, {}));
-    auto handler = std::make_shared<RecordingHandler>();
-    Config config = fastConfig(handler, server.baseUrl());
+    Config config = fastConfig(server.baseUrl());
     config.maxReconnectTime = 1.0;
     EventSource stream(config);
-    EXPECT_EQ(stream.readyState(), ReadyState::raw);
+    RecordingHandler handler(stream);
+    EXPECT_EQ(stream.readyState(), ReadyState::Raw);
     stream.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stream.readyState() == ReadyState::shutdown; }));
-    EXPECT_EQ(stream.getLastEventId(), "1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stream.readyState() == ReadyState::Shutdown; }));
+    EXPECT_EQ(stream.lastEventId(), "1");
     EXPECT_FALSE(happens([&] { return server.requestCount() > 4; }));
 
     // The partial event of the first connection is dropped, not completed by a later one;
     // a refused attempt never opens, so it does not close either; 204 is no error.
-    EXPECT_EQ(handler->calls(), Calls({"open", "event message|a|1", "comment  ping", "event message|b|1", "close",
-                                       "error 500", "open", "event message|c|1", "close"}));
-    EXPECT_EQ(handler->callsOnMainThread(), 0);
+    EXPECT_EQ(handler.calls, Calls({"open", "event message|a|1", "comment  ping", "event message|b|1", "close",
+                                      "error 500", "open", "event message|c|1", "close"}));
     const QList<RecordedRequest> requests = server.requests();
     ASSERT_EQ(requests.size(), 4);
     EXPECT_FALSE(requests[0].hasHeader("Last-Event-Id"));
     EXPECT_EQ(requests[3].header("Last-Event-Id"), "1");
 
     // With no jitter the waits are retry * 2^n / 2.
-    const QStringList lines = logged();
+    const QStringList lines = logLines;
     EXPECT_EQ(lines.filter(QStringLiteral("Waiting")),
               QStringList({"Waiting 0.040 seconds before reconnecting...", "Waiting 0.080 seconds before reconnecting...",
                            "Waiting 0.160 seconds before reconnecting..."}));
@@ -132,26 +121,26 @@ TEST_F(EventSourceTest, BrokenTransferWhileOpenIsReportedAndRetriedUnlessTheHand
         HttpTestServer server;
         server.enqueue(longStream(c.pieces));
         server.enqueue(longStream({}));
-        auto handler = std::make_shared<RecordingHandler>();
-        std::atomic<int> asked{0};
-        Config config = fastConfig(handler, server.baseUrl());
+        int asked = 0;
+        Config config = fastConfig(server.baseUrl());
         c.configure(config);
         if (c.shutDown)
-            config.connectionErrorHandler = [&asked](const EventSourceErrorPtr&) {
+            config.connectionErrorHandler = [&asked](const EventSourceError&) {
                 ++asked;
-                return ConnectionErrorAction::shutdown;
+                return ConnectionErrorAction::Shutdown;
             };
         EventSource stream(config);
+        RecordingHandler handler(stream);
         stream.start();
         const QByteArray passed = "event message|" + c.passes + '|'; // what is within the limit passes
         if (c.shutDown) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return stream.readyState() == ReadyState::shutdown; }));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return stream.readyState() == ReadyState::Shutdown; }));
             EXPECT_FALSE(happens([&] { return server.requestCount() > 1; }));
-            EXPECT_EQ(handler->calls(), Calls({"open", passed, "close"}));
-            EXPECT_EQ(asked.load(), 1);
+            EXPECT_EQ(handler.calls, Calls({"open", passed, "close"}));
+            EXPECT_EQ(asked, 1);
         } else {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return handler->count("open") == 2; }));
-            EXPECT_EQ(handler->calls(), Calls({"open", passed, "error transport", "close", "open"}));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return handler.calls.count("open") == 2; }));
+            EXPECT_EQ(handler.calls, Calls({"open", passed, "error transport", "close", "open"}));
         }
         stream.stop();
         EXPECT_EQ(logged(c.logged), 1);
@@ -165,28 +154,27 @@ TEST_F(EventSourceTest, StartsOnceAndStopWhileOpenClosesExactlyOnce)
     for (int i = 0; i < 200; ++i)
         many.append("data: " + QByteArray::number(i) + "\n\n");
     server.enqueue(longStream(many));
-    auto handler = std::make_shared<RecordingHandler>();
-    EventSource stream(fastConfig(handler, server.baseUrl()));
+    EventSource stream(fastConfig(server.baseUrl()));
+    RecordingHandler handler(stream);
     stream.start();
     stream.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handler->calls().size() >= 3; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handler.calls.size() >= 3; }));
     stream.stop();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handler->count("close") == 1; }));
-    const Calls atClose = handler->calls();
+    EXPECT_EQ(handler.calls.count("close"), 1);
+    const Calls atClose = handler.calls;
     EXPECT_EQ(atClose.last(), "close");
     // Neither stopping nor starting again does anything.
     stream.stop();
     stream.start();
     const QString ignored = QStringLiteral("start() called on already-started EventSource object. Returning");
     ASSERT_TRUE(QTest::qWaitFor([&] { return logged(ignored) == 2; }));
-    EXPECT_FALSE(happens([&] { return handler->calls() != atClose || server.requestCount() > 1; }));
+    EXPECT_FALSE(happens([&] { return handler.calls != atClose || server.requestCount() > 1; }));
 }
 
 TEST_F(EventSourceTest, SendsTheConfiguredRequestAndLastEventId)
 {
     HttpTestServer server;
     server.setHandler([](const RecordedRequest&) { return longStream({}); });
-    auto handler = std::make_shared<RecordingHandler>();
     // Method, body and headers; a header overriding the id; a transform removing it.
     const std::function<void(Config&)> variants[] = {
         [](Config& config) {
@@ -204,11 +192,11 @@ TEST_F(EventSourceTest, SendsTheConfiguredRequestAndLastEventId)
         },
     };
     for (int i = 0; i < 3; ++i) {
-        Config config = fastConfig(handler, server.baseUrl().resolved(QUrl("/v1/chat/completions?x=1")));
+        Config config = fastConfig(server.baseUrl().resolved(QUrl("/v1/chat/completions?x=1")));
         config.lastEventId = "5";
         variants[i](config);
         EventSource stream(config);
-        EXPECT_EQ(stream.getLastEventId(), "5");
+        EXPECT_EQ(stream.lastEventId(), "5");
         stream.start();
         ASSERT_TRUE(server.waitForRequests(i + 1));
         stream.stop();
@@ -227,15 +215,15 @@ TEST_F(EventSourceTest, SendsTheConfiguredRequestAndLastEventId)
     EXPECT_EQ(requests[2].header("X-Seen"), "yes");
 }
 
-// A handler that stops or destroys its own stream gets no later event, even of the same read.
-TEST_F(EventSourceTest, StopOrDestroyEndsTheCallsAtOnceEvenFromInsideAHandler)
+// A slot that stops or deletes its own stream gets no later event, even of the same read.
+TEST_F(EventSourceTest, StopOrDeleteEndsTheSignalsAtOnceEvenFromInsideASlot)
 {
     HttpTestServer server;
     server.setHandler([](const RecordedRequest&) { return longStream({"data: 1\n\ndata: 2\n\ndata: 3\n\n"}); });
     for (const bool destroy : {false, true}) {
-        auto handler = std::make_shared<RecordingHandler>();
-        auto stream = std::make_unique<EventSource>(fastConfig(handler, server.baseUrl()));
-        handler->whenEvent = [&stream, destroy](const MessageEvent& event) {
+        auto stream = std::make_unique<EventSource>(fastConfig(server.baseUrl()));
+        RecordingHandler handler(*stream);
+        handler.whenEvent = [&stream, destroy](const MessageEvent& event) {
             if (destroy)
                 stream.reset();
             else if (event.data == "2")
@@ -244,19 +232,8 @@ TEST_F(EventSourceTest, StopOrDestroyEndsTheCallsAtOnceEvenFromInsideAHandler)
         stream->start();
         const Calls expected = destroy ? Calls({"open", "event message|1|"})
                                        : Calls({"open", "event message|1|", "event message|2|", "close"});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return handler->calls().size() == expected.size(); }));
-        EXPECT_FALSE(happens([&] { return handler->calls().size() > expected.size(); }));
-        EXPECT_EQ(handler->calls(), expected);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return handler.calls.size() == expected.size(); }));
+        EXPECT_FALSE(happens([&] { return handler.calls.size() > expected.size(); }));
+        EXPECT_EQ(handler.calls, expected);
     }
-
-    // Released from another thread while open: silent, and the handler outlives it.
-    auto other = std::make_shared<RecordingHandler>();
-    std::weak_ptr<RecordingHandler> watch = other;
-    auto second = std::make_unique<EventSource>(fastConfig(other, server.baseUrl()));
-    second->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return other->calls().contains("event message|3|"); }));
-    second.reset();
-    EXPECT_FALSE(happens([&] { return other->calls().size() > 4; }));
-    other.reset();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return watch.expired(); }));
 }

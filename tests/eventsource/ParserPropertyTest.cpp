@@ -1,6 +1,3 @@
-#include "eventsource/EventParser.h"
-#include "eventsource/UTF8LineParser.h"
-
 #include "RecordingHandler.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +11,15 @@ namespace {
 // outlives connections, the line still open and whether a limit was hit.
 QList<QByteArray> feed(const QByteArray& stream, QList<qsizetype> cuts, qsizetype limit)
 {
-    RecordingHandler handler;
-    UTF8LineParser lines(limit);
-    EventParser events(&handler, "initial", 1.0, limit);
+    QList<QByteArray> chunks;
     qsizetype from = 0;
-    cuts.append(stream.size());
-    for (qsizetype to : cuts) {
-        lines.append(QByteArrayView(stream).sliced(from, to - from), [&](QByteArrayView line) { events.parseLine(line); });
+    for (qsizetype to : cuts << stream.size()) {
+        chunks.append(stream.sliced(from, to - from));
         from = to;
     }
-    return handler.calls() << events.lastEventId() << QByteArray::number(events.currentRetry())
-                           << lines.currentString() << QByteArray::number(lines.overflowed() * 2 + events.overflowed());
+    ParsedStream s(limit, "initial");
+    return s.feed(chunks) << s.events.lastEventId() << QByteArray::number(s.events.currentRetry())
+                          << s.lines.currentString() << QByteArray::number(s.lines.overflowed() * 2 + s.events.overflowed());
 }
 
 // Fields, line ends and text, valid and ill-formed, in any order.

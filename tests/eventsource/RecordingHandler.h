@@ -1,58 +1,69 @@
 #pragma once
 
 #include "eventsource/EventHandler.h"
+#include "eventsource/EventParser.h"
+#include "eventsource/EventSource.h"
+#include "eventsource/Utf8LineParser.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QList>
-#include <QMutex>
-#include <QMutexLocker>
-#include <QThread>
 
-#include <atomic>
 #include <functional>
 
-// Writes every handler call as one line of text, e.g. "event update|data|id",
-// "comment  keep-alive", "open", "close", "error 500". Safe to read from another thread.
+using Calls = QList<QByteArray>;
+
+// Writes every call of a parser, or signal of a stream, as one line of text, e.g.
+// "event update|data|id", "comment  keep-alive", "open", "close", "error 500".
 class RecordingHandler : public EventHandler {
 public:
-    // Run after each event is recorded, on the stream's thread; set it before the start.
+    // Run after each event is recorded; set it before the start.
     std::function<void(const MessageEvent&)> whenEvent;
 
-    void onOpen() override { add("open"); }
-    void onClose() override { add("close"); }
-    void onEvent(const QByteArray& type, const MessageEvent& event) override
+    RecordingHandler() = default;
+    // Records the signals of `stream` from now on.
+    explicit RecordingHandler(EventSource& stream)
     {
-        add("event " + type + '|' + event.data + '|' + event.lastEventId);
+        QObject::connect(&stream, &EventSource::opened, [this] { add("open"); });
+        QObject::connect(&stream, &EventSource::closed, [this] { add("close"); });
+        QObject::connect(&stream, &EventSource::eventReceived, [this](const MessageEvent& event) { onEvent(event); });
+        QObject::connect(&stream, &EventSource::commentReceived, [this](const QByteArray& c) { onComment(c); });
+        QObject::connect(&stream, &EventSource::failed, [this](const EventSourceError& error) {
+            add(error.responseCode ? "error " + QByteArray::number(error.responseCode) : "error transport");
+        });
+    }
+
+    void onEvent(const MessageEvent& event) override
+    {
+        add("event " + event.type + '|' + event.data + '|' + event.lastEventId);
         if (whenEvent)
             whenEvent(event);
     }
     void onComment(const QByteArray& comment) override { add("comment " + comment); }
-    void onError(const EventSourceErrorPtr& error) override
+
+    void add(const QByteArray& call) { calls.append(call); }
+    Calls calls;
+};
+
+// Feeds chunks through both parsers, as a connection does.
+struct ParsedStream {
+    explicit ParsedStream(qsizetype limit = kDefaultStreamLimitBytes, const QByteArray& lastEventId = {})
+        : lines(limit), events(&handler, lastEventId, 1.0, limit)
     {
-        const auto unsuccessful = std::dynamic_pointer_cast<const UnsuccessfulResponseError>(error);
-        add(unsuccessful ? "error " + QByteArray::number(unsuccessful->responseCode()) : "error transport");
     }
 
-    QList<QByteArray> calls() const
+    Calls feed(const QList<QByteArray>& chunks)
     {
-        QMutexLocker lock(&m_mutex);
-        return m_calls;
+        for (const QByteArray& chunk : chunks)
+            lines.append(chunk, [this](QByteArrayView line) { events.parseLine(line); });
+        return handler.calls;
     }
-    int count(const QByteArray& call) const { return int(calls().count(call)); }
-    // Calls that came on the application's main thread.
-    int callsOnMainThread() const { return m_onMainThread.load(); }
-
-private:
-    void add(const QByteArray& call)
+    void reset()
     {
-        if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
-            ++m_onMainThread;
-        QMutexLocker lock(&m_mutex);
-        m_calls.append(call);
+        lines.reset();
+        events.reset();
     }
 
-    mutable QMutex m_mutex;
-    QList<QByteArray> m_calls;
-    std::atomic<int> m_onMainThread{0};
+    RecordingHandler handler;
+    Utf8LineParser lines;
+    EventParser events;
 };

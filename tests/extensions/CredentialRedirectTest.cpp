@@ -1,9 +1,12 @@
 #include "ExtensionTestSupport.h"
 
+#include "chat/ChatReply.h"
 #include "chat/OpenAiService.h"
 #include "extensions/PineconeClient.h"
 #include "extensions/WolframAlphaExtension.h"
 #include "openai/OpenAiRequests.h"
+
+#include <QSignalSpy>
 
 namespace {
 
@@ -23,12 +26,9 @@ QString outcomeOf(QString (*call)())
 
 QString chatOutcome()
 {
-    auto ending = std::make_shared<std::promise<QString>>();
-    std::future<QString> text = ending->get_future();
-    OpenAiService::sendChat("", {}, [](const ParsedDelta&) {}, [ending] { ending->set_value("stopped"); },
-                            [ending](const QString& error) { ending->set_value(error); });
-    const auto ended = [&] { return text.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
-    return QTest::qWaitFor(ended, 20000) ? text.get() : QString("no ending");
+    QObject owner;
+    QSignalSpy failed(OpenAiService::sendChat("", {}, &owner), &ChatReply::failed);
+    return failed.wait(20000) ? failed.at(0).at(0).toString() : QString("no failure");
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "JsonLinePrinter.h"
 
-#include <QMutexLocker>
 #include <QTimer>
 
 #include <array>
@@ -102,23 +101,14 @@ void JsonLinePrinter::appendQuoted(QByteArray& out, QByteArrayView utf8)
 void JsonLinePrinter::printed()
 {
     if (m_buffer.size() >= kFlushBytes) {
-        flushLocked();
+        flush();
     } else if (m_flushAfterBatch && !m_flushQueued) {
         m_flushQueued = true;
-        QTimer::singleShot(0, [weak = weak_from_this()] {
-            if (const std::shared_ptr<JsonLinePrinter> self = weak.lock())
-                self->flush();
-        });
+        QTimer::singleShot(0, [this] { flush(); });
     }
 }
 
 void JsonLinePrinter::flush()
-{
-    QMutexLocker lock(&m_mutex);
-    flushLocked();
-}
-
-void JsonLinePrinter::flushLocked()
 {
     m_flushQueued = false;
     if (m_buffer.isEmpty())
@@ -131,29 +121,22 @@ void JsonLinePrinter::flushLocked()
         m_buffer.truncate(0);
 }
 
-void JsonLinePrinter::onOpen()
+void JsonLinePrinter::printOpened()
 {
-    QMutexLocker lock(&m_mutex);
     put(m_buffer, "{\"open\":true}\n");
     printed();
 }
 
-void JsonLinePrinter::onClose()
+void JsonLinePrinter::printClosed()
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        put(m_buffer, "{\"closed\":true}\n");
-        flushLocked();
-    }
-    if (afterEnd)
-        afterEnd();
+    put(m_buffer, "{\"closed\":true}\n");
+    flush();
 }
 
-void JsonLinePrinter::onEvent(const QByteArray& eventType, const MessageEvent& event)
+void JsonLinePrinter::onEvent(const MessageEvent& event)
 {
-    QMutexLocker lock(&m_mutex);
     put(m_buffer, "{\"event\":");
-    appendQuoted(m_buffer, eventType);
+    appendQuoted(m_buffer, event.type);
     put(m_buffer, ",\"data\":");
     appendQuoted(m_buffer, event.data);
     put(m_buffer, ",\"id\":");
@@ -164,22 +147,16 @@ void JsonLinePrinter::onEvent(const QByteArray& eventType, const MessageEvent& e
 
 void JsonLinePrinter::onComment(const QByteArray& comment)
 {
-    QMutexLocker lock(&m_mutex);
     put(m_buffer, "{\"comment\":");
     appendQuoted(m_buffer, comment);
     put(m_buffer, "}\n");
     printed();
 }
 
-void JsonLinePrinter::onError(const EventSourceErrorPtr& error)
+void JsonLinePrinter::printError(const EventSourceError& error)
 {
-    {
-        QMutexLocker lock(&m_mutex);
-        put(m_buffer, "{\"error\":");
-        appendQuoted(m_buffer, error->description().toUtf8());
-        put(m_buffer, "}\n");
-        flushLocked();
-    }
-    if (afterEnd)
-        afterEnd();
+    put(m_buffer, "{\"error\":");
+    appendQuoted(m_buffer, error.description.toUtf8());
+    put(m_buffer, "}\n");
+    flush();
 }

@@ -1,4 +1,4 @@
-// vorbel-sse: prints the handler calls of an event stream as JSON lines.
+// vorbel-sse: prints what an event stream reports, as JSON lines.
 //
 //   vorbel-sse [--chunk N] < stream.txt        parse standard input
 //   vorbel-sse [options] URL                   connect with EventSource
@@ -14,13 +14,12 @@
 
 #include "eventsource/EventParser.h"
 #include "eventsource/EventSource.h"
-#include "eventsource/UTF8LineParser.h"
+#include "eventsource/Utf8LineParser.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QNetworkProxyFactory>
 #include <QStringList>
-#include <QTimer>
 
 #include <cerrno>
 #include <cstdio>
@@ -67,9 +66,9 @@ int help()
 
 int parseStandardInput(qsizetype chunkSize)
 {
-    auto printer = std::make_shared<JsonLinePrinter>(stdout);
-    UTF8LineParser lines;
-    EventParser events(printer.get(), QByteArray(), 1.0);
+    JsonLinePrinter printer(stdout);
+    Utf8LineParser lines;
+    EventParser events(&printer, QByteArray(), 1.0);
     std::vector<char> buffer(size_t(chunkSize > 0 ? chunkSize : 64 * 1024));
     for (;;) {
         // read() hands over what has arrived, so a live pipe is printed as it comes.
@@ -77,23 +76,23 @@ int parseStandardInput(qsizetype chunkSize)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            printer->flush();
+            printer.flush();
             std::perror("vorbel-sse: reading standard input");
             return 1;
         }
         if (got == 0) {
-            printer->flush();
+            printer.flush();
             return 0;
         }
         lines.append(QByteArrayView(buffer.data(), qsizetype(got)),
                      [&events](QByteArrayView line) { events.parseLine(line); });
         if (lines.overflowed() || events.overflowed()) {
-            printer->onError(std::make_shared<StreamLimitError>(
-                lines.overflowed() ? StreamLimitError::Part::line : StreamLimitError::Part::eventData,
+            printer.printError(EventSourceError::limitExceeded(
+                lines.overflowed() ? EventSourceError::Limit::Line : EventSourceError::Limit::EventData,
                 kDefaultStreamLimitBytes));
             return 1;
         }
-        printer->flush();
+        printer.flush();
     }
 }
 
@@ -150,28 +149,44 @@ int main(int argc, char** argv)
         std::fputs("vorbel-sse: the URL must be http or https\n", stderr);
         return 2;
     }
-    auto printer = std::make_shared<JsonLinePrinter>(stdout);
-    printer->flushAfterEachBatch();
-    Config config(printer, address);
+    JsonLinePrinter printer(stdout);
+    printer.flushAfterEachBatch();
+    Config config(address);
     config.method = method;
     config.body = body;
     config.headers = headers;
-    EventSource stream(config);
+    const auto quitSoon = [] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    };
     if (once) {
-        printer->afterEnd = [&stream] {
-            stream.stop();
-            QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
-        };
         // A response refused for good (e.g. 204) ends the run too.
-        auto* poll = new QTimer(&app);
-        QObject::connect(poll, &QTimer::timeout, &app, [&stream] {
-            if (stream.readyState() == ReadyState::shutdown)
-                QCoreApplication::quit();
-        });
-        poll->start(50);
+        config.connectionErrorHandler = [quitSoon](const EventSourceError& error) {
+            const ConnectionErrorAction action = Config::defaultConnectionErrorHandler(error);
+            if (action == ConnectionErrorAction::Shutdown)
+                quitSoon();
+            return action;
+        };
     }
+    EventSource stream(config);
+    const auto end = [&] {
+        if (!once)
+            return;
+        stream.stop();
+        quitSoon();
+    };
+    QObject::connect(&stream, &EventSource::opened, &app, [&] { printer.printOpened(); });
+    QObject::connect(&stream, &EventSource::eventReceived, &app, [&](const MessageEvent& e) { printer.onEvent(e); });
+    QObject::connect(&stream, &EventSource::commentReceived, &app, [&](const QByteArray& c) { printer.onComment(c); });
+    QObject::connect(&stream, &EventSource::failed, &app, [&](const EventSourceError& error) {
+        printer.printError(error);
+        end();
+    });
+    QObject::connect(&stream, &EventSource::closed, &app, [&] {
+        printer.printClosed();
+        end();
+    });
     stream.start();
     const int status = app.exec();
-    printer->flush();
+    printer.flush();
     return status;
 }

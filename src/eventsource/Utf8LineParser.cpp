@@ -1,13 +1,13 @@
-#include "eventsource/UTF8LineParser.h"
+#include "eventsource/Utf8LineParser.h"
 
-QList<QByteArray> UTF8LineParser::append(QByteArrayView chunk)
+QList<QByteArray> Utf8LineParser::append(QByteArrayView chunk)
 {
     QList<QByteArray> lines;
     append(chunk, [&lines](QByteArrayView line) { lines.append(line.toByteArray()); });
     return lines;
 }
 
-void UTF8LineParser::reset()
+void Utf8LineParser::reset()
 {
     m_seenCr = false;
     m_currentString.clear();
@@ -15,7 +15,7 @@ void UTF8LineParser::reset()
     m_overflowed = false;
 }
 
-bool UTF8LineParser::overflow()
+bool Utf8LineParser::overflow()
 {
     m_overflowed = true;
     m_currentString = QByteArray();

@@ -1,4 +1,4 @@
-#include "eventsource/UTF8LineParser.h"
+#include "eventsource/Utf8LineParser.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@ namespace {
 
 using Lines = QList<QByteArray>;
 
-Lines feed(UTF8LineParser& parser, const QList<QByteArray>& chunks)
+Lines feed(Utf8LineParser& parser, const QList<QByteArray>& chunks)
 {
     Lines lines;
     for (const QByteArray& chunk : chunks)
@@ -19,7 +19,7 @@ const QByteArray R = "\xEF\xBF\xBD"; // U+FFFD
 } // namespace
 
 // Other splits of the same bytes are the property test's business.
-TEST(UTF8LineParser, SplitsLinesAndReplacesIllFormedBytes)
+TEST(Utf8LineParser, SplitsLinesAndReplacesIllFormedBytes)
 {
     const struct {
         QList<QByteArray> chunks;
@@ -55,14 +55,14 @@ TEST(UTF8LineParser, SplitsLinesAndReplacesIllFormedBytes)
         {{QByteArray("a\0b\n", 4)}, {QByteArray("a\0b", 3)}},
     };
     for (const auto& c : cases) {
-        UTF8LineParser parser;
+        Utf8LineParser parser;
         EXPECT_EQ(feed(parser, c.chunks), c.lines) << c.chunks.join('|').toHex(' ').constData();
     }
 }
 
-TEST(UTF8LineParser, ResetDropsThePendingLineCrAndHeldBackBytes)
+TEST(Utf8LineParser, ResetDropsThePendingLineCrAndHeldBackBytes)
 {
-    UTF8LineParser parser;
+    Utf8LineParser parser;
     EXPECT_TRUE(parser.append("partial").isEmpty());
     parser.reset();
     EXPECT_EQ(parser.append("next\n"), Lines({"next"}));

@@ -25,9 +25,9 @@
 // One pass per chunk: plain ASCII is scanned 16 bytes at a time, lines that lie wholly
 // inside a chunk are handed out without copying, and a line spanning chunks grows in
 // place without being scanned again. Not thread-safe.
-class UTF8LineParser {
+class Utf8LineParser {
 public:
-    explicit UTF8LineParser(qsizetype maxLineBytes = kDefaultStreamLimitBytes) : m_maxLineBytes(maxLineBytes) {}
+    explicit Utf8LineParser(qsizetype maxLineBytes = kDefaultStreamLimitBytes) : m_maxLineBytes(maxLineBytes) {}
 
     // Feeds one chunk; calls sink(QByteArrayView line) for each line it completes, in
     // order, without the line end. The view is valid only during the call.
@@ -73,7 +73,7 @@ private:
     qsizetype m_maxLineBytes;
 };
 
-inline int UTF8LineParser::examine(const uchar* p, const uchar* end, Step& step)
+inline int Utf8LineParser::examine(const uchar* p, const uchar* end, Step& step)
 {
     const uchar lead = p[0];
     int trailing;
@@ -113,7 +113,7 @@ inline int UTF8LineParser::examine(const uchar* p, const uchar* end, Step& step)
     return trailing + 1;
 }
 
-inline const uchar* UTF8LineParser::findSpecial(const uchar* p, const uchar* end)
+inline const uchar* Utf8LineParser::findSpecial(const uchar* p, const uchar* end)
 {
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi8('\r');
@@ -134,7 +134,7 @@ inline const uchar* UTF8LineParser::findSpecial(const uchar* p, const uchar* end
     return end;
 }
 
-inline bool UTF8LineParser::keep(const uchar* from, const uchar* to)
+inline bool Utf8LineParser::keep(const uchar* from, const uchar* to)
 {
     if (m_currentString.size() + (to - from) > m_maxLineBytes)
         return overflow();
@@ -143,7 +143,7 @@ inline bool UTF8LineParser::keep(const uchar* from, const uchar* to)
 }
 
 template <typename Sink>
-inline bool UTF8LineParser::endLine(const uchar* from, const uchar* to, Sink& sink)
+inline bool Utf8LineParser::endLine(const uchar* from, const uchar* to, Sink& sink)
 {
     if (m_currentString.isEmpty()) {
         if (to - from > m_maxLineBytes)
@@ -163,7 +163,7 @@ inline bool UTF8LineParser::endLine(const uchar* from, const uchar* to, Sink& si
 }
 
 template <typename Sink>
-void UTF8LineParser::append(QByteArrayView chunk, Sink&& sink)
+void Utf8LineParser::append(QByteArrayView chunk, Sink&& sink)
 {
     const uchar* p = reinterpret_cast<const uchar*>(chunk.data());
     const uchar* const end = p + chunk.size();

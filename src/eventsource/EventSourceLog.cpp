@@ -1,0 +1,3 @@
+#include "eventsource/EventSourceLog.h"
+
+Q_LOGGING_CATEGORY(lcEventSource, "vorbel.eventsource")
