@@ -69,7 +69,7 @@ TEST_F(McpCliTest, AToolIsOfferedAskedAboutAndItsResultSentBack)
         const QJsonObject offered = QJsonDocument::fromJson(server.requests().at(first).body).object();
         QJsonObject echo;
         for (const auto& entry : offered[QString(toolsForm ? "tools" : "functions")].toArray()) {
-            const QJsonObject function = toolsForm ? entry["function"].toObject() : entry.toObject();
+            const QJsonObject function = toolsForm ? entry.toObject()["function"].toObject() : entry.toObject();
             if (function["name"] == "srv__echo")
                 echo = function;
         }
