@@ -242,7 +242,7 @@ qint64 StoreContext::conversationRow(qint64 key) const
 
 // Inserts come first and in creation order, parents before children, so row
 // keys keep creation order and every relationship finds its row.
-bool StoreContext::writePending(std::vector<Record*>& givenRows)
+bool StoreContext::writePending(std::vector<Record*>& givenRows, std::vector<WrittenTexts>& writtenTexts)
 {
     auto insertAll = [&](const auto& records, const auto& write) {
         for (const auto& record : inCreationOrder(records)) {
@@ -266,8 +266,12 @@ bool StoreContext::writePending(std::vector<Record*>& givenRows)
     const auto writeConversation = [this, &db](const Conversation& c, qint64* row) {
         return db.write(c, assistantRow(c.m_assistantKey), row);
     };
-    const auto writeMessage = [this, &db](const Message& m, qint64* row) {
-        return db.write(m, conversationRow(m.m_conversationKey), row);
+    const auto writeMessage = [this, &db, &writtenTexts](Message& m, qint64* row) {
+        Message::StoredTexts stored;
+        if (!db.write(m, conversationRow(m.m_conversationKey), row, &stored))
+            return false;
+        writtenTexts.emplace_back(&m, stored);
+        return true;
     };
     if (!insertAll(m_pendingAssistants.inserted, writeAssistant)
         || !insertAll(m_pendingConversations.inserted, writeConversation)
@@ -292,7 +296,8 @@ std::optional<StoreError> StoreContext::save()
     if (!hasChanges())
         return std::nullopt;
     std::vector<Record*> givenRows;
-    if (!m_database->begin() || !writePending(givenRows) || !m_database->commit()) {
+    std::vector<WrittenTexts> writtenTexts;
+    if (!m_database->begin() || !writePending(givenRows, writtenTexts) || !m_database->commit()) {
         const StoreError error = m_database->lastError();
         m_database->rollback();
         // Rolled back: those rows do not exist, and the next save asks again.
@@ -300,6 +305,8 @@ std::optional<StoreError> StoreContext::save()
             record->m_rowKey = 0;
         return error;
     }
+    for (auto& [message, stored] : writtenTexts)
+        message->m_stored = stored;
     m_pendingAssistants = {};
     m_pendingConversations = {};
     m_pendingMessages = {};
@@ -366,35 +373,34 @@ ConversationPtr Message::conversation() const
     return context() && m_conversationKey ? context()->conversation(m_conversationKey) : nullptr;
 }
 
-namespace {
-void appendTo(std::optional<QString>& field, const QString& piece)
+std::optional<QString>* Message::growingText(int which)
 {
-    if (!field)
+    return const_cast<std::optional<QString>*>(growingTexts().at(which));
+}
+
+Message::StoredTexts Message::storedNow(qint64 lastPiece) const
+{
+    StoredTexts stored;
+    stored.lastPiece = lastPiece;
+    const auto texts = growingTexts();
+    for (int which = 0; which < GrowingTextCount; ++which)
+        stored.sizes[which] = texts[which]->value_or(QString()).size();
+    return stored;
+}
+
+void Message::append(GrowingText which, const QString& piece)
+{
+    std::optional<QString>& field = *growingText(which);
+    if (!field) {
+        // A null text in the file has nothing to append to.
         field = QString();
+        m_stored.sizes[which] = -1;
+    }
     field->append(piece);
-}
-} // namespace
-
-void Message::appendContent(const QString& piece)
-{
-    appendTo(m_content, piece);
     didChange();
 }
 
-void Message::appendReasoning(const QString& piece)
-{
-    appendTo(m_reasoning, piece);
-    didChange();
-}
-
-void Message::appendFunctionName(const QString& piece)
-{
-    appendTo(m_functionName, piece);
-    didChange();
-}
-
-void Message::appendFunctionArguments(const QString& piece)
-{
-    appendTo(m_functionArguments, piece);
-    didChange();
-}
+void Message::appendContent(const QString& piece) { append(Content, piece); }
+void Message::appendReasoning(const QString& piece) { append(Reasoning, piece); }
+void Message::appendFunctionName(const QString& piece) { append(FunctionName, piece); }
+void Message::appendFunctionArguments(const QString& piece) { append(FunctionArguments, piece); }

@@ -124,6 +124,7 @@ bool StoreWatcher::takeFields(Conversation& c, const Conversation& row)
 
 bool StoreWatcher::takeFields(Message& m, const Message& row)
 {
+    m.m_stored = row.m_stored; // what the file holds now, whoever wrote it
     bool changed = take(m.m_id, row.m_id);
     changed = take(m.m_role, row.m_role) || changed;
     changed = take(m.m_content, row.m_content) || changed;

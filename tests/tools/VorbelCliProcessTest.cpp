@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTest>
 
 namespace {
 
@@ -18,7 +19,7 @@ struct ProcessResult {
 // folder of its own.
 class VorbelCliProcessTest : public testing::Test {
 protected:
-    ProcessResult runCli(const QStringList& arguments, const QByteArray& input = {})
+    void startCli(QProcess& process, const QStringList& arguments)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
@@ -28,10 +29,15 @@ protected:
         for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
             environment.insert(it.key(), it.value());
 
-        QProcess process;
         process.setProcessEnvironment(environment);
         process.start(VORBEL_CLI_PATH, arguments);
         EXPECT_TRUE(process.waitForStarted());
+    }
+
+    ProcessResult runCli(const QStringList& arguments, const QByteArray& input = {})
+    {
+        QProcess process;
+        startCli(process, arguments);
         process.write(input);
         process.closeWriteChannel();
         // The test server answers from its own thread, so blocking here is fine.
@@ -84,6 +90,34 @@ TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallToTheReplyIsStored)
     EXPECT_EQ(stored[1].toObject()["done"], true);
     EXPECT_EQ(stored[2].toObject()["content"], "The answer is 2.");
     EXPECT_EQ(stored[2].toObject()["done"], true);
+}
+
+// A chat killed amid the reply leaves every piece saved before the kill: the
+// next open and `show` read that prefix, and nothing after it.
+TEST_F(VorbelCliProcessTest, AChatKilledAmidTheReplyLeavesTheSavedPrefix)
+{
+    ASSERT_EQ(runCli({"settings", "set", "apiKey", "sk-e2e"}).exitCode, 0);
+    ScriptedResponse stalled = ScriptedResponse::sse({sse::content("Hel"), sse::content("lo, wö")});
+    stalled.pieces.append({600000, sse::content("rld") + sse::done});
+    server.enqueue(stalled);
+    QProcess chat;
+    startCli(chat, {"chat", "--assistant", "General Assistant", "Hi"});
+    const QString path = home.path() + "/data/Vorbel/Vorbel/Vorbel.sqlite";
+    const auto storedReply = [&path] {
+        DataController store(path);
+        const auto conversations = store.viewContext().conversations();
+        const auto messages = conversations.empty() ? std::vector<MessagePtr>() : orderedMessages(*conversations[0]);
+        return messages.size() == 2 ? messages[1]->content().value_or("") : QString();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return storedReply() == "Hello, wö"; }, 30000));
+    chat.kill();
+    ASSERT_TRUE(chat.waitForFinished());
+    EXPECT_EQ(storedReply(), "Hello, wö");
+    const QString id = QString::fromUtf8(chat.readAllStandardError()).section(QLatin1Char('\n'), 0, 0);
+    const QJsonArray shown = QJsonDocument::fromJson(runCli({"show", "--json", id}).out.toUtf8()).array();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[1].toObject()["content"], "Hello, wö");
+    EXPECT_EQ(shown[1].toObject()["done"], false);
 }
 
 // The exit code and the one error line reach the shell; background lines stay
