@@ -55,7 +55,7 @@ protected:
 };
 
 // The key set by one run reaches the next through the settings file.
-TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallToTheReplyIsStored)
+TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallIsStoredAndAKilledOneKeepsItsSavedPrefix)
 {
     ASSERT_EQ(runCli({"settings", "set", "apiKey", "sk-e2e"}).exitCode, 0);
     const ProcessResult added =
@@ -90,34 +90,24 @@ TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallToTheReplyIsStored)
     EXPECT_EQ(stored[1].toObject()["done"], true);
     EXPECT_EQ(stored[2].toObject()["content"], "The answer is 2.");
     EXPECT_EQ(stored[2].toObject()["done"], true);
-}
 
-// A chat killed amid the reply leaves every piece saved before the kill: the
-// next open and `show` read that prefix, and nothing after it.
-TEST_F(VorbelCliProcessTest, AChatKilledAmidTheReplyLeavesTheSavedPrefix)
-{
-    ASSERT_EQ(runCli({"settings", "set", "apiKey", "sk-e2e"}).exitCode, 0);
+    // One killed amid the reply keeps every piece saved before the kill, and nothing after.
     ScriptedResponse stalled = ScriptedResponse::sse({sse::content("Hel"), sse::content("lo, wö")});
     stalled.pieces.append({600000, sse::content("rld") + sse::done});
     server.enqueue(stalled);
-    QProcess chat;
-    startCli(chat, {"chat", "--assistant", "General Assistant", "Hi"});
-    const QString path = home.path() + "/data/Vorbel/Vorbel/Vorbel.sqlite";
-    const auto storedReply = [&path] {
-        DataController store(path);
-        const auto conversations = store.viewContext().conversations();
-        const auto messages = conversations.empty() ? std::vector<MessagePtr>() : orderedMessages(*conversations[0]);
-        return messages.size() == 2 ? messages[1]->content().value_or("") : QString();
+    QProcess killed;
+    killed.setReadChannel(QProcess::StandardError);
+    startCli(killed, {"chat", "--assistant", "General Assistant", "Hi"});
+    ASSERT_TRUE(QTest::qWaitFor([&killed] { return killed.canReadLine(); }, 30000));
+    const QString id = QString::fromUtf8(killed.readLine()).trimmed();
+    const auto shownReply = [&] {
+        return QJsonDocument::fromJson(runCli({"show", "--json", id}).out.toUtf8()).array().at(1).toObject();
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return storedReply() == "Hello, wö"; }, 30000));
-    chat.kill();
-    ASSERT_TRUE(chat.waitForFinished());
-    EXPECT_EQ(storedReply(), "Hello, wö");
-    const QString id = QString::fromUtf8(chat.readAllStandardError()).section(QLatin1Char('\n'), 0, 0);
-    const QJsonArray shown = QJsonDocument::fromJson(runCli({"show", "--json", id}).out.toUtf8()).array();
-    ASSERT_EQ(shown.size(), 2);
-    EXPECT_EQ(shown[1].toObject()["content"], "Hello, wö");
-    EXPECT_EQ(shown[1].toObject()["done"], false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownReply()["content"] == "Hello, wö"; }, 30000));
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished());
+    const QJsonObject shown = shownReply();
+    EXPECT_EQ(std::pair(shown["content"], shown["done"]), std::pair(QJsonValue("Hello, wö"), QJsonValue(false)));
 }
 
 // The exit code and the one error line reach the shell; background lines stay
