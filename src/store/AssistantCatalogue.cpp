@@ -1,13 +1,13 @@
 #include "store/AssistantCatalogue.h"
 
 #include "core/Endpoints.h"
+#include "store/StoreLog.h"
 #include "store/StoreOperations.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -18,8 +18,6 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-
-Q_LOGGING_CATEGORY(lcCatalogue, "vorbel.store")
 
 // The resource lives in a static library, so nothing would pull in its
 // registration unless it is named here (outside any namespace, as rcc wants).
@@ -52,7 +50,7 @@ void finishOnUiThread(QPointer<StoreContext> context, std::optional<AssistantApi
             else
                 printLine(catalogueUnusableLine);
         } else {
-            qCDebug(lcCatalogue) << "catalogue refresh dropped: the store context is gone";
+            qCDebug(lcStore) << "catalogue refresh dropped: the store context is gone";
         }
         if (done)
             done();
@@ -110,7 +108,7 @@ void refreshFromService(StoreContext& context, QNetworkAccessManager& network, c
         // A transport error (refused, reset, timed out, cut short) leaves no usable
         // body; anything but a complete 200 counts as no catalogue at all.
         if (reply->error() != QNetworkReply::NoError || !status.isValid() || status.toInt() != 200) {
-            qCDebug(lcCatalogue) << "catalogue request failed:" << status << reply->errorString();
+            qCDebug(lcStore) << "catalogue request failed:" << status << reply->errorString();
             finishUnreachable(std::move(done));
             return;
         }
@@ -181,7 +179,7 @@ bool mergeAssistantCatalogue(StoreContext& context, const AssistantApiResponse& 
     for (const AssistantSeed& seed : response.assistants)
         mergeAssistantSeed(seed, stored, context);
     if (const auto error = context.save()) {
-        qCDebug(lcCatalogue) << "catalogue save failed:" << error->description << error->details;
+        qCDebug(lcStore) << "catalogue save failed:" << error->description << error->details;
         printLine(catalogueUnusableLine);
         return false;
     }

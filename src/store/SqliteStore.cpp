@@ -1,17 +1,15 @@
 #include "store/SqliteStore.h"
 
 #include "core/PrivateFiles.h"
+#include "store/StoreLog.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QLoggingCategory>
 
 #include <sqlite3.h>
 
 #include <functional>
-
-Q_LOGGING_CATEGORY(lcStore, "vorbel.store")
 
 namespace {
 
@@ -198,27 +196,30 @@ StoreError errorOf(sqlite3* db, const QString& context = {})
     return error;
 }
 
+Error readError(sqlite3* db)
+{
+    return Error{QStringLiteral("The store cannot be read: %1").arg(QString::fromUtf8(sqlite3_errmsg(db)))};
+}
+
 template <typename Record>
-std::vector<std::shared_ptr<Record>> loadAll(sqlite3* db, const char* sql, bool* ok,
-                                             const std::function<void(Record&, sqlite3_stmt*)>& fill)
+Result<std::vector<std::shared_ptr<Record>>> loadAll(sqlite3* db, const char* sql,
+                                                     const std::function<void(Record&, sqlite3_stmt*)>& fill)
 {
     std::vector<std::shared_ptr<Record>> records;
     sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) {
-        if (ok)
-            *ok = false;
-        return records;
-    }
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK)
+        return readError(db);
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         auto record = std::make_shared<Record>();
         fill(*record, s);
         records.push_back(std::move(record));
     }
-    if (ok)
-        *ok = rc == SQLITE_DONE;
+    // Read before the statement goes, which resets the connection's message.
+    Result<std::vector<std::shared_ptr<Record>>> read =
+        rc == SQLITE_DONE ? Result(std::move(records)) : Result<std::vector<std::shared_ptr<Record>>>(readError(db));
     sqlite3_finalize(s);
-    return records;
+    return read;
 }
 
 } // namespace
@@ -322,10 +323,10 @@ sqlite3_stmt* SqliteStore::statement(int slot, const char* sql)
 
 StoreError SqliteStore::lastError() const { return errorOf(m_db); }
 
-std::vector<AssistantPtr> SqliteStore::loadAssistants(bool* ok)
+Result<std::vector<AssistantPtr>> SqliteStore::loadAssistants()
 {
     return loadAll<Assistant>(m_db,
-        "SELECT pk, id, name, personality, intro, profile_picture_url, version, deleted_at FROM assistant ORDER BY pk", ok,
+        "SELECT pk, id, name, personality, intro, profile_picture_url, version, deleted_at FROM assistant ORDER BY pk",
         [](Assistant& a, sqlite3_stmt* s) {
             a.m_primaryKey = a.m_rowKey = sqlite3_column_int64(s, 0);
             a.m_id = columnUuid(s, 1);
@@ -338,10 +339,10 @@ std::vector<AssistantPtr> SqliteStore::loadAssistants(bool* ok)
         });
 }
 
-std::vector<ConversationPtr> SqliteStore::loadConversations(bool* ok)
+Result<std::vector<ConversationPtr>> SqliteStore::loadConversations()
 {
     return loadAll<Conversation>(m_db,
-        "SELECT pk, id, created_at, updated_at, assistant_pk, title FROM conversation ORDER BY pk", ok,
+        "SELECT pk, id, created_at, updated_at, assistant_pk, title FROM conversation ORDER BY pk",
         [](Conversation& c, sqlite3_stmt* s) {
             c.m_primaryKey = c.m_rowKey = sqlite3_column_int64(s, 0);
             c.m_id = columnUuid(s, 1);
@@ -352,7 +353,7 @@ std::vector<ConversationPtr> SqliteStore::loadConversations(bool* ok)
         });
 }
 
-std::vector<MessagePtr> SqliteStore::loadMessages(qint64 conversationRow, bool* ok)
+Result<std::vector<MessagePtr>> SqliteStore::loadMessages(qint64 conversationRow)
 {
     // Rows and pieces from one snapshot: a reply folded meanwhile would
     // otherwise lose the pieces it took in.
@@ -392,12 +393,13 @@ std::vector<MessagePtr> SqliteStore::loadMessages(qint64 conversationRow, bool* 
         sqlite3_reset(s);
         read = read && takePieces(pieces, conversationRow, messages);
     }
+    const Error failed = readError(m_db); // before the commit sets its own state
     if (ownSnapshot)
         commit();
+    if (!read)
+        return failed;
     for (const auto& m : messages)
         m->m_stored = m->storedNow(m->m_stored.lastPiece);
-    if (ok)
-        *ok = read;
     return messages;
 }
 
@@ -574,6 +576,12 @@ bool SqliteStore::appendPieces(const Message& m, qint64 conversationRow, Message
     if (!runToEnd(s))
         return false;
     qint64 lastPiece = m.m_stored.lastPiece;
+    // Another process removed the row: its pieces would outlive it, and join
+    // whichever message is given its key next.
+    if (sqlite3_changes(m_db) == 0) {
+        *stored = m.storedNow(lastPiece);
+        return true;
+    }
     const auto texts = m.growingTexts();
     for (int which = 0; which < Message::GrowingTextCount; ++which) {
         const QString text = texts[which]->value_or(QString());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Result.h"
 #include "store/Records.h"
 
 #include <QString>
@@ -37,11 +38,11 @@ public:
     const QString& path() const { return m_path; }
 
     // Records as read: known by their row keys, with the relationship fields
-    // holding row keys too; messages carry no conversation. `ok` tells a
-    // failed read from an empty table.
-    std::vector<AssistantPtr> loadAssistants(bool* ok = nullptr);
-    std::vector<ConversationPtr> loadConversations(bool* ok = nullptr);
-    std::vector<MessagePtr> loadMessages(qint64 conversationRow, bool* ok = nullptr);
+    // holding row keys too; messages carry no conversation. A failed read is
+    // an error, never an empty table.
+    Result<std::vector<AssistantPtr>> loadAssistants();
+    Result<std::vector<ConversationPtr>> loadConversations();
+    Result<std::vector<MessagePtr>> loadMessages(qint64 conversationRow);
 
     // Changes whenever another connection commits; a cheap look, no file read.
     qint64 dataVersion();

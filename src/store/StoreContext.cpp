@@ -1,5 +1,6 @@
 #include "store/StoreContext.h"
 
+#include "store/StoreLog.h"
 #include "store/StoreWatcher.h"
 
 #include <algorithm>
@@ -12,6 +13,17 @@ std::vector<std::shared_ptr<T>> inCreationOrder(const QHash<qint64, std::shared_
     std::vector<std::shared_ptr<T>> list(records.cbegin(), records.cend());
     std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a->createdBefore(*b); });
     return list;
+}
+
+// A read that failed shows nothing rather than stopping the app; the file is
+// left as it is, and the watcher reads it again after the next change.
+template <typename T>
+std::vector<T> readOrNothing(Result<std::vector<T>> read)
+{
+    if (read)
+        return std::move(read).value();
+    qCWarning(lcStore) << read.errorText();
+    return {};
 }
 
 } // namespace
@@ -29,11 +41,11 @@ StoreContext::StoreContext(std::unique_ptr<SqliteStore> database, const QString&
     // Looked at before reading, so a commit made meanwhile is merged later.
     if (m_database->isFile())
         m_watcher = std::make_unique<StoreWatcher>(*this);
-    for (auto& a : m_database->loadAssistants()) {
+    for (auto& a : readOrNothing(m_database->loadAssistants())) {
         adopt(*a, a->primaryKey());
         m_assistants.insert(a->primaryKey(), a);
     }
-    for (auto& c : m_database->loadConversations()) {
+    for (auto& c : readOrNothing(m_database->loadConversations())) {
         adopt(*c, c->primaryKey());
         m_conversations.insert(c->primaryKey(), c);
     }
@@ -100,7 +112,7 @@ const std::vector<MessagePtr>& StoreContext::messagesOf(const Conversation& conv
     if (!conversation.m_messagesLoaded) {
         conversation.m_messagesLoaded = true;
         if (!conversation.isDeleted() && conversation.m_rowKey) {
-            auto loaded = m_database->loadMessages(conversation.m_rowKey);
+            auto loaded = readOrNothing(m_database->loadMessages(conversation.m_rowKey));
             for (auto& m : loaded) {
                 adopt(*m, m->primaryKey());
                 m->m_conversationKey = conversation.primaryKey();
