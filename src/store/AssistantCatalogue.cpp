@@ -3,13 +3,13 @@
 #include "core/Endpoints.h"
 #include "core/PoolTask.h"
 #include "core/StdoutLine.h"
+#include "store/StoreLog.h"
 #include "store/StoreOperations.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -18,8 +18,6 @@
 
 #include <memory>
 #include <mutex>
-
-Q_LOGGING_CATEGORY(lcCatalogue, "vorbel.store")
 
 // The resource lives in a static library, so nothing would pull in its
 // registration unless it is named here (outside any namespace, as rcc wants).
@@ -49,7 +47,7 @@ void decodeInBackground(QPointer<StoreContext> context, QByteArray body, std::fu
             else
                 printStdoutLine(catalogueUnusableLine);
         } else {
-            qCDebug(lcCatalogue) << "catalogue refresh dropped: the store context is gone";
+            qCDebug(lcStore) << "catalogue refresh dropped: the store context is gone";
         }
         if (done)
             done();
@@ -94,7 +92,7 @@ void refreshFromService(StoreContext& context, QNetworkAccessManager& network, c
         // A transport error (refused, reset, timed out, cut short) leaves no usable
         // body; anything but a complete 200 counts as no catalogue at all.
         if (reply->error() != QNetworkReply::NoError || !status.isValid() || status.toInt() != 200) {
-            qCDebug(lcCatalogue) << "catalogue request failed:" << status << reply->errorString();
+            qCDebug(lcStore) << "catalogue request failed:" << status << reply->errorString();
             finishUnreachable(done);
             return;
         }
@@ -165,7 +163,7 @@ bool mergeAssistantCatalogue(StoreContext& context, const AssistantApiResponse& 
     for (const AssistantSeed& seed : response.assistants)
         mergeAssistantSeed(seed, stored, context);
     if (const auto error = context.save()) {
-        qCDebug(lcCatalogue) << "catalogue save failed:" << error->description << error->details;
+        qCDebug(lcStore) << "catalogue save failed:" << error->description << error->details;
         printStdoutLine(catalogueUnusableLine);
         return false;
     }

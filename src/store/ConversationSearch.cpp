@@ -1,15 +1,14 @@
 #include "store/ConversationSearch.h"
 
+#include "store/StoreLog.h"
+
 #include <QFile>
 #include <QHash>
-#include <QLoggingCategory>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
 
 #include <algorithm>
-
-Q_DECLARE_LOGGING_CATEGORY(lcStore)
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <array>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -171,13 +172,13 @@ public:
 
     void setId(const std::optional<QUuid>& v) { assign(m_id, v); }
     void setRole(const std::optional<QString>& v) { assign(m_role, v); }
-    void setContent(const std::optional<QString>& v) { assign(m_content, v); }
+    void setContent(const std::optional<QString>& v) { replace(Content, m_content, v); }
     void setDone(bool v) { assign(m_done, v); }
-    void setFunctionName(const std::optional<QString>& v) { assign(m_functionName, v); }
-    void setFunctionArguments(const std::optional<QString>& v) { assign(m_functionArguments, v); }
+    void setFunctionName(const std::optional<QString>& v) { replace(FunctionName, m_functionName, v); }
+    void setFunctionArguments(const std::optional<QString>& v) { replace(FunctionArguments, m_functionArguments, v); }
     void setFunctionResult(const std::optional<QString>& v) { assign(m_functionResult, v); }
     void setUpdatedAt(const std::optional<QDateTime>& v) { assign(m_updatedAt, v); }
-    void setReasoning(const std::optional<QString>& v) { assign(m_reasoning, v); }
+    void setReasoning(const std::optional<QString>& v) { replace(Reasoning, m_reasoning, v); }
     void setPromptTokens(const std::optional<qint64>& v) { assign(m_promptTokens, v); }
     void setCompletionTokens(const std::optional<qint64>& v) { assign(m_completionTokens, v); }
     void setReasoningTokens(const std::optional<qint64>& v) { assign(m_reasoningTokens, v); }
@@ -196,6 +197,28 @@ private:
     friend class StoreWatcher;
     void didChange() override;
 
+    // The texts a streamed reply grows, in the order the file numbers them.
+    enum GrowingText { Content, Reasoning, FunctionName, FunctionArguments, GrowingTextCount };
+    // What the file holds of the growing texts: how much of each (-1 when
+    // its copy there must be written whole), and the last piece row taken
+    // in. A save writes only what was appended since.
+    struct StoredTexts {
+        std::array<qsizetype, GrowingTextCount> sizes{-1, -1, -1, -1};
+        qint64 lastPiece = 0;
+    };
+    std::array<const std::optional<QString>*, GrowingTextCount> growingTexts() const
+    {
+        return {&m_content, &m_reasoning, &m_functionName, &m_functionArguments};
+    }
+    std::optional<QString>* growingText(int which);
+    StoredTexts storedNow(qint64 lastPiece) const;
+    void replace(GrowingText which, std::optional<QString>& field, const std::optional<QString>& value)
+    {
+        if (assign(field, value))
+            m_stored.sizes[which] = -1;
+    }
+    void append(GrowingText which, const QString& piece);
+
     std::optional<QUuid> m_id;
     std::optional<QString> m_role;
     std::optional<QString> m_content;
@@ -211,4 +234,5 @@ private:
     std::optional<qint64> m_thinkingMs;
     std::optional<qint64> m_replyMs;
     qint64 m_conversationKey = 0; // the conversation's primaryKey(), not its row
+    StoredTexts m_stored;
 };

@@ -1,23 +1,23 @@
 #include "store/SqliteStore.h"
 
 #include "core/PrivateFiles.h"
+#include "store/StoreLog.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
+#include <QHash>
 
 #include <sqlite3.h>
 
 #include <functional>
-
-Q_LOGGING_CATEGORY(lcStore, "vorbel.store")
 
 namespace {
 
 enum Slot {
     InsertAssistant, UpdateAssistant, InsertConversation, UpdateConversation,
     InsertMessage, UpdateMessage, DeleteMessage, DeleteMessages, DeleteConversation,
-    SelectMessages, Begin, BeginRead, Commit, Rollback, DataVersion, SlotCount
+    SelectMessages, Begin, BeginRead, Commit, Rollback, DataVersion,
+    UpdateMessageFields, InsertPiece, DeletePieces, SelectPieces, SlotCount
 };
 
 // Forward migrations: entry N takes a database from schema N to N + 1.
@@ -77,6 +77,16 @@ const char* const migrations[] = {
     " INSERT INTO conversation_search(conversation_search, rowid, title)"
     " SELECT 'delete', old.pk, old.title WHERE old.title IS NOT NULL;"
     " INSERT INTO conversation_search(rowid, title) SELECT new.pk, new.title WHERE new.title IS NOT NULL;"
+    " END;",
+    // The pieces of a streaming reply, appended as they come so that saving
+    // one costs the same at any length of the reply; the message row takes
+    // them back in whole once the reply is done. Keys only grow, so "the
+    // pieces up to this key" names the same pieces in every process.
+    "CREATE TABLE message_piece (pk INTEGER PRIMARY KEY AUTOINCREMENT, message_pk INTEGER NOT NULL,"
+    " field INTEGER NOT NULL, text TEXT NOT NULL);"
+    "CREATE INDEX message_piece_by_message ON message_piece(message_pk);"
+    "CREATE TRIGGER message_piece_delete AFTER DELETE ON message BEGIN"
+    " DELETE FROM message_piece WHERE message_pk = old.pk;"
     " END;",
 };
 static_assert(std::size(migrations) == SqliteStore::schemaVersion);
@@ -186,27 +196,30 @@ StoreError errorOf(sqlite3* db, const QString& context = {})
     return error;
 }
 
+Error readError(sqlite3* db)
+{
+    return Error{QStringLiteral("The store cannot be read: %1").arg(QString::fromUtf8(sqlite3_errmsg(db)))};
+}
+
 template <typename Record>
-std::vector<std::shared_ptr<Record>> loadAll(sqlite3* db, const char* sql, bool* ok,
-                                             const std::function<void(Record&, sqlite3_stmt*)>& fill)
+Result<std::vector<std::shared_ptr<Record>>> loadAll(sqlite3* db, const char* sql,
+                                                     const std::function<void(Record&, sqlite3_stmt*)>& fill)
 {
     std::vector<std::shared_ptr<Record>> records;
     sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) {
-        if (ok)
-            *ok = false;
-        return records;
-    }
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK)
+        return readError(db);
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         auto record = std::make_shared<Record>();
         fill(*record, s);
         records.push_back(std::move(record));
     }
-    if (ok)
-        *ok = rc == SQLITE_DONE;
+    // Read before the statement goes, which resets the connection's message.
+    Result<std::vector<std::shared_ptr<Record>>> read =
+        rc == SQLITE_DONE ? Result(std::move(records)) : Result<std::vector<std::shared_ptr<Record>>>(readError(db));
     sqlite3_finalize(s);
-    return records;
+    return read;
 }
 
 } // namespace
@@ -310,10 +323,10 @@ sqlite3_stmt* SqliteStore::statement(int slot, const char* sql)
 
 StoreError SqliteStore::lastError() const { return errorOf(m_db); }
 
-std::vector<AssistantPtr> SqliteStore::loadAssistants(bool* ok)
+Result<std::vector<AssistantPtr>> SqliteStore::loadAssistants()
 {
     return loadAll<Assistant>(m_db,
-        "SELECT pk, id, name, personality, intro, profile_picture_url, version, deleted_at FROM assistant ORDER BY pk", ok,
+        "SELECT pk, id, name, personality, intro, profile_picture_url, version, deleted_at FROM assistant ORDER BY pk",
         [](Assistant& a, sqlite3_stmt* s) {
             a.m_primaryKey = a.m_rowKey = sqlite3_column_int64(s, 0);
             a.m_id = columnUuid(s, 1);
@@ -326,10 +339,10 @@ std::vector<AssistantPtr> SqliteStore::loadAssistants(bool* ok)
         });
 }
 
-std::vector<ConversationPtr> SqliteStore::loadConversations(bool* ok)
+Result<std::vector<ConversationPtr>> SqliteStore::loadConversations()
 {
     return loadAll<Conversation>(m_db,
-        "SELECT pk, id, created_at, updated_at, assistant_pk, title FROM conversation ORDER BY pk", ok,
+        "SELECT pk, id, created_at, updated_at, assistant_pk, title FROM conversation ORDER BY pk",
         [](Conversation& c, sqlite3_stmt* s) {
             c.m_primaryKey = c.m_rowKey = sqlite3_column_int64(s, 0);
             c.m_id = columnUuid(s, 1);
@@ -340,42 +353,78 @@ std::vector<ConversationPtr> SqliteStore::loadConversations(bool* ok)
         });
 }
 
-std::vector<MessagePtr> SqliteStore::loadMessages(qint64 conversationRow, bool* ok)
+Result<std::vector<MessagePtr>> SqliteStore::loadMessages(qint64 conversationRow)
 {
+    // Rows and pieces from one snapshot: a reply folded meanwhile would
+    // otherwise lose the pieces it took in.
+    const bool ownSnapshot = sqlite3_get_autocommit(m_db) != 0 && beginRead();
     std::vector<MessagePtr> messages;
     sqlite3_stmt* s = statement(SelectMessages,
         "SELECT pk, id, role, content, done, function_name, function_arguments, function_result, updated_at,"
         " reasoning, prompt_tokens, completion_tokens, reasoning_tokens, thinking_ms, reply_ms"
         " FROM message WHERE conversation_pk = ? ORDER BY pk");
-    if (ok)
-        *ok = s != nullptr;
-    if (!s)
-        return messages;
+    sqlite3_stmt* pieces = statement(SelectPieces,
+        "SELECT message_pk, field, text, pk FROM message_piece"
+        " WHERE message_pk IN (SELECT pk FROM message WHERE conversation_pk = ?) ORDER BY pk");
+    bool read = s && pieces;
+    if (read) {
+        sqlite3_bind_int64(s, 1, conversationRow);
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            auto m = std::make_shared<Message>();
+            m->m_primaryKey = m->m_rowKey = sqlite3_column_int64(s, 0);
+            m->m_id = columnUuid(s, 1);
+            m->m_role = columnText(s, 2);
+            m->m_content = columnText(s, 3);
+            m->m_done = sqlite3_column_int(s, 4) != 0;
+            m->m_functionName = columnText(s, 5);
+            m->m_functionArguments = columnText(s, 6);
+            m->m_functionResult = columnText(s, 7);
+            m->m_updatedAt = columnTime(s, 8);
+            m->m_reasoning = columnText(s, 9);
+            m->m_promptTokens = columnNumber(s, 10);
+            m->m_completionTokens = columnNumber(s, 11);
+            m->m_reasoningTokens = columnNumber(s, 12);
+            m->m_thinkingMs = columnNumber(s, 13);
+            m->m_replyMs = columnNumber(s, 14);
+            messages.push_back(std::move(m));
+        }
+        read = rc == SQLITE_DONE;
+        sqlite3_reset(s);
+        read = read && takePieces(pieces, conversationRow, messages);
+    }
+    const Error failed = readError(m_db); // before the commit sets its own state
+    if (ownSnapshot)
+        commit();
+    if (!read)
+        return failed;
+    for (const auto& m : messages)
+        m->m_stored = m->storedNow(m->m_stored.lastPiece);
+    return messages;
+}
+
+// Pieces of a reply that is still streaming, or that stopped without an end,
+// follow their row's text in the order they were saved.
+bool SqliteStore::takePieces(sqlite3_stmt* s, qint64 conversationRow, const std::vector<MessagePtr>& messages)
+{
+    QHash<qint64, Message*> byRow;
+    for (const auto& m : messages)
+        byRow.insert(m->m_rowKey, m.get());
     sqlite3_bind_int64(s, 1, conversationRow);
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        auto m = std::make_shared<Message>();
-        m->m_primaryKey = m->m_rowKey = sqlite3_column_int64(s, 0);
-        m->m_id = columnUuid(s, 1);
-        m->m_role = columnText(s, 2);
-        m->m_content = columnText(s, 3);
-        m->m_done = sqlite3_column_int(s, 4) != 0;
-        m->m_functionName = columnText(s, 5);
-        m->m_functionArguments = columnText(s, 6);
-        m->m_functionResult = columnText(s, 7);
-        m->m_updatedAt = columnTime(s, 8);
-        m->m_reasoning = columnText(s, 9);
-        m->m_promptTokens = columnNumber(s, 10);
-        m->m_completionTokens = columnNumber(s, 11);
-        m->m_reasoningTokens = columnNumber(s, 12);
-        m->m_thinkingMs = columnNumber(s, 13);
-        m->m_replyMs = columnNumber(s, 14);
-        messages.push_back(std::move(m));
+        Message* m = byRow.value(sqlite3_column_int64(s, 0));
+        const int field = sqlite3_column_int(s, 1);
+        if (!m || field < 0 || field >= Message::GrowingTextCount)
+            continue;
+        std::optional<QString>& text = *m->growingText(field);
+        if (!text)
+            text = QString();
+        text->append(columnText(s, 2).value_or(QString())); // in place: a reply may have thousands of pieces
+        m->m_stored.lastPiece = sqlite3_column_int64(s, 3);
     }
-    if (ok)
-        *ok = rc == SQLITE_DONE;
     sqlite3_reset(s);
-    return messages;
+    return rc == SQLITE_DONE;
 }
 
 qint64 SqliteStore::dataVersion()
@@ -445,36 +494,108 @@ bool SqliteStore::write(const Conversation& c, qint64 assistantRow, qint64* inse
     return step(s, insertedRow);
 }
 
-bool SqliteStore::write(const Message& m, qint64 conversationRow, qint64* insertedRow)
+namespace {
+
+// Numbered so that the statement without the growing texts binds the same way.
+void bindMessage(sqlite3_stmt* s, const Message& m, const std::optional<QString>* const* texts,
+                 qint64 conversationRow, qint64 row)
 {
+    bindUuid(s, 1, m.id());
+    bindText(s, 2, m.role());
+    sqlite3_bind_int(s, 4, m.done() ? 1 : 0);
+    bindText(s, 7, m.functionResult());
+    bindTime(s, 8, m.updatedAt());
+    bindNumber(s, 10, m.promptTokens());
+    bindNumber(s, 11, m.completionTokens());
+    bindNumber(s, 12, m.reasoningTokens());
+    bindNumber(s, 13, m.thinkingMs());
+    bindNumber(s, 14, m.replyMs());
+    bindKey(s, 15, conversationRow);
+    bindKey(s, 16, row);
+    if (!texts)
+        return;
+    // content, reasoning, function name and arguments, as the pieces number them
+    const int columns[] = {3, 9, 5, 6};
+    for (int which = 0; which < int(std::size(columns)); ++which)
+        bindText(s, columns[which], *texts[which]);
+}
+
+} // namespace
+
+bool SqliteStore::write(const Message& m, qint64 conversationRow, qint64* insertedRow, Message::StoredTexts* stored)
+{
+    const auto texts = m.growingTexts();
+    bool grewOnly = !insertedRow && !m.m_done;
+    for (int which = 0; which < Message::GrowingTextCount; ++which) {
+        const qsizetype size = texts[which]->value_or(QString()).size();
+        grewOnly = grewOnly && m.m_stored.sizes[which] >= 0 && size >= m.m_stored.sizes[which];
+    }
+    if (grewOnly)
+        return appendPieces(m, conversationRow, stored);
     sqlite3_stmt* s = insertedRow
         ? statement(InsertMessage, "INSERT INTO message (id, role, content, done, function_name, function_arguments,"
                                    " function_result, updated_at, reasoning, prompt_tokens, completion_tokens,"
                                    " reasoning_tokens, thinking_ms, reply_ms, conversation_pk, pk)"
-                                   " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-        : statement(UpdateMessage, "UPDATE message SET id = ?, role = ?, content = ?, done = ?, function_name = ?,"
-                                   " function_arguments = ?, function_result = ?, updated_at = ?, reasoning = ?,"
-                                   " prompt_tokens = ?, completion_tokens = ?, reasoning_tokens = ?,"
-                                   " thinking_ms = ?, reply_ms = ?, conversation_pk = ? WHERE pk = ?");
+                                   " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)")
+        : statement(UpdateMessage, "UPDATE message SET id = ?1, role = ?2, content = ?3, done = ?4, function_name = ?5,"
+                                   " function_arguments = ?6, function_result = ?7, updated_at = ?8, reasoning = ?9,"
+                                   " prompt_tokens = ?10, completion_tokens = ?11, reasoning_tokens = ?12,"
+                                   " thinking_ms = ?13, reply_ms = ?14, conversation_pk = ?15 WHERE pk = ?16");
     if (!s)
         return false;
-    bindUuid(s, 1, m.m_id);
-    bindText(s, 2, m.m_role);
-    bindText(s, 3, m.m_content);
-    sqlite3_bind_int(s, 4, m.m_done ? 1 : 0);
-    bindText(s, 5, m.m_functionName);
-    bindText(s, 6, m.m_functionArguments);
-    bindText(s, 7, m.m_functionResult);
-    bindTime(s, 8, m.m_updatedAt);
-    bindText(s, 9, m.m_reasoning);
-    bindNumber(s, 10, m.m_promptTokens);
-    bindNumber(s, 11, m.m_completionTokens);
-    bindNumber(s, 12, m.m_reasoningTokens);
-    bindNumber(s, 13, m.m_thinkingMs);
-    bindNumber(s, 14, m.m_replyMs);
-    bindKey(s, 15, conversationRow);
-    bindKey(s, 16, insertedRow ? 0 : m.m_rowKey);
-    return step(s, insertedRow);
+    bindMessage(s, m, texts.data(), conversationRow, insertedRow ? 0 : m.m_rowKey);
+    if (!step(s, insertedRow))
+        return false;
+    // The row now holds the texts whole, so the pieces it took in go. Pieces
+    // another process saved after this one last read stay, and still follow.
+    if (!insertedRow && m.m_stored.lastPiece > 0) {
+        sqlite3_stmt* pieces = statement(DeletePieces, "DELETE FROM message_piece WHERE message_pk = ? AND pk <= ?");
+        if (!pieces)
+            return false;
+        sqlite3_bind_int64(pieces, 1, m.m_rowKey);
+        sqlite3_bind_int64(pieces, 2, m.m_stored.lastPiece);
+        if (!runToEnd(pieces))
+            return false;
+    }
+    *stored = m.storedNow(m.m_stored.lastPiece);
+    return true;
+}
+
+// A streaming reply: its row without the texts, which stays small, and what
+// each text grew by since the last save as a piece of its own.
+bool SqliteStore::appendPieces(const Message& m, qint64 conversationRow, Message::StoredTexts* stored)
+{
+    sqlite3_stmt* s = statement(UpdateMessageFields,
+        "UPDATE message SET id = ?1, role = ?2, done = ?4, function_result = ?7, updated_at = ?8,"
+        " prompt_tokens = ?10, completion_tokens = ?11, reasoning_tokens = ?12, thinking_ms = ?13, reply_ms = ?14,"
+        " conversation_pk = ?15 WHERE pk = ?16");
+    sqlite3_stmt* piece = statement(InsertPiece, "INSERT INTO message_piece (message_pk, field, text) VALUES (?, ?, ?)");
+    if (!s || !piece)
+        return false;
+    bindMessage(s, m, nullptr, conversationRow, m.m_rowKey);
+    if (!runToEnd(s))
+        return false;
+    qint64 lastPiece = m.m_stored.lastPiece;
+    // Another process removed the row: its pieces would outlive it, and join
+    // whichever message is given its key next.
+    if (sqlite3_changes(m_db) == 0) {
+        *stored = m.storedNow(lastPiece);
+        return true;
+    }
+    const auto texts = m.growingTexts();
+    for (int which = 0; which < Message::GrowingTextCount; ++which) {
+        const QString text = texts[which]->value_or(QString());
+        if (text.size() == m.m_stored.sizes[which])
+            continue;
+        const QByteArray added = QStringView(text).mid(m.m_stored.sizes[which]).toUtf8();
+        sqlite3_bind_int64(piece, 1, m.m_rowKey);
+        sqlite3_bind_int(piece, 2, which);
+        sqlite3_bind_text(piece, 3, added.constData(), int(added.size()), SQLITE_TRANSIENT);
+        if (!step(piece, &lastPiece))
+            return false;
+    }
+    *stored = m.storedNow(lastPiece);
+    return true;
 }
 
 bool SqliteStore::removeMessage(qint64 row)

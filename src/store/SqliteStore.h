@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Result.h"
 #include "store/Records.h"
 
 #include <QString>
@@ -22,7 +23,7 @@ struct StoreError {
 // command-line tool) may write the same file at the same time.
 class SqliteStore {
 public:
-    static constexpr int schemaVersion = 3;
+    static constexpr int schemaVersion = 4;
     // How long a write waits for another process's write to end.
     static constexpr int busyTimeoutMs = 5000;
 
@@ -37,11 +38,11 @@ public:
     const QString& path() const { return m_path; }
 
     // Records as read: known by their row keys, with the relationship fields
-    // holding row keys too; messages carry no conversation. `ok` tells a
-    // failed read from an empty table.
-    std::vector<AssistantPtr> loadAssistants(bool* ok = nullptr);
-    std::vector<ConversationPtr> loadConversations(bool* ok = nullptr);
-    std::vector<MessagePtr> loadMessages(qint64 conversationRow, bool* ok = nullptr);
+    // holding row keys too; messages carry no conversation. A failed read is
+    // an error, never an empty table.
+    Result<std::vector<AssistantPtr>> loadAssistants();
+    Result<std::vector<ConversationPtr>> loadConversations();
+    Result<std::vector<MessagePtr>> loadMessages(qint64 conversationRow);
 
     // Changes whenever another connection commits; a cheap look, no file read.
     qint64 dataVersion();
@@ -54,7 +55,11 @@ public:
     // and reports it there), else updates the record's row.
     bool write(const Assistant& assistant, qint64* insertedRow);
     bool write(const Conversation& conversation, qint64 assistantRow, qint64* insertedRow);
-    bool write(const Message& message, qint64 conversationRow, qint64* insertedRow);
+    // A message whose texts only grew since its last save, and that is not
+    // done, gets what they grew by appended as pieces; otherwise its row is
+    // written whole and takes in its pieces. `stored` tells what the file
+    // then holds, for the message to take once the save commits.
+    bool write(const Message& message, qint64 conversationRow, qint64* insertedRow, Message::StoredTexts* stored);
     bool removeConversation(qint64 row);
     bool removeMessage(qint64 row);
 
@@ -69,8 +74,10 @@ private:
     bool exec(const char* sql);
     sqlite3_stmt* statement(int slot, const char* sql);
     bool step(sqlite3_stmt* s, qint64* insertedRow);
+    bool appendPieces(const Message& message, qint64 conversationRow, Message::StoredTexts* stored);
+    bool takePieces(sqlite3_stmt* s, qint64 conversationRow, const std::vector<MessagePtr>& messages);
 
     sqlite3* m_db = nullptr;
     QString m_path;
-    sqlite3_stmt* m_statements[16] = {};
+    sqlite3_stmt* m_statements[24] = {};
 };

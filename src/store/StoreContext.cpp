@@ -1,5 +1,6 @@
 #include "store/StoreContext.h"
 
+#include "store/StoreLog.h"
 #include "store/StoreWatcher.h"
 
 #include <algorithm>
@@ -12,6 +13,17 @@ std::vector<std::shared_ptr<T>> inCreationOrder(const QHash<qint64, std::shared_
     std::vector<std::shared_ptr<T>> list(records.cbegin(), records.cend());
     std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a->createdBefore(*b); });
     return list;
+}
+
+// A read that failed shows nothing rather than stopping the app; the file is
+// left as it is, and the watcher reads it again after the next change.
+template <typename T>
+std::vector<T> readOrNothing(Result<std::vector<T>> read)
+{
+    if (read)
+        return std::move(read).value();
+    qCWarning(lcStore) << read.errorText();
+    return {};
 }
 
 } // namespace
@@ -29,11 +41,11 @@ StoreContext::StoreContext(std::unique_ptr<SqliteStore> database, const QString&
     // Looked at before reading, so a commit made meanwhile is merged later.
     if (m_database->isFile())
         m_watcher = std::make_unique<StoreWatcher>(*this);
-    for (auto& a : m_database->loadAssistants()) {
+    for (auto& a : readOrNothing(m_database->loadAssistants())) {
         adopt(*a, a->primaryKey());
         m_assistants.insert(a->primaryKey(), a);
     }
-    for (auto& c : m_database->loadConversations()) {
+    for (auto& c : readOrNothing(m_database->loadConversations())) {
         adopt(*c, c->primaryKey());
         m_conversations.insert(c->primaryKey(), c);
     }
@@ -100,7 +112,7 @@ const std::vector<MessagePtr>& StoreContext::messagesOf(const Conversation& conv
     if (!conversation.m_messagesLoaded) {
         conversation.m_messagesLoaded = true;
         if (!conversation.isDeleted() && conversation.m_rowKey) {
-            auto loaded = m_database->loadMessages(conversation.m_rowKey);
+            auto loaded = readOrNothing(m_database->loadMessages(conversation.m_rowKey));
             for (auto& m : loaded) {
                 adopt(*m, m->primaryKey());
                 m->m_conversationKey = conversation.primaryKey();
@@ -242,7 +254,7 @@ qint64 StoreContext::conversationRow(qint64 key) const
 
 // Inserts come first and in creation order, parents before children, so row
 // keys keep creation order and every relationship finds its row.
-bool StoreContext::writePending(std::vector<Record*>& givenRows)
+bool StoreContext::writePending(std::vector<Record*>& givenRows, std::vector<WrittenTexts>& writtenTexts)
 {
     auto insertAll = [&](const auto& records, const auto& write) {
         for (const auto& record : inCreationOrder(records)) {
@@ -266,8 +278,12 @@ bool StoreContext::writePending(std::vector<Record*>& givenRows)
     const auto writeConversation = [this, &db](const Conversation& c, qint64* row) {
         return db.write(c, assistantRow(c.m_assistantKey), row);
     };
-    const auto writeMessage = [this, &db](const Message& m, qint64* row) {
-        return db.write(m, conversationRow(m.m_conversationKey), row);
+    const auto writeMessage = [this, &db, &writtenTexts](Message& m, qint64* row) {
+        Message::StoredTexts stored;
+        if (!db.write(m, conversationRow(m.m_conversationKey), row, &stored))
+            return false;
+        writtenTexts.emplace_back(&m, stored);
+        return true;
     };
     if (!insertAll(m_pendingAssistants.inserted, writeAssistant)
         || !insertAll(m_pendingConversations.inserted, writeConversation)
@@ -292,7 +308,8 @@ std::optional<StoreError> StoreContext::save()
     if (!hasChanges())
         return std::nullopt;
     std::vector<Record*> givenRows;
-    if (!m_database->begin() || !writePending(givenRows) || !m_database->commit()) {
+    std::vector<WrittenTexts> writtenTexts;
+    if (!m_database->begin() || !writePending(givenRows, writtenTexts) || !m_database->commit()) {
         const StoreError error = m_database->lastError();
         m_database->rollback();
         // Rolled back: those rows do not exist, and the next save asks again.
@@ -300,6 +317,8 @@ std::optional<StoreError> StoreContext::save()
             record->m_rowKey = 0;
         return error;
     }
+    for (auto& [message, stored] : writtenTexts)
+        message->m_stored = stored;
     m_pendingAssistants = {};
     m_pendingConversations = {};
     m_pendingMessages = {};
@@ -366,35 +385,34 @@ ConversationPtr Message::conversation() const
     return context() && m_conversationKey ? context()->conversation(m_conversationKey) : nullptr;
 }
 
-namespace {
-void appendTo(std::optional<QString>& field, const QString& piece)
+std::optional<QString>* Message::growingText(int which)
 {
-    if (!field)
+    return const_cast<std::optional<QString>*>(growingTexts().at(which));
+}
+
+Message::StoredTexts Message::storedNow(qint64 lastPiece) const
+{
+    StoredTexts stored;
+    stored.lastPiece = lastPiece;
+    const auto texts = growingTexts();
+    for (int which = 0; which < GrowingTextCount; ++which)
+        stored.sizes[which] = texts[which]->value_or(QString()).size();
+    return stored;
+}
+
+void Message::append(GrowingText which, const QString& piece)
+{
+    std::optional<QString>& field = *growingText(which);
+    if (!field) {
+        // A null text in the file has nothing to append to.
         field = QString();
+        m_stored.sizes[which] = -1;
+    }
     field->append(piece);
-}
-} // namespace
-
-void Message::appendContent(const QString& piece)
-{
-    appendTo(m_content, piece);
     didChange();
 }
 
-void Message::appendReasoning(const QString& piece)
-{
-    appendTo(m_reasoning, piece);
-    didChange();
-}
-
-void Message::appendFunctionName(const QString& piece)
-{
-    appendTo(m_functionName, piece);
-    didChange();
-}
-
-void Message::appendFunctionArguments(const QString& piece)
-{
-    appendTo(m_functionArguments, piece);
-    didChange();
-}
+void Message::appendContent(const QString& piece) { append(Content, piece); }
+void Message::appendReasoning(const QString& piece) { append(Reasoning, piece); }
+void Message::appendFunctionName(const QString& piece) { append(FunctionName, piece); }
+void Message::appendFunctionArguments(const QString& piece) { append(FunctionArguments, piece); }

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class StoreWatcher;
@@ -88,7 +89,9 @@ private:
     qint64 nextKey() { return m_nextKey++; }
     void detach(const ConversationPtr& conversation);
     void detach(const AssistantPtr& assistant);
-    bool writePending(std::vector<Record*>& givenRows);
+    // What a message's texts in the file come to once the save commits.
+    using WrittenTexts = std::pair<Message*, Message::StoredTexts>;
+    bool writePending(std::vector<Record*>& givenRows, std::vector<WrittenTexts>& writtenTexts);
     qint64 assistantRow(qint64 key) const;
     qint64 conversationRow(qint64 key) const;
 

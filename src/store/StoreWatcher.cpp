@@ -37,26 +37,25 @@ bool StoreWatcher::mergeIfChanged()
     // One snapshot for all tables, so a message never arrives before its
     // conversation. A failed read merges nothing (an empty result would look
     // like every row was removed) and is tried again at the next look.
-    bool ok = true;
-    bool read = true;
-    auto assistants = db.loadAssistants(&ok);
-    read = read && ok;
-    auto conversations = db.loadConversations(&ok);
-    read = read && ok;
+    auto assistants = db.loadAssistants();
+    auto conversations = db.loadConversations();
+    bool read = assistants && conversations;
     std::vector<std::pair<ConversationPtr, std::vector<MessagePtr>>> messages;
     for (const auto& c : std::as_const(m_context.m_conversations)) {
-        if (c->m_messagesLoaded && c->m_rowKey) {
-            messages.emplace_back(c, db.loadMessages(c->m_rowKey, &ok));
-            read = read && ok;
-        }
+        if (!read || !c->m_messagesLoaded || !c->m_rowKey)
+            continue;
+        auto rows = db.loadMessages(c->m_rowKey);
+        read = rows.ok();
+        if (read)
+            messages.emplace_back(c, std::move(rows).value());
     }
     db.commit();
     if (!read)
         return false;
     m_seenVersion = version;
-    bool merged = mergeAssistants(assistants);
-    merged = mergeConversations(std::move(conversations)) || merged;
-    for (const auto& [conversation, rows] : messages) {
+    bool merged = mergeAssistants(std::move(assistants).value());
+    merged = mergeConversations(std::move(conversations).value()) || merged;
+    for (auto& [conversation, rows] : messages) {
         if (!conversation->isDeleted())
             merged = mergeMessages(conversation, rows) || merged;
     }
@@ -124,6 +123,7 @@ bool StoreWatcher::takeFields(Conversation& c, const Conversation& row)
 
 bool StoreWatcher::takeFields(Message& m, const Message& row)
 {
+    m.m_stored = row.m_stored; // what the file holds now, whoever wrote it
     bool changed = take(m.m_id, row.m_id);
     changed = take(m.m_role, row.m_role) || changed;
     changed = take(m.m_content, row.m_content) || changed;

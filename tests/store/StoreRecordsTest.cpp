@@ -113,4 +113,13 @@ TEST(StoreRecords, DeletingConversationRemovesItsMessagesOnly)
     EXPECT_EQ(store.context().conversations()[0]->id(), kept->id());
     EXPECT_EQ(queryFile(store.path(), "SELECT count(*) FROM message"), 1);
     EXPECT_EQ(queryFile(store.path(), "SELECT count(*) FROM message WHERE content = 'stay'"), 1);
+
+    // Late pieces of a reply whose row another process removed are not kept for the next row given its key.
+    MessagePtr late = makeMessage(store.context(), "assistant", "", store.context().conversations()[0], {}, false);
+    ASSERT_TRUE(saveContext(store.context()));
+    DataController other(store.path());
+    deleteConversation(other.viewContext(), other.viewContext().conversations().at(0));
+    late->appendContent("late");
+    EXPECT_TRUE(saveContext(store.context()));
+    EXPECT_EQ(queryFile(store.path(), "SELECT count(*) FROM message_piece"), 0);
 }

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTest>
 
 namespace {
 
@@ -18,7 +19,7 @@ struct ProcessResult {
 // folder of its own.
 class VorbelCliProcessTest : public testing::Test {
 protected:
-    ProcessResult runCli(const QStringList& arguments, const QByteArray& input = {})
+    void startCli(QProcess& process, const QStringList& arguments)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
@@ -28,10 +29,15 @@ protected:
         for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
             environment.insert(it.key(), it.value());
 
-        QProcess process;
         process.setProcessEnvironment(environment);
         process.start(VORBEL_CLI_PATH, arguments);
         EXPECT_TRUE(process.waitForStarted());
+    }
+
+    ProcessResult runCli(const QStringList& arguments, const QByteArray& input = {})
+    {
+        QProcess process;
+        startCli(process, arguments);
         process.write(input);
         process.closeWriteChannel();
         // The test server answers from its own thread, so blocking here is fine.
@@ -49,7 +55,7 @@ protected:
 };
 
 // The key set by one run reaches the next through the settings file.
-TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallToTheReplyIsStored)
+TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallIsStoredAndAKilledOneKeepsItsSavedPrefix)
 {
     ASSERT_EQ(runCli({"settings", "set", "apiKey", "sk-e2e"}).exitCode, 0);
     const ProcessResult added =
@@ -84,6 +90,24 @@ TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallToTheReplyIsStored)
     EXPECT_EQ(stored[1].toObject()["done"], true);
     EXPECT_EQ(stored[2].toObject()["content"], "The answer is 2.");
     EXPECT_EQ(stored[2].toObject()["done"], true);
+
+    // One killed amid the reply keeps every piece saved before the kill, and nothing after.
+    ScriptedResponse stalled = ScriptedResponse::sse({sse::content("Hel"), sse::content("lo, wö")});
+    stalled.pieces.append({600000, sse::content("rld") + sse::done});
+    server.enqueue(stalled);
+    QProcess killed;
+    killed.setReadChannel(QProcess::StandardError);
+    startCli(killed, {"chat", "--assistant", "General Assistant", "Hi"});
+    ASSERT_TRUE(QTest::qWaitFor([&killed] { return killed.canReadLine(); }, 30000));
+    const QString id = QString::fromUtf8(killed.readLine()).trimmed();
+    const auto shownReply = [&] {
+        return QJsonDocument::fromJson(runCli({"show", "--json", id}).out.toUtf8()).array().at(1).toObject();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownReply()["content"] == "Hello, wö"; }, 30000));
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished());
+    const QJsonObject shown = shownReply();
+    EXPECT_EQ(std::pair(shown["content"], shown["done"]), std::pair(QJsonValue("Hello, wö"), QJsonValue(false)));
 }
 
 // The exit code and the one error line reach the shell; background lines stay
