@@ -1,9 +1,14 @@
 // The main window's costs, measured as a user meets them (software renderer, offscreen):
-//   start  cold start to the first frame, with a selected 2,300-message conversation
-//          against an empty store (each start is a fresh process); RSS after that frame
-//   piece  UI-thread time from a streamed piece to the frame showing it, in a 10- and a
-//          2,300-message conversation, and the most pieces per second the window keeps up with
-// Run: ui_bench (prints medians). Not a Google Benchmark: a start is a process of its own.
+//   start   cold start to the first frame, with a selected 2,300-message conversation
+//           against an empty store (each start is a fresh process); RSS after that frame
+//   piece   UI-thread time from a streamed piece to the frame showing it, in a 10- and a
+//           2,300-message conversation, and the most pieces per second the window keeps up
+//           with, for a plain and a Markdown reply
+//   long    one piece at the start and at the end of a 100 KB plain and Markdown reply
+//   scroll  the 2,300-message conversation flicked from its end to its start: median frame time
+//   rss     RSS after a 1 MB reply streamed into the 2,300-message conversation
+// Run: ui_bench [start|piece|long|scroll|rss]... (all when none; prints medians).
+// Not a Google Benchmark: a start is a process of its own.
 #include "BenchMeasures.h"
 #include "app/VorbelApplication.h"
 #include "core/Settings.h"
@@ -13,12 +18,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -86,54 +94,169 @@ void measureStarts(const QString& self)
     }
 }
 
-void measurePieces()
-{
-    for (const int messages : {10, 2300}) {
-        QTemporaryDir home;
+// A window on a seeded conversation with an empty reply to stream into, in a home of its own.
+struct StreamingWindow {
+    explicit StreamingWindow(int messages)
+    {
         qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/data"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/config"));
         Settings::instance().setText(Settings::apiKeyKey, "sk-bench");
-        VorbelApplication app;
-        StoreContext& store = app.viewContext();
-        ConversationPtr conversation = seed(store, messages);
-        MessagePtr reply = makeMessage(store, "assistant", QString(), conversation, std::nullopt, false);
-        saveContext(store);
-        app.uiState().setSelectedConversation(conversation->id());
-        QQuickWindow* window = showFirstFrame(app);
+        app = std::make_unique<VorbelApplication>();
+        conversation = seed(store(), messages);
+        reply = makeMessage(store(), "assistant", QString(), conversation, std::nullopt, false);
+        saveContext(store());
+        app->uiState().setSelectedConversation(conversation->id());
+        window = showFirstFrame(*app);
+        QObject::connect(window, &QQuickWindow::frameSwapped, window, [this] { ++frames; });
         QTest::qWait(300);
+    }
+    StoreContext& store() { return app->viewContext(); }
 
-        // One piece, then the frame that shows it: stored and saved as a stream does.
-        int frames = 0;
-        QObject::connect(window, &QQuickWindow::frameSwapped, window, [&frames] { ++frames; });
-        std::vector<double> perPiece;
+    // UI-thread time from a piece, stored and saved as a stream does, to the frame that shows it.
+    double pieceToFrame(const QString& piece)
+    {
+        const int before = frames;
         QElapsedTimer clock;
-        for (int i = 0; i < 200; ++i) {
-            const int before = frames;
-            clock.start();
-            reply->appendContent(QStringLiteral("word%1 ").arg(i));
-            saveContext(store);
-            (void)QTest::qWaitFor([&] { return frames > before; }, 5000);
-            perPiece.push_back(clock.nsecsElapsed() / 1e6);
-        }
-
-        // As fast as they come: every piece queued at once, drawn as the window can.
-        const int burst = 4000;
         clock.start();
-        for (int i = 0; i < burst; ++i) {
-            // Word-sized pieces, a new line every sixteen: about 4 KB a 1,000 pieces.
-            const QString piece = i % 16 == 15 ? QStringLiteral("end.\n") : QStringLiteral("word ");
-            QMetaObject::invokeMethod(&app, [&store, reply, piece] {
-                reply->appendContent(piece);
-                saveContext(store);
+        reply->appendContent(piece);
+        saveContext(store());
+        (void)QTest::qWaitFor([&] { return frames > before; }, 5000);
+        return clock.nsecsElapsed() / 1e6;
+    }
+
+    // Pieces per second for `count` pieces queued at once, drawn as the window can.
+    double burst(int count, const std::function<QString(int)>& piece)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < count; ++i) {
+            QMetaObject::invokeMethod(app.get(), [this, text = piece(i)] {
+                reply->appendContent(text);
+                saveContext(store());
             }, Qt::QueuedConnection);
         }
         const int before = frames;
         QCoreApplication::processEvents();
         (void)QTest::qWaitFor([&] { return frames > before + 1; }, 60000);
-        const double seconds = clock.nsecsElapsed() / 1e9;
-        std::printf("piece to frame, %4d messages: median %.2f ms; %d queued pieces drawn at %.0f pieces/s\n",
-                    messages, median(perPiece), burst, burst / seconds);
+        return count / (clock.nsecsElapsed() / 1e9);
     }
+
+    QTemporaryDir home;
+    std::unique_ptr<VorbelApplication> app;
+    ConversationPtr conversation;
+    MessagePtr reply;
+    QQuickWindow* window = nullptr;
+    int frames = 0;
+};
+
+// Word-sized pieces, a new line every sixteen: about 4 KB a 1,000 pieces.
+QString plainPiece(int i) { return i % 16 == 15 ? QStringLiteral("end.\n") : QStringLiteral("word "); }
+
+// The same words as Markdown: a table first, then paragraphs with inline marks.
+QString markdownPiece(int i)
+{
+    if (i == 0)
+        return QStringLiteral("| a | b |\n|---|---|\n| 1 | 2 |\n\n");
+    return i % 16 == 15 ? QStringLiteral("end.\n\n") : i % 5 == 0 ? QStringLiteral("**word** ") : QStringLiteral("word ");
+}
+
+// A long plain reply's text: lines of words, a blank line every five lines.
+QString plainText(int bytes)
+{
+    QString text;
+    for (int line = 0; text.size() < bytes; ++line)
+        text += line % 6 == 5 ? QStringLiteral("\n") : sentence + QLatin1Char('\n');
+    return text;
+}
+
+// A long Markdown reply's text: headings, code, tables, lists and quotes.
+QString markdownText(int bytes)
+{
+    QString text;
+    for (int n = 1; text.size() < bytes; ++n) {
+        text += QStringLiteral("## Step %1\n\nInstall the **dependencies** first; `cmake` finds them. See "
+                               "[the guide](https://example.com/%1).\n\n```cpp\nint main()\n{\n    return %1;\n}\n```\n\n"
+                               "| Option | Default |\n|:--|--:|\n| `jobs` | %1 |\n\n- Configure\n- [x] Test\n\n"
+                               "> Keep the build folder outside the tree.\n\n")
+                    .arg(n);
+    }
+    return text;
+}
+
+void measurePieces()
+{
+    for (const int messages : {10, 2300}) {
+        StreamingWindow view(messages);
+        std::vector<double> perPiece;
+        for (int i = 0; i < 200; ++i)
+            perPiece.push_back(view.pieceToFrame(QStringLiteral("word%1 ").arg(i)));
+        const int burst = 4000;
+        const double plainRate = view.burst(burst, plainPiece);
+        std::printf("piece to frame, %4d messages: median %.2f ms; %d queued pieces drawn at %.0f pieces/s\n",
+                    messages, median(perPiece), burst, plainRate);
+    }
+    StreamingWindow view(2300);
+    std::printf("the same burst as a Markdown reply, 2300 messages: %.0f pieces/s\n", view.burst(4000, markdownPiece));
+}
+
+// One piece at the start and one at the end of a 100 KB reply: the text up to
+// there arrives in large steps, each drawn, then pieces are timed one by one.
+void measureLongReplies()
+{
+    const int bytes = 100 * 1024;
+    for (const bool markdown : {false, true}) {
+        StreamingWindow view(10);
+        const QString text = markdown ? markdownText(bytes) : plainText(bytes);
+        const auto timePieces = [&](qsizetype from) {
+            std::vector<double> ms;
+            for (qsizetype at = from; at < from + 40 * 40; at += 40)
+                ms.push_back(view.pieceToFrame(text.mid(at, 40)));
+            return median(ms);
+        };
+        const double start = timePieces(0);
+        for (qsizetype at = 1600; at < text.size() - 1600; at += 4096)
+            view.pieceToFrame(text.mid(at, std::min<qsizetype>(4096, text.size() - 1600 - at)));
+        const double end = timePieces(text.size() - 1600);
+        std::printf("one piece of a 100 KB %s reply: median %.2f ms at its start, %.2f ms at its end (%.2fx)\n",
+                    markdown ? "Markdown" : "plain", start, end, end / start);
+    }
+}
+
+// Flicks from the end of the conversation to its start; the time between frames while it moves.
+void measureScrolling()
+{
+    StreamingWindow view(2300);
+    auto* list = view.window->findChild<QQuickItem*>(QStringLiteral("messageList"));
+    if (!list)
+        return;
+    list->setProperty("maximumFlickVelocity", 20000);
+    list->setProperty("flickDeceleration", 10000);
+    std::vector<double> frameMs;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(view.window, &QQuickWindow::frameSwapped, view.window, [&] {
+        frameMs.push_back(clock.nsecsElapsed() / 1e6);
+        clock.start();
+    });
+    for (int flick = 0; flick < 100 && !list->property("atYBeginning").toBool(); ++flick) {
+        QMetaObject::invokeMethod(list, "flick", Q_ARG(qreal, 0), Q_ARG(qreal, 20000));
+        clock.start();
+        (void)QTest::qWaitFor([&] { return !list->property("moving").toBool(); }, 10000);
+    }
+    QObject::disconnect(view.window, &QQuickWindow::frameSwapped, view.window, nullptr);
+    std::printf("flicking 2300 messages from end to start: median frame time %.2f ms over %zu frames%s\n",
+                median(frameMs), frameMs.size(), list->property("atYBeginning").toBool() ? "" : " (start not reached)");
+}
+
+// A 1 MB reply streamed in 4 KB steps, each drawn, into the 2,300-message conversation.
+void measureLongReplyMemory()
+{
+    StreamingWindow view(2300);
+    const QString text = plainText(1024 * 1024);
+    for (qsizetype at = 0; at < text.size(); at += 4096)
+        view.pieceToFrame(text.mid(at, 4096));
+    QTest::qWait(500);
+    std::printf("RSS after streaming a 1 MB reply into 2300 messages: %.1f MB\n", residentKiB() / 1024.0);
 }
 
 } // namespace
@@ -151,7 +274,20 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName("Vorbel");
     if (argc > 1 && qstrcmp(argv[1], "--start-once") == 0)
         return startOnce();
-    measureStarts(QCoreApplication::applicationFilePath());
-    measurePieces();
+    QStringList parts = QCoreApplication::arguments().mid(1);
+    if (parts.isEmpty())
+        parts = {"start", "piece", "long", "scroll", "rss"};
+    for (const QString& part : parts) {
+        if (part == "start")
+            measureStarts(QCoreApplication::applicationFilePath());
+        else if (part == "piece")
+            measurePieces();
+        else if (part == "long")
+            measureLongReplies();
+        else if (part == "scroll")
+            measureScrolling();
+        else if (part == "rss")
+            measureLongReplyMemory();
+    }
     return 0;
 }

@@ -104,9 +104,18 @@ QHash<int, QByteArray> AssistantListModel::roleNames() const
 }
 
 MessageListModel::MessageListModel(StoreContext& context, const ConversationPtr& conversation, QObject* parent)
+    : MessageListModel(context, conversation, SystemPrompt::Listed, parent)
+{
+}
+
+MessageListModel::MessageListModel(StoreContext& context, const ConversationPtr& conversation,
+                                   SystemPrompt systemPrompt, QObject* parent)
     : SortedRecordModel<Message>(
           [](const Message& a, const Message& b) { return messageOrderLess(a, b); },
-          [](const Message& m) { return !m.isDeleted(); }, parent)
+          [systemPrompt](const Message& m) {
+              return !m.isDeleted() && (systemPrompt == SystemPrompt::Listed || m.role() != QLatin1String("system"));
+          },
+          parent)
     , m_conversation(conversation)
 {
     // Pieces streaming into other conversations must not cost a search of this list.

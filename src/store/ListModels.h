@@ -45,6 +45,10 @@ class MessageListModel : public SortedRecordModel<Message> {
     Q_OBJECT
 public:
     MessageListModel(StoreContext& context, const ConversationPtr& conversation, QObject* parent = nullptr);
+    // Without the system prompt, as the conversation view lists them.
+    enum class SystemPrompt { Listed, Left };
+    MessageListModel(StoreContext& context, const ConversationPtr& conversation, SystemPrompt systemPrompt,
+                     QObject* parent = nullptr);
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 

@@ -91,8 +91,7 @@ protected:
         const bool inPlace = (row == 0 || !m_less(*record, *m_rows[size_t(row - 1)].record))
             && (row + 1 == int(m_rows.size()) || !m_less(*m_rows[size_t(row) + 1].record, *record));
         if (inPlace) {
-            const QModelIndex index = this->index(row);
-            Q_EMIT dataChanged(index, index);
+            recordUpdated(row);
             return;
         }
         const int target = insertionRow(record, row);
@@ -101,7 +100,13 @@ protected:
         m_rows.erase(m_rows.begin() + row);
         m_rows.insert(m_rows.begin() + target, std::move(moving));
         endMoveRows();
-        const QModelIndex index = this->index(target);
+        recordUpdated(target);
+    }
+
+    // The record at `row` changed in place; a view model may name the roles it changed.
+    virtual void recordUpdated(int row)
+    {
+        const QModelIndex index = this->index(row);
         Q_EMIT dataChanged(index, index);
     }
 

@@ -31,9 +31,7 @@ void ConversationViewController::show(const ConversationPtr& conversation)
     m_controller = conversation ? &m_controllers.controllerFor(conversation) : nullptr;
     m_rows = nullptr;
     if (m_controller) {
-        auto* messages = new MessageListModel(m_store, conversation, this);
-        m_rows = new MessageRowsModel(messages, m_controller, this);
-        messages->setParent(m_rows);
+        m_rows = new MessageRowsModel(m_store, conversation, m_controller, this);
         connect(m_controller, &ConversationController::runningTurnsChanged, this,
                 &ConversationViewController::streamingChanged);
         // Whether the newest reply may be asked for again follows turns, runs and rows.
@@ -132,15 +130,14 @@ int ConversationViewController::editingRow() const
 {
     if (!m_editing || !m_rows)
         return -1;
-    const int source = m_rows->messages()->rowOf(m_editing.get());
-    return source < 0 ? -1 : m_rows->mapFromSource(m_rows->messages()->index(source, 0)).row();
+    return m_rows->rowOf(m_editing.get());
 }
 
 QString ConversationViewController::beginEdit(int row)
 {
     if (!m_controller || !m_rows || streaming())
         return QString();
-    const MessagePtr message = m_rows->messages()->recordAt(m_rows->mapToSource(m_rows->index(row, 0)).row());
+    const MessagePtr message = m_rows->recordAt(row);
     if (!message || message->role() != QLatin1String("user"))
         return QString();
     m_editing = message;
@@ -171,9 +168,7 @@ void ConversationViewController::reveal(const MessagePtr& message, const QString
 {
     if (!message || !m_rows || message->conversation() != m_conversation)
         return;
-    const int source = m_rows->messages()->rowOf(message.get());
-    const int row = source < 0 ? -1 : m_rows->mapFromSource(m_rows->messages()->index(source, 0)).row();
-    if (row >= 0)
+    if (const int row = m_rows->rowOf(message.get()); row >= 0)
         Q_EMIT revealRequested(row, searchText);
 }
 
@@ -189,8 +184,7 @@ void ConversationViewController::runFunction(int row)
 {
     if (!m_controller || !m_rows)
         return;
-    const QModelIndex source = m_rows->mapToSource(m_rows->index(row, 0));
-    const MessagePtr message = m_rows->messages()->recordAt(source.row());
+    const MessagePtr message = m_rows->recordAt(row);
     // Only a block that offers "Run function" may start one.
     if (message && m_controller->awaitsConfirmation(*message))
         m_controller->runFunction(message);

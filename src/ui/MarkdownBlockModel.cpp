@@ -2,6 +2,8 @@
 
 #include "core/PoolTask.h"
 
+#include "MessageFormatting.h"
+
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -20,7 +22,8 @@ const QList<QPair<int, QByteArray>>& roles()
         {M::HtmlRole, "html"},       {M::HasTextRole, "hasText"},   {M::ImagesRole, "images"},
         {M::LevelRole, "level"},     {M::LanguageRole, "language"}, {M::CopyTextRole, "copyText"},
         {M::TextRole, "text"},       {M::ColumnsRole, "columns"},   {M::CellsRole, "cells"},
-        {M::NoteRole, "note"},       {M::CutTextRole, "cutText"}};
+        {M::NoteRole, "note"},       {M::CutTextRole, "cutText"},   {M::TextLengthRole, "textLength"},
+        {M::LineCountRole, "lineCount"}};
     return list;
 }
 
@@ -47,6 +50,10 @@ void MarkdownBlockModel::setText(const QString& text)
         return;
     m_text = text;
     Q_EMIT textChanged();
+    if (m_plain) {
+        applyPlain();
+        return;
+    }
     if (m_parsing)
         return; // picked up when the running parse comes back
     std::string utf8 = m_text.toStdString();
@@ -61,6 +68,85 @@ void MarkdownBlockModel::setText(const QString& text)
     const ParsedMarkdownPtr parsed = parseGrowing(m_parsed, std::move(utf8));
     noteParseTime(std::chrono::nanoseconds(timer.nsecsElapsed()));
     apply(parsed);
+}
+
+void MarkdownBlockModel::setPlain(bool plain)
+{
+    if (plain == m_plain)
+        return;
+    clearRows();
+    m_plain = plain;
+    Q_EMIT plainChanged();
+    if (m_plain) {
+        applyPlain();
+    } else if (!m_parsing && !m_text.isEmpty()) {
+        const QString text = std::exchange(m_text, QString());
+        setText(text);
+    }
+}
+
+void MarkdownBlockModel::clearRows()
+{
+    const int rows = count();
+    if (rows > 0)
+        beginRemoveRows({}, 0, rows - 1);
+    m_rows.clear();
+    m_rowCounts.clear();
+    m_parsed.reset();
+    m_plainRows.clear();
+    m_presented.clear();
+    if (rows > 0) {
+        endRemoveRows();
+        Q_EMIT countChanged();
+    }
+}
+
+// Rows before the last that the text still begins with are kept as they are.
+void MarkdownBlockModel::applyPlain()
+{
+    std::size_t kept = 0;
+    qsizetype keptLength = 0;
+    while (kept + 1 < m_plainRows.size() && QStringView(m_text).sliced(keptLength).startsWith(m_plainRows[kept]))
+        keptLength += m_plainRows[kept++].size();
+    std::vector<QString> tail = plainRowsOf(QStringView(m_text).sliced(keptLength));
+    const auto row = [](std::size_t index) { return static_cast<int>(index); };
+    const std::size_t oldCount = m_plainRows.size();
+    const std::size_t newCount = kept + tail.size();
+    const std::size_t overlap = std::min(oldCount, newCount);
+    std::size_t changedFrom = kept;
+    while (changedFrom < overlap && m_plainRows[changedFrom] == tail[changedFrom - kept])
+        ++changedFrom;
+    for (std::size_t index = changedFrom; index < overlap; ++index) {
+        m_plainRows[index] = std::move(tail[index - kept]);
+        m_presented[index].reset();
+    }
+    if (changedFrom < overlap)
+        Q_EMIT dataChanged(index(row(changedFrom)), index(row(overlap - 1)));
+    if (newCount > oldCount) {
+        beginInsertRows({}, row(oldCount), row(newCount - 1));
+        for (std::size_t index = oldCount; index < newCount; ++index)
+            m_plainRows.push_back(std::move(tail[index - kept]));
+        m_presented.resize(newCount);
+        endInsertRows();
+        Q_EMIT countChanged();
+    } else if (newCount < oldCount) {
+        beginRemoveRows({}, row(newCount), row(oldCount - 1));
+        m_plainRows.resize(newCount);
+        m_presented.resize(newCount);
+        endRemoveRows();
+        Q_EMIT countChanged();
+    }
+}
+
+int MarkdownBlockModel::rowOfMatch(const QString& searchText) const
+{
+    if (!m_plain || searchText.isEmpty())
+        return -1;
+    for (int row = 0; row < count(); ++row) {
+        if (!MessageFormatting::searchMatch(data(index(row), TextRole).toString(), searchText).isEmpty())
+            return row;
+    }
+    return -1;
 }
 
 void MarkdownBlockModel::noteParseTime(std::chrono::nanoseconds elapsed)
@@ -85,6 +171,8 @@ void MarkdownBlockModel::parseInBackground(std::string text)
     };
     runInPool(this, std::move(parse), [this](const std::pair<ParsedMarkdownPtr, std::chrono::nanoseconds>& done) {
         m_parsing = false;
+        if (m_plain)
+            return; // the text became plain meanwhile
         noteParseTime(done.second);
         apply(done.first);
         std::string latest = m_text.toStdString();
@@ -194,8 +282,8 @@ template <typename Value> void MarkdownBlockModel::changeStyle(Value MarkdownRow
     m_style.*field = value;
     for (std::optional<QVariantMap>& presented : m_presented)
         presented.reset();
-    if (!m_rows.empty())
-        Q_EMIT dataChanged(index(0), index(static_cast<int>(m_rows.size()) - 1));
+    if (count() > 0)
+        Q_EMIT dataChanged(index(0), index(count() - 1));
     Q_EMIT styleChanged();
 }
 
@@ -216,8 +304,10 @@ QVariant MarkdownBlockModel::data(const QModelIndex& index, int role) const
         return {};
     const auto row = static_cast<std::size_t>(index.row());
     std::optional<QVariantMap>& presented = m_presented[row];
-    if (!presented)
-        presented = presentRow(m_rows[row], m_style);
+    if (!presented) {
+        presented = m_plain ? presentPlainRow(m_plainRows[row], m_style)
+                            : presentRow(m_rows[row], m_style);
+    }
     for (const auto& [known, name] : roles()) {
         if (known == role)
             return presented->value(QString::fromLatin1(name));

@@ -25,10 +25,14 @@
 // synchronous limit twice in a row, is parsed on the thread pool, one parse at
 // a time, and each result is applied in order, so an older parse never
 // replaces a newer one. A result for a model that is gone is dropped.
+//
+// A plain text (`plain`) is not parsed: its rows are its paragraphs, cut as
+// plainRowsOf does, with inline Markdown only; a piece changes the last row.
 class MarkdownBlockModel : public QAbstractListModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
+    Q_PROPERTY(bool plain READ plain WRITE setPlain NOTIFY plainChanged)
     Q_PROPERTY(QColor textColor READ textColor WRITE setTextColor NOTIFY styleChanged)
     Q_PROPERTY(QColor linkColor READ linkColor WRITE setLinkColor NOTIFY styleChanged)
     Q_PROPERTY(QColor codeBackground READ codeBackground WRITE setCodeBackground NOTIFY styleChanged)
@@ -38,7 +42,7 @@ class MarkdownBlockModel : public QAbstractListModel {
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 public:
     enum Role {
-        KindRole = Qt::UserRole + 1, // "paragraph", "heading", "code", "table", "html", "rule", "empty"
+        KindRole = Qt::UserRole + 1, // a Kind
         IndentRole,
         BarsRole,        // [{x, joinsAbove}] of the quotes around the row
         MarkerRole,      // "", "bullet", "number", "checked", "unchecked"
@@ -50,12 +54,18 @@ public:
         LevelRole,       // of a heading
         LanguageRole,    // of a code block's fence
         CopyTextRole,    // what "Copy code" / "Copy table" puts on the clipboard
-        TextRole,        // an HTML block, shown as written
+        TextRole,        // an HTML block or a plain row, shown as written
         ColumnsRole,     // of a table
         CellsRole,       // [{html, header, align, lastColumn, lastRow}], row by row, of the drawn part
         NoteRole,        // why a table is not drawn whole
         CutTextRole,     // the part of a table not drawn, as text
+        TextLengthRole,  // characters and lines, for a height guess before the row is laid out
+        LineCountRole,
     };
+
+    // What a row draws; a plain row is a paragraph of a plain text.
+    enum Kind { Paragraph, Heading, Code, Table, Html, Rule, Empty, Plain };
+    Q_ENUM(Kind)
 
     static constexpr std::size_t maxSynchronousParseBytes = 32 * 1024;
 
@@ -63,6 +73,8 @@ public:
 
     QString text() const { return m_text; }
     void setText(const QString& text);
+    bool plain() const { return m_plain; }
+    void setPlain(bool plain);
     QColor textColor() const { return m_style.textColor; }
     void setTextColor(const QColor& color);
     QColor linkColor() const { return m_style.linkColor; }
@@ -74,11 +86,13 @@ public:
     bool highlightCode() const { return m_style.highlightCode; }
     void setHighlightCode(bool highlight);
     QFont codeFont() const { return m_codeFont; }
-    int count() const { return static_cast<int>(m_rows.size()); }
+    int count() const { return static_cast<int>(m_plain ? m_plainRows.size() : m_rows.size()); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
+    // The first plain row in which `searchText` shows, or -1.
+    Q_INVOKABLE int rowOfMatch(const QString& searchText) const;
 
     // The top-level blocks shown now (they lag `text` while a parse runs off the UI thread).
     std::vector<Markdown::BlockNode> blocks() const;
@@ -88,10 +102,13 @@ public:
 
 Q_SIGNALS:
     void textChanged();
+    void plainChanged();
     void styleChanged();
     void countChanged();
 
 private:
+    void applyPlain();
+    void clearRows();
     void parseInBackground(std::string text);
     void noteParseTime(std::chrono::nanoseconds elapsed);
     void apply(const ParsedMarkdownPtr& parsed);
@@ -102,6 +119,7 @@ private:
     ParsedMarkdownPtr m_parsed;
     std::vector<std::size_t> m_rowCounts; // rows of each top-level block
     std::vector<MarkdownRow> m_rows;
+    std::vector<QString> m_plainRows;
     mutable std::vector<std::optional<QVariantMap>> m_presented; // filled on first read
     MarkdownRowStyle m_style;
     QFont m_codeFont;
@@ -109,4 +127,5 @@ private:
     bool m_inBackground = false;
     bool m_lastParseSlow = false;
     bool m_parsing = false;
+    bool m_plain = false;
 };

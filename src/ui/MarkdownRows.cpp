@@ -2,6 +2,8 @@
 
 #include "CodeHighlighter.h"
 #include "InlineRichText.h"
+#include "MarkdownBlockModel.h"
+#include "MessageFormatting.h"
 
 #include "markdown/ImageAppearance.h"
 #include "markdown/MarkdownRenderer.h"
@@ -10,6 +12,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -253,7 +256,7 @@ void presentTable(const BlockNode::Table& table, const InlineRichTextStyle& inli
                                      {QStringLiteral("lastRow"), rowIndex + 1 == drawnRows}});
         }
     }
-    out[QStringLiteral("kind")] = QStringLiteral("table");
+    out[QStringLiteral("kind")] = MarkdownBlockModel::Table;
     out[QStringLiteral("columns")] = static_cast<int>(drawnColumns);
     out[QStringLiteral("cells")] = cells;
     if (drawnColumns == columns && drawnRows == table.rows.size())
@@ -295,27 +298,83 @@ std::vector<MarkdownRow> flattenBlock(const std::shared_ptr<const BlockNode>& bl
     return Flattener(block).run(first);
 }
 
-QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style)
+namespace {
+
+// A row with every role set to a value of its type, so the views can declare them typed.
+QVariantMap emptyRow(const MarkdownRowPlace& place)
 {
     QVariantMap out;
     QVariantList bars;
-    for (const MarkdownRowPlace::QuoteBar& bar : row.place.bars)
+    for (const MarkdownRowPlace::QuoteBar& bar : place.bars)
         bars.append(QVariantMap{{QStringLiteral("x"), bar.x}, {QStringLiteral("joinsAbove"), bar.joinsAbove}});
-    out[QStringLiteral("indent")] = row.place.indent;
+    out[QStringLiteral("indent")] = place.indent;
     out[QStringLiteral("bars")] = bars;
-    out[QStringLiteral("marker")] = markerName(row.place.marker);
-    out[QStringLiteral("markerText")] = row.place.markerText;
-    out[QStringLiteral("spacingAbove")] = row.place.spacingAbove;
-    out[QStringLiteral("kind")] = QStringLiteral("empty");
-    // Every role has a value of its type, so the views can declare them typed.
+    out[QStringLiteral("marker")] = markerName(place.marker);
+    out[QStringLiteral("markerText")] = place.markerText;
+    out[QStringLiteral("spacingAbove")] = place.spacingAbove;
+    out[QStringLiteral("kind")] = MarkdownBlockModel::Empty;
     for (const char* key : {"html", "language", "copyText", "text", "note", "cutText"})
         out[QString::fromLatin1(key)] = QString();
     for (const char* key : {"images", "cells"})
         out[QString::fromLatin1(key)] = QVariantList();
     out[QStringLiteral("hasText")] = false;
-    out[QStringLiteral("level")] = 0;
-    out[QStringLiteral("columns")] = 0;
+    for (const char* key : {"level", "columns", "textLength"})
+        out[QString::fromLatin1(key)] = 0;
+    out[QStringLiteral("lineCount")] = 1;
+    return out;
+}
 
+void setSize(QVariantMap& out, qsizetype textLength, qsizetype lineCount)
+{
+    out[QStringLiteral("textLength")] = int(std::min<qsizetype>(textLength, INT_MAX));
+    out[QStringLiteral("lineCount")] = int(std::clamp<qsizetype>(lineCount, 1, INT_MAX));
+}
+
+} // namespace
+
+std::vector<QString> plainRowsOf(QStringView text)
+{
+    std::vector<QString> rows;
+    qsizetype start = 0;
+    qsizetype at = 0;
+    bool hasContent = false;
+    while (at < text.size()) {
+        const qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+        if (end < 0)
+            break;
+        const bool blank = text.sliced(at, end - at).trimmed().isEmpty();
+        at = end + 1;
+        if ((blank && hasContent) || at - start >= maxPlainRowLength) {
+            rows.push_back(text.sliced(start, at - start).toString());
+            start = at;
+            hasContent = false;
+        } else if (!blank) {
+            hasContent = true;
+        }
+    }
+    if (start < text.size())
+        rows.push_back(text.sliced(start).toString());
+    return rows;
+}
+
+QVariantMap presentPlainRow(const QString& row, const MarkdownRowStyle& style)
+{
+    QString shown = row;
+    // The line end that closes a row would add an empty line: the next row starts one.
+    if (shown.endsWith(QLatin1Char('\n')))
+        shown.chop(shown.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    QVariantMap out = emptyRow({});
+    out[QStringLiteral("kind")] = MarkdownBlockModel::Plain;
+    out[QStringLiteral("html")] = MessageFormatting::plainHtml(shown, style.textColor, style.linkColor);
+    out[QStringLiteral("text")] = shown;
+    out[QStringLiteral("hasText")] = true;
+    setSize(out, shown.size(), shown.count(QLatin1Char('\n')) + 1);
+    return out;
+}
+
+QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style)
+{
+    QVariantMap out = emptyRow(row.place);
     InlineRichTextStyle inlineStyle{style.textColor, style.linkColor, style.codeBackground, style.codeFontFamily, false};
     if (!row.leaf)
         return out;
@@ -323,35 +382,41 @@ QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style)
         QVariantList images;
         collectWebImages(paragraph->content, images);
         inlineStyle.leaveOutWebImages = true;
-        out[QStringLiteral("kind")] = QStringLiteral("paragraph");
+        const QString text = plainText(paragraph->content);
+        out[QStringLiteral("kind")] = MarkdownBlockModel::Paragraph;
         out[QStringLiteral("html")] = inlineRichText(paragraph->content, inlineStyle);
-        out[QStringLiteral("hasText")] = !plainText(paragraph->content).trimmed().isEmpty() || images.isEmpty();
+        out[QStringLiteral("hasText")] = !text.trimmed().isEmpty() || images.isEmpty();
         out[QStringLiteral("images")] = images;
+        setSize(out, text.size(), 1 + images.size() * 3);
     } else if (const auto* heading = row.leaf->as<BlockNode::Heading>()) {
-        out[QStringLiteral("kind")] = QStringLiteral("heading");
+        out[QStringLiteral("kind")] = MarkdownBlockModel::Heading;
         out[QStringLiteral("level")] = std::clamp(heading->level, 1, 6);
         out[QStringLiteral("html")] = inlineRichText(heading->content, inlineStyle);
+        setSize(out, plainText(heading->content).size() * 3 / 2, 2);
     } else if (const auto* code = row.leaf->as<BlockNode::CodeBlock>()) {
         QString shown = QString::fromStdString(code->content);
         if (shown.endsWith(QLatin1Char('\n')))
             shown.chop(1);
+        setSize(out, 0, shown.count(QLatin1Char('\n')) + 3);
         const QString language = CodeHighlighter::languageOf(QString::fromStdString(code->fenceInfo.value_or("")));
         const auto appearance = style.darkCode ? CodeHighlighter::Appearance::Dark : CodeHighlighter::Appearance::Light;
-        out[QStringLiteral("kind")] = QStringLiteral("code");
+        out[QStringLiteral("kind")] = MarkdownBlockModel::Code;
         out[QStringLiteral("copyText")] = QString::fromStdString(code->content);
         out[QStringLiteral("language")] = language;
         out[QStringLiteral("html")] = CodeHighlighter::toHtml(shown, style.highlightCode ? language : QString(), appearance);
     } else if (const auto* table = row.leaf->as<BlockNode::Table>()) {
+        setSize(out, 0, qsizetype(std::min(table->rows.size(), maxTableCells)) * 2 + 2);
         presentTable(*table, inlineStyle, out);
         out[QStringLiteral("copyText")] = QString::fromStdString(Markdown::tableCopyText(*row.leaf));
     } else if (const auto* html = row.leaf->as<BlockNode::HtmlBlock>()) {
         QString shown = QString::fromStdString(html->content);
         if (shown.endsWith(QLatin1Char('\n')))
             shown.chop(1);
-        out[QStringLiteral("kind")] = QStringLiteral("html");
+        out[QStringLiteral("kind")] = MarkdownBlockModel::Html;
         out[QStringLiteral("text")] = shown;
+        setSize(out, shown.size(), shown.count(QLatin1Char('\n')) + 1);
     } else if (row.leaf->as<BlockNode::ThematicBreak>()) {
-        out[QStringLiteral("kind")] = QStringLiteral("rule");
+        out[QStringLiteral("kind")] = MarkdownBlockModel::Rule;
     }
     return out;
 }

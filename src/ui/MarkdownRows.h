@@ -58,3 +58,16 @@ inline constexpr std::size_t maxTableCells = 10000;
 
 // What the views read of a row, by role name (see MarkdownBlockModel::roleNames).
 QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style);
+
+// A plain row closes at a line end once it is this long, so no row of a long
+// paragraph grows without end.
+inline constexpr qsizetype maxPlainRowLength = 1024;
+
+// Plain text cut into rows: a row closes after a blank line that follows its
+// text, or at a line end once it is maxPlainRowLength long. Each row keeps the
+// line end that closes it, so the rows joined are the text. A cut depends only
+// on the text before it: a text that grows changes its last row, or adds rows.
+std::vector<QString> plainRowsOf(QStringView text);
+// A plain row as the views read it: inline Markdown only, lines kept as typed,
+// but for the line end that closes the row.
+QVariantMap presentPlainRow(const QString& row, const MarkdownRowStyle& style);

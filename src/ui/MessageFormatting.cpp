@@ -118,6 +118,13 @@ bool MessageFormatting::isOversized(const QString& text)
     return total - 1 > maxFormattedBytes;
 }
 
+MessageFormatting::Rendering MessageFormatting::renderingOf(const QString& text)
+{
+    if (isOversized(text))
+        return Rendering::Oversized;
+    return needsRichRendering(text) ? Rendering::Rich : Rendering::Plain;
+}
+
 QString MessageFormatting::plainHtml(const QString& text, const QColor& textColor, const QColor& linkColor)
 {
     InlineRichTextStyle style;

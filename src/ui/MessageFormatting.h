@@ -19,15 +19,20 @@ class MessageFormatting : public QObject {
 public:
     using QObject::QObject;
 
+    // How a text is drawn: inline Markdown in plain rows, Markdown blocks, or as written in pieces.
+    enum class Rendering { Plain, Rich, Oversized };
+    Q_ENUM(Rendering)
+
     static constexpr qsizetype maxFormattedBytes = 256 * 1024;
     static constexpr qsizetype maxFormattedLineBytes = 64 * 1024;
     // Longer lines of plain text show without inline Markdown: no parse this big runs on the UI thread.
     static constexpr qsizetype maxInlineLineBytes = 32 * 1024;
     static constexpr qsizetype lineCacheBytes = 8 * 1024 * 1024;
 
-    Q_INVOKABLE static bool needsRichRendering(const QString& text);
+    static bool needsRichRendering(const QString& text);
     // Over maxFormattedBytes of UTF-8, or with a line over maxFormattedLineBytes.
-    Q_INVOKABLE static bool isOversized(const QString& text);
+    static bool isOversized(const QString& text);
+    Q_INVOKABLE static Rendering renderingOf(const QString& text);
     // Rich text for a selectable text view: everything escaped, in `textColor`, links in `linkColor`.
     Q_INVOKABLE static QString plainHtml(const QString& text, const QColor& textColor, const QColor& linkColor);
     // Start and length of the first match of a search in shown text; empty when none.

@@ -3,7 +3,7 @@
 #include "chat/ConversationController.h"
 #include "core/UntrustedText.h"
 #include "extensions/ExtensionRegistry.h"
-#include "store/ListModels.h"
+#include "ui/MessageFormatting.h"
 
 #include <QLocale>
 #include <QSet>
@@ -49,44 +49,79 @@ QString usageText(const Message& m)
 }
 } // namespace
 
-MessageRowsModel::MessageRowsModel(MessageListModel* messages, ConversationController* controller, QObject* parent)
-    : QSortFilterProxyModel(parent)
-    , m_messages(messages)
+MessageRowsModel::MessageRowsModel(StoreContext& context, const ConversationPtr& conversation,
+                                   ConversationController* controller, QObject* parent)
+    : MessageListModel(context, conversation, SystemPrompt::Left, parent)
     , m_controller(controller)
 {
-    setSourceModel(messages);
-    setDynamicSortFilter(true);
+    m_roles = roleNames().keys();
+    std::sort(m_roles.begin(), m_roles.end());
+    m_announce.setSingleShot(true);
+    m_announce.setInterval(0);
+    connect(&m_announce, &QTimer::timeout, this, &MessageRowsModel::announceChanges);
+    // Values kept for rows that go would be compared with a new message at the same address.
+    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex&, int first, int last) {
+        for (int row = first; row <= last; ++row)
+            m_shown.remove(recordAt(row).get());
+    });
+    connect(this, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_shown.clear(); });
     if (controller) {
-        connect(controller, &ConversationController::functionStarted, this,
-                [this](const MessagePtr& m) { functionStateChanged(m.get()); });
-        connect(controller, &ConversationController::functionFinished, this,
-                [this](const MessagePtr& m) { functionStateChanged(m.get()); });
-        connect(controller, &ConversationController::confirmationNeeded, this,
-                [this](const MessagePtr& m) { functionStateChanged(m.get()); });
+        const auto changed = [this](const MessagePtr& m) {
+            if (const int row = rowOf(m.get()); row >= 0)
+                recordUpdated(row);
+        };
+        connect(controller, &ConversationController::functionStarted, this, changed);
+        connect(controller, &ConversationController::functionFinished, this, changed);
+        connect(controller, &ConversationController::confirmationNeeded, this, changed);
         // A reply that fails while thinking changes no field, yet its block stops.
-        connect(controller, &ConversationController::turnFinished, this,
-                [this](const MessagePtr& m) { functionStateChanged(m.get()); });
+        connect(controller, &ConversationController::turnFinished, this, changed);
     }
 }
 
-bool MessageRowsModel::filterAcceptsRow(int sourceRow, const QModelIndex&) const
+void MessageRowsModel::recordUpdated(int row)
 {
-    const MessagePtr message = m_messages->recordAt(sourceRow);
-    return message && message->role() != QLatin1String("system");
+    const MessagePtr message = recordAt(row);
+    if (!m_changed.contains(message))
+        m_changed.append(message);
+    m_announce.start();
 }
 
-void MessageRowsModel::functionStateChanged(const void* message)
+QVariantList MessageRowsModel::valuesAt(int row) const
 {
-    const int sourceRow = m_messages->rowOf(static_cast<const Message*>(message));
-    const QModelIndex row = mapFromSource(m_messages->index(sourceRow, 0));
-    if (row.isValid())
-        Q_EMIT dataChanged(row, row);
+    QVariantList values;
+    const QModelIndex at = index(row);
+    for (const int role : m_roles)
+        values.append(data(at, role));
+    return values;
+}
+
+void MessageRowsModel::announceChanges()
+{
+    for (const MessagePtr& message : std::exchange(m_changed, {})) {
+        const int row = rowOf(message.get());
+        if (row < 0)
+            continue;
+        QVariantList values = valuesAt(row);
+        const auto shown = m_shown.constFind(message.get());
+        QList<int> roles;
+        if (shown != m_shown.cend()) {
+            for (qsizetype at = 0; at < m_roles.size(); ++at) {
+                if (values[at] != (*shown)[at])
+                    roles.append(m_roles[at]);
+            }
+            if (roles.isEmpty())
+                continue;
+        }
+        m_shown.insert(message.get(), std::move(values));
+        // Unseen before: every role, the store's among them.
+        Q_EMIT dataChanged(index(row), index(row), roles);
+    }
 }
 
 QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
 {
-    const MessagePtr m = m_messages->recordAt(mapToSource(index).row());
-    if (!m)
+    const MessagePtr m = recordAt(index.row());
+    if (!m || index.column() != 0)
         return {};
     const QString text = m->content().value_or(QString());
     const bool hasFunction = isSet(m->functionName());
@@ -95,8 +130,12 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case TextRole: return text;
     case IsOwnRole: return m->role() == QLatin1String("user");
+    case KindRole: {
+        if (m->role() == QLatin1String("user"))
+            return int(Kind::Prompt);
+        return int(text.isEmpty() && hasFunction && !hasThinking ? Kind::FunctionCall : Kind::Reply);
+    }
     case ShowsPlaceholderRole: return text.isEmpty() && !hasFunction && !hasThinking;
-    case BubblelessRole: return text.isEmpty() && hasFunction && !hasThinking;
     case HasFunctionRole: return hasFunction;
     case HasThinkingRole: return hasThinking;
     case ThinkingRole: return m->reasoning().value_or(QString());
@@ -105,8 +144,11 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
     case ThinkingActiveRole: return hasThinking && text.isEmpty() && !hasFunction && streaming();
     case ThinkingUnfoldedRole: return m->id() && unfoldedThinking().contains(*m->id());
     case UsageTextRole: return usageText(*m);
+    case RenderingRole: return int(MessageFormatting::renderingOf(text));
     default: break;
     }
+    if (role < FunctionPreviewRole || role > FunctionCommandRole)
+        return MessageListModel::data(index, role);
     if (!hasFunction || !m_controller) {
         const bool textRole = role == FunctionPreviewRole || role == FunctionTitleRole || role == FunctionResultTextRole
             || role == FunctionCommandRole;
@@ -135,15 +177,15 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
         const QString fence = UntrustedText::fenceFor(*m->functionResult());
         return QStringLiteral("Result:\n%1\n%2\n%1").arg(fence, *m->functionResult());
     }
-    default: return QSortFilterProxyModel::data(index, role);
+    default: return MessageListModel::data(index, role);
     }
 }
 
 bool MessageRowsModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role != ThinkingUnfoldedRole)
-        return QSortFilterProxyModel::setData(index, value, role);
-    const MessagePtr m = m_messages->recordAt(mapToSource(index).row());
+        return MessageListModel::setData(index, value, role);
+    const MessagePtr m = recordAt(index.row());
     if (!m || !m->id())
         return false;
     if (value.toBool())
@@ -156,11 +198,12 @@ bool MessageRowsModel::setData(const QModelIndex& index, const QVariant& value, 
 
 QHash<int, QByteArray> MessageRowsModel::roleNames() const
 {
-    return {
+    QHash<int, QByteArray> names = MessageListModel::roleNames();
+    names.insert({
         {TextRole, "text"},
         {IsOwnRole, "isOwn"},
         {ShowsPlaceholderRole, "showsPlaceholder"},
-        {BubblelessRole, "bubbleless"},
+        {KindRole, "kind"},
         {HasFunctionRole, "hasFunction"},
         {FunctionPreviewRole, "functionPreview"},
         {FunctionTitleRole, "functionTitle"},
@@ -175,5 +218,7 @@ QHash<int, QByteArray> MessageRowsModel::roleNames() const
         {ThinkingActiveRole, "thinkingActive"},
         {ThinkingUnfoldedRole, "thinkingUnfolded"},
         {UsageTextRole, "usageText"},
-    };
+        {RenderingRole, "rendering"},
+    });
+    return names;
 }

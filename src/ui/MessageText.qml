@@ -2,64 +2,51 @@ import QtQuick
 import QtQuick.Controls
 import Vorbel.Ui
 
-// The selectable text of a bubble, a function preview or a result. Plain text
-// shows inline Markdown only; text with a table row or a code fence is drawn
-// block by block. The switch happens in place, on the piece that brings the
-// first " | " or "```". A text too large to format is shown as written, in
-// pieces, under a note.
+// The selectable text of a bubble, a function preview or a result, in rows
+// (see MarkdownView). Plain text shows inline Markdown only; text with a
+// table row or a code fence is drawn block by block. The switch happens in
+// place, on the piece that brings the first " | " or "```". A text too large
+// to format is shown as written, in pieces, under a note.
 Item {
     id: root
     property string markdown
+    // A bubble has it from its row; a function's text works it out here.
+    property int rendering: MessageFormatting.renderingOf(markdown)
     property color color: Theme.text
     property color linkColor: Theme.link
     // The widest the text may be: plain text wraps there, block views fill it.
     property real maxWidth: 600
     // A search's text, whose first match is selected in plain text.
     property string highlight
-    readonly property bool oversized: MessageFormatting.isOversized(markdown)
-    readonly property bool rich: !oversized && MessageFormatting.needsRichRendering(markdown)
+    // The list the text scrolls in; only its rows near the viewport are made.
+    property Flickable viewport: null
+    readonly property bool oversized: rendering === MessageFormatting.Oversized
 
     // Taken from the text itself, never from the width a layout gave it, so
     // a bubble can shrink to a short text without a binding loop.
-    implicitWidth: rich || oversized ? maxWidth : loader.item ? loader.item.width : 0
-    implicitHeight: loader.item ? loader.item.implicitHeight : 0
+    implicitWidth: rendering === MessageFormatting.Plain ? Math.min(maxWidth, rowsView.implicitWidth) : maxWidth
+    implicitHeight: oversized ? (chunks.item ? chunks.item.implicitHeight : 0) : rowsView.implicitHeight
     Accessible.role: Accessible.StaticText
     Accessible.name: markdown
 
+    MarkdownView {
+        id: rowsView
+        objectName: root.rendering === MessageFormatting.Rich ? "markdownView" : "plainTextView"
+        visible: !root.oversized
+        width: root.implicitWidth
+        rowWidth: root.maxWidth
+        text: root.oversized ? "" : root.markdown
+        plain: root.rendering === MessageFormatting.Plain
+        textColor: root.color
+        linkColor: root.linkColor
+        highlight: root.highlight
+        viewport: root.viewport
+    }
+
     Loader {
-        id: loader
-        sourceComponent: root.oversized ? chunkedText : root.rich ? richText : plainText
-    }
-
-    Component {
-        id: richText
-        MarkdownView {
-            objectName: "markdownView"
-            width: root.maxWidth
-            text: root.markdown
-            textColor: root.color
-        }
-    }
-
-    Component {
-        id: plainText
-        MarkdownText {
-            objectName: "plainText"
-            width: Math.min(implicitWidth, root.maxWidth)
-            text: MessageFormatting.plainHtml(root.markdown, root.color, root.linkColor)
-            color: root.color
-
-            function markMatch() {
-                const match = MessageFormatting.searchMatch(getText(0, length), root.highlight)
-                if (match.length === 2)
-                    select(match[0], match[0] + match[1])
-            }
-            Component.onCompleted: if (root.highlight) markMatch()
-            Connections {
-                target: root
-                function onHighlightChanged() { if (root.highlight) markMatch() }
-            }
-        }
+        id: chunks
+        active: root.oversized
+        sourceComponent: chunkedText
     }
 
     Component {

@@ -8,12 +8,18 @@ import Vorbel.Ui
 // function-call block under it, and what the reply cost under the bubble.
 Item {
     id: root
-    required property ConversationViewController controller
     required property int index
     required property var model
-    property real columnWidth: width
+    // The list it is a row of, which holds the column, the controller and the revealed row.
+    readonly property ListView list: ListView.view
+    readonly property ConversationViewController controller: list ? list.controller : null
+    readonly property real columnWidth: list ? list.columnWidth : width
+    x: list ? (list.width - columnWidth) / 2 : 0
+    width: columnWidth
 
-    readonly property bool own: model.isOwn
+    // A prompt of the user's own, set by the list's choice of delegate.
+    property bool own: false
+    readonly property bool bubbleless: model.kind === MessageRowsModel.FunctionCall
     readonly property color textColor: own ? "white" : Theme.text
     readonly property real maxBubbleWidth: Math.max(120, columnWidth * 0.75)
 
@@ -27,10 +33,10 @@ Item {
     }
 
     // The newest reply (or failure notice) may be asked for again.
-    readonly property bool offersRegenerate: !own && index === ListView.view.count - 1 && controller.canRegenerate
+    readonly property bool offersRegenerate: !own && index === list.count - 1 && controller.canRegenerate
     // Set while a search hit is shown in this message, with the search's text.
-    property bool revealed: false
-    property string revealedText
+    readonly property bool revealed: list !== null && index === list.revealedRow
+    readonly property string revealedText: list ? list.revealedText : ""
 
     objectName: "message_" + index
     // Shift+F10 or the Menu key, from the text of the message that has the keyboard.
@@ -51,13 +57,13 @@ Item {
     Rectangle {
         id: bubble
         objectName: "bubble"
-        readonly property real padding: root.model.bubbleless ? 0 : 10
+        readonly property real padding: root.bubbleless ? 0 : 10
         anchors.right: root.own ? parent.right : undefined
         anchors.left: root.own ? undefined : parent.left
         width: Math.min(root.maxBubbleWidth, Math.max(content.implicitWidth, 24) + 2 * padding)
         height: content.implicitHeight + 2 * padding
         radius: 16
-        color: root.model.bubbleless ? "transparent" : root.own ? Theme.ownMessage : Theme.assistantMessage
+        color: root.bubbleless ? "transparent" : root.own ? Theme.ownMessage : Theme.assistantMessage
         border.width: root.revealed ? 2 : 0
         border.color: Theme.accent
         // Who wrote it, then what: a screen reader's list of bubbles reads like the conversation.
@@ -91,6 +97,8 @@ Item {
                 Accessible.description: root.model.usageText
                 maxWidth: root.maxBubbleWidth - 2 * bubble.padding
                 markdown: root.model.text
+                rendering: root.model.rendering
+                viewport: root.list
                 highlight: root.revealed ? root.revealedText : ""
                 color: root.textColor
                 linkColor: root.own ? "white" : Theme.link

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Qt.labs.qmlmodels
 import Vorbel.Ui
 
 // The conversation's messages, oldest first. It keeps the newest text in view
@@ -56,13 +57,16 @@ Item {
         property int revealedRow: -1
         property string revealedText
 
-        delegate: MessageView {
-            controller: list.controller
-            x: (list.width - list.columnWidth) / 2
-            width: list.columnWidth
-            columnWidth: list.columnWidth
-            revealed: index === list.revealedRow
-            revealedText: list.revealedText
+        // The user's prompts sit on the trailing side in the accent colour; the rest lead.
+        delegate: DelegateChooser {
+            role: "kind"
+            DelegateChoice {
+                roleValue: MessageRowsModel.Prompt
+                MessageView { own: true }
+            }
+            DelegateChoice {
+                MessageView {}
+            }
         }
 
         function userScrolled(active) {
@@ -74,11 +78,18 @@ Item {
 
         // Short distances jump, longer ones glide: a stream of small pieces must
         // not restart an animation each time.
+        function endY() { return Math.max(originY - topMargin, originY + contentHeight + bottomMargin - height) }
+        // The last row laid out at the bottom, then the margin under it shown too,
+        // where a glide towards the end stops.
+        function toEnd() {
+            positionViewAtEnd()
+            contentY = endY()
+        }
         function followEnd(animated) {
-            const target = Math.max(originY - topMargin, originY + contentHeight + bottomMargin - height)
+            const target = endY()
             if (!animated || Math.abs(target - contentY) < 24 || glide.running) {
                 glide.stop()
-                positionViewAtEnd()
+                toEnd()
                 return
             }
             glide.to = target
@@ -96,7 +107,7 @@ Item {
             property: "contentY"
             duration: 200
             easing.type: Easing.InOutQuad
-            onFinished: list.positionViewAtEnd()
+            onFinished: list.toEnd()
         }
 
         onMovementStarted: following = false

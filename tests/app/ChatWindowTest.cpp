@@ -2,11 +2,13 @@
 #include "extensions/ExtensionRegistry.h"
 #include "store/StoreOperations.h"
 #include "support/ChatCompletionStream.h"
+#include "support/ModelTester.h"
 
 #include <QAccessible>
 #include <QClipboard>
 #include <QDir>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -170,7 +172,7 @@ TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
     EXPECT_EQ(row(1)->findChild<QQuickItem*>("bubble")->x(), 0);
     // The fence switches the reply to the block views in place; no row is made anew.
     QQuickItem *question = row(0), *answer = row(1);
-    EXPECT_TRUE(answer->findChild<QQuickItem*>("plainText"));
+    EXPECT_FALSE(itemsIn(answer, "plainText").isEmpty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return rowText(1) == "**Hello**!\n```\nls\n```"; }, 5000));
     EXPECT_EQ(row(0), question);
     EXPECT_EQ(row(1), answer);
@@ -230,6 +232,48 @@ TEST_F(ChatWindowTest, DraftsStayWithTheirConversationAndPageKeysScrollFromThePr
     QTest::keyClick(window, Qt::Key_End, Qt::ControlModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return contentY() >= newest; }));
     EXPECT_EQ(server.requestCount(), 1);
+}
+
+// Pieces that come in one turn are announced once, as a change of the text; the
+// view stays at the end and makes only the reply's rows near it.
+TEST_F(ChatWindowTest, ALongReplyStreamsInRowsAtTheFollowedEnd)
+{
+    conversation = createConversation(store(), nullptr);
+    for (int i = 0; i < 20; ++i)
+        makeMessage(store(), i % 2 ? "assistant" : "user", QStringLiteral("Line %1").arg(i), conversation, std::nullopt, true);
+    MessagePtr reply = makeMessage(store(), "assistant", "Start.", conversation, std::nullopt, false);
+    saveContext(store());
+    uiState().setSelectedConversation(conversation->id());
+    window = open();
+    QQuickItem* list = item(window, "messageList");
+    auto* messages = list->property("model").value<QAbstractItemModel*>();
+    ASSERT_TRUE(messages && QTest::qWaitFor([&] { return row(20) && list->property("atYEnd").toBool(); }));
+    const QHash<int, QByteArray> names = messages->roleNames();
+    for (int burst = 0; burst < 3; ++burst) {
+        QSignalSpy changes(messages, &QAbstractItemModel::dataChanged);
+        if (burst == 0) { // the first change of a row names every role
+            reply->appendContent(QStringLiteral(" "));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return changes.count() > 0; }));
+            changes.clear();
+        }
+        for (int piece = 0; piece < 1000; ++piece) {
+            reply->appendContent(piece % 10 == 9 ? QStringLiteral("end.\n\n") : QStringLiteral("word "));
+            saveContext(store());
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return changes.count() > 0; }));
+        window->grabWindow();
+        ASSERT_EQ(changes.count(), 1);
+        QStringList roles;
+        for (const int role : changes.front().at(2).value<QList<int>>())
+            roles << QString::fromLatin1(names.value(role));
+        roles.sort();
+        EXPECT_EQ(roles, QStringList({"content", "display", "text"}));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return list->property("atYEnd").toBool(); }));
+    }
+    const QList<QQuickItem*> made = itemsIn(row(20), "plainText");
+    EXPECT_EQ(itemsIn(row(20), "plainRow").size(), 300);
+    EXPECT_LT(made.size(), 150);
+    EXPECT_TRUE(std::any_of(made.begin(), made.end(), [](QQuickItem* text) { return text->isVisible(); }));
 }
 
 TEST_F(ChatWindowTest, ACallNeedingConfirmationRunsOnlyWhenRunFunctionIsPressed)
@@ -334,7 +378,8 @@ TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
               "Use <b>action</b> verbs.");
     click(window, item(window, "conversationRow_0"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return row(1) && row(1)->property("revealed").toBool(); }));
-    EXPECT_EQ(row(1)->findChild<QQuickItem*>("plainText")->property("selectedText").toString(), "action");
+    ASSERT_FALSE(itemsIn(row(1), "plainText").isEmpty());
+    EXPECT_EQ(itemsIn(row(1), "plainText").front()->property("selectedText").toString(), "action");
     search->forceActiveFocus();
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_TRUE(search->property("text").toString().isEmpty());
@@ -387,9 +432,12 @@ TEST_F(ChatWindowTest, RegenerateRetryAndEditAndResend)
     };
     for (const char* expected : {"I'm sorry", "Hello again."}) {
         QQuickItem* button = nullptr;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return (button = item(window, "regenerateButton")) && button->isVisible(); }, 5000));
-        EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name),
-                  QString(expected) == "I'm sorry" ? "Regenerate" : "Retry");
+        // The rows follow the store a turn of the event loop later, and the label with them.
+        const QString label = QString(expected) == "I'm sorry" ? "Regenerate" : "Retry";
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return (button = item(window, "regenerateButton")) && button->isVisible()
+                && QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name) == label;
+        }, 5000));
         click(window, button);
         ASSERT_TRUE(QTest::qWaitFor([&] { return storedContents().value(1).startsWith(expected); }, 5000));
         EXPECT_EQ(storedContents().size(), 2);

@@ -5,7 +5,9 @@
 #include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "openai/AccountModels.h"
+#include "ui/ConversationViewController.h"
 #include "support/HttpTestServer.h"
+#include "support/ModelTester.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -43,7 +45,22 @@ protected:
         EXPECT_TRUE(window && QTest::qWaitForWindowExposed(window));
         window->requestActivate();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        watchLists(window);
         return window;
+    }
+
+    // The sidebar's lists and each conversation's messages, under Qt's model tester.
+    static void watchLists(QQuickWindow* window)
+    {
+        auto* controller = window ? window->property("controller").value<QObject*>() : nullptr;
+        if (!controller)
+            return;
+        for (const char* list : {"conversations", "assistants"})
+            watch(controller->property(list).value<QAbstractItemModel*>());
+        auto* view = controller->property("conversationView").value<ConversationViewController*>();
+        const auto watchMessages = [view] { watch(view->messages()); };
+        watchMessages();
+        QObject::connect(view, &ConversationViewController::conversationChanged, view, watchMessages);
     }
 
     StoreContext& store() { return m_app->viewContext(); }

@@ -44,6 +44,20 @@ inline QList<QObject*> findAll(QQuickWindow* window, const QString& name)
 
 inline QObject* find(QQuickWindow* window, const QString& name) { return findAll(window, name).value(0); }
 
+// The items named `name` under `root`, rows a Repeater made among them.
+inline QList<QQuickItem*> itemsIn(QQuickItem* root, const QString& name)
+{
+    QList<QObject*> found;
+    QSet<QObject*> seen;
+    findAll(root, name, found, seen);
+    QList<QQuickItem*> items;
+    for (QObject* object : found) {
+        if (auto* item = qobject_cast<QQuickItem*>(object))
+            items << item;
+    }
+    return items;
+}
+
 // The one on screen, when several items share the name (a menu of each row,
 // the same field in a hidden form).
 inline QQuickItem* item(QQuickWindow* window, const QString& name)

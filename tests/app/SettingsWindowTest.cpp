@@ -2,6 +2,7 @@
 #include "extensions/ExtensionRegistry.h"
 #include "extensions/ToolServerManager.h"
 #include "store/StoreOperations.h"
+#include "support/ModelTester.h"
 #include "ui/MainWindowFactory.h"
 #include "ui/SettingsWindow.h"
 #include "ui/ThemePalette.h"
@@ -43,6 +44,10 @@ protected:
         if (tab > 0 && window)
             find(window, "settingsTabs")->setProperty("currentIndex", tab);
         settle(window);
+        for (const char* list : {"assistantList", "extensionList"}) {
+            if (QObject* view = window ? find(window, list) : nullptr)
+                watch(view->property("model").value<QAbstractItemModel*>());
+        }
         return window;
     }
 };
@@ -271,6 +276,7 @@ TEST_F(SettingsWindowTest, ExtensionRowsFollowTheStoredFlagsAndPanelsStoreEveryE
         {"Pinecone memory", "Disabled", true, "pineconeIndexField"},
     };
     EXPECT_EQ(text(item(window, "extensionTitle")), rows[0].title); // the first is selected
+    watch(item(window, "extensionList")->property("model").value<QAbstractItemModel*>());
     for (int row = 0; row < 4; ++row) {
         QQuickItem* rowItem = item(window, QStringLiteral("extensionRow_%1").arg(row));
         click(window, rowItem);

@@ -2,8 +2,8 @@
 
 #include "store/DataController.h"
 #include "store/StoreOperations.h"
+#include "support/ModelTester.h"
 
-#include <QAbstractItemModelTester>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -57,7 +57,3 @@ inline QStringList column(const QAbstractItemModel& model, int role = Qt::Displa
     return values;
 }
 
-inline void watch(QAbstractItemModel* model)
-{
-    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::Fatal, model);
-}

@@ -7,8 +7,8 @@
 
 #include "markdown/MarkdownParser.h"
 #include "markdown/ModelPrinter.h" // from tests/markdown
+#include "support/ModelTester.h"
 
-#include <QAbstractItemModelTester>
 #include <QThreadPool>
 #include <QTest>
 
@@ -53,6 +53,7 @@ struct SignalLog {
 void expectRowsOfAFreshModel(const MarkdownBlockModel& model, const std::string& label)
 {
     MarkdownBlockModel fresh;
+    fresh.setPlain(model.plain());
     fresh.setText(model.text());
     EXPECT_EQ(rowsOf(model), rowsOf(fresh)) << label;
 }
@@ -63,7 +64,7 @@ void expectStreamingMatchesWholeParse(const std::string& text, std::size_t piece
 {
     MarkdownBlockModel streamed;
     streamed.setSynchronousParseLimit(std::chrono::hours(1)); // every step applied at once
-    QAbstractItemModelTester tester(&streamed, QAbstractItemModelTester::FailureReportingMode::Warning);
+    watch(&streamed);
     for (std::size_t end = piece;; end += piece) {
         const std::string prefix = text.substr(0, std::min(end, text.size()));
         streamed.setText(QString::fromStdString(prefix));
@@ -91,24 +92,57 @@ std::string longReply()
 TEST(MarkdownBlockModel, aStreamedPieceSignalsOnlyTheRowsItChanges)
 {
     const QString start = QStringLiteral("# Title\n\n| a | b |\n|:-|-:|\n| 1 | 2 |\n\n");
-    const std::vector<std::tuple<const char*, QString, QString, std::string>> cases{
-        {"extends the last paragraph", start + "Some text", " and more", "changed 2-2"},
-        {"extends the last code block", start + "```cpp\nint a;\n", "int b;\n", "changed 2-2"},
-        {"extends a table", start.chopped(1), "| 3 | 4 |\n", "changed 1-1"},
-        {"starts a new block", start + "Some text\n\n", "- item", "inserted 3-3"},
-        {"adds a list item", start + "- one\n- two", "\n- three", "inserted 4-4"},
-        {"underlines a paragraph into a heading", start + "Heading", "\n===", "changed 2-2"},
+    const QString longLine = QString(maxPlainRowLength, QLatin1Char('x')) + QLatin1Char('\n');
+    const std::vector<std::tuple<const char*, bool, QString, QString, std::string>> cases{
+        {"extends the last paragraph", false, start + "Some text", " and more", "changed 2-2"},
+        {"extends the last code block", false, start + "```cpp\nint a;\n", "int b;\n", "changed 2-2"},
+        {"extends a table", false, start.chopped(1), "| 3 | 4 |\n", "changed 1-1"},
+        {"starts a new block", false, start + "Some text\n\n", "- item", "inserted 3-3"},
+        {"adds a list item", false, start + "- one\n- two", "\n- three", "inserted 4-4"},
+        {"underlines a paragraph into a heading", false, start + "Heading", "\n===", "changed 2-2"},
+        {"extends the last plain paragraph", true, "One\n\n**Two**", " and *more*", "changed 1-1"},
+        {"extends a plain paragraph by a line", true, "One\n\nTwo", "\nThree", "changed 1-1"},
+        {"ends a plain paragraph and starts one", true, "One\n\nTwo\n", "\nThree", "changed 1-1, inserted 2-2"},
+        {"continues past a long plain paragraph", true, "# One\n" + longLine, "more", "inserted 1-1"},
     };
-    for (const auto& [name, before, piece, expected] : cases) {
+    for (const auto& [name, plain, before, piece, expected] : cases) {
         SCOPED_TRACE(name);
         MarkdownBlockModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        watch(&model);
+        model.setPlain(plain);
         model.setText(before);
         rowsOf(model); // read every row once, as the view does, so a stale cache would show
         SignalLog log(model);
         model.setText(before + piece);
         EXPECT_EQ(log.lines.join(", ").toStdString(), expected);
         expectRowsOfAFreshModel(model, name);
+    }
+}
+
+// Plain text comes in rows that join up to it, and streamed in pieces ends in the rows of the whole.
+TEST(MarkdownBlockModel, plainTextStreamsIntoTheRowsOfTheWholeText)
+{
+    const QString longParagraph = QStringLiteral("A line of *words* with `code`.\r\n").repeated(80);
+    for (const QString& text : {QStringLiteral("One\n\n\n\nTwo\n  \nThree\n"), QStringLiteral("\n\nLead"),
+                                longParagraph + "\n# not a heading\n" + longParagraph, QStringLiteral("1. x | y ```")}) {
+        const std::vector<QString> rows = plainRowsOf(text);
+        QString joined;
+        for (const QString& row : rows)
+            joined += row;
+        EXPECT_EQ(joined, text);
+        for (std::size_t row = 0; row + 1 < rows.size(); ++row)
+            EXPECT_TRUE(rows[row].endsWith(QLatin1Char('\n'))) << row;
+        for (const qsizetype piece : {1, 7}) {
+            MarkdownBlockModel streamed;
+            watch(&streamed);
+            streamed.setPlain(true);
+            for (qsizetype end = piece; end < text.size() + piece; end += piece) {
+                streamed.setText(text.left(end));
+                rowsOf(streamed);
+            }
+            EXPECT_EQ(streamed.count(), int(rows.size()));
+            expectRowsOfAFreshModel(streamed, text.left(20).toStdString());
+        }
     }
 }
 
@@ -119,7 +153,7 @@ TEST(MarkdownBlockModel, streamingEndsWithTheRowsOfAWholeParse)
         expectStreamingMatchesWholeParse(reply.substr(0, piece == 1 ? 1500 : reply.size()), piece, "long reply");
     // Texts that are not a continuation, and a reference definition that links an earlier line.
     MarkdownBlockModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    watch(&model);
     for (const char* text : {"- a\n- b\n\npara", "> q\n\n```\nx", "", "# A\n\n[r]\n\npara", "# A\n\n[r]\n\n[r]: https://e.com\n",
                              "* x\n\n1. y\n2. z", "table | here\n---|---\n1 | 2"}) {
         model.setText(QString::fromUtf8(text));
@@ -146,7 +180,7 @@ TEST(MarkdownBlockModel, streamingCmarkExamplesMatchesWholeParses)
 TEST(MarkdownBlockModel, slowParsesRunOffTheUiThreadAndTheNewestTextWins)
 {
     MarkdownBlockModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    watch(&model);
     model.setSynchronousParseLimit(std::chrono::microseconds(0));
     model.setText(QStringLiteral("warm up")); // measured on the UI thread, found slow
     const std::string reply = longReply();
@@ -230,7 +264,7 @@ TEST(MarkdownBlockModel, aLongTextIsParsedOffTheUiThreadFromTheStart)
 TEST(GradualListModel, revealsABatchPerTurnAndSignalsOnlyChangedRows)
 {
     GradualListModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    watch(&model);
     model.setBatch(100);
     QVariantList values;
     for (int value = 0; value < 250; ++value)

@@ -174,6 +174,50 @@ TEST_F(MarkdownViewTest, aStreamedPieceKeepsTheDelegatesOfEarlierRows)
     EXPECT_NEAR(m_view->implicitHeight(), after.last()->y() + after.last()->height(), 0.5);
 }
 
+// In a list, only the rows near the viewport are made; scrolled, the others come and go.
+TEST_F(MarkdownViewTest, rowsOutOfTheViewportAreNotMade)
+{
+    QQmlComponent component(&m_engine);
+    component.setData("import QtQuick\nimport Vorbel.Ui\n"
+                      "Flickable { id: list; width: 460; height: 200; contentHeight: view.height\n"
+                      "  property alias view: view\n"
+                      "  MarkdownView { id: view; width: 460; viewport: list } }",
+                      QUrl());
+    std::unique_ptr<QQuickItem> list(qobject_cast<QQuickItem*>(component.create()));
+    ASSERT_TRUE(list) << component.errorString().toStdString();
+    list->setParentItem(m_window.contentItem());
+    auto* view = list->property("view").value<QQuickItem*>();
+    QString text;
+    for (int paragraph = 0; paragraph < 300; ++paragraph)
+        text += QStringLiteral("Paragraph %1 with *inline* marks.\n\n").arg(paragraph);
+    for (const bool plain : {true, false}) {
+        SCOPED_TRACE(plain ? "plain" : "Markdown");
+        view->setProperty("plain", plain);
+        view->setProperty("text", text);
+        list->setProperty("contentY", 0);
+        m_window.grabWindow();
+        // How many texts are made, and whether one of them shows `words`.
+        const auto made = [&](const QString& words) {
+            const QList<QQuickItem*> texts = items(plain ? "plainText" : "markdownText", true, view);
+            const bool shown = std::any_of(texts.begin(), texts.end(), [&](QQuickItem* text) {
+                return text->property("text").toString().contains(words);
+            });
+            return std::pair{texts.size(), shown};
+        };
+        ASSERT_EQ(items(plain ? "plainRow" : "markdownRow", false, view).size(), 300);
+        EXPECT_EQ(made("Paragraph 0 ").second, true);
+        EXPECT_LT(made("").first, 60);
+        // Rows made on the way take their real heights, so the end moves until they are all made.
+        for (int settle = 0; settle < 4; ++settle) {
+            list->setProperty("contentY", view->height() - list->height());
+            m_window.grabWindow();
+        }
+        EXPECT_LT(made("").first, 60);
+        EXPECT_EQ(made("Paragraph 0 ").second, false);
+        EXPECT_EQ(made("Paragraph 299 ").second, true);
+    }
+}
+
 TEST_F(MarkdownViewTest, webImagesLoadOnlyWhenAskedWithoutCookiesAndWithinTheirCaps)
 {
     using Status = RemoteImage::Status;

@@ -21,7 +21,9 @@
 #include <QTest>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -59,6 +61,41 @@ MessagePtr say(StoreContext& store, const ConversationPtr& conversation, const Q
         message->setFunctionArguments(arguments);
     message->setFunctionResult(result);
     return message;
+}
+
+// A long plain reply and a long Markdown reply, each at its end (as it streams in) and at its start.
+bool writeLongReplyScreenshots(VorbelApplication& app, QQuickWindow* window,
+                               const std::function<QString(const char*)>& path)
+{
+    StoreContext& store = app.viewContext();
+    QString plain;
+    QString markdown;
+    for (int n = 1; n <= 40; ++n) {
+        plain += QStringLiteral("Step %1: read the *next* record, check its `checksum` and write it to the "
+                                "archive; a record that fails is kept aside for the report.\n").arg(n);
+        if (n % 4 == 0)
+            plain += QLatin1Char('\n');
+        markdown += QStringLiteral("## Step %1\n\nRead the **next** record and check it:\n\n```python\n"
+                                   "record = source.read(%1)\nif record.checksum_ok():\n    archive.write(record)\n```\n\n"
+                                   "| Field | Value |\n|---|--:|\n| step | %1 |\n\n- [x] read\n- [ ] archived\n\n").arg(n);
+    }
+    bool ok = true;
+    auto* list = window->findChild<QQuickItem*>(QStringLiteral("messageList"));
+    for (const auto& [name, text] : {std::pair{"long-plain", plain}, std::pair{"long-markdown", markdown}}) {
+        ConversationPtr conversation = createConversation(store, nullptr);
+        say(store, conversation, "user", "Walk me through the archiving job, step by step.");
+        say(store, conversation, "assistant", text);
+        saveContext(store);
+        app.uiState().setSelectedConversation(conversation->id());
+        ok = list && QTest::qWaitFor([&] { return list->property("atYEnd").toBool(); }, 5000) && ok;
+        ok = grabWindow(window, path((QByteArray(name) + "-end").constData())) && ok;
+        if (list) {
+            list->setProperty("following", false);
+            QMetaObject::invokeMethod(list, "positionViewAtBeginning");
+        }
+        ok = grabWindow(window, path((QByteArray(name) + "-start").constData())) && ok;
+    }
+    return ok;
 }
 
 } // namespace
@@ -298,5 +335,5 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     ok = QTest::qWaitFor([&] { return searched.count() > 0; }, 5000) && ok;
     ok = grabWindow(window, path("search-hits")) && ok;
     controller->setSearchText(QString());
-    return ok;
+    return writeLongReplyScreenshots(app, window, path) && ok;
 }
