@@ -1,17 +1,16 @@
 #include "app/SingleInstance.h"
 
+#include "app/AppLog.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QLoggingCategory>
 #include <QStandardPaths>
 
 #include <sys/socket.h>
 #include <unistd.h>
-
-Q_LOGGING_CATEGORY(lcInstance, "vorbel.app.instance")
 
 namespace {
 
@@ -58,7 +57,7 @@ bool SingleInstance::forwardOrListen(Request request, int waitMs)
     // Two programs started at once must not both take the socket over.
     QLockFile lock(m_path + QStringLiteral(".lock"));
     if (!lock.tryLock(2 * waitMs))
-        qCWarning(lcInstance) << "instance lock not taken:" << lock.error();
+        qCWarning(lcApp) << "instance lock not taken:" << lock.error();
     if (forward(request, waitMs))
         return true;
     listen();
@@ -81,7 +80,7 @@ bool SingleInstance::forward(Request request, int waitMs)
     }
     if (answer.startsWith(confirmedLine))
         return true;
-    qCWarning(lcInstance) << "the running instance did not answer; this one takes over";
+    qCWarning(lcApp) << "the running instance did not answer; this one takes over";
     return false;
 }
 
@@ -90,7 +89,7 @@ void SingleInstance::listen()
     QLocalServer::removeServer(m_path);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server.listen(m_path))
-        qCWarning(lcInstance) << "no single-instance socket:" << m_server.errorString();
+        qCWarning(lcApp) << "no single-instance socket:" << m_server.errorString();
 }
 
 void SingleInstance::serve(QLocalSocket* socket)

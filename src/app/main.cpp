@@ -61,7 +61,7 @@ int main(int argc, char** argv)
         }
     }
 
-    // QApplication rather than QGuiApplication: the settings window is still widgets.
+    // QApplication rather than QGuiApplication: the export asks for its file in a QFileDialog.
     QApplication qtApp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vorbel"));
     QCoreApplication::setApplicationName(QStringLiteral("Vorbel"));
