@@ -4,7 +4,7 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools \
             libcmark-gfm-dev libcmark-gfm-extensions-dev \
             qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts \
             qml6-module-qtquick-window qml6-module-qtquick-templates \
-            qml6-module-qtqml-workerscript qml6-module-qt-labs-qmlmodels libqt6svg6 \
+            qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript qml6-module-qt-labs-qmlmodels libqt6svg6 \
             libgtest-dev libgmock-dev libbenchmark-dev \
             qtkeychain-qt6-dev gnome-keyring dbus dbus-x11 librsvg2-bin \
             desktop-file-utils appstream dpkg-dev file \

@@ -1,15 +1,15 @@
-// UI-thread time per streamed piece of a MarkdownView: a 20 KB reply with code
+// UI-thread time per streamed piece of a MarkdownMessage: a 20 KB reply with code
 // blocks and tables arrives in 40-byte pieces; each piece is set as the view's
 // text and the window is polished and drawn (software renderer, offscreen).
 // Medians at the start and at the end of the reply, against the baseline of
 // building the whole view afresh from the same text for each piece.
-// Then hostile replies shown whole in a bubble's MessageText (a 100-column
+// Then hostile replies shown whole in a bubble's PlainMessageText (a 100-column
 // table, a 300 KiB line, a 1 MiB message, a 20,000-cell table): the time until
 // everything is parsed, made and drawn, and the RSS with it on screen.
 //   markdown_view_bench [bytes=20000] [piece=40] [samples=40]
 #include "BenchMeasures.h"
-#include "ui/GradualListModel.h"
-#include "ui/MarkdownBlockModel.h"
+#include "ui/markdown/GradualListModel.h"
+#include "ui/markdown/MarkdownBlockModel.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -32,7 +32,9 @@
 #include <utility>
 #include <vector>
 
-Q_IMPORT_QML_PLUGIN(Vorbel_UiPlugin)
+Q_IMPORT_QML_PLUGIN(Vorbel_Ui_CommonPlugin)
+Q_IMPORT_QML_PLUGIN(Vorbel_Ui_MarkdownPlugin)
+Q_IMPORT_QML_PLUGIN(Vorbel_Ui_ConversationPlugin)
 
 namespace {
 
@@ -51,12 +53,12 @@ std::string section(int number)
 
 const char* const scene = R"(
 import QtQuick
-import Vorbel.Ui
+import Vorbel.Ui.Markdown
 Item {
     width: 720
     height: 900
     property alias text: view.text
-    MarkdownView {
+    MarkdownMessage {
         id: view
         x: 20
         width: 600
@@ -67,12 +69,12 @@ Item {
 
 const char* const messageScene = R"(
 import QtQuick
-import Vorbel.Ui
+import Vorbel.Ui.Conversation
 Item {
     width: 720
     height: 900
     property alias text: message.markdown
-    MessageText {
+    PlainMessageText {
         id: message
         x: 20
         maxWidth: 600

@@ -1,25 +1,61 @@
-# cmake -DSOURCE_DIR=src -DLAYERS="core;eventsource;..." -P CheckLayers.cmake
+# cmake -DSOURCE_DIR=src -DLAYERS="core;eventsource;...;ui/common;...;app" -P CheckLayers.cmake
 # Fails when a file includes from a folder above its own in LAYERS (bottom
-# first), or sits in a folder that LAYERS does not name.
+# first), when a view imports the QML module of a folder above its own
+# (Vorbel.Ui.MainWindow is ui/mainwindow), or when a file sits in a folder that
+# LAYERS does not name. A layer may be a folder inside another (ui/common).
 if(NOT SOURCE_DIR OR NOT LAYERS)
   message(FATAL_ERROR "usage: cmake -DSOURCE_DIR=<src> -DLAYERS=<a;b;...> -P CheckLayers.cmake")
 endif()
 
+# Sets <out> to the index in LAYERS of the deepest layer that holds <path>, or -1.
+function(layer_of path out)
+  set(best -1)
+  set(bestLength 0)
+  set(index 0)
+  foreach(layer ${LAYERS})
+    string(LENGTH "${layer}/" length)
+    string(SUBSTRING "${path}" 0 ${length} head)
+    if(head STREQUAL "${layer}/" AND length GREATER bestLength)
+      set(best ${index})
+      set(bestLength ${length})
+    endif()
+    math(EXPR index "${index} + 1")
+  endforeach()
+  set(${out} ${best} PARENT_SCOPE)
+endfunction()
+
 set(violations "")
-file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
+file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.qml)
 foreach(file ${files})
-  string(REGEX MATCH "^[^/]+" area "${file}")
-  list(FIND LAYERS "${area}" level)
+  layer_of("${file}" level)
   if(level EQUAL -1)
-    string(APPEND violations "  ${file}: folder '${area}' is not in the layer order\n")
+    string(APPEND violations "  ${file}: its folder is not in the layer order\n")
     continue()
   endif()
-  file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/")
+  list(GET LAYERS ${level} area)
+
+  file(STRINGS ${SOURCE_DIR}/${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]+/")
   foreach(line ${includes})
-    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*" "\\1" target "${line}")
-    list(FIND LAYERS "${target}" targetLevel)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" path "${line}")
+    layer_of("${path}" targetLevel)
     if(targetLevel GREATER level)
+      list(GET LAYERS ${targetLevel} target)
       string(APPEND violations "  ${file}: includes ${target}/, which is above ${area}/\n")
+    endif()
+  endforeach()
+
+  # Our QML modules are named after their folders: Vorbel.Ui.Common is ui/common.
+  file(STRINGS ${SOURCE_DIR}/${file} imports REGEX "^[ \t]*import[ \t]+Vorbel\\.")
+  foreach(line ${imports})
+    string(REGEX REPLACE "^[ \t]*import[ \t]+Vorbel\\.([A-Za-z0-9_.]+).*" "\\1" uri "${line}")
+    string(REPLACE "." "/" path "${uri}")
+    string(TOLOWER "${path}/" path)
+    layer_of("${path}" targetLevel)
+    if(targetLevel EQUAL -1)
+      string(APPEND violations "  ${file}: imports Vorbel.${uri}, which is no folder of the layer order\n")
+    elseif(targetLevel GREATER level)
+      list(GET LAYERS ${targetLevel} target)
+      string(APPEND violations "  ${file}: imports Vorbel.${uri}, which is above ${area}/\n")
     endif()
   endforeach()
 endforeach()

@@ -28,3 +28,25 @@ function(vorbel_add_bench name)
   add_executable(${name} ${B_SOURCES})
   target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
 endfunction()
+
+# vorbel_add_ui_library(NAME URI <Vorbel.Ui.X> SOURCES ... QML_FILES ... RESOURCES ... DEPS ...):
+# one folder of src/ui, a static library and the QML module of its views. The
+# views live in the library's resources: the program never reads QML from disk.
+function(vorbel_add_ui_library name)
+  cmake_parse_arguments(U "" "URI" "SOURCES;QML_FILES;RESOURCES;DEPS;DEPENDENCIES" ${ARGN})
+  vorbel_add_library(${name} SOURCES ${U_SOURCES} DEPS ${U_DEPS} Qt6::Quick Qt6::QuickControls2)
+  # The generated type registration includes the headers by their bare names.
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REPLACE "." "/" path ${U_URI})
+  # One import root for every module, so that qmllint finds the modules a view imports.
+  qt_add_qml_module(${name}
+    URI ${U_URI}
+    VERSION 1.0
+    RESOURCE_PREFIX /qt/qml
+    OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/qml/${path}
+    DEPENDENCIES QtQuick ${U_DEPENDENCIES}
+    QML_FILES ${U_QML_FILES}
+    RESOURCES ${U_RESOURCES})
+  list(TRANSFORM U_QML_FILES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  set_property(GLOBAL APPEND PROPERTY VORBEL_QML_FILES ${U_QML_FILES})
+endfunction()

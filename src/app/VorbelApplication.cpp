@@ -3,16 +3,21 @@
 #include "core/Endpoints.h"
 #include "openai/AccountModels.h"
 #include "store/AssistantCatalogue.h"
-#include "ui/MainWindowFactory.h"
-#include "ui/SettingsWindow.h"
+#include "ui/mainwindow/MainWindowFactory.h"
+#include "ui/settings/SettingsWindow.h"
 
 #include <QPointer>
 #include <QQuickWindow>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
-// The views are compiled into the program; this pulls their module in.
-Q_IMPORT_QML_PLUGIN(Vorbel_UiPlugin)
+// The views are compiled into the program; this pulls their modules in.
+Q_IMPORT_QML_PLUGIN(Vorbel_Ui_CommonPlugin)
+Q_IMPORT_QML_PLUGIN(Vorbel_Ui_MarkdownPlugin)
+Q_IMPORT_QML_PLUGIN(Vorbel_Ui_ConversationPlugin)
+Q_IMPORT_QML_PLUGIN(Vorbel_Ui_SettingsPlugin)
+Q_IMPORT_QML_PLUGIN(Vorbel_Ui_WelcomePlugin)
+Q_IMPORT_QML_PLUGIN(Vorbel_Ui_MainWindowPlugin)
 
 namespace {
 VorbelApplication* current = nullptr;

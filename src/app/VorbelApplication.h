@@ -2,10 +2,10 @@
 
 #include "app/SingleInstance.h"
 #include "chat/ConversationController.h"
-#include "core/UiState.h"
-#include "core/Updater.h"
+#include "ui/common/UiState.h"
+#include "app/Updater.h"
 #include "store/DataController.h"
-#include "ui/MainWindowServices.h"
+#include "ui/mainwindow/MainWindowServices.h"
 
 #include <QNetworkAccessManager>
 #include <QObject>

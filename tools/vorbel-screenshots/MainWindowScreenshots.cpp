@@ -8,8 +8,8 @@
 #include "store/ConversationTitles.h"
 #include "store/StoreOperations.h"
 #include "support/ChatCompletionStream.h"
-#include "ui/ConversationViewController.h"
-#include "ui/MainWindowController.h"
+#include "ui/conversation/ConversationViewController.h"
+#include "ui/mainwindow/MainWindowController.h"
 
 #include <QFont>
 #include <QGuiApplication>

@@ -46,7 +46,8 @@ int main() // prints a greeting
 
 const char* const scene = R"(
 import QtQuick
-import Vorbel.Ui
+import Vorbel.Ui.Common
+import Vorbel.Ui.Markdown
 
 Window {
     id: window
@@ -69,7 +70,7 @@ Window {
             height: ownText.implicitHeight + 20
             radius: 16
             color: Theme.ownMessage
-            MarkdownView {
+            MarkdownMessage {
                 id: ownText
                 x: 10
                 y: 10
@@ -84,7 +85,7 @@ Window {
             height: replyText.implicitHeight + 20
             radius: 16
             color: Theme.assistantMessage
-            MarkdownView {
+            MarkdownMessage {
                 id: replyText
                 x: 10
                 y: 10

@@ -5,7 +5,7 @@
 
 #include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
-#include "ui/SettingsWindow.h"
+#include "ui/settings/SettingsWindow.h"
 
 #include <QQuickItem>
 #include <QQuickWindow>

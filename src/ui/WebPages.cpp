@@ -1,6 +1,0 @@
-#include "ui/WebPages.h"
-
-#include "core/Endpoints.h"
-
-QUrl WebPages::faq() { return Endpoints::faqPage(); }
-QUrl WebPages::openAiSignUp() { return Endpoints::openAiSignUpPage(); }

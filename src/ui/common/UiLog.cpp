@@ -1,0 +1,3 @@
+#include "ui/common/UiLog.h"
+
+Q_LOGGING_CATEGORY(lcUi, "vorbel.ui")

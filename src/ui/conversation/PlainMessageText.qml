@@ -1,0 +1,92 @@
+import QtQuick
+import QtQuick.Controls
+import Vorbel.Ui.Common
+import Vorbel.Ui.Markdown
+
+// The selectable text of a bubble, a function preview or a result, in rows
+// (see MarkdownMessage). Plain text shows inline Markdown only; text with a
+// table row or a code fence is drawn block by block. The switch happens in
+// place, on the piece that brings the first " | " or "```". A text too large
+// to format is shown as written, in pieces, under a note.
+Item {
+    id: root
+    property string markdown
+    // A bubble has it from its row; a function's text works it out here.
+    property int rendering: MessageFormatting.renderingOf(markdown)
+    property color color: Theme.text
+    property color linkColor: Theme.link
+    // The widest the text may be: plain text wraps there, block views fill it.
+    property real maxWidth: 600
+    // A search's text, whose first match is selected in plain text.
+    property string highlight
+    // The list the text scrolls in; only its rows near the viewport are made.
+    property Flickable viewport: null
+    readonly property bool oversized: rendering === MessageFormatting.Oversized
+
+    // Taken from the text itself, never from the width a layout gave it, so
+    // a bubble can shrink to a short text without a binding loop.
+    implicitWidth: rendering === MessageFormatting.Plain ? Math.min(maxWidth, rowsView.implicitWidth) : maxWidth
+    implicitHeight: oversized ? (chunks.item ? chunks.item.implicitHeight : 0) : rowsView.implicitHeight
+    Accessible.role: Accessible.StaticText
+    Accessible.name: markdown
+
+    MarkdownMessage {
+        id: rowsView
+        objectName: root.rendering === MessageFormatting.Rich ? "markdownView" : "plainTextView"
+        visible: !root.oversized
+        width: root.implicitWidth
+        rowWidth: root.maxWidth
+        text: root.oversized ? "" : root.markdown
+        plain: root.rendering === MessageFormatting.Plain
+        textColor: root.color
+        linkColor: root.linkColor
+        highlight: root.highlight
+        viewport: root.viewport
+    }
+
+    Loader {
+        id: chunks
+        active: root.oversized
+        sourceComponent: chunkedText
+    }
+
+    Component {
+        id: chunkedText
+        Column {
+            objectName: "oversizedText"
+            width: root.maxWidth
+            spacing: 0
+
+            Label {
+                objectName: "oversizedNote"
+                width: parent.width
+                bottomPadding: 6
+                wrapMode: Text.Wrap
+                textFormat: Text.PlainText
+                text: qsTr("This message is too large to format, so it is shown as plain text.")
+                color: Qt.rgba(root.color.r, root.color.g, root.color.b, 0.7)
+                font.italic: true
+            }
+            Repeater {
+                model: GradualListModel {
+                    batch: 1
+                    values: TextChunks.shownChunks(root.markdown)
+                }
+                TextEdit {
+                    required property string value
+                    objectName: "oversizedChunk"
+                    width: root.maxWidth
+                    readOnly: true
+                    selectByMouse: true
+                    wrapMode: TextEdit.Wrap
+                    textFormat: TextEdit.PlainText
+                    text: value
+                    color: root.color
+                    selectionColor: Theme.accent
+                    selectedTextColor: "white"
+                    activeFocusOnTab: false
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,130 @@
+import QtQuick
+import Qt.labs.qmlmodels
+import Vorbel.Ui.Common
+import Vorbel.Ui.Markdown
+
+// A message text drawn in rows, for a bubble: lays out to `width`, grows to
+// `implicitHeight`. As Markdown, each row is one block (quotes and lists are
+// flattened into the blocks they hold); as plain text, each row is a
+// paragraph. While a reply streams only the rows that changed are laid out
+// again, and in a list only the rows near its viewport are made at all.
+Item {
+    id: root
+
+    // The whole message text; it may grow piece by piece.
+    property string text
+    // Plain text: inline Markdown only, lines kept as typed.
+    property bool plain: false
+    // The bubble's text colour; everything is drawn in it.
+    property color textColor: Theme.text
+    // On a bubble in the accent colour (the user's own, white text) links
+    // keep the text colour and code gets a darker tint instead of the light one.
+    readonly property bool onAccent: Qt.colorEqual(textColor, "white")
+    property color linkColor: onAccent ? textColor : Theme.link
+    property color codeBackground: onAccent ? Qt.rgba(0, 0, 0, 0.18) : Theme.codeBackground
+    // A search's text, whose first match a plain text selects.
+    property string highlight
+    readonly property int matchRow: highlight ? blocks.rowOfMatch(highlight) : -1
+    // Plain rows may be wider than the view, which fits the widest of their texts.
+    property real rowWidth: width
+    // The list this view scrolls in; without one every row is made.
+    property Flickable viewport: null
+
+    implicitHeight: column.implicitHeight
+    // The widest row made so far, unwrapped, so a bubble can fit a short reply.
+    implicitWidth: Math.ceil(widest)
+    property real widest: 0
+
+    // Rows within a viewport's height of the viewport are made. The bounds move
+    // in steps, so a scroll re-checks the rows only now and then.
+    property real shownTop: -Infinity
+    property real shownBottom: Infinity
+    function placeShown() {
+        if (!viewport)
+            return
+        const step = Math.max(1, viewport.height / 4)
+        const top = Math.floor(viewport.mapToItem(root, 0, 0).y / step) * step
+        shownTop = top - viewport.height
+        shownBottom = top + 2 * viewport.height + step
+    }
+    onViewportChanged: placeShown()
+    onHeightChanged: placeShown()
+    Connections {
+        target: root.viewport
+        function onContentYChanged() { root.placeShown() }
+        function onHeightChanged() { root.placeShown() }
+        function onContentHeightChanged() { root.placeShown() }
+        function onOriginYChanged() { root.placeShown() }
+    }
+    Component.onCompleted: placeShown()
+
+    MarkdownBlockModel {
+        id: blocks
+        text: root.text
+        plain: root.plain
+        textColor: root.textColor
+        linkColor: root.linkColor
+        codeBackground: root.codeBackground
+        darkCode: Theme.dark || root.onAccent
+        highlightCode: !root.onAccent
+        // A row that went may have been the widest; measure the ones left.
+        property int lastCount: 0
+        onCountChanged: {
+            if (count < lastCount) {
+                let widest = 0
+                for (let row = 0; row < rows.count; ++row) {
+                    const item = rows.itemAt(row)
+                    if (item)
+                        widest = Math.max(widest, item.implicitWidth)
+                }
+                root.widest = widest
+            }
+            lastCount = count
+        }
+    }
+
+    FontMetrics {
+        id: metrics
+    }
+
+    Column {
+        id: column
+        width: root.width
+
+        Repeater {
+            id: rows
+            model: blocks
+            delegate: DelegateChooser {
+                role: "kind"
+                DelegateChoice {
+                    roleValue: MarkdownBlockModel.Plain
+                    PlainRowView {
+                        required property int index
+                        width: root.rowWidth
+                        textColor: root.textColor
+                        shownTop: root.shownTop
+                        shownBottom: root.shownBottom
+                        lineHeight: metrics.height
+                        charWidth: metrics.averageCharacterWidth
+                        holdsMatch: index === root.matchRow
+                        highlight: root.highlight
+                        onImplicitWidthChanged: root.widest = Math.max(root.widest, implicitWidth)
+                    }
+                }
+                DelegateChoice {
+                    MarkdownBlock {
+                        width: root.rowWidth
+                        textColor: root.textColor
+                        codeBackground: root.codeBackground
+                        codeFont: blocks.codeFont
+                        shownTop: root.shownTop
+                        shownBottom: root.shownBottom
+                        lineHeight: metrics.height
+                        charWidth: metrics.averageCharacterWidth
+                        onImplicitWidthChanged: root.widest = Math.max(root.widest, implicitWidth)
+                    }
+                }
+            }
+        }
+    }
+}
