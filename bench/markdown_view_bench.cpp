@@ -139,7 +139,7 @@ void measureHostileReplies(QQmlEngine& engine, QQuickWindow& window)
         {"1 MiB message", message},
         {"20,000-cell table", table(20, 1000)},
     };
-    std::printf("hostile replies in a 600-wide MessageText, shown whole (RSS before: %ld KiB):\n", residentKiB());
+    std::printf("hostile replies in a 600-wide PlainMessageText, shown whole (RSS before: %ld KiB):\n", residentKiB());
     for (const auto& [name, text] : replies) {
         QElapsedTimer timer;
         timer.start();

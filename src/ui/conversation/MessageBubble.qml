@@ -15,7 +15,7 @@ Item {
     required property int index
     required property var model
     // The list it is a row of, which holds the column, the controller and the revealed row.
-    readonly property ListView list: ListView.view
+    readonly property var list: ListView.view // the MessageList, with its own properties
     readonly property ConversationViewController controller: list ? list.controller : null
     readonly property real columnWidth: list ? list.columnWidth : width
     x: list ? (list.width - columnWidth) / 2 : 0

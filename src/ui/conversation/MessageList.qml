@@ -2,7 +2,6 @@ import QtQuick
 import QtQuick.Controls
 import Qt.labs.qmlmodels
 import Vorbel.Ui.Common
-import Vorbel.Ui.Markdown
 import Vorbel.Ui.Conversation
 
 // The conversation's messages, oldest first. It keeps the newest text in view
@@ -119,9 +118,10 @@ Item {
         onModelChanged: {
             revealedRow = -1
             following = true
-            Qt.callLater(() => list.followEnd(false)) // the first show lands at the bottom at once
+            Qt.callLater(() => list.followEnd(false)) // qmllint disable type
+            // the first show lands at the bottom at once
         }
-        Component.onCompleted: Qt.callLater(() => list.followEnd(false))
+        Component.onCompleted: Qt.callLater(() => list.followEnd(false)) // qmllint disable type
 
         Connections {
             target: list.controller
@@ -130,7 +130,7 @@ Item {
                 list.following = false
                 list.revealedText = searchText
                 list.revealedRow = row
-                Qt.callLater(() => list.positionViewAtIndex(list.revealedRow, ListView.Center))
+                Qt.callLater(() => list.positionViewAtIndex(list.revealedRow, ListView.Center)) // qmllint disable type
             }
         }
     }
@@ -144,7 +144,7 @@ Item {
         text: qsTr("Jump to Newest")
         display: AbstractButton.IconOnly
         icon.name: "go-down"
-        icon.source: "icons/go-down.svg"
+        icon.source: Theme.icon("go-down")
         icon.color: Theme.text
         ToolTip.text: text
         ToolTip.visible: hovered

@@ -1,3 +1,6 @@
+// Qt 6.4 cannot load a bound component, and unbound, its qmllint takes the
+// ids of this file for unqualified names inside the delegates.
+// qmllint disable unqualified
 import QtQuick
 import QtQuick.Controls
 import Vorbel.Ui.Common
@@ -26,7 +29,7 @@ Item {
     // Taken from the text itself, never from the width a layout gave it, so
     // a bubble can shrink to a short text without a binding loop.
     implicitWidth: rendering === MessageFormatting.Plain ? Math.min(maxWidth, rowsView.implicitWidth) : maxWidth
-    implicitHeight: oversized ? (chunks.item ? chunks.item.implicitHeight : 0) : rowsView.implicitHeight
+    implicitHeight: oversized ? (chunks.item ? (chunks.item as Item).implicitHeight : 0) : rowsView.implicitHeight
     Accessible.role: Accessible.StaticText
     Accessible.name: markdown
 

@@ -1,6 +1,4 @@
 import QtQuick
-import Vorbel.Ui.Common
-import Vorbel.Ui.Markdown
 
 // A row of a MarkdownMessage that is made and laid out only near the viewport.
 // Out of it the row keeps the height it had, or a guess from its text until it
@@ -45,7 +43,7 @@ Item {
     readonly property real guessedHeight: spacingAbove + lineHeight
         * Math.max(lineCount, Math.ceil(textLength * charWidth / Math.max(charWidth, wrapWidth)))
 
-    implicitHeight: loader.item ? loader.item.implicitHeight : laidHeight >= 0 ? laidHeight : guessedHeight
+    implicitHeight: loader.item ? (loader.item as Item).implicitHeight : laidHeight >= 0 ? laidHeight : guessedHeight
     onWidthChanged: if (!loader.item) laidHeight = -1
 
     Loader {
@@ -54,14 +52,14 @@ Item {
         active: lazy.shown
         sourceComponent: lazy.body
         onLoaded: {
-            lazy.laidHeight = item.implicitHeight
-            lazy.implicitWidth = item.implicitWidth
+            lazy.laidHeight = (item as Item).implicitHeight
+            lazy.implicitWidth = (item as Item).implicitWidth
         }
     }
     // Set, not bound: a wrapped text's implicit width follows the width the row gives it.
     Connections {
         target: loader.item
-        function onImplicitHeightChanged() { lazy.laidHeight = loader.item.implicitHeight }
-        function onImplicitWidthChanged() { lazy.implicitWidth = loader.item.implicitWidth }
+        function onImplicitHeightChanged() { lazy.laidHeight = (loader.item as Item).implicitHeight }
+        function onImplicitWidthChanged() { lazy.implicitWidth = (loader.item as Item).implicitWidth }
     }
 }

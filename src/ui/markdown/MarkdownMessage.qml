@@ -1,3 +1,6 @@
+// Qt 6.4 cannot load a bound component, and unbound, its qmllint takes the
+// ids of this file for unqualified names inside the delegates.
+// qmllint disable unqualified
 import QtQuick
 import Qt.labs.qmlmodels
 import Vorbel.Ui.Common

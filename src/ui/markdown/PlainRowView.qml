@@ -1,5 +1,7 @@
+// Qt 6.4 cannot load a bound component, and unbound, its qmllint takes the
+// ids of this file for unqualified names inside the delegates.
+// qmllint disable unqualified
 import QtQuick
-import Vorbel.Ui.Common
 import Vorbel.Ui.Markdown
 
 // One row of a plain MarkdownMessage: a paragraph with inline Markdown only, its

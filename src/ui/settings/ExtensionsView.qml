@@ -12,7 +12,8 @@ RowLayout {
     objectName: "extensionsView"
     required property ExtensionListModel extensions
     property int selectedRow: 0
-    readonly property var selected: (extensions.revision, extensions.extensionAt(selectedRow))
+    // The revision is read first so the compiled binding follows every change to the list.
+    readonly property var selected: (extensions.revision >= 0 ? extensions.extensionAt(selectedRow) : null)
 
     spacing: 20
 

@@ -77,7 +77,7 @@ ColumnLayout {
             objectName: "serverAddressField"
             // The stored address; the field keeps an unusable one it was given
             // (with its note) without storing it.
-            readonly property string stored: (StoredSettings.revision, StoredSettings.text("openAiBaseUrl"))
+            readonly property string stored: (StoredSettings.revision >= 0 ? StoredSettings.text("openAiBaseUrl") : "")
             Layout.fillWidth: true
             placeholderText: ServerAddressInput.defaultAddress
             inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoAutoUppercase

@@ -20,7 +20,7 @@ GridLayout {
         id: shellPicker
         objectName: "shellPicker"
         // The stored texts themselves; "bin/bash" is shown while nothing is stored.
-        readonly property string shown: (StoredSettings.revision, StoredSettings.text("cliAppShell")) || "bin/bash"
+        readonly property string shown: (StoredSettings.revision >= 0 ? StoredSettings.text("cliAppShell") : "") || "bin/bash"
         model: ["bin/bash", "bin/zsh"]
         currentIndex: model.indexOf(shown)
         Accessible.name: qsTr("Shell")

@@ -6,6 +6,6 @@ import Vorbel.Ui.Settings
 // every edit at once.
 TextField {
     required property string settingKey
-    text: (StoredSettings.revision, StoredSettings.text(settingKey))
+    text: (StoredSettings.revision >= 0 ? StoredSettings.text(settingKey) : "")
     onTextEdited: StoredSettings.setText(settingKey, text)
 }

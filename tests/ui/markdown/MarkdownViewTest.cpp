@@ -179,10 +179,10 @@ TEST_F(MarkdownViewTest, aStreamedPieceKeepsTheDelegatesOfEarlierRows)
 TEST_F(MarkdownViewTest, rowsOutOfTheViewportAreNotMade)
 {
     QQmlComponent component(&m_engine);
-    component.setData("import QtQuick\nimport Vorbel.Ui\n"
+    component.setData("import QtQuick\nimport Vorbel.Ui.Markdown\n"
                       "Flickable { id: list; width: 460; height: 200; contentHeight: view.height\n"
                       "  property alias view: view\n"
-                      "  MarkdownView { id: view; width: 460; viewport: list } }",
+                      "  MarkdownMessage { id: view; width: 460; viewport: list } }",
                       QUrl());
     std::unique_ptr<QQuickItem> list(qobject_cast<QQuickItem*>(component.create()));
     ASSERT_TRUE(list) << component.errorString().toStdString();
