@@ -74,7 +74,7 @@ struct LargeStore {
     LargeStore()
     {
         DataController controller(path());
-        StoreContext& context = controller.viewContext();
+        StoreContext& context = controller.storeContext();
         AssistantPtr assistant = createAssistant(context, "Bench", "You help.", "https://example.com/b.png");
         WordSource words;
         int made = 0;
@@ -87,9 +87,9 @@ struct LargeStore {
                 makeMessage(context, i % 2 ? "assistant" : "user", words.message(), c, std::nullopt, true);
             made += count;
             if (made % 10000 == 0)
-                saveContext(context);
+                saveChanges(context);
         }
-        saveContext(context);
+        saveChanges(context);
     }
 };
 
@@ -102,13 +102,13 @@ LargeStore& largeStore()
 void BM_SaveAfterOnePiece(benchmark::State& state)
 {
     DataController controller(largeStore().path());
-    StoreContext& context = controller.viewContext();
+    StoreContext& context = controller.storeContext();
     ConversationPtr conversation = createConversation(context, nullptr);
     MessagePtr reply = makeMessage(context, "assistant", "", conversation, std::nullopt, false);
-    saveContext(context);
+    saveChanges(context);
     for (auto _ : state) {
         reply->appendContent(QStringLiteral("tok "));
-        saveContext(context);
+        saveChanges(context);
     }
 }
 BENCHMARK(BM_SaveAfterOnePiece)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
@@ -149,7 +149,7 @@ void BM_OpenAndListConversations(benchmark::State& state)
     largeStore();
     for (auto _ : state) {
         DataController controller(largeStore().path());
-        ConversationListModel list(controller.viewContext());
+        ConversationListModel list(controller.storeContext());
         benchmark::DoNotOptimize(list.rowCount());
     }
 }
@@ -161,9 +161,9 @@ void BM_LoadLongConversation(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         auto controller = std::make_unique<DataController>(largeStore().path());
-        ConversationPtr conversation = controller->viewContext().conversationWithId(largeStore().longId);
+        ConversationPtr conversation = controller->storeContext().conversationWithId(largeStore().longId);
         state.ResumeTiming();
-        MessageListModel messages(controller->viewContext(), conversation);
+        MessageListModel messages(controller->storeContext(), conversation);
         if (messages.rowCount() != longConversation)
             state.SkipWithError("conversation did not load whole");
         state.PauseTiming();
@@ -178,19 +178,19 @@ BENCHMARK(BM_LoadLongConversation)->Repetitions(5)->ReportAggregatesOnly(true)->
 void BM_MergeAnotherProcessesPiece(benchmark::State& state)
 {
     DataController app(largeStore().path());
-    ConversationPtr open = app.viewContext().conversationWithId(largeStore().longId);
-    MessageListModel messages(app.viewContext(), open);
+    ConversationPtr open = app.storeContext().conversationWithId(largeStore().longId);
+    MessageListModel messages(app.storeContext(), open);
     DataController tool(largeStore().path());
-    MessagePtr reply = makeMessage(tool.viewContext(), "assistant", "",
-                                   tool.viewContext().conversationWithId(largeStore().longId), std::nullopt, false);
-    saveContext(tool.viewContext());
-    app.viewContext().mergeExternalChanges();
+    MessagePtr reply = makeMessage(tool.storeContext(), "assistant", "",
+                                   tool.storeContext().conversationWithId(largeStore().longId), std::nullopt, false);
+    saveChanges(tool.storeContext());
+    app.storeContext().mergeExternalChanges();
     for (auto _ : state) {
         state.PauseTiming();
         reply->appendContent(QStringLiteral("tok "));
-        saveContext(tool.viewContext());
+        saveChanges(tool.storeContext());
         state.ResumeTiming();
-        if (!app.viewContext().mergeExternalChanges())
+        if (!app.storeContext().mergeExternalChanges())
             state.SkipWithError("the piece was not merged");
     }
 }
@@ -201,7 +201,7 @@ void BM_LookWhenNothingChanged(benchmark::State& state)
 {
     DataController app(largeStore().path());
     for (auto _ : state)
-        benchmark::DoNotOptimize(app.viewContext().mergeExternalChanges());
+        benchmark::DoNotOptimize(app.storeContext().mergeExternalChanges());
 }
 BENCHMARK(BM_LookWhenNothingChanged)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
 
@@ -211,7 +211,7 @@ BENCHMARK(BM_LookWhenNothingChanged)->Repetitions(5)->ReportAggregatesOnly(true)
 void BM_AnotherProcessesConversationListed(benchmark::State& state)
 {
     DataController app(largeStore().path());
-    ConversationListModel list(app.viewContext());
+    ConversationListModel list(app.storeContext());
     DataController tool(largeStore().path());
     int run = 0;
     for (auto _ : state) {
@@ -225,7 +225,7 @@ void BM_AnotherProcessesConversationListed(benchmark::State& state)
             listed.quit();
         });
         QTimer::singleShot(5000, &listed, &QEventLoop::quit);
-        createConversation(tool.viewContext(), nullptr);
+        createConversation(tool.storeContext(), nullptr);
         QElapsedTimer sinceCommit;
         sinceCommit.start();
         listed.exec();
@@ -244,7 +244,7 @@ BENCHMARK(BM_AnotherProcessesConversationListed)
 void BM_SearchKeystrokeToFilteredList(benchmark::State& state)
 {
     DataController app(largeStore().path());
-    StoreContext& context = app.viewContext();
+    StoreContext& context = app.storeContext();
     ConversationListModel list(context);
     ConversationSearch search(largeStore().path());
     const QString typed = QStringLiteral("memory leak thread");

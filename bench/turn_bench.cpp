@@ -16,20 +16,20 @@ void BM_PieceApplyAndSave(benchmark::State& state)
     const int earlier = int(state.range(0));
     QTemporaryDir dir;
     auto controller = std::make_unique<DataController>(dir.path() + "/Vorbel.sqlite");
-    StoreContext& context = controller->viewContext();
+    StoreContext& context = controller->storeContext();
     ConversationPtr conversation = createConversation(context, nullptr);
     const QString text = QString("An earlier message of ordinary length. ").repeated(8);
     for (int i = 0; i < earlier; ++i)
         makeMessage(context, i % 2 ? "assistant" : "user", text, conversation, std::nullopt, true);
-    saveContext(context);
+    saveChanges(context);
     // Reopen so the conversation is read from the file like a real one.
     controller = std::make_unique<DataController>(dir.path() + "/Vorbel.sqlite");
-    StoreContext& reopened = controller->viewContext();
+    StoreContext& reopened = controller->storeContext();
     conversation = reopened.conversationWithId(*conversation->id());
     MessageListModel view(reopened, conversation);
     ConversationController turn(reopened, conversation);
     MessagePtr reply = makeMessage(reopened, "assistant", "", conversation, std::nullopt, false);
-    saveContext(reopened);
+    saveChanges(reopened);
     const QString piece = QStringLiteral(" word");
     for (auto _ : state)
         turn.applyPiece(reply, piece, std::nullopt, std::nullopt);

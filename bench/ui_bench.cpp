@@ -41,7 +41,7 @@ ConversationPtr seed(StoreContext& store, int messages)
     ConversationPtr conversation = createConversation(store, createAssistant(store, "Ada", "Be brief.", QString()));
     for (int i = 0; i < messages; ++i)
         makeMessage(store, i % 2 ? "assistant" : "user", sentence, conversation, std::nullopt, true);
-    saveContext(store);
+    saveChanges(store);
     return conversation;
 }
 
@@ -60,7 +60,7 @@ int startOnce()
     QElapsedTimer clock;
     clock.start();
     VorbelApplication app;
-    StoreContext& store = app.viewContext();
+    StoreContext& store = app.storeContext();
     if (!store.conversations().empty())
         app.uiState().setSelectedConversation(store.conversations().front()->id());
     showFirstFrame(app);
@@ -77,7 +77,7 @@ void measureStarts(const QString& self)
         Settings::instance().setText(Settings::apiKeyKey, "sk-bench");
         if (messages > 0) {
             VorbelApplication seeding;
-            seed(seeding.viewContext(), messages);
+            seed(seeding.storeContext(), messages);
         }
         std::vector<double> ms;
         std::vector<double> kib;
@@ -104,13 +104,13 @@ struct StreamingWindow {
         app = std::make_unique<VorbelApplication>();
         conversation = seed(store(), messages);
         reply = makeMessage(store(), "assistant", QString(), conversation, std::nullopt, false);
-        saveContext(store());
+        saveChanges(store());
         app->uiState().setSelectedConversation(conversation->id());
         window = showFirstFrame(*app);
         QObject::connect(window, &QQuickWindow::frameSwapped, window, [this] { ++frames; });
         QTest::qWait(300);
     }
-    StoreContext& store() { return app->viewContext(); }
+    StoreContext& store() { return app->storeContext(); }
 
     // UI-thread time from a piece, stored and saved as a stream does, to the frame that shows it.
     double pieceToFrame(const QString& piece)
@@ -119,7 +119,7 @@ struct StreamingWindow {
         QElapsedTimer clock;
         clock.start();
         reply->appendContent(piece);
-        saveContext(store());
+        saveChanges(store());
         (void)QTest::qWaitFor([&] { return frames > before; }, 5000);
         return clock.nsecsElapsed() / 1e6;
     }
@@ -132,7 +132,7 @@ struct StreamingWindow {
         for (int i = 0; i < count; ++i) {
             QMetaObject::invokeMethod(app.get(), [this, text = piece(i)] {
                 reply->appendContent(text);
-                saveContext(store());
+                saveChanges(store());
             }, Qt::QueuedConnection);
         }
         const int before = frames;

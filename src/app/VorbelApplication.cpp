@@ -61,14 +61,14 @@ DataController& VorbelApplication::dataController()
 ConversationControllerRegistry& VorbelApplication::conversationControllers()
 {
     if (!m_controllers)
-        m_controllers = std::make_unique<ConversationControllerRegistry>(viewContext());
+        m_controllers = std::make_unique<ConversationControllerRegistry>(storeContext());
     return *m_controllers;
 }
 
 void VorbelApplication::mainWindowShown()
 {
     Q_EMIT catalogueRefreshStarted();
-    refreshAssistantCatalogue(viewContext(), m_network, Endpoints::catalogueBase(),
+    refreshAssistantCatalogue(storeContext(), m_network, Endpoints::catalogueBase(),
                               [self = QPointer<VorbelApplication>(this)] {
                                   // The refresh may finish after the application object is gone.
                                   if (self)
@@ -78,7 +78,7 @@ void VorbelApplication::mainWindowShown()
 
 MainWindowServices VorbelApplication::mainWindowServices()
 {
-    return MainWindowServices{viewContext(), m_uiState, *m_updater, conversationControllers(),
+    return MainWindowServices{storeContext(), m_uiState, *m_updater, conversationControllers(),
                               [this] { mainWindowShown(); }, [this] { openMainWindow(); }};
 }
 

@@ -27,7 +27,7 @@ public:
     static VorbelApplication& instance();
 
     DataController& dataController();
-    StoreContext& viewContext() { return dataController().viewContext(); }
+    StoreContext& storeContext() { return dataController().storeContext(); }
     UiState& uiState() { return m_uiState; }
     Updater& updater() { return *m_updater; }
     QNetworkAccessManager& network() { return m_network; }

@@ -91,7 +91,7 @@ int main(int argc, char** argv)
         QApplication::closeAllWindows();
         QCoreApplication::quit();
     });
-    app.viewContext(); // the store opens before the first window is built
+    app.storeContext(); // the store opens before the first window is built
     if (!app.openMainWindow())
         return 1;
     // Tool servers start behind the first window, so their tools are ready for

@@ -93,7 +93,7 @@ void ConversationController::deleteFrom(const MessagePtr& message)
     const std::vector<MessagePtr> messages = orderedMessages(*m_conversation);
     for (auto it = std::find(messages.begin(), messages.end(), message); it != messages.end(); ++it)
         m_context.deleteMessage(*it);
-    saveContext(m_context);
+    saveChanges(m_context);
 }
 
 bool ConversationController::canRegenerate() const
@@ -137,7 +137,7 @@ MessagePtr ConversationController::send(const MessagePtr& userMessage)
 
     m_conversation->setUpdatedAt(QDateTime::currentDateTimeUtc());
     MessagePtr reply = makeMessage(m_context, assistantRole, QString(), m_conversation, std::nullopt, false);
-    saveContext(m_context);
+    saveChanges(m_context);
 
     const AssistantPtr assistant = m_conversation->assistant();
     const QString systemPrompt = assistant ? assistant->personality().value_or(QString()) : QString();
@@ -176,7 +176,7 @@ void ConversationController::takeDelta(ChatReply* stream, const MessagePtr& repl
             reply->setPromptTokens(usage.prompt_tokens);
             reply->setCompletionTokens(usage.completion_tokens);
             reply->setReasoningTokens(usage.reasoning_tokens);
-            saveContext(m_context);
+            saveChanges(m_context);
         }
         return;
     }
@@ -188,7 +188,7 @@ void ConversationController::takeDelta(ChatReply* stream, const MessagePtr& repl
         received += size;
         if (applyDelta(message, delta)) {
             noteTiming(stream, *reply, delta);
-            saveContext(m_context);
+            saveChanges(m_context);
         }
         return;
     }
@@ -201,7 +201,7 @@ void ConversationController::takeDelta(ChatReply* stream, const MessagePtr& repl
     if (delta.content)
         kept.content = fitting(*delta.content, replyTextLimit - received - kept.reasoning.value_or(QString()).size());
     if (applyDelta(message, kept))
-        saveContext(m_context);
+        saveChanges(m_context);
     cutReply(stream);
 }
 
@@ -234,7 +234,7 @@ void ConversationController::cutReply(ChatReply* stream)
     for (const MessagePtr& call : laterCalls)
         settleStoppedReply(call, false);
     makeMessage(m_context, appRole, replyCutNotice, m_conversation, std::nullopt, false);
-    saveContext(m_context);
+    saveChanges(m_context);
     Q_EMIT turnFinished(reply, false);
 }
 
@@ -242,7 +242,7 @@ void ConversationController::applyPiece(const MessagePtr& message, const std::op
                                         const std::optional<QString>& name, const std::optional<QString>& arguments)
 {
     if (applyDelta(message, ParsedDelta{content, name, arguments}))
-        saveContext(m_context);
+        saveChanges(m_context);
 }
 
 bool ConversationController::applyDelta(const MessagePtr& message, const ParsedDelta& delta)
@@ -304,7 +304,7 @@ void ConversationController::finishTurn(const MessagePtr& message, ChatReply* st
         else
             m_context.deleteMessage(call);
     }
-    saveContext(m_context);
+    saveChanges(m_context);
     Q_EMIT turnFinished(message, true);
     // The calls of one reply run one after the other, in the order asked.
     if (shouldRunAutomatically(*message))
@@ -360,7 +360,7 @@ void ConversationController::failTurn(const MessagePtr& message, ChatReply* stre
         message->setRole(appRole);
         message->setContent(text);
     }
-    saveContext(m_context);
+    saveChanges(m_context);
     Q_EMIT turnFinished(message, false);
 }
 
@@ -494,7 +494,7 @@ void ConversationController::stopStreaming()
         for (const MessagePtr& call : laterCalls.value(it.key()))
             settleStoppedReply(call);
     }
-    saveContext(m_context);
+    saveChanges(m_context);
     Q_EMIT runningTurnsChanged();
 }
 

@@ -22,7 +22,7 @@ auto recorder(StoreContext& context, MessagePtr message, std::function<void()> o
 {
     return [&context, message = std::move(message), onRecorded = std::move(onRecorded)](const QString& result) {
         message->setFunctionResult(result);
-        saveContext(context);
+        saveChanges(context);
         if (onRecorded)
             onRecorded();
     };

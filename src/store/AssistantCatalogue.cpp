@@ -159,7 +159,7 @@ bool mergeAssistantCatalogue(StoreContext& context, const AssistantApiResponse& 
 {
     // Taken once: an assistant inserted for one entry is not matched by a later
     // entry of the same name.
-    const std::vector<AssistantPtr> stored = fetchAllAssistants(context);
+    const std::vector<AssistantPtr> stored = allAssistants(context);
     for (const AssistantSeed& seed : response.assistants)
         mergeAssistantSeed(seed, stored, context);
     if (const auto error = context.save()) {

@@ -42,7 +42,7 @@ void rename(StoreContext& context, const ConversationPtr& conversation, const QS
     text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     text = text.trimmed();
     conversation->setTitle(text.isEmpty() ? automaticTitle(*conversation) : std::optional<QString>(text));
-    saveContext(context);
+    saveChanges(context);
 }
 
 } // namespace ConversationTitles

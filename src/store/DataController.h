@@ -22,7 +22,7 @@ public:
 
     static QString defaultDatabasePath();
 
-    StoreContext& viewContext() { return *m_context; }
+    StoreContext& storeContext() { return *m_context; }
     bool isPersistent() const { return m_persistent; }
     const QString& databasePath() const { return m_path; }
 

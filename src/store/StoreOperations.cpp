@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <limits>
 
-bool saveContext(StoreContext& context)
+bool saveChanges(StoreContext& context)
 {
     const auto error = context.save();
     if (!error)
@@ -34,7 +34,7 @@ ConversationPtr createConversation(StoreContext& context, const AssistantPtr& as
     conversation->setAssistant(assistant);
     conversation->setUpdatedAt(QDateTime::currentDateTimeUtc());
     conversation->setCreatedAt(QDateTime::currentDateTimeUtc());
-    saveContext(context);
+    saveChanges(context);
     return conversation;
 }
 
@@ -56,7 +56,7 @@ AssistantPtr createAssistant(StoreContext& context, const QString& name, const Q
     assistant->setProfilePictureUrl(urlFromText(pictureText));
     if (!intro.isEmpty())
         assistant->setIntro(intro);
-    saveContext(context);
+    saveChanges(context);
     return assistant;
 }
 
@@ -64,16 +64,16 @@ void softDeleteAssistants(StoreContext& context, const std::vector<AssistantPtr>
 {
     for (const auto& assistant : assistants)
         assistant->setDeletedAt(QDateTime::currentDateTimeUtc());
-    saveContext(context);
+    saveChanges(context);
 }
 
 void deleteConversation(StoreContext& context, const ConversationPtr& conversation)
 {
     context.deleteConversation(conversation);
-    saveContext(context);
+    saveChanges(context);
 }
 
-std::vector<AssistantPtr> fetchAllAssistants(const StoreContext& context)
+std::vector<AssistantPtr> allAssistants(const StoreContext& context)
 {
     return context.assistants();
 }

@@ -11,7 +11,7 @@
 
 // Saves; on failure prints "Error: <description>, <details>" and keeps the
 // changes for the next save. Returns whether the save went through.
-bool saveContext(StoreContext& context);
+bool saveChanges(StoreContext& context);
 
 // Inserts a message (not saved: the caller saves).
 MessagePtr makeMessage(StoreContext& context, const QString& role, const QString& content,
@@ -28,7 +28,7 @@ void softDeleteAssistants(StoreContext& context, const std::vector<AssistantPtr>
 
 void deleteConversation(StoreContext& context, const ConversationPtr& conversation);
 
-std::vector<AssistantPtr> fetchAllAssistants(const StoreContext& context);
+std::vector<AssistantPtr> allAssistants(const StoreContext& context);
 
 // The messages of a conversation in display and history order: by updatedAt
 // (a missing one sorts as now, after every stored time), ties in creation order.

@@ -231,7 +231,7 @@ TEST_F(TurnFlowTest, StoppingKeepsWhatArrivedAndNeverRunsACutCall)
         SCOPED_TRACE(c.name);
         for (const MessagePtr& m : messages())
             context().deleteMessage(m);
-        saveContext(context());
+        saveChanges(context());
         ScriptedResponse slow = ScriptedResponse::sse(c.events, 0);
         slow.pieces << qMakePair(10000, never);
         server.enqueue(slow);
@@ -248,7 +248,7 @@ TEST_F(TurnFlowTest, StoppingKeepsWhatArrivedAndNeverRunsACutCall)
         QTest::qWait(50);
         EXPECT_EQ(summary(), c.expected);
         EXPECT_FALSE(context().hasChanges());
-        EXPECT_EQ(DataController(dir.path() + "/Vorbel.sqlite").viewContext().conversationWithId(*conversation->id())
+        EXPECT_EQ(DataController(dir.path() + "/Vorbel.sqlite").storeContext().conversationWithId(*conversation->id())
                       ->messages().size(), size_t(c.expected.size())); // the removal is stored too
     }
     EXPECT_FALSE(ran);
@@ -269,7 +269,7 @@ TEST_F(TurnFlowTest, RegenerateRetryAndResubmitDeleteTheOldTurnAndSendAgain)
     const QString stored = store->databasePath();
     const auto rowsInFile = [&stored] {
         DataController reader(stored);
-        const auto c = reader.viewContext().conversations();
+        const auto c = reader.storeContext().conversations();
         return c.empty() ? -1 : int(c.front()->messages().size());
     };
     server.enqueue(ScriptedResponse::text(500, "{}"));

@@ -29,7 +29,7 @@ TEST_F(TurnFlowTest, ReasoningModelOnALocalServer)
     // What the file holds, read anew.
     DataController reopened(dir.path() + "/Vorbel.sqlite");
     const std::vector<MessagePtr> stored =
-        orderedMessages(*reopened.viewContext().conversationWithId(*conversation->id()));
+        orderedMessages(*reopened.storeContext().conversationWithId(*conversation->id()));
     ASSERT_EQ(stored.size(), 7u);
     const Message& first = *stored[1];
     EXPECT_EQ(std::tuple(first.reasoning(), first.content()), std::tuple(QString("Two and two."), QString("Four.")));

@@ -45,7 +45,7 @@ protected:
         Settings::instance().remove(Settings::extensionEnabledKey("cliExecution"));
     }
 
-    StoreContext& context() { return store->viewContext(); }
+    StoreContext& context() { return store->storeContext(); }
     std::vector<MessagePtr> messages() { return orderedMessages(*conversation); }
     // Role and content of each message, marked when done.
     QStringList summary()

@@ -27,7 +27,7 @@ protected:
     {
         MessagePtr message = makeMessage(context, "assistant", QString(), conversation, name, true);
         message->setFunctionArguments(arguments);
-        saveContext(context);
+        saveChanges(context);
         return message;
     }
 

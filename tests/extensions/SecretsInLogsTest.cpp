@@ -96,7 +96,7 @@ TEST_F(SecretsInLogs, NoCredentialReachesALogLineOrAnErrorText)
     setenv("VORBEL_OPENAI_URL", server.baseUrl().toString().toUtf8().constData(), 1);
     QTemporaryDir dir;
     DataController store(dir.path() + "/Vorbel.sqlite");
-    StoreContext& context = store.viewContext();
+    StoreContext& context = store.storeContext();
     ConversationController controller(context, createConversation(context, createAssistant(context, "A", "", "")));
     QSignalSpy finished(&controller, &ConversationController::turnFinished);
     ScriptedResponse dropped = ScriptedResponse::sse({sse::content("Hel")});

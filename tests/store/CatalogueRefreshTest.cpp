@@ -79,9 +79,9 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
     softDeleteAssistants(context(), {hidden});
     createAssistant(context(), "Retired", "keep this", "https://example.com/r.png")->setVersion(9);
     context().insertAssistant()->setName(QString("Idless"));
-    saveContext(context());
+    saveChanges(context());
     std::vector<Snapshot> before;
-    for (const auto& a : fetchAllAssistants(context()))
+    for (const auto& a : allAssistants(context()))
         before.push_back(snapshot(a));
     const QUrl base = server.baseUrl().resolved(QUrl("/vendor/"));
     server.enqueue(ScriptedResponse::text(200, catalogueBody({
@@ -99,7 +99,7 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
     EXPECT_EQ(request.header("user-agent"), "Vorbel/" VORBEL_VERSION " (Linux)");
     EXPECT_TRUE(request.body.isEmpty());
     store.reopen();
-    auto all = fetchAllAssistants(context());
+    auto all = allAssistants(context());
     ASSERT_EQ(all.size(), 14u); // no "Ghost"
     EXPECT_EQ(snapshot(all[1]), Snapshot(std::get<0>(before[1]), QString("Coder"), QString("Personality of Coder"),
                                          QString("Intro of Coder"), QUrl("https://example.com/new.png"), 5, {}));
@@ -146,7 +146,7 @@ TEST_F(CatalogueRefresh, FailuresLeaveTheStoreAsItWas)
     for (const auto& [response, line] : cases)
         EXPECT_EQ(refreshWith(response), line) << response.status;
     EXPECT_EQ(runRefresh(context(), network, HttpTestServer::refusedUrl()), here);
-    EXPECT_EQ(fetchAllAssistants(context()).size(), 1u);
+    EXPECT_EQ(allAssistants(context()).size(), 1u);
     EXPECT_EQ(snapshot(stored), before);
     EXPECT_FALSE(context().hasChanges());
     context().database().setQueryOnly(true);
@@ -157,7 +157,7 @@ TEST_F(CatalogueRefresh, FailuresLeaveTheStoreAsItWas)
     stored->setPersonality("edited, not yet saved");
     EXPECT_EQ(refreshWith(QJsonArray{}), "");
     store.reopen();
-    const auto assistants = fetchAllAssistants(context());
+    const auto assistants = allAssistants(context());
     ASSERT_EQ(assistants.size(), 2u);
     EXPECT_EQ(assistants[0]->personality(), QString("edited, not yet saved"));
     EXPECT_EQ(assistants[1]->version(), 2);
@@ -202,5 +202,5 @@ TEST(CatalogueBuiltIn, WithoutAnAddressTheBundledCatalogueIsMergedOffline)
     refreshAssistantCatalogueAndWait(store.context(), network, std::nullopt);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(used.count(), 0);
-    EXPECT_EQ(fetchAllAssistants(store.context()).size(), names.size()); // twins would both be added
+    EXPECT_EQ(allAssistants(store.context()).size(), names.size()); // twins would both be added
 }

@@ -50,7 +50,7 @@ TEST(ListModels, OpenListsFollowAnotherProcess)
     ConversationPtr doomed = createConversation(context, nullptr);
     makeMessage(context, "user", "Hi", open, std::nullopt, true);
     MessagePtr edited = makeMessage(context, "user", "mine", open, std::nullopt, true);
-    saveContext(context);
+    saveChanges(context);
     ConversationListModel conversations(context);
     AssistantListModel assistants(context);
     MessageListModel messages(context, open);
@@ -60,17 +60,17 @@ TEST(ListModels, OpenListsFollowAnotherProcess)
     EXPECT_FALSE(context.mergeExternalChanges()); // its own saves bring nothing in
 
     DataController tool(app.path());
-    StoreContext& other = tool.viewContext();
+    StoreContext& other = tool.storeContext();
     ConversationPtr theirOpen = other.conversationWithId(*open->id());
     MessagePtr reply = makeMessage(other, "assistant", "Hel", theirOpen, std::nullopt, false);
     reply->setUpdatedAt(edited->updatedAt()); // a tie goes to the older record, here and after the merge
     orderedMessages(*theirOpen).at(1)->setContent(QString("theirs"));
     createConversation(other, createAssistant(other, "Bea", "p", ""));
-    fetchAllAssistants(other).at(0)->setName(QString("Zoe"));
-    softDeleteAssistants(other, {fetchAllAssistants(other).at(0)});
+    allAssistants(other).at(0)->setName(QString("Zoe"));
+    softDeleteAssistants(other, {allAssistants(other).at(0)});
     deleteConversation(other, other.conversationWithId(*doomed->id()));
     edited->appendContent(", unsaved");
-    ASSERT_TRUE(saveContext(other));
+    ASSERT_TRUE(saveChanges(other));
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.rowCount() == 3; }, 1000));
     EXPECT_EQ(column(messages), QStringList({"Hi", "mine, unsaved", "Hel"}));
@@ -80,10 +80,10 @@ TEST(ListModels, OpenListsFollowAnotherProcess)
 
     reply->appendContent("lo");
     reply->setDone(true);
-    ASSERT_TRUE(saveContext(other));
+    ASSERT_TRUE(saveChanges(other));
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.index(2, 0).data(DoneRole).toBool(); }, 1000));
     EXPECT_EQ(messages.index(2, 0).data(ContentRole).toString(), "Hello");
     EXPECT_EQ(resets.count(), 0);
-    ASSERT_TRUE(saveContext(context));
+    ASSERT_TRUE(saveChanges(context));
     EXPECT_EQ(queryFile(app.path(), "SELECT count(*) FROM message WHERE content = 'mine, unsaved'"), 1);
 }

@@ -31,10 +31,10 @@ TEST(StoreRecords, EveryAttributeSurvivesReopen)
     call->setDone(true);
     MessagePtr bare = makeMessage(context, "user", "ü ✓ 🚀", conversation, std::nullopt, true);
     bare->setContent(std::nullopt);
-    ASSERT_TRUE(saveContext(context));
+    ASSERT_TRUE(saveChanges(context));
 
     store.reopen();
-    const auto assistants = fetchAllAssistants(store.context());
+    const auto assistants = allAssistants(store.context());
     ASSERT_EQ(assistants.size(), 2u);
     EXPECT_EQ(fields(*assistants[0]), fields(*ada));
     EXPECT_EQ(fields(*assistants[1]), fields(*hidden));
@@ -71,15 +71,15 @@ TEST(StoreRecords, MessagesOfSameTickKeepCreationOrderBesideASecondWriter)
     {
         DataController tool(store.path());
         for (int i = 0; i < 3; ++i)
-            makeMessage(tool.viewContext(), "user", "theirs", createConversation(tool.viewContext(), nullptr),
+            makeMessage(tool.storeContext(), "user", "theirs", createConversation(tool.storeContext(), nullptr),
                         std::nullopt, true);
-        ASSERT_TRUE(saveContext(tool.viewContext()));
+        ASSERT_TRUE(saveChanges(tool.storeContext()));
     }
-    ASSERT_TRUE(saveContext(store.context()));
+    ASSERT_TRUE(saveChanges(store.context()));
     store.reopen();
     for (int i = 0; i < 10; ++i)
         add(store.context().conversationWithId(*conversation->id()));
-    ASSERT_TRUE(saveContext(store.context()));
+    ASSERT_TRUE(saveChanges(store.context()));
     EXPECT_EQ(queryFile(store.path(), "SELECT count(*) FROM message"), 25);
 
     for (int pass = 0; pass < 2; ++pass) {
@@ -102,7 +102,7 @@ TEST(StoreRecords, DeletingConversationRemovesItsMessagesOnly)
     MessagePtr held = makeMessage(context, "user", "bye", doomed, std::nullopt, true);
     makeMessage(context, "user", "bye too", doomed, std::nullopt, true);
     makeMessage(context, "user", "stay", kept, std::nullopt, true);
-    saveContext(context);
+    saveChanges(context);
 
     deleteConversation(context, doomed);
     EXPECT_TRUE(held->isDeleted());
@@ -116,10 +116,10 @@ TEST(StoreRecords, DeletingConversationRemovesItsMessagesOnly)
 
     // Late pieces of a reply whose row another process removed are not kept for the next row given its key.
     MessagePtr late = makeMessage(store.context(), "assistant", "", store.context().conversations()[0], {}, false);
-    ASSERT_TRUE(saveContext(store.context()));
+    ASSERT_TRUE(saveChanges(store.context()));
     DataController other(store.path());
-    deleteConversation(other.viewContext(), other.viewContext().conversations().at(0));
+    deleteConversation(other.storeContext(), other.storeContext().conversations().at(0));
     late->appendContent("late");
-    EXPECT_TRUE(saveContext(store.context()));
+    EXPECT_TRUE(saveChanges(store.context()));
     EXPECT_EQ(queryFile(store.path(), "SELECT count(*) FROM message_piece"), 0);
 }

@@ -23,21 +23,21 @@ TEST(StoreSave, FailedSaveKeepsChangesUntilALaterSaveSucceeds)
     ConversationPtr doomed = context.insertConversation();
     MessagePtr message = makeMessage(context, "user", "keep me", kept, std::nullopt, true);
     CaptureStdout();
-    EXPECT_FALSE(saveContext(context));
+    EXPECT_FALSE(saveChanges(context));
     const std::string printed = GetCapturedStdout();
     EXPECT_EQ(printed.rfind("Error: refused, {code = ", 0), 0u) << printed;
     EXPECT_TRUE(printed.ends_with("}\n")) << printed;
     EXPECT_EQ(kept->messages().size(), 1u);
     EXPECT_TRUE(context.hasChanges());
     DataController tool(store.path());
-    createConversation(tool.viewContext(), nullptr);
-    createConversation(tool.viewContext(), nullptr);
+    createConversation(tool.storeContext(), nullptr);
+    createConversation(tool.storeContext(), nullptr);
     CaptureStdout();
     deleteConversation(context, doomed);
     GetCapturedStdout();
     exec("DROP TRIGGER refuse");
     message->appendContent(", please");
-    EXPECT_TRUE(saveContext(context));
+    EXPECT_TRUE(saveChanges(context));
     EXPECT_FALSE(context.hasChanges());
     store.reopen();
     ASSERT_EQ(store.context().conversations().size(), 3u);
@@ -62,7 +62,7 @@ TEST(StoreSave, AnotherProcessWritesMeanwhile)
     child.write("go\n");
     ASSERT_TRUE(child.waitForBytesWritten());
     makeMessage(store.context(), "user", "after the lock", mine, std::nullopt, true);
-    EXPECT_TRUE(saveContext(store.context())); // the child holds the lock for 300 ms more
+    EXPECT_TRUE(saveChanges(store.context())); // the child holds the lock for 300 ms more
     child.kill(); // SIGKILL: no destructors, no checkpoint
     ASSERT_TRUE(child.waitForFinished());
     store.reopen();
@@ -91,32 +91,32 @@ TEST(StoreSave, AStreamedReplyReadsWholeWhereverItIsRead)
         ConversationPtr conversation = createConversation(writer, nullptr);
         MessagePtr reply = makeMessage(writer, "assistant", "", conversation, std::nullopt, false);
         reply->appendReasoning("Thinking.");
-        ASSERT_TRUE(saveContext(writer));
+        ASSERT_TRUE(saveChanges(writer));
         DataController other(store.path());
-        const MessagePtr seen = other.viewContext().conversationWithId(*conversation->id())->messages().at(0);
+        const MessagePtr seen = other.storeContext().conversationWithId(*conversation->id())->messages().at(0);
         for (int ms : {1, 2, 3}) {
             reply->appendContent(QStringList{"Hel", "lo ", "wörld"}.at(ms - 1));
             reply->setReplyMs(ms);
-            ASSERT_TRUE(saveContext(writer));
-            EXPECT_TRUE(ms > 1 || (other.viewContext().mergeExternalChanges() && seen->content() == "Hel"));
+            ASSERT_TRUE(saveChanges(writer));
+            EXPECT_TRUE(ms > 1 || (other.storeContext().mergeExternalChanges() && seen->content() == "Hel"));
             if (ms == 2 && c.settledElsewhere) {
                 seen->setDone(true);
-                ASSERT_TRUE(saveContext(other.viewContext()));
+                ASSERT_TRUE(saveChanges(other.storeContext()));
             }
         }
         reply->setDone(c.finished);
-        ASSERT_TRUE(saveContext(writer));
-        other.viewContext().mergeExternalChanges();
+        ASSERT_TRUE(saveChanges(writer));
+        other.storeContext().mergeExternalChanges();
         EXPECT_EQ(seen->content(), "Hello wörld");
         for (const char* more : {"", "!"}) {
             DataController reader(store.path());
-            const MessagePtr read = reader.viewContext().conversationWithId(*conversation->id())->messages().at(0);
+            const MessagePtr read = reader.storeContext().conversationWithId(*conversation->id())->messages().at(0);
             EXPECT_EQ(std::tuple(read->content(), read->reasoning(), read->replyMs(), read->done()),
                       std::tuple(QString("Hello wörld") + more, QString("Thinking."), 3, c.finished));
-            EXPECT_EQ(ConversationSearch::search(reader.viewContext().database().handle(), "wörld").size(),
+            EXPECT_EQ(ConversationSearch::search(reader.storeContext().database().handle(), "wörld").size(),
                       c.finished ? 1u : 0u);
             read->setContent(*read->content() + "!");
-            ASSERT_TRUE(saveContext(reader.viewContext()));
+            ASSERT_TRUE(saveChanges(reader.storeContext()));
         }
     }
 }
@@ -145,10 +145,10 @@ TEST(StoreSave, UnusableFilesAreReportedAndLeftUntouched)
             " (" + path.toStdString() + "); changes are kept in memory only and will be lost when Vorbel quits\n";
         EXPECT_EQ(printed.rfind("Core Data failed to load: ", 0), 0u) << printed;
         EXPECT_TRUE(printed.size() > where.size() && printed.ends_with(where)) << printed;
-        EXPECT_FALSE(controller.isPersistent() || controller.viewContext().isPersistent());
+        EXPECT_FALSE(controller.isPersistent() || controller.storeContext().isPersistent());
         EXPECT_EQ(controller.databasePath(), path);
-        EXPECT_EQ(controller.viewContext().databasePath(), path);
-        EXPECT_TRUE(createConversation(controller.viewContext(), nullptr)->id()); // runs on in memory
+        EXPECT_EQ(controller.storeContext().databasePath(), path);
+        EXPECT_TRUE(createConversation(controller.storeContext(), nullptr)->id()); // runs on in memory
     }
     EXPECT_EQ(QByteArrayList({bytesOf(garbagePath), bytesOf(newerPath)}), before);
     EXPECT_FALSE(QFile::exists(garbagePath + "-wal"));
@@ -163,9 +163,9 @@ TEST(StoreSave, FoldersAndFilesAreOwnerOnly)
     for (int run = 0; run < 2; ++run) {
         {
             DataController controller;
-            ASSERT_TRUE(controller.isPersistent() && controller.viewContext().isPersistent());
-            EXPECT_EQ(controller.viewContext().databasePath(), file);
-            createConversation(controller.viewContext(), nullptr);
+            ASSERT_TRUE(controller.isPersistent() && controller.storeContext().isPersistent());
+            EXPECT_EQ(controller.storeContext().databasePath(), file);
+            createConversation(controller.storeContext(), nullptr);
             for (const char* companion : {"-wal", "-shm"})
                 EXPECT_EQ(modeOf(file + companion), 0600) << run << companion;
         }
@@ -237,14 +237,14 @@ TEST(StoreSave, OlderFilesAreMigratedInOneTransaction)
             continue;
         }
         const ConversationPtr conversation =
-            controller.viewContext().conversationWithId(QUuid("6f1c1f4e-8a59-4bd5-a3a5-0d0c1d0e0f10"));
+            controller.storeContext().conversationWithId(QUuid("6f1c1f4e-8a59-4bd5-a3a5-0d0c1d0e0f10"));
         ASSERT_TRUE(conversation && conversation->messages().size() == 1);
         const MessagePtr reply = conversation->messages().front();
         EXPECT_EQ(reply->content(), "Four.");
         EXPECT_FALSE(reply->reasoning() || reply->completionTokens() || conversation->title());
-        EXPECT_EQ(ConversationSearch::search(controller.viewContext().database().handle(), "four").size(), 1u);
+        EXPECT_EQ(ConversationSearch::search(controller.storeContext().database().handle(), "four").size(), 1u);
         reply->setCompletionTokens(1234);
-        EXPECT_TRUE(saveContext(controller.viewContext()));
+        EXPECT_TRUE(saveChanges(controller.storeContext()));
         EXPECT_EQ(queryFile(path, "PRAGMA user_version"), SqliteStore::schemaVersion);
         EXPECT_EQ(queryFile(path, "SELECT completion_tokens FROM message"), 1234);
     }

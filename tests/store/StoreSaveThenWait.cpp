@@ -15,15 +15,15 @@ int main(int argc, char** argv)
     if (argc < 2)
         return 2;
     DataController controller(QString::fromLocal8Bit(argv[1]));
-    StoreContext& context = controller.viewContext();
+    StoreContext& context = controller.storeContext();
     AssistantPtr assistant = createAssistant(context, "Durable", "Keeps things", "https://example.com/a.png");
     MessagePtr reply = makeMessage(context, "assistant", "", createConversation(context, assistant), std::nullopt, false);
     for (const char* piece : {"Hel", "lo", "!"}) {
         reply->appendContent(QString::fromLatin1(piece));
-        saveContext(context);
+        saveChanges(context);
     }
     reply->setDone(true);
-    saveContext(context);
+    saveChanges(context);
     std::printf("saved\n");
     std::fflush(stdout);
     sqlite3* db = context.database().handle();

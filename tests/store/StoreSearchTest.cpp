@@ -75,7 +75,7 @@ TEST_F(StoreSearchTest, PrefixesInAnyOrderPhrasesCaseAndDiacriticsTitlesAndResul
     EXPECT_EQ(fox->title(), "The quick brown fox jumps"); // the automatic title again
     EXPECT_EQ(found("weekend"), QList<ConversationPtr>());
     store.context().deleteConversation(resume);
-    saveContext(store.context());
+    saveChanges(store.context());
     EXPECT_EQ(found("resume"), QList<ConversationPtr>());
 }
 

@@ -17,7 +17,7 @@ class TemporaryStore {
 public:
     TemporaryStore() { reopen(); }
     QString path() const { return m_dir.path() + "/new/Vorbel.sqlite"; }
-    StoreContext& context() { return m_controller->viewContext(); }
+    StoreContext& context() { return m_controller->storeContext(); }
     void reopen()
     {
         m_controller.reset();

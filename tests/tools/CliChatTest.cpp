@@ -11,7 +11,7 @@ TEST_F(CliChatTest, TheReplyStreamsAndTheHistoryFitsTheContextTheServerReports)
     Settings::instance().setText(Settings::modelKey, "local-model");
     const QString earlier(15000, 'x'); // beyond 4096 estimated tokens, within 100000
     makeMessage(store(), "user", earlier, conversation, std::nullopt, true);
-    saveContext(store());
+    saveChanges(store());
 
     // Not listed: 4096 tokens, so the earlier message is left out.
     server.enqueue(sse::reply({"Hel", "lo", "!"}));

@@ -59,7 +59,7 @@ TEST_F(CliTest, AddingAnAssistantStoresItAndPrintsItsId)
               0)
         << err.toStdString();
     reopenStore();
-    const auto assistants = fetchAllAssistants(store());
+    const auto assistants = allAssistants(store());
     ASSERT_EQ(assistants.size(), 1u);
     EXPECT_EQ(outLines(), QStringList{idOf(assistants[0]->id())});
     EXPECT_EQ(assistants[0]->name(), "Ada");
@@ -101,7 +101,7 @@ TEST_F(CliTest, ConversationsAreListedNewestFirstWithAssistantAndUpdateTime)
     const QDateTime updated(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::UTC);
     older->setUpdatedAt(updated);
     const ConversationPtr orphan = createConversation(store(), nullptr);
-    saveContext(store());
+    saveChanges(store());
     ASSERT_EQ(run({"rename", idOf(older->id()), "Trip\tplans"}), 0);
     ASSERT_EQ(run({"conversations"}), 0);
     EXPECT_EQ(outLines(), (QStringList{idOf(orphan->id()) + "\t\tunknown\t" + ConversationExport::isoTime(orphan->updatedAt()),
@@ -113,7 +113,7 @@ TEST_F(CliTest, RenameAndSearch)
 {
     const ConversationPtr conversation = createConversation(store(), nullptr);
     makeMessage(store(), "user", "\nFix my résumé, please", conversation, std::nullopt, true);
-    saveContext(store());
+    saveChanges(store());
     const QString id = idOf(conversation->id());
     const struct { QString title; QString stored; } renames[] = {{"  My CV ", "My CV"}, {"", "Fix my résumé, please"}};
     for (const auto& rename : renames) {
@@ -140,7 +140,7 @@ TEST_F(CliTest, ShowPrintsMarkdownAndJsonWithEveryField)
     call->setFunctionResult("2");
     const MessagePtr partial = makeMessage(store(), "assistant", "It is", conversation, std::nullopt, false);
     makeMessage(store(), "app", "Something failed.", conversation, std::nullopt, false);
-    saveContext(store());
+    saveChanges(store());
     const QString id = idOf(conversation->id());
     ASSERT_EQ(run({"show", id}), 0);
     EXPECT_EQ(out, "# Conversation with Ada\n\n"
@@ -240,7 +240,7 @@ TEST_F(CliTest, RefusalsExitTwoWithOneLineAndChangeNothing)
         EXPECT_FALSE(err.contains("sk-x")) << "a refused address is not echoed";
         EXPECT_TRUE(out.isEmpty());
     }
-    EXPECT_TRUE(fetchAllAssistants(store()).empty());
+    EXPECT_TRUE(allAssistants(store()).empty());
     EXPECT_EQ(Settings::instance().storedText("theme"), std::nullopt);
     EXPECT_EQ(Settings::instance().storedBool("custom_function_bogus_enabled"), std::nullopt);
     EXPECT_EQ(Settings::instance().storedText("openAiBaseUrl"), std::nullopt);

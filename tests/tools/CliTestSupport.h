@@ -91,7 +91,7 @@ protected:
         dataController = std::make_unique<DataController>(dir.path() + "/Vorbel.sqlite");
     }
 
-    StoreContext& store() { return dataController->viewContext(); }
+    StoreContext& store() { return dataController->storeContext(); }
 
     // Wired as the program wires the terminal: standard error always shows
     // control characters escaped, standard output only when it is a terminal.

@@ -107,7 +107,7 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
         answers = c.answers;
         questionsAnswered = 0;
         outputIsTerminal = c.outputIsTerminal;
-        saveContext(store());
+        saveChanges(store());
 
         EXPECT_EQ(run({"chat", "--conversation", conversationId(), "go"}), c.exitCode)
             << err.toStdString();

@@ -63,7 +63,7 @@ protected:
         QObject::connect(view, &ConversationViewController::conversationChanged, view, watchMessages);
     }
 
-    StoreContext& store() { return m_app->viewContext(); }
+    StoreContext& store() { return m_app->storeContext(); }
     UiState& uiState() { return m_app->uiState(); }
 
     HttpTestServer server;

@@ -61,7 +61,7 @@ int ChatSession::runUntilRest()
     int code = m_exitCode.value_or(ExitFailure);
     // Every piece was saved as it came; whatever a failed save left behind is
     // tried once more, as nothing will save it after this process ends.
-    if (m_store.hasChanges() && !saveContext(m_store))
+    if (m_store.hasChanges() && !saveChanges(m_store))
         code = reportError(m_io, ExitFailure, QStringLiteral("the conversation could not be saved completely"));
     return code;
 }

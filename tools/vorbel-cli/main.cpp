@@ -100,7 +100,7 @@ int main(int argc, char** argv)
         if (!dataController->isPersistent())
             return reportError(io, ExitFailure,
                                QStringLiteral("the store at %1 cannot be opened").arg(DataController::defaultDatabasePath()));
-        store = &dataController->viewContext();
+        store = &dataController->storeContext();
     } else {
         unusedStore = std::make_unique<StoreContext>(SqliteStore::openInMemory());
         store = unusedStore.get();

@@ -71,6 +71,6 @@ int main(int argc, char** argv)
     const QString suffix = dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png");
     bool ok = writeMainWindowScreenshots(app, outDir, suffix);
     ok = writeMarkdownScreenshots(outDir, suffix) && ok;
-    ok = writeSettingsScreenshots(outDir, suffix, app.viewContext()) == 0 && ok;
+    ok = writeSettingsScreenshots(outDir, suffix, app.storeContext()) == 0 && ok;
     return ok ? 0 : 1;
 }

@@ -79,16 +79,12 @@ Rectangle {
                     ToolTip.visible: hovered
                     onActivated: index => ModelChoices.selectedModel = ModelChoices.idAt(index)
                 }
-                ToolButton {
+                IconToolButton {
                     objectName: "deleteConversationButton"
                     text: qsTr("Delete Conversation")
-                    display: AbstractButton.IconOnly
                     icon.name: "user-trash"
                     icon.source: Theme.icon("user-trash")
                     icon.color: Theme.secondaryText
-                    ToolTip.text: text
-                    ToolTip.visible: hovered
-                    Accessible.name: text
                     onClicked: root.conversation.deleteConversation()
                 }
             }
@@ -167,17 +163,13 @@ Rectangle {
                     }
                 }
             }
-            ToolButton {
+            IconToolButton {
                 objectName: "stopButton"
                 visible: root.stoppable
                 text: qsTr("Stop")
-                display: AbstractButton.IconOnly
                 icon.name: "media-playback-stop"
                 icon.source: Theme.icon("media-playback-stop")
-                icon.color: Theme.text
                 ToolTip.text: root.conversation.streaming ? qsTr("Stop generating (Esc)") : qsTr("Stop the function (Esc)")
-                ToolTip.visible: hovered
-                Accessible.name: text
                 onClicked: root.conversation.stop()
             }
         }

@@ -67,7 +67,7 @@ Item {
                 wrapMode: Text.Wrap
                 textFormat: Text.PlainText
                 text: qsTr("This message is too large to format, so it is shown as plain text.")
-                color: Qt.rgba(root.color.r, root.color.g, root.color.b, 0.7)
+                color: Theme.alpha(root.color, 0.7)
                 font.italic: true
             }
             Repeater {

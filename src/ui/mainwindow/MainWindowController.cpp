@@ -167,7 +167,7 @@ void MainWindowController::deleteConversationAt(int row)
     m_services.store.deleteConversation(conversation);
     if (id && m_services.uiState.selectedConversation() == id)
         m_services.uiState.setSelectedConversation(std::nullopt);
-    saveContext(m_services.store);
+    saveChanges(m_services.store);
 }
 
 void MainWindowController::deleteSelectedConversation() { deleteConversationAt(selectedRow()); }

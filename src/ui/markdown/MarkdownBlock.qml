@@ -35,7 +35,7 @@ LazyRow {
     property color textColor
     property color codeBackground
     property font codeFont
-    readonly property color faintColor: Qt.rgba(textColor.r, textColor.g, textColor.b, 0.3)
+    readonly property color faintColor: Theme.alpha(textColor, 0.3)
 
     wrapWidth: width - indent
     body: rowBody
@@ -90,7 +90,7 @@ LazyRow {
                 radius: 3
                 color: checked ? row.textColor : "transparent"
                 border.width: checked ? 0 : 1.5
-                border.color: Qt.rgba(row.textColor.r, row.textColor.g, row.textColor.b, 0.6)
+                border.color: Theme.alpha(row.textColor, 0.6)
 
                 // A tick drawn from two bars, so no font needs the glyph.
                 Item {

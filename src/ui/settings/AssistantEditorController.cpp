@@ -82,7 +82,7 @@ bool AssistantEditorController::updateSelected(const QString& name, const QStrin
     assistant->setName(name);
     assistant->setPersonality(personality);
     assistant->setProfilePictureUrl(urlFromText(pictureUrl));
-    saveContext(m_store);
+    saveChanges(m_store);
     return true;
 }
 

@@ -199,7 +199,7 @@ TEST_F(ChatWindowTest, DraftsStayWithTheirConversationAndPageKeysScrollFromThePr
     conversation = createConversation(store(), nullptr);
     for (int i = 0; i < 40; ++i)
         makeMessage(store(), i % 2 ? "assistant" : "user", QStringLiteral("Line %1").arg(i), conversation, std::nullopt, true);
-    saveContext(store());
+    saveChanges(store());
     uiState().setSelectedConversation(conversation->id());
     window = open();
     QQuickItem* field = item(window, "promptField");
@@ -242,7 +242,7 @@ TEST_F(ChatWindowTest, ALongReplyStreamsInRowsAtTheFollowedEnd)
     for (int i = 0; i < 20; ++i)
         makeMessage(store(), i % 2 ? "assistant" : "user", QStringLiteral("Line %1").arg(i), conversation, std::nullopt, true);
     MessagePtr reply = makeMessage(store(), "assistant", "Start.", conversation, std::nullopt, false);
-    saveContext(store());
+    saveChanges(store());
     uiState().setSelectedConversation(conversation->id());
     window = open();
     QQuickItem* list = item(window, "messageList");
@@ -258,7 +258,7 @@ TEST_F(ChatWindowTest, ALongReplyStreamsInRowsAtTheFollowedEnd)
         }
         for (int piece = 0; piece < 1000; ++piece) {
             reply->appendContent(piece % 10 == 9 ? QStringLiteral("end.\n\n") : QStringLiteral("word "));
-            saveContext(store());
+            saveChanges(store());
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return changes.count() > 0; }));
         window->grabWindow();
@@ -426,7 +426,7 @@ TEST_F(ChatWindowTest, RegenerateRetryAndEditAndResend)
     const auto storedContents = [] {
         DataController reader(DataController::defaultDatabasePath());
         QStringList contents;
-        for (const MessagePtr& m : orderedMessages(*reader.viewContext().conversations().front()))
+        for (const MessagePtr& m : orderedMessages(*reader.storeContext().conversations().front()))
             contents << m->content().value_or(QString());
         return contents;
     };
@@ -473,7 +473,7 @@ TEST_F(ChatWindowTest, ExportAndCopyMatchTheCommandLine)
     call->setFunctionArguments("{\"script\":\"1+1\"}");
     call->setFunctionResult("2");
     makeMessage(store(), "assistant", "It is 2.", conversation, std::nullopt, true);
-    saveContext(store());
+    saveChanges(store());
     QObject* controller = window->property("controller").value<QObject*>();
     QTemporaryDir exports;
     const QString id = conversation->id()->toString(QUuid::WithoutBraces);

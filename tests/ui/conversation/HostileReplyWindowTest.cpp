@@ -43,7 +43,7 @@ TEST_F(HostileReplyWindowTest, HostileRepliesLeaveTheWindowAnsweringAndSayWhatIs
         // A hang check with a generous bound, not a benchmark: a timer posted once the reply is drawn gets its turn.
         const QDeadlineTimer deadline(1000);
         makeMessage(store(), QStringLiteral("assistant"), c.reply, conversation, std::nullopt, true);
-        saveContext(store());
+        saveChanges(store());
         settle(window);
         std::optional<bool> inTime;
         QTimer::singleShot(0, window, [&] { inTime = !deadline.hasExpired(); });

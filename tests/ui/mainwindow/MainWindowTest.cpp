@@ -71,7 +71,7 @@ TEST_F(MainWindowTest, RowsAndCardsNameTheirAssistantAndACardStartsTheNewestConv
     ConversationPtr withGone = createConversation(store(), gone);
     createConversation(store(), nullptr);
     softDeleteAssistants(store(), {gone});
-    saveContext(store());
+    saveChanges(store());
     QQuickWindow* window = open();
     EXPECT_EQ(rowTitle(window, 0), "unknown");
     EXPECT_EQ(rowTitle(window, 1), "Gone"); // a soft-deleted assistant still names its conversations

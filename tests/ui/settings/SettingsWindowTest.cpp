@@ -102,7 +102,7 @@ TEST_F(SettingsWindowTest, TheAddFormNamesTheFirstFailingRuleAndAddsInNameOrder)
     for (const char* field : {"addNameField", "addPromptField", "addPictureField"})
         EXPECT_EQ(text(item(window, field)), "") << field;
     EXPECT_FALSE(item(window, "plusButton")->isEnabled()); // still nothing selected
-    const AssistantPtr carl = fetchAllAssistants(store()).back();
+    const AssistantPtr carl = allAssistants(store()).back();
     EXPECT_EQ(carl->profilePictureUrl(), QUrl(picture));
     EXPECT_FALSE(store().hasChanges());
 }
@@ -335,7 +335,7 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
     makeMessage(store(), "assistant", "```\nls\n```\n- [x] Listed", conversation, std::nullopt, true);
     makeMessage(store(), "assistant", QString(), conversation, QStringLiteral("cliExecution"), true)
         ->setFunctionArguments(QStringLiteral("{\"command\":\"ls\"}"));
-    saveContext(store());
+    saveChanges(store());
     uiState().setSelectedConversation(conversation->id());
     QQuickWindow* main = open();
     QObject* fileMenu = find(main, "fileMenu");
