@@ -2,10 +2,10 @@
 // socket to the piece reaching the caller's callback (transfer, line and event
 // parsing, JSON decoding), and what choosing the history of a very long
 // conversation costs before a request goes out.
-#include "core/Settings.h"
-#include "chat/HistorySelection.h"
 #include "chat/ChatReply.h"
+#include "chat/HistorySelection.h"
 #include "chat/OpenAiService.h"
+#include "core/Settings.h"
 #include "store/StoreContext.h"
 
 #include <QEventLoop>
@@ -34,7 +34,7 @@ QByteArray chunkFor(int index)
 {
     const QByteArray event = "data: {\"id\":\"chatcmpl-1\",\"object\":\"chat.completion.chunk\",\"created\":1,"
                              "\"model\":\"gpt-4\",\"choices\":[{\"index\":0,\"delta\":{\"content\":\" word"
-        + QByteArray::number(index) + "\"},\"finish_reason\":null}]}\n\n";
+                           + QByteArray::number(index) + "\"},\"finish_reason\":null}]}\n\n";
     return QByteArray::number(event.size(), 16) + "\r\n" + event + "\r\n";
 }
 
@@ -42,7 +42,8 @@ bool sendAll(int socket, const QByteArray& bytes)
 {
     qsizetype sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(socket, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent), MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(socket, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent), MSG_NOSIGNAL);
         if (n <= 0)
             return false;
         sent += n;
@@ -96,7 +97,8 @@ private:
             if (end < 0)
                 continue;
             const qsizetype at = request.toLower().indexOf("content-length:");
-            const qsizetype bodyLength = at < 0 ? 0 : request.mid(at + 15, request.indexOf("\r\n", at) - at - 15).trimmed().toLongLong();
+            const qsizetype bodyLength =
+                at < 0 ? 0 : request.mid(at + 15, request.indexOf("\r\n", at) - at - 15).trimmed().toLongLong();
             if (request.size() >= end + 4 + bodyLength)
                 break;
         }
@@ -111,8 +113,7 @@ private:
         const QByteArray done = "data: [DONE]\n\n";
         sendAll(socket, QByteArray::number(done.size(), 16) + "\r\n" + done + "\r\n0\r\n\r\n");
         ::shutdown(socket, SHUT_WR);
-        while (::recv(socket, buffer, sizeof buffer, 0) > 0) {
-        }
+        while (::recv(socket, buffer, sizeof buffer, 0) > 0) {}
         ::close(socket);
     }
 
@@ -171,7 +172,8 @@ void BM_DecodeOneDelta(benchmark::State& state)
     const QByteArray data = chunkFor(42).mid(chunkFor(42).indexOf("data: ") + 6).split('\n').first();
     int pieces = 0;
     for (auto _ : state)
-        OpenAiService::decodeStreamEvent(data, [&](const ParsedDelta&) { ++pieces; }, [] {});
+        OpenAiService::decodeStreamEvent(
+            data, [&](const ParsedDelta&) { ++pieces; }, [] {});
     benchmark::DoNotOptimize(pieces);
 }
 BENCHMARK(BM_DecodeOneDelta)->Unit(benchmark::kMicrosecond);
@@ -197,7 +199,8 @@ struct LongConversation {
 // Ordinary messages: the budget is spent after the newest few hundred.
 void BM_HistorySelectionOrdinary(benchmark::State& state)
 {
-    static LongConversation conversation(QStringLiteral("A reply of ordinary length, with a few sentences in it. ").repeated(6));
+    static LongConversation conversation(
+        QStringLiteral("A reply of ordinary length, with a few sentences in it. ").repeated(6));
     size_t kept = 0;
     for (auto _ : state)
         kept = selectHistory(conversation.messages, 100.0, 16384).size();

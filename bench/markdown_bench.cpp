@@ -20,17 +20,23 @@ namespace {
 std::string replySection(int number)
 {
     const std::string n = std::to_string(number);
-    return "## Step " + n + ": setting up the build\n\n"
-           "To get *started* with part " + n + ", install the **dependencies** first. The `cmake` "
-           "configuration picks them up through `pkg-config`, and see [the guide](https://example.com/guide/" + n +
-           ") for details. Note that ~~older~~ releases need a manual step; www.example.org has the notes.\n"
+    return "## Step " + n
+         + ": setting up the build\n\n"
+           "To get *started* with part "
+         + n
+         + ", install the **dependencies** first. The `cmake` "
+           "configuration picks them up through `pkg-config`, and see [the guide](https://example.com/guide/"
+         + n
+         + ") for details. Note that ~~older~~ releases need a manual step; www.example.org has the notes.\n"
            "A second line continues the same paragraph with a little more prose to read.\n\n"
            "- Install the compiler and the headers\n"
            "- Configure with `-DCMAKE_BUILD_TYPE=Release`\n"
            "  - nested detail for the configure step\n"
            "- [x] Run the tests\n\n"
            "1. Open the project\n2. Build it\n3. Run it and check the output\n\n"
-           "```cpp\n#include <iostream>\n\nint main()\n{\n    for (int i = 0; i < " + n + "; ++i)\n"
+           "```cpp\n#include <iostream>\n\nint main()\n{\n    for (int i = 0; i < "
+         + n
+         + "; ++i)\n"
            "        std::cout << \"step \" << i << '\\n';\n    return 0;\n}\n```\n\n"
            "| Option | Default | Meaning |\n|:-------|:-------:|--------:|\n"
            "| `jobs` | 2 | parallel compile jobs |\n| `sanitize` | off | address and UB checks |\n"
@@ -121,8 +127,17 @@ std::string repeat(const std::string& piece, int64_t count)
     return text;
 }
 
-enum Pathology { nestedBrackets, nestedQuotes, starRun, nestedEmphasis, emphasisOpeners, backquoteRuns,
-                 linkOpeners, unclosedLinks, tableRows };
+enum Pathology {
+    nestedBrackets,
+    nestedQuotes,
+    starRun,
+    nestedEmphasis,
+    emphasisOpeners,
+    backquoteRuns,
+    linkOpeners,
+    unclosedLinks,
+    tableRows
+};
 
 std::string pathologicalInput(Pathology kind, int64_t n)
 {

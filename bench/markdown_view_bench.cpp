@@ -41,10 +41,15 @@ namespace {
 std::string section(int number)
 {
     const std::string n = std::to_string(number);
-    return "## Step " + n + ": building\n\n"
+    return "## Step " + n
+         + ": building\n\n"
            "Install the **dependencies** first; `cmake` finds them through `pkg-config`. See "
-           "[the guide](https://example.com/guide/" + n + ") for details.\n\n"
-           "```cpp\n#include <iostream>\n\nint main()\n{\n    for (int i = 0; i < " + n + "; ++i)\n"
+           "[the guide](https://example.com/guide/"
+         + n
+         + ") for details.\n\n"
+           "```cpp\n#include <iostream>\n\nint main()\n{\n    for (int i = 0; i < "
+         + n
+         + "; ++i)\n"
            "        std::cout << \"step \" << i << '\\n'; // progress\n    return 0;\n}\n```\n\n"
            "| Option | Default | Meaning |\n|:-------|:-------:|--------:|\n"
            "| `jobs` | 2 | parallel compile jobs |\n| `sanitize` | off | address and UB checks |\n\n"
@@ -132,7 +137,8 @@ void measureHostileReplies(QQmlEngine& engine, QQuickWindow& window)
     std::string line(300 * 1024, 'w');
     std::string message;
     for (int n = 0; message.size() < 1024 * 1024; ++n)
-        message += "Line " + std::to_string(n) + " of a long answer with **bold**, `code` and a [link](https://example.com).\n";
+        message += "Line " + std::to_string(n)
+                 + " of a long answer with **bold**, `code` and a [link](https://example.com).\n";
     const std::vector<std::pair<const char*, std::string>> replies{
         {"100-column table", table(100, 3)},
         {"300 KiB single line", line},
@@ -210,8 +216,8 @@ int main(int argc, char** argv)
     window.resize(720, 900);
     window.show();
     const auto load = [&](const std::string& text) {
-        auto* item = qobject_cast<QQuickItem*>(component.createWithInitialProperties(
-            {{QStringLiteral("text"), QString::fromStdString(text)}}));
+        auto* item = qobject_cast<QQuickItem*>(
+            component.createWithInitialProperties({{QStringLiteral("text"), QString::fromStdString(text)}}));
         if (!item) {
             std::fprintf(stderr, "%s\n", qPrintable(component.errorString()));
             std::exit(1);

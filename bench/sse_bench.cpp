@@ -27,10 +27,28 @@ public:
 
 QByteArray chatStream(qsizetype targetSize)
 {
-    static const char* const pieces[] = {
-        " the", " answer", " is", " simple", ":", " use", " a", " hash", " map", ".", "\\n\\n", "```cpp", "\\n",
-        " caf\xC3\xA9", " na\xC3\xAFve", " \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", " \xF0\x9F\x98\x80",
-        " \\\"quoted\\\"", " 42", " stra\xC3\x9F" "e", " \xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"};
+    static const char* const pieces[] = {" the",
+                                         " answer",
+                                         " is",
+                                         " simple",
+                                         ":",
+                                         " use",
+                                         " a",
+                                         " hash",
+                                         " map",
+                                         ".",
+                                         "\\n\\n",
+                                         "```cpp",
+                                         "\\n",
+                                         " caf\xC3\xA9",
+                                         " na\xC3\xAFve",
+                                         " \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+                                         " \xF0\x9F\x98\x80",
+                                         " \\\"quoted\\\"",
+                                         " 42",
+                                         " stra\xC3\x9F"
+                                         "e",
+                                         " \xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"};
     std::mt19937 random(7);
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
     QByteArray out;
@@ -65,8 +83,7 @@ void feedStream(benchmark::State& state)
         benchmark::DoNotOptimize(handler.bytes);
     }
     state.SetBytesProcessed(qint64(state.iterations()) * stream.size());
-    state.counters["events/s"] =
-        benchmark::Counter(double(handler.events), benchmark::Counter::kIsRate);
+    state.counters["events/s"] = benchmark::Counter(double(handler.events), benchmark::Counter::kIsRate);
     state.counters["event_bytes"] = double(stream.size()) / double(handler.events * 1.0 / state.iterations());
 }
 

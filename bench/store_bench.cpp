@@ -30,13 +30,14 @@ class WordSource {
 public:
     WordSource()
     {
-        const char* common[] = {"the", "a", "to", "of", "and", "in", "is", "it", "you", "that", "for", "on",
-                                "with", "this", "can", "your", "code", "file", "function", "error", "value",
-                                "memory", "server", "request", "model", "reply", "python", "résumé", "leak",
-                                "thread", "window", "list", "search", "title", "store", "message", "test"};
+        const char* common[] = {"the",    "a",     "to",       "of",      "and",   "in",     "is",     "it",
+                                "you",    "that",  "for",      "on",      "with",  "this",   "can",    "your",
+                                "code",   "file",  "function", "error",   "value", "memory", "server", "request",
+                                "model",  "reply", "python",   "résumé",  "leak",  "thread", "window", "list",
+                                "search", "title", "store",    "message", "test"};
         for (const char* word : common)
             m_words << QString::fromUtf8(word);
-        const char* syllables[] = {"ka", "lo", "mi", "ne", "ru", "sa", "te", "vo", "pi", "da", "ge", "ho",
+        const char* syllables[] = {"ka", "lo", "mi", "ne", "ru",  "sa",  "te",  "vo",  "pi",  "da",  "ge",  "ho",
                                    "ju", "be", "ci", "fa", "qua", "ron", "mel", "tis", "dor", "pan", "sil", "wen"};
         std::mt19937 random(7);
         std::uniform_int_distribution<int> syllable(0, int(std::size(syllables)) - 1);
@@ -119,7 +120,8 @@ void BM_BareSqliteUpdate(benchmark::State& state)
     sqlite3* db = nullptr;
     sqlite3_open(largeStore().path().toUtf8().constData(), &db);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "INSERT INTO message (role, content, done) VALUES ('assistant', '', 0)", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "INSERT INTO message (role, content, done) VALUES ('assistant', '', 0)", nullptr, nullptr,
+                 nullptr);
     const sqlite3_int64 row = sqlite3_last_insert_rowid(db);
     sqlite3_stmt *begin, *update, *commit;
     sqlite3_prepare_v2(db, "BEGIN IMMEDIATE", -1, &begin, nullptr);
@@ -236,7 +238,11 @@ void BM_AnotherProcessesConversationListed(benchmark::State& state)
     }
 }
 BENCHMARK(BM_AnotherProcessesConversationListed)
-    ->Iterations(8)->Repetitions(5)->UseManualTime()->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+    ->Iterations(8)
+    ->Repetitions(5)
+    ->UseManualTime()
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
 
 // From a keystroke in the search field to the filtered list: the search on
 // its own connection, then each hit matched to its listed conversation. The
@@ -257,7 +263,10 @@ void BM_SearchKeystrokeToFilteredList(benchmark::State& state)
         benchmark::DoNotOptimize(shown);
     }
 }
-BENCHMARK(BM_SearchKeystrokeToFilteredList)->Iterations(18)->Repetitions(9)->ReportAggregatesOnly(true)
+BENCHMARK(BM_SearchKeystrokeToFilteredList)
+    ->Iterations(18)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
 
 // The worst single keystroke: one letter, which starts most messages' words.

@@ -36,7 +36,11 @@ void BM_PieceApplyAndSave(benchmark::State& state)
     if (view.rowCount() != earlier + 1)
         state.SkipWithError("the view lost rows");
 }
-BENCHMARK(BM_PieceApplyAndSave)->Arg(0)->Arg(10000)->Repetitions(9)->ReportAggregatesOnly(true)
+BENCHMARK(BM_PieceApplyAndSave)
+    ->Arg(0)
+    ->Arg(10000)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -130,10 +130,13 @@ struct StreamingWindow {
         QElapsedTimer clock;
         clock.start();
         for (int i = 0; i < count; ++i) {
-            QMetaObject::invokeMethod(app.get(), [this, text = piece(i)] {
-                reply->appendContent(text);
-                saveChanges(store());
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                app.get(),
+                [this, text = piece(i)] {
+                    reply->appendContent(text);
+                    saveChanges(store());
+                },
+                Qt::QueuedConnection);
         }
         const int before = frames;
         QCoreApplication::processEvents();
@@ -157,7 +160,9 @@ QString markdownPiece(int i)
 {
     if (i == 0)
         return QStringLiteral("| a | b |\n|---|---|\n| 1 | 2 |\n\n");
-    return i % 16 == 15 ? QStringLiteral("end.\n\n") : i % 5 == 0 ? QStringLiteral("**word** ") : QStringLiteral("word ");
+    return i % 16 == 15 ? QStringLiteral("end.\n\n")
+         : i % 5 == 0   ? QStringLiteral("**word** ")
+                        : QStringLiteral("word ");
 }
 
 // A long plain reply's text: lines of words, a blank line every five lines.
@@ -174,11 +179,12 @@ QString markdownText(int bytes)
 {
     QString text;
     for (int n = 1; text.size() < bytes; ++n) {
-        text += QStringLiteral("## Step %1\n\nInstall the **dependencies** first; `cmake` finds them. See "
-                               "[the guide](https://example.com/%1).\n\n```cpp\nint main()\n{\n    return %1;\n}\n```\n\n"
-                               "| Option | Default |\n|:--|--:|\n| `jobs` | %1 |\n\n- Configure\n- [x] Test\n\n"
-                               "> Keep the build folder outside the tree.\n\n")
-                    .arg(n);
+        text +=
+            QStringLiteral("## Step %1\n\nInstall the **dependencies** first; `cmake` finds them. See "
+                           "[the guide](https://example.com/%1).\n\n```cpp\nint main()\n{\n    return %1;\n}\n```\n\n"
+                           "| Option | Default |\n|:--|--:|\n| `jobs` | %1 |\n\n- Configure\n- [x] Test\n\n"
+                           "> Keep the build folder outside the tree.\n\n")
+                .arg(n);
     }
     return text;
 }
@@ -192,8 +198,8 @@ void measurePieces()
             perPiece.push_back(view.pieceToFrame(QStringLiteral("word%1 ").arg(i)));
         const int burst = 4000;
         const double plainRate = view.burst(burst, plainPiece);
-        std::printf("piece to frame, %4d messages: median %.2f ms; %d queued pieces drawn at %.0f pieces/s\n",
-                    messages, median(perPiece), burst, plainRate);
+        std::printf("piece to frame, %4d messages: median %.2f ms; %d queued pieces drawn at %.0f pieces/s\n", messages,
+                    median(perPiece), burst, plainRate);
     }
     StreamingWindow view(2300);
     std::printf("the same burst as a Markdown reply, 2300 messages: %.0f pieces/s\n", view.burst(4000, markdownPiece));

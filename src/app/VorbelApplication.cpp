@@ -22,7 +22,7 @@ Q_IMPORT_QML_PLUGIN(Vorbel_Ui_MainWindowPlugin)
 namespace {
 VorbelApplication* current = nullptr;
 constexpr int accountModelsDelayMs = 400;
-}
+} // namespace
 
 VorbelApplication::VorbelApplication(QObject* parent)
     : QObject(parent)
@@ -78,8 +78,12 @@ void VorbelApplication::mainWindowShown()
 
 MainWindowServices VorbelApplication::mainWindowServices()
 {
-    return MainWindowServices{storeContext(), m_uiState, *m_updater, conversationControllers(),
-                              [this] { mainWindowShown(); }, [this] { openMainWindow(); }};
+    return MainWindowServices{storeContext(),
+                              m_uiState,
+                              *m_updater,
+                              conversationControllers(),
+                              [this] { mainWindowShown(); },
+                              [this] { openMainWindow(); }};
 }
 
 MainWindowFactory& VorbelApplication::mainWindows()
@@ -96,16 +100,13 @@ MainWindowFactory& VorbelApplication::mainWindows()
     return *m_windows;
 }
 
-QQuickWindow* VorbelApplication::openMainWindow()
-{
-    return mainWindows().open(mainWindowServices());
-}
+QQuickWindow* VorbelApplication::openMainWindow() { return mainWindows().open(mainWindowServices()); }
 
 void VorbelApplication::showMainWindow(SingleInstance::Request request)
 {
     const QList<QQuickWindow*> open = mainWindows().windows();
     QQuickWindow* window = request == SingleInstance::Request::Raise && !open.isEmpty() ? open.constLast()
-                                                                                       : openMainWindow();
+                                                                                        : openMainWindow();
     if (!window)
         return;
     window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);

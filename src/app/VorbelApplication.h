@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/SingleInstance.h"
-#include "chat/ConversationController.h"
-#include "ui/common/UiState.h"
 #include "app/Updater.h"
+#include "chat/ConversationController.h"
 #include "store/DataController.h"
+#include "ui/common/UiState.h"
 #include "ui/mainwindow/MainWindowServices.h"
 
 #include <QNetworkAccessManager>

@@ -18,33 +18,32 @@ namespace {
 // unlocked answers later, and the window follows when it does.
 constexpr int keyringWaitMs = 1000;
 
-const char usage[] =
-    "Usage: vorbel [--new-window]\n"
-    "\n"
-    "Vorbel, a desktop chat client for the OpenAI chat-completions API and\n"
-    "compatible servers.\n"
-    "\n"
-    "Only one Vorbel runs per user and store: started again, it raises the\n"
-    "running one's newest window and exits.\n"
-    "\n"
-    "Options:\n"
-    "  --new-window  open a new main window (in the running Vorbel if there is one)\n"
-    "  -h, --help    show this text and exit\n"
-    "  --version     show the version and exit\n"
-    "  Qt's own options (-platform, -style, ...) are accepted as well.\n"
-    "\n"
-    "Keys (apiKey, orgKey, pineconeAPiKey, woframAlphaAppId) are kept in the\n"
-    "system keyring under the service \"Vorbel\"; without a keyring, in the\n"
-    "private settings file. The other settings are in\n"
-    "$XDG_CONFIG_HOME/Vorbel/Vorbel.conf, the conversations in\n"
-    "$XDG_DATA_HOME/Vorbel/Vorbel/Vorbel.sqlite.\n"
-    "\n"
-    "Environment:\n"
-    "  http_proxy, https_proxy, no_proxy  the proxy for every request\n"
-    "  VORBEL_SECRET_STORE=file           keep keys in the private settings file\n"
-    "  VORBEL_OPENAI_URL                  the chat-completions server, over the setting\n"
-    "\n"
-    "See also: vorbel-cli(1), vorbel-sse(1), man vorbel.\n";
+const char usage[] = "Usage: vorbel [--new-window]\n"
+                     "\n"
+                     "Vorbel, a desktop chat client for the OpenAI chat-completions API and\n"
+                     "compatible servers.\n"
+                     "\n"
+                     "Only one Vorbel runs per user and store: started again, it raises the\n"
+                     "running one's newest window and exits.\n"
+                     "\n"
+                     "Options:\n"
+                     "  --new-window  open a new main window (in the running Vorbel if there is one)\n"
+                     "  -h, --help    show this text and exit\n"
+                     "  --version     show the version and exit\n"
+                     "  Qt's own options (-platform, -style, ...) are accepted as well.\n"
+                     "\n"
+                     "Keys (apiKey, orgKey, pineconeAPiKey, woframAlphaAppId) are kept in the\n"
+                     "system keyring under the service \"Vorbel\"; without a keyring, in the\n"
+                     "private settings file. The other settings are in\n"
+                     "$XDG_CONFIG_HOME/Vorbel/Vorbel.conf, the conversations in\n"
+                     "$XDG_DATA_HOME/Vorbel/Vorbel/Vorbel.sqlite.\n"
+                     "\n"
+                     "Environment:\n"
+                     "  http_proxy, https_proxy, no_proxy  the proxy for every request\n"
+                     "  VORBEL_SECRET_STORE=file           keep keys in the private settings file\n"
+                     "  VORBEL_OPENAI_URL                  the chat-completions server, over the setting\n"
+                     "\n"
+                     "See also: vorbel-cli(1), vorbel-sse(1), man vorbel.\n";
 
 } // namespace
 
@@ -75,7 +74,8 @@ int main(int argc, char** argv)
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     for (const QString& argument : arguments) {
         if (argument != QLatin1String("--new-window")) {
-            std::fprintf(stderr, "vorbel: unknown argument \"%s\" (see vorbel --help)\n", argument.toLocal8Bit().constData());
+            std::fprintf(stderr, "vorbel: unknown argument \"%s\" (see vorbel --help)\n",
+                         argument.toLocal8Bit().constData());
             return 2;
         }
     }

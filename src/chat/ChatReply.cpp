@@ -26,7 +26,8 @@ void ChatReply::start(Config config)
 void ChatReply::failWithoutSending(const QString& text)
 {
     // The caller connects to the signals only once sendChat() has returned.
-    QMetaObject::invokeMethod(this, [this, text] { fail(text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, text] { fail(text); }, Qt::QueuedConnection);
 }
 
 void ChatReply::onEvent(const MessageEvent& event)

@@ -5,8 +5,8 @@
 #include "chat/OpenAiService.h"
 #include "extensions/ExtensionRegistry.h"
 #include "extensions/FunctionCallRunner.h"
-#include "store/ConversationTitles.h"
 #include "extensions/FunctionStop.h"
+#include "store/ConversationTitles.h"
 #include "store/StoreOperations.h"
 
 #include <QPointer>
@@ -21,10 +21,7 @@ const QString appRole = QStringLiteral("app");
 const QString replyCutNotice =
     QStringLiteral("This reply was cut short: it passed the limit of 4 MiB of text, and the rest was not received.");
 
-bool isNonEmpty(const std::optional<QString>& text)
-{
-    return text && !text->isEmpty();
-}
+bool isNonEmpty(const std::optional<QString>& text) { return text && !text->isEmpty(); }
 
 // The first chunk of every reply carries an empty content, so only text,
 // thinking or a piece of a function call shows that the reply had begun.
@@ -182,7 +179,8 @@ void ConversationController::takeDelta(ChatReply* stream, const MessagePtr& repl
     }
     qsizetype& received = m_receivedText[stream];
     const qsizetype size = delta.content.value_or(QString()).size() + delta.functionName.value_or(QString()).size()
-        + delta.functionArguments.value_or(QString()).size() + delta.reasoning.value_or(QString()).size();
+                         + delta.functionArguments.value_or(QString()).size()
+                         + delta.reasoning.value_or(QString()).size();
     const MessagePtr message = messageForCall(stream, reply, delta.callIndex);
     if (received + size <= replyTextLimit) {
         received += size;
@@ -271,7 +269,7 @@ bool ConversationController::applyDelta(const MessagePtr& message, const ParsedD
 void ConversationController::noteTiming(ChatReply* stream, Message& reply, const ParsedDelta& delta)
 {
     const bool answers = isNonEmpty(delta.content) || isNonEmpty(delta.functionName)
-        || isNonEmpty(delta.functionArguments);
+                      || isNonEmpty(delta.functionArguments);
     if (!answers && !isNonEmpty(delta.reasoning))
         return;
     QElapsedTimer& clock = m_clocks[stream];
@@ -380,8 +378,7 @@ std::optional<CustomFunction> ConversationController::offeredFunction(const Mess
     if (!isNonEmpty(name))
         return std::nullopt;
     const auto offered = m_offered.constFind(message.primaryKey());
-    const bool wasOffered =
-        offered != m_offered.constEnd() ? offered->contains(*name) : isFunctionOffered(*name);
+    const bool wasOffered = offered != m_offered.constEnd() ? offered->contains(*name) : isFunctionOffered(*name);
     return wasOffered ? findFunction(name) : std::nullopt;
 }
 
@@ -440,22 +437,22 @@ void ConversationController::startFunction(const MessagePtr& message)
     m_functionRuns.insert(message->primaryKey());
     QPointer<ConversationController> self(this);
     const std::optional<QString> confirmed = function && function->requiresConfirmation ? confirmationText(*message)
-                                                                                          : std::nullopt;
+                                                                                        : std::nullopt;
     const qint64 key = message->primaryKey();
     m_functionStops.insert(key, runFunctionCall(m_context, message, function, confirmed, [self, message, key] {
-        if (!self)
-            return;
-        const std::shared_ptr<FunctionStop> stop = self->m_functionStops.take(key);
-        // The conversation may have been deleted while the function ran.
-        if (!self->conversationExists())
-            return;
-        Q_EMIT self->functionFinished(message);
-        // The user stopped it: the model hears of it with the next prompt.
-        if (stop && stop->isRequested())
-            return;
-        if (!self->advanceCalls(message))
-            self->send();
-    }));
+                               if (!self)
+                                   return;
+                               const std::shared_ptr<FunctionStop> stop = self->m_functionStops.take(key);
+                               // The conversation may have been deleted while the function ran.
+                               if (!self->conversationExists())
+                                   return;
+                               Q_EMIT self->functionFinished(message);
+                               // The user stopped it: the model hears of it with the next prompt.
+                               if (stop && stop->isRequested())
+                                   return;
+                               if (!self->advanceCalls(message))
+                                   self->send();
+                           }));
     Q_EMIT functionStarted(message);
 }
 

@@ -144,16 +144,16 @@ private:
 
     StoreContext& m_context;
     ConversationPtr m_conversation;
-    QHash<ChatReply*, MessagePtr> m_streams;   // running turns by their reply
-    QHash<ChatReply*, QMap<int, MessagePtr>> m_laterCalls; // a running turn's further calls by index
-    QSet<qint64> m_functionRuns;          // messages whose function was started here
-    QHash<qint64, std::shared_ptr<FunctionStop>> m_functionStops; // the runs still going
-    QHash<ChatReply*, qsizetype> m_receivedText; // a running turn's text so far
-    QHash<ChatReply*, QElapsedTimer> m_clocks;   // a running turn's time since its first piece
-    QHash<ChatReply*, QSet<QString>> m_streamOffers; // what each running turn's request offered
-    QHash<qint64, QSet<QString>> m_offered;   // the same for each call message of this run
+    QHash<ChatReply*, MessagePtr> m_streams;                       // running turns by their reply
+    QHash<ChatReply*, QMap<int, MessagePtr>> m_laterCalls;         // a running turn's further calls by index
+    QSet<qint64> m_functionRuns;                                   // messages whose function was started here
+    QHash<qint64, std::shared_ptr<FunctionStop>> m_functionStops;  // the runs still going
+    QHash<ChatReply*, qsizetype> m_receivedText;                   // a running turn's text so far
+    QHash<ChatReply*, QElapsedTimer> m_clocks;                     // a running turn's time since its first piece
+    QHash<ChatReply*, QSet<QString>> m_streamOffers;               // what each running turn's request offered
+    QHash<qint64, QSet<QString>> m_offered;                        // the same for each call message of this run
     mutable QHash<qint64, std::optional<QString>> m_confirmations; // texts shown for confirmation
-    int m_automaticRuns = 0;              // since the user last submitted or confirmed
+    int m_automaticRuns = 0;                                       // since the user last submitted or confirmed
     QString m_draft;
 };
 

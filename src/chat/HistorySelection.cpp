@@ -10,10 +10,7 @@ namespace {
 const QString appRole = QStringLiteral("app");
 const QString assistantRole = QStringLiteral("assistant");
 
-double tokens(const QString& text)
-{
-    return static_cast<double>(graphemeCount(text)) / 3.0;
-}
+double tokens(const QString& text) { return static_cast<double>(graphemeCount(text)) / 3.0; }
 
 // An assistant message that never received anything (a reply still waiting,
 // or one cut off before its first piece) would reach the model as an empty
@@ -54,10 +51,7 @@ qsizetype graphemeCount(const QString& text)
     return count;
 }
 
-bool isSentInHistory(const Message& message)
-{
-    return message.role() != appRole && !isEmptyReply(message);
-}
+bool isSentInHistory(const Message& message) { return message.role() != appRole && !isEmptyReply(message); }
 
 double initialSizeEstimate(const QString& systemPrompt, const QList<ApiFunction>& functions)
 {
@@ -77,7 +71,8 @@ std::vector<MessagePtr> selectHistory(const std::vector<MessagePtr>& messages, d
         if (!isSentInHistory(message))
             continue;
         const QString text = message.content().value_or(QString()) + message.functionName().value_or(QString())
-            + message.functionResult().value_or(QString()) + message.functionArguments().value_or(QString());
+                           + message.functionResult().value_or(QString())
+                           + message.functionArguments().value_or(QString());
         estimate = std::trunc(estimate + tokens(text));
         if (estimate >= contextLength)
             break;

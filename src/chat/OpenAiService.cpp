@@ -1,12 +1,12 @@
 #include "chat/OpenAiService.h"
 
+#include "chat/ChatLog.h"
+#include "chat/ChatReply.h"
+#include "chat/HistorySelection.h"
 #include "core/Endpoints.h"
 #include "core/Settings.h"
 #include "core/StdoutLine.h"
 #include "core/UntrustedText.h"
-#include "chat/ChatLog.h"
-#include "chat/ChatReply.h"
-#include "chat/HistorySelection.h"
 #include "extensions/ExtensionRegistry.h"
 #include "openai/AccountModels.h"
 
@@ -90,8 +90,8 @@ ModelInput OpenAiService::makeModelInput(const ChatTarget& target, const QString
     const std::vector<MessagePtr> kept =
         selectHistory(history, initialSizeEstimate(systemPrompt, functions), target.contextLength);
     if (newestLeftOut) {
-        const auto newest = std::find_if(history.rbegin(), history.rend(),
-                                         [](const MessagePtr& m) { return isSentInHistory(*m); });
+        const auto newest =
+            std::find_if(history.rbegin(), history.rend(), [](const MessagePtr& m) { return isSentInHistory(*m); });
         *newestLeftOut = newest != history.rend() && (kept.empty() || kept.back() != *newest);
     }
     const bool toolCalls = target.usesToolCalls();
@@ -233,17 +233,13 @@ void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessag
 QString OpenAiService::errorTextForStatus(int responseCode)
 {
     switch (responseCode) {
-    case 401:
-        return invalidKeyText;
-    case 404:
-        return noModelAccessText;
-    default:
-        return genericErrorText;
+    case 401: return invalidKeyText;
+    case 404: return noModelAccessText;
+    default: return genericErrorText;
     }
 }
 
-ChatReply* OpenAiService::sendChat(const QString& systemPrompt, const std::vector<MessagePtr>& history,
-                                  QObject* parent)
+ChatReply* OpenAiService::sendChat(const QString& systemPrompt, const std::vector<MessagePtr>& history, QObject* parent)
 {
     const ChatTarget target = ChatTarget::current();
     const std::optional<OpenAiCredentials> credentials = readCredentials(target.server);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Endpoints.h"
 #include "chat/ReasoningSplitter.h"
+#include "core/Endpoints.h"
 #include "openai/ChatWireRecords.h"
 #include "openai/OpenAiRequests.h"
 #include "store/Records.h"

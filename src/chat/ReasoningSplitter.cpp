@@ -117,9 +117,7 @@ void ReasoningSplitter::take(Piece& piece, QString text)
         giveAnswer(piece, QStringView(text).mid(start));
         return;
     }
-    case State::Plain:
-        giveAnswer(piece, text);
-        return;
+    case State::Plain: giveAnswer(piece, text); return;
     }
 }
 

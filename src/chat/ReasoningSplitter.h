@@ -31,6 +31,6 @@ private:
     State m_state = State::Start;
     QString m_pending; // held back: it may be the start of a tag
     bool m_reasoningStarted = false;
-    QString m_answerTail;     // the last characters given out as answer
+    QString m_answerTail;         // the last characters given out as answer
     bool m_answerHasCode = false; // a code fence among them
 };

@@ -39,9 +39,8 @@ HttpResponse performBlockingRequest(QNetworkRequest request, const QByteArray& m
         response.body.clear();
         reply->abort();
     };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
-        refuseIfOver(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
-    });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop,
+                     [&] { refuseIfOver(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong()); });
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
         refuseIfOver(response.body.size() + reply->bytesAvailable());
         if (!tooLarge)

@@ -11,9 +11,9 @@
 // runs off the UI thread (function executions, embeddings, background checks):
 // those tasks read as straight-line code and still never block the UI.
 struct HttpResponse {
-    bool transportOk = false;   // false: no connection, time-out, TLS failure, invalid address
-    QString transportError;     // the network layer's description when transportOk is false
-    int status = 0;             // HTTP status when transportOk
+    bool transportOk = false; // false: no connection, time-out, TLS failure, invalid address
+    QString transportError;   // the network layer's description when transportOk is false
+    int status = 0;           // HTTP status when transportOk
     QByteArray body;
     // The answer came but its body outgrew the limit: it was not read (body is empty).
     bool bodyTooLarge = false;

@@ -39,10 +39,7 @@ OpenAiServer openAiServerAt(const QString& address)
     return {*chosen, chosen->host().compare(openAiDefaultBase().host(), Qt::CaseInsensitive) == 0};
 }
 
-OpenAiServer openAiServer()
-{
-    return openAiServerAt(Settings::instance().text(Settings::openAiBaseUrlKey));
-}
+OpenAiServer openAiServer() { return openAiServerAt(Settings::instance().text(Settings::openAiBaseUrlKey)); }
 
 QUrl openAiUrl(const OpenAiServer& server, const QString& path) { return ServerAddress::apiUrl(server.base, path); }
 QUrl wolframAlphaBase() { return fromEnvironmentOr("VORBEL_WOLFRAM_URL", "https://api.wolframalpha.com"); }
@@ -70,9 +67,6 @@ QUrl join(const QUrl& base, const QString& path)
     return url;
 }
 
-QByteArray userAgent()
-{
-    return QByteArrayLiteral("Vorbel/" VORBEL_VERSION " (Linux)");
-}
+QByteArray userAgent() { return QByteArrayLiteral("Vorbel/" VORBEL_VERSION " (Linux)"); }
 
 } // namespace Endpoints

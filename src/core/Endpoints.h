@@ -23,12 +23,12 @@ OpenAiServer openAiServerAt(const QString& address);
 QUrl openAiDefaultBase();
 // `path` ("/v1/models") on the server in use; a base ending in "/v1" is not doubled.
 QUrl openAiUrl(const OpenAiServer& server, const QString& path);
-QUrl wolframAlphaBase();           // VORBEL_WOLFRAM_URL
-QString pineconeDomain();          // the domain that index hosts are composed under
+QUrl wolframAlphaBase();                    // VORBEL_WOLFRAM_URL
+QString pineconeDomain();                   // the domain that index hosts are composed under
 std::optional<QUrl> pineconeBaseOverride(); // VORBEL_PINECONE_URL: replaces the composed host
 std::optional<QUrl> catalogueBase();        // VORBEL_CATALOGUE_URL; none means the built-in catalogue
 std::optional<QUrl> updateFeed();           // VORBEL_UPDATE_FEED_URL; none means updates cannot be checked
-QUrl faqPage();                    // VORBEL_FAQ_URL
+QUrl faqPage();                             // VORBEL_FAQ_URL
 QUrl openAiSignUpPage();
 
 // An http or https address with a host: the only kind of page the application

@@ -16,8 +16,14 @@ struct Error {
 template <typename T>
 class [[nodiscard]] Result {
 public:
-    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
+    Result(T value)
+        : m_state(std::in_place_index<0>, std::move(value))
+    {
+    }
+    Result(Error error)
+        : m_state(std::in_place_index<1>, std::move(error))
+    {
+    }
 
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -42,7 +48,10 @@ template <>
 class [[nodiscard]] Result<void> {
 public:
     Result() = default;
-    Result(Error error) : m_error(std::move(error)) {}
+    Result(Error error)
+        : m_error(std::move(error))
+    {
+    }
 
     bool ok() const { return !m_error; }
     explicit operator bool() const { return ok(); }

@@ -13,18 +13,14 @@ namespace {
 SecretStore::Outcome outcomeOf(const QKeychain::Job& job)
 {
     switch (job.error()) {
-    case QKeychain::NoError:
-        return SecretStore::Outcome::Done;
-    case QKeychain::EntryNotFound:
-        return SecretStore::Outcome::NotFound;
+    case QKeychain::NoError: return SecretStore::Outcome::Done;
+    case QKeychain::EntryNotFound: return SecretStore::Outcome::NotFound;
     case QKeychain::NoBackendAvailable:
-    case QKeychain::NotImplemented:
-        return SecretStore::Outcome::NoKeyring;
+    case QKeychain::NotImplemented: return SecretStore::Outcome::NoKeyring;
     case QKeychain::CouldNotDeleteEntry:
     case QKeychain::AccessDeniedByUser:
     case QKeychain::AccessDenied:
-    case QKeychain::OtherError:
-        break;
+    case QKeychain::OtherError: break;
     }
     // The library's text names the backend's failure, never the secret.
     qCWarning(lcCore) << "keyring:" << job.key() << job.errorString();
@@ -51,9 +47,9 @@ class KeychainStore final : public SecretStore {
 public:
     void read(const QString& key, Answer answer) override
     {
-        startJob<QKeychain::ReadPasswordJob>(key, std::move(answer),
-                                             [](QKeychain::ReadPasswordJob& job) { return job.textData(); })
-            ->start();
+        startJob<QKeychain::ReadPasswordJob>(key, std::move(answer), [](QKeychain::ReadPasswordJob& job) {
+            return job.textData();
+        })->start();
     }
 
     void write(const QString& key, const QString& value, Answer answer) override

@@ -14,8 +14,8 @@ std::optional<QUrl> parse(const QString& text)
         return std::nullopt;
     QUrl url(trimmed, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        || url.host().isEmpty() || url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty()
+        || url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
         return std::nullopt;
     return url;
 }

@@ -16,10 +16,7 @@ namespace {
 const QString flagPrefix = QStringLiteral("custom_function_");
 const QString flagSuffix = QStringLiteral("_enabled");
 
-QSettings openStore()
-{
-    return QSettings(QStringLiteral("Vorbel"), QStringLiteral("Vorbel"));
-}
+QSettings openStore() { return QSettings(QStringLiteral("Vorbel"), QStringLiteral("Vorbel")); }
 
 // The file holds API keys, so it and its folder are the user's alone: an
 // empty 0600 file exists before anything is written into it.
@@ -89,37 +86,32 @@ Settings& Settings::instance()
     return *settings;
 }
 
-QString Settings::extensionEnabledKey(const QString& extensionId)
-{
-    return flagPrefix + extensionId + flagSuffix;
-}
+QString Settings::extensionEnabledKey(const QString& extensionId) { return flagPrefix + extensionId + flagSuffix; }
 
 QStringList Settings::textKeys()
 {
-    return {apiKeyKey, orgKeyKey, modelKey, openAiBaseUrlKey, pineconeApiKeyKey, pineconeIndexKey,
-            pineconeEnvironmentKey, wolframAlphaAppIdKey, cliAppShellKey, cliAppCommandKey};
+    return {apiKeyKey,
+            orgKeyKey,
+            modelKey,
+            openAiBaseUrlKey,
+            pineconeApiKeyKey,
+            pineconeIndexKey,
+            pineconeEnvironmentKey,
+            wolframAlphaAppIdKey,
+            cliAppShellKey,
+            cliAppCommandKey};
 }
 
 bool Settings::isExtensionFlagKey(const QString& key)
 {
-    return key.size() > flagPrefix.size() + flagSuffix.size() && key.startsWith(flagPrefix)
-        && key.endsWith(flagSuffix);
+    return key.size() > flagPrefix.size() + flagSuffix.size() && key.startsWith(flagPrefix) && key.endsWith(flagSuffix);
 }
 
-QStringList Settings::secretKeys()
-{
-    return {apiKeyKey, orgKeyKey, pineconeApiKeyKey, wolframAlphaAppIdKey};
-}
+QStringList Settings::secretKeys() { return {apiKeyKey, orgKeyKey, pineconeApiKeyKey, wolframAlphaAppIdKey}; }
 
-bool Settings::isSecretKey(const QString& key)
-{
-    return secretKeys().contains(key);
-}
+bool Settings::isSecretKey(const QString& key) { return secretKeys().contains(key); }
 
-bool Settings::isKnownKey(const QString& key)
-{
-    return textKeys().contains(key) || isExtensionFlagKey(key);
-}
+bool Settings::isKnownKey(const QString& key) { return textKeys().contains(key) || isExtensionFlagKey(key); }
 
 std::optional<QString> Settings::storedText(const QString& key) const
 {
@@ -230,10 +222,12 @@ void Settings::useKeyring(std::unique_ptr<SecretStore> store, int waitMs)
             readSecretAnswered(key, int(outcome), value);
         });
     }
-    waitUntil([this] {
-        const QMutexLocker lock(&m_secretsMutex);
-        return m_pendingReads.isEmpty();
-    }, waitMs);
+    waitUntil(
+        [this] {
+            const QMutexLocker lock(&m_secretsMutex);
+            return m_pendingReads.isEmpty();
+        },
+        waitMs);
 }
 
 void Settings::readSecretAnswered(const QString& key, int outcome, const QString& value)
@@ -244,9 +238,7 @@ void Settings::readSecretAnswered(const QString& key, int outcome, const QString
         m_pendingReads.remove(key);
     }
     switch (SecretStore::Outcome(outcome)) {
-    case SecretStore::Outcome::NoKeyring:
-        noKeyring();
-        break;
+    case SecretStore::Outcome::NoKeyring: noKeyring(); break;
     case SecretStore::Outcome::Failed: {
         // The app goes on with what the file may hold; the welcome screen says why the key is missing.
         {
@@ -289,7 +281,8 @@ void Settings::writeSecret(const QString& key, const QString& value)
 {
     // The keyring's jobs belong to this object's thread.
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, [this, key, value] { writeSecret(key, value); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, key, value] { writeSecret(key, value); }, Qt::QueuedConnection);
         return;
     }
     {
@@ -319,9 +312,7 @@ void Settings::writeSecretAnswered(const QString& key, const QString& value, int
         keepSecretInFile(key, value);
         break;
     case SecretStore::Outcome::NotFound:
-    case SecretStore::Outcome::Failed:
-        keepSecretInFile(key, value);
-        break;
+    case SecretStore::Outcome::Failed: keepSecretInFile(key, value); break;
     }
     std::optional<QString> queued;
     {
@@ -341,7 +332,8 @@ void Settings::writeSecretAnswered(const QString& key, const QString& value, int
 void Settings::removeSecret(const QString& key)
 {
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, [this, key] { removeSecret(key); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, key] { removeSecret(key); }, Qt::QueuedConnection);
         return;
     }
     {

@@ -42,7 +42,7 @@ public:
     static Settings& instance();
 
     static QString extensionEnabledKey(const QString& extensionId);
-    static QStringList textKeys();           // every text key of the table
+    static QStringList textKeys();              // every text key of the table
     static bool isKnownKey(const QString& key); // text keys and "custom_function_<id>_enabled"
     static bool isExtensionFlagKey(const QString& key);
     static QStringList secretKeys();

@@ -15,9 +15,9 @@ bool isTerminalControl(char16_t c)
 
 bool isHiddenFormatting(char16_t c)
 {
-    return (c >= 0x202A && c <= 0x202E)    // embeddings and overrides
-        || (c >= 0x2066 && c <= 0x2069)    // isolates
-        || (c >= 0x200B && c <= 0x200F)    // zero-width characters and direction marks
+    return (c >= 0x202A && c <= 0x202E) // embeddings and overrides
+        || (c >= 0x2066 && c <= 0x2069) // isolates
+        || (c >= 0x200B && c <= 0x200F) // zero-width characters and direction marks
         || c == 0x061C || c == 0x2028 || c == 0x2029 || c == 0xFEFF;
 }
 

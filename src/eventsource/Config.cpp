@@ -1,6 +1,8 @@
 #include "eventsource/Config.h"
 
-Config::Config(QUrl url) : url(std::move(url)), connectionErrorHandler(&Config::defaultConnectionErrorHandler)
+Config::Config(QUrl url)
+    : url(std::move(url))
+    , connectionErrorHandler(&Config::defaultConnectionErrorHandler)
 {
 }
 

@@ -26,7 +26,10 @@ std::optional<qint64> parseRetry(QByteArrayView value)
 } // namespace
 
 EventParser::EventParser(EventHandler* handler, QByteArray lastEventId, double retry, qsizetype maxDataBytes)
-    : m_handler(handler), m_lastEventId(std::move(lastEventId)), m_currentRetry(retry), m_maxDataBytes(maxDataBytes)
+    : m_handler(handler)
+    , m_lastEventId(std::move(lastEventId))
+    , m_currentRetry(retry)
+    , m_maxDataBytes(maxDataBytes)
 {
 }
 

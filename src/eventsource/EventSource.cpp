@@ -48,12 +48,11 @@ bool followsRedirects(const QNetworkReply* reply)
 } // namespace
 
 EventSource::EventSource(Config config, QObject* parent)
-    : QObject(parent),
-      m_config(std::move(config)),
-      m_lineParser(m_config.maxLineBytes),
-      m_eventParser(this, m_config.lastEventId, m_config.reconnectTime, m_config.maxEventDataBytes),
-      m_reconnectionTimer(m_config.maxReconnectTime, m_config.backoffResetThreshold, m_config.clock,
-                          m_config.random)
+    : QObject(parent)
+    , m_config(std::move(config))
+    , m_lineParser(m_config.maxLineBytes)
+    , m_eventParser(this, m_config.lastEventId, m_config.reconnectTime, m_config.maxEventDataBytes)
+    , m_reconnectionTimer(m_config.maxReconnectTime, m_config.backoffResetThreshold, m_config.clock, m_config.random)
 {
     if (!m_config.connectionErrorHandler)
         m_config.connectionErrorHandler = &Config::defaultConnectionErrorHandler;
@@ -190,7 +189,8 @@ void EventSource::respond()
     }
     dropReply();
     // Completion comes later, as a cancellation, like any transport's would.
-    QMetaObject::invokeMethod(this, [this] { completeTask(std::nullopt, true); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { completeTask(std::nullopt, true); }, Qt::QueuedConnection);
 }
 
 void EventSource::readChunk()
@@ -235,15 +235,12 @@ void EventSource::finishReply()
 
     std::optional<EventSourceError> error;
     switch (reply->error()) {
-    case QNetworkReply::NoError:
-        break;
+    case QNetworkReply::NoError: break;
     case QNetworkReply::OperationCanceledError:
         // Our own cancellations never get here, so this is the idle timeout firing.
         error = EventSourceError::transport(QNetworkReply::TimeoutError, QStringLiteral("The request timed out."));
         break;
-    default:
-        error = EventSourceError::transport(reply->error(), reply->errorString());
-        break;
+    default: error = EventSourceError::transport(reply->error(), reply->errorString()); break;
     }
     completeTask(error, false);
 }

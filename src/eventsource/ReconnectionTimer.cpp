@@ -7,7 +7,10 @@
 #include <cmath>
 
 ReconnectionTimer::ReconnectionTimer(double maxDelay, double resetInterval, Clock clock, Random random)
-    : m_maxDelay(maxDelay), m_resetInterval(resetInterval), m_clock(std::move(clock)), m_random(std::move(random))
+    : m_maxDelay(maxDelay)
+    , m_resetInterval(resetInterval)
+    , m_clock(std::move(clock))
+    , m_random(std::move(random))
 {
     if (!m_clock) {
         m_clock = [] {
@@ -18,10 +21,7 @@ ReconnectionTimer::ReconnectionTimer(double maxDelay, double resetInterval, Cloc
         m_random = [] { return QRandomGenerator::global()->generateDouble(); };
 }
 
-void ReconnectionTimer::connected()
-{
-    m_connectedTime = m_clock();
-}
+void ReconnectionTimer::connected() { m_connectedTime = m_clock(); }
 
 double ReconnectionTimer::reconnectDelay(double baseDelay)
 {

@@ -27,7 +27,10 @@
 // place without being scanned again. Not thread-safe.
 class Utf8LineParser {
 public:
-    explicit Utf8LineParser(qsizetype maxLineBytes = kDefaultStreamLimitBytes) : m_maxLineBytes(maxLineBytes) {}
+    explicit Utf8LineParser(qsizetype maxLineBytes = kDefaultStreamLimitBytes)
+        : m_maxLineBytes(maxLineBytes)
+    {
+    }
 
     // Feeds one chunk; calls sink(QByteArrayView line) for each line it completes, in
     // order, without the line end. The view is valid only during the call.

@@ -36,7 +36,7 @@ QString fencedBody(const QString& heading, const QString& body)
 {
     const QString fence = UntrustedText::fenceFor(body);
     return heading + QLatin1Char('\n') + fence + QLatin1Char('\n') + body + QLatin1Char('\n') + fence
-        + QLatin1Char('`');
+         + QLatin1Char('`');
 }
 
 } // namespace

@@ -46,10 +46,7 @@ QHash<QString, FunctionExecution>& overrides()
 
 } // namespace
 
-QList<CustomExtension> allExtensions()
-{
-    return registry();
-}
+QList<CustomExtension> allExtensions() { return registry(); }
 
 void setDynamicExtensions(QList<CustomExtension> extensions)
 {

@@ -44,12 +44,6 @@ FunctionStop::Scope::Scope(std::shared_ptr<FunctionStop> stop)
 {
 }
 
-FunctionStop::Scope::~Scope()
-{
-    currentStop = std::move(m_previous);
-}
+FunctionStop::Scope::~Scope() { currentStop = std::move(m_previous); }
 
-std::shared_ptr<FunctionStop> FunctionStop::current()
-{
-    return currentStop;
-}
+std::shared_ptr<FunctionStop> FunctionStop::current() { return currentStop; }

@@ -49,10 +49,7 @@ HttpTransport::HttpTransport(QUrl url, QList<QPair<QByteArray, QByteArray>> head
 {
 }
 
-HttpTransport::~HttpTransport()
-{
-    close();
-}
+HttpTransport::~HttpTransport() { close(); }
 
 void HttpTransport::send(const QJsonObject& message)
 {

@@ -152,8 +152,7 @@ QString evaluate(const QString& script, std::chrono::milliseconds timeLimit, std
         }
     }
     switch (watchdog.stop()) {
-    case Watchdog::Reason::None:
-        break;
+    case Watchdog::Reason::None: break;
     case Watchdog::Reason::TimeLimit:
         qCInfo(lcExtensions) << "Script interrupted after" << timeLimit.count() << "ms";
         break;
@@ -196,7 +195,7 @@ QString executeJavaScript(const std::optional<QString>& arguments, std::chrono::
         return result;
     // A character that needs two code units stays whole.
     const qsizetype kept = result.at(javaScriptResultLimit - 1).isHighSurrogate() ? javaScriptResultLimit - 1
-                                                                                   : javaScriptResultLimit;
+                                                                                  : javaScriptResultLimit;
     const qsizetype leftOut = result.size() - kept;
     result.truncate(kept);
     return result + QStringLiteral("\n[%1 characters left out]").arg(leftOut);
@@ -212,7 +211,8 @@ CustomExtension makeJavaScriptExtension()
         "Evaluates the provided JS script using Swift's JSContext. Multi-line code is encouraged for readability. "
         "No async code is supported");
     function.apiDefinition.parameters.properties = {
-        {QStringLiteral("script"), Property{QStringLiteral("string"), QStringLiteral("The script that should be executed"), std::nullopt}}};
+        {QStringLiteral("script"),
+         Property{QStringLiteral("string"), QStringLiteral("The script that should be executed"), std::nullopt}}};
     function.apiDefinition.parameters.required = {QStringLiteral("script")};
     function.execution = [](const std::optional<QString>& arguments) { return executeJavaScript(arguments); };
     function.preview = [](const std::optional<QString>& arguments) {

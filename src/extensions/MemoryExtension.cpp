@@ -109,7 +109,7 @@ QString executeGetMemory(const std::optional<QString>& arguments)
         QStringList rendered;
         for (const Pinecone::Match& match : response.matches) {
             rendered << QStringLiteral("Id: ") + match.id + QStringLiteral("\nScore: ") + shortestText(match.score)
-                    + QStringLiteral("\nContent: ") + (match.metadata ? match.metadata->text : QString());
+                            + QStringLiteral("\nContent: ") + (match.metadata ? match.metadata->text : QString());
         }
         return QStringLiteral("Relevant memories:\n") + rendered.join(QStringLiteral("\n\n"));
     });
@@ -152,7 +152,8 @@ CustomExtension makeMemoryExtension()
                          textProperty(QStringLiteral("ID of an existing memory to that should be updated with the new "
                                                      "memory"))},
                         {QStringLiteral("memory"), textProperty(QStringLiteral("The piece of information to save."))}},
-                       {QStringLiteral("memory")}, executeUpsertMemory, fencedPreview(QStringLiteral("Saving in memory"))),
+                       {QStringLiteral("memory")}, executeUpsertMemory,
+                       fencedPreview(QStringLiteral("Saving in memory"))),
         memoryFunction(QStringLiteral("Get memory"), false, QStringLiteral("getMemory"),
                        QStringLiteral("Query the memory database for information"),
                        {{QStringLiteral("query"),
@@ -164,7 +165,8 @@ CustomExtension makeMemoryExtension()
                        {{QStringLiteral("ids"),
                          textProperty(QStringLiteral("Comma separated list of ids of the memories that should be "
                                                      "deleted"))}},
-                       {QStringLiteral("ids")}, executeDeleteMemory, fencedPreview(QStringLiteral("Removing memories"))),
+                       {QStringLiteral("ids")}, executeDeleteMemory,
+                       fencedPreview(QStringLiteral("Removing memories"))),
         memoryFunction(QStringLiteral("Delete all memories"), true, QStringLiteral("resetMemories"),
                        QStringLiteral("Deletes all memories"), {}, {}, executeResetMemories,
                        [](const std::optional<QString>&) { return QStringLiteral("Removing all memories"); }),

@@ -89,8 +89,8 @@ QByteArray post(const QString& path, const QJsonObject& body)
     }
     request.setRawHeader("Content-Type", "application/json");
     request.setRawHeader("Accept", "application/json");
-    const HttpResponse response = performBlockingRequest(
-        request, "POST", QJsonDocument(body).toJson(QJsonDocument::Compact), requestTimeoutMs);
+    const HttpResponse response =
+        performBlockingRequest(request, "POST", QJsonDocument(body).toJson(QJsonDocument::Compact), requestTimeoutMs);
     if (!response.transportOk || response.status != 200)
         throw PineconeError(PineconeError::Kind::InvalidCredentials);
     return response.body;
@@ -136,7 +136,7 @@ QString pineconeBaseAddress()
     if (const auto override = Endpoints::pineconeBaseOverride())
         return override->toString(QUrl::FullyEncoded);
     return QStringLiteral("https://") + *index + QStringLiteral(".svc.") + *environment + QLatin1Char('.')
-        + Endpoints::pineconeDomain();
+         + Endpoints::pineconeDomain();
 }
 
 QUrl pineconeBaseUrl()
@@ -166,11 +166,11 @@ UpsertVectorsResponse upsertVector(const QList<float>& values, const QString& te
 
 QueryResponse queryVectors(const QList<float>& vector)
 {
-    return QueryResponse::decode(post(QStringLiteral("/query"),
-                                      QJsonObject{{QStringLiteral("topK"), 6},
-                                                  {QStringLiteral("includeValues"), false},
-                                                  {QStringLiteral("includeMetadata"), true},
-                                                  {QStringLiteral("vector"), floatArray(vector)}}));
+    return QueryResponse::decode(
+        post(QStringLiteral("/query"), QJsonObject{{QStringLiteral("topK"), 6},
+                                                   {QStringLiteral("includeValues"), false},
+                                                   {QStringLiteral("includeMetadata"), true},
+                                                   {QStringLiteral("vector"), floatArray(vector)}}));
 }
 
 DeleteVectorsResponse deleteVectors(const QStringList& ids)

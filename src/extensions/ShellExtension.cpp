@@ -52,7 +52,8 @@ QByteArrayList childEnvironment()
 // relative paths are taken from the root.
 QByteArray shellPath()
 {
-    const QString stored = Settings::instance().storedText(Settings::cliAppShellKey).value_or(QStringLiteral("/bin/bash"));
+    const QString stored =
+        Settings::instance().storedText(Settings::cliAppShellKey).value_or(QStringLiteral("/bin/bash"));
     return (stored.startsWith(QLatin1Char('/')) ? stored : QLatin1Char('/') + stored).toLocal8Bit();
 }
 
@@ -95,8 +96,8 @@ struct ProcessGroup {
 };
 
 struct ShellOutput {
-    QByteArray kept;      // the first shellOutputLimit bytes
-    qint64 leftOut = 0;   // bytes read past the limit and dropped
+    QByteArray kept;    // the first shellOutputLimit bytes
+    qint64 leftOut = 0; // bytes read past the limit and dropped
 };
 
 // Starts the shell with both output streams on one pipe and reads until every

@@ -53,10 +53,7 @@ StdioTransport::StdioTransport(QString command, QStringList args, const QProcess
 {
 }
 
-StdioTransport::~StdioTransport()
-{
-    close();
-}
+StdioTransport::~StdioTransport() { close(); }
 
 void StdioTransport::open()
 {
@@ -112,7 +109,8 @@ void StdioTransport::readOutput()
         if (document.isObject())
             Q_EMIT received(document.object());
         else if (!line.trimmed().isEmpty())
-            Q_EMIT logLine(QStringLiteral("[not a message on standard output] ") + QString::fromUtf8(line.first(std::min<qsizetype>(line.size(), 200))));
+            Q_EMIT logLine(QStringLiteral("[not a message on standard output] ")
+                           + QString::fromUtf8(line.first(std::min<qsizetype>(line.size(), 200))));
     });
     if (m_output.overflowed()) {
         close();
@@ -124,9 +122,8 @@ void StdioTransport::readErrors()
 {
     if (!m_process)
         return;
-    m_errors.append(m_process->readAllStandardError(), [this](QByteArrayView line) {
-        Q_EMIT logLine(QString::fromUtf8(line));
-    });
+    m_errors.append(m_process->readAllStandardError(),
+                    [this](QByteArrayView line) { Q_EMIT logLine(QString::fromUtf8(line)); });
     if (m_errors.overflowed()) {
         m_errors.reset();
         Q_EMIT logLine(QStringLiteral("[a line too long to keep]"));

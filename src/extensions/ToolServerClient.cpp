@@ -29,8 +29,12 @@ qint64 monotonicMs()
 
 QString errorMessage(const QJsonObject& response)
 {
-    return response.value(QStringLiteral("error")).toObject().value(QStringLiteral("message")).toString().left(
-        maxErrorTextLength).simplified();
+    return response.value(QStringLiteral("error"))
+        .toObject()
+        .value(QStringLiteral("message"))
+        .toString()
+        .left(maxErrorTextLength)
+        .simplified();
 }
 
 } // namespace
@@ -41,9 +45,8 @@ ToolServerClient::ToolServerClient(ToolServerEntry entry, QObject* parent)
 {
     m_initializeTimer.setSingleShot(true);
     m_initializeTimer.setInterval(initializeTimeoutMs);
-    connect(&m_initializeTimer, &QTimer::timeout, this, [this] {
-        fail(QStringLiteral("no answer to the handshake within %1 s").arg(initializeTimeoutMs / 1000));
-    });
+    connect(&m_initializeTimer, &QTimer::timeout, this,
+            [this] { fail(QStringLiteral("no answer to the handshake within %1 s").arg(initializeTimeoutMs / 1000)); });
     // A chatty server's log is announced at most every tenth of a second.
     m_announceTimer.setSingleShot(true);
     m_announceTimer.setInterval(100);
@@ -95,7 +98,8 @@ void ToolServerClient::start()
         if (m_restartTimes.size() >= maxRestartsPerMinute) {
             QString reason = QStringLiteral("ended %1 times within a minute").arg(maxRestartsPerMinute + 1);
             if (!m_log.isEmpty())
-                reason += QStringLiteral("; last lines: ") + m_log.mid(std::max<qsizetype>(0, m_log.size() - 3)).join(QStringLiteral(" | "));
+                reason += QStringLiteral("; last lines: ")
+                        + m_log.mid(std::max<qsizetype>(0, m_log.size() - 3)).join(QStringLiteral(" | "));
             fail(reason);
             return;
         }
@@ -154,8 +158,9 @@ void ToolServerClient::begin(ToolServerTransport* transport)
     request(QStringLiteral("initialize"),
             {{QStringLiteral("protocolVersion"), protocolVersion},
              {QStringLiteral("capabilities"), QJsonObject()},
-             {QStringLiteral("clientInfo"), QJsonObject{{QStringLiteral("name"), QStringLiteral("Vorbel")},
-                                                        {QStringLiteral("version"), QCoreApplication::applicationVersion()}}}},
+             {QStringLiteral("clientInfo"),
+              QJsonObject{{QStringLiteral("name"), QStringLiteral("Vorbel")},
+                          {QStringLiteral("version"), QCoreApplication::applicationVersion()}}}},
             [this](const QJsonObject& response) { initialized(response); });
 }
 
@@ -182,8 +187,12 @@ void ToolServerClient::initialized(const QJsonObject& response)
 {
     if (response.contains(QStringLiteral("error"))) {
         QString reason = QStringLiteral("the handshake failed: ") + errorMessage(response);
-        const QJsonArray supported = response.value(QStringLiteral("error")).toObject().value(QStringLiteral("data"))
-                                         .toObject().value(QStringLiteral("supported")).toArray();
+        const QJsonArray supported = response.value(QStringLiteral("error"))
+                                         .toObject()
+                                         .value(QStringLiteral("data"))
+                                         .toObject()
+                                         .value(QStringLiteral("supported"))
+                                         .toArray();
         if (!supported.isEmpty()) {
             QStringList versions;
             for (const auto& version : supported)
@@ -193,7 +202,8 @@ void ToolServerClient::initialized(const QJsonObject& response)
         fail(reason);
         return;
     }
-    const QString version = response.value(QStringLiteral("result")).toObject().value(QStringLiteral("protocolVersion")).toString();
+    const QString version =
+        response.value(QStringLiteral("result")).toObject().value(QStringLiteral("protocolVersion")).toString();
     if (!acceptedVersions.contains(version)) {
         fail(QStringLiteral("the server speaks protocol version \"%1\", which Vorbel does not").arg(version.left(40)));
         return;
@@ -219,8 +229,9 @@ void ToolServerClient::listTools(const QString& cursor, QList<ServerTool> collec
             if (collected.size() >= maxTools)
                 break;
             const std::optional<ServerTool> tool = serverToolFromJson(value);
-            const bool known = tool && std::any_of(collected.begin(), collected.end(),
-                                                   [&tool](const ServerTool& other) { return other.name == tool->name; });
+            const bool known = tool
+                            && std::any_of(collected.begin(), collected.end(),
+                                           [&tool](const ServerTool& other) { return other.name == tool->name; });
             if (tool && !known)
                 collected.append(*tool);
         }
@@ -256,8 +267,9 @@ void ToolServerClient::receive(const QJsonObject& message)
         if (method == QLatin1String("ping"))
             reply.insert(QStringLiteral("result"), QJsonObject());
         else
-            reply.insert(QStringLiteral("error"), QJsonObject{{QStringLiteral("code"), -32601},
-                                                               {QStringLiteral("message"), QStringLiteral("Method not found")}});
+            reply.insert(QStringLiteral("error"),
+                         QJsonObject{{QStringLiteral("code"), -32601},
+                                     {QStringLiteral("message"), QStringLiteral("Method not found")}});
         m_transport->send(reply);
         return;
     }
@@ -281,18 +293,19 @@ qint64 ToolServerClient::call(const QString& tool, const QJsonObject& arguments,
 
 void ToolServerClient::sendCall(const QueuedCall& call)
 {
-    request(QStringLiteral("tools/call"),
-            {{QStringLiteral("name"), call.tool}, {QStringLiteral("arguments"), call.arguments}},
-            [this, id = call.id](const QJsonObject& response) {
-                const Done done = m_calls.take(id);
-                if (!done)
-                    return;
-                if (response.contains(QStringLiteral("error")))
-                    done(QStringLiteral("Tool call failed: ") + errorMessage(response));
-                else
-                    done(toolResultText(response.value(QStringLiteral("result")).toObject()));
-            },
-            call.id);
+    request(
+        QStringLiteral("tools/call"),
+        {{QStringLiteral("name"), call.tool}, {QStringLiteral("arguments"), call.arguments}},
+        [this, id = call.id](const QJsonObject& response) {
+            const Done done = m_calls.take(id);
+            if (!done)
+                return;
+            if (response.contains(QStringLiteral("error")))
+                done(QStringLiteral("Tool call failed: ") + errorMessage(response));
+            else
+                done(toolResultText(response.value(QStringLiteral("result")).toObject()));
+        },
+        call.id);
 }
 
 void ToolServerClient::cancel(qint64 callId, const QString& reason)

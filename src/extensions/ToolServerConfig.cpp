@@ -54,7 +54,8 @@ ToolServerEntry entryOf(const QString& name, const QJsonValue& value)
         const QJsonObject headers = object.value(QStringLiteral("headers")).toObject();
         for (auto it = headers.begin(); it != headers.end(); ++it)
             entry.headers.append({it.key().toUtf8(), it.value().toString().toUtf8()});
-        if (!entry.url.isValid() || (entry.url.scheme() != QLatin1String("http") && entry.url.scheme() != QLatin1String("https"))
+        if (!entry.url.isValid()
+            || (entry.url.scheme() != QLatin1String("http") && entry.url.scheme() != QLatin1String("https"))
             || entry.url.host().isEmpty())
             entry.problem = QStringLiteral("its address is not an http:// or https:// address");
         return entry;
@@ -128,8 +129,7 @@ Result<void> update(const QString& path, const std::function<Result<void>(QJsonO
     PrivateFiles::makeFolders(folder, folder);
     QSaveFile output(path);
     // Owner-only before anything is written: header values are keys.
-    if (!output.open(QIODevice::WriteOnly)
-        || !output.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+    if (!output.open(QIODevice::WriteOnly) || !output.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
         || output.write(QJsonDocument(file.root).toJson(QJsonDocument::Indented)) < 0 || !output.commit())
         return Error{QStringLiteral("%1 cannot be written: %2").arg(path, output.errorString())};
     PrivateFiles::tighten(path);
@@ -171,7 +171,7 @@ QStringList splitCommandLine(const QString& line)
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line.at(i);
         const bool escapes = c == u'\\' && i + 1 < line.size()
-            && (quote.isNull() || (quote == u'"' && (line.at(i + 1) == u'"' || line.at(i + 1) == u'\\')));
+                          && (quote.isNull() || (quote == u'"' && (line.at(i + 1) == u'"' || line.at(i + 1) == u'\\')));
         if (escapes) {
             word += line.at(++i);
             inWord = true;

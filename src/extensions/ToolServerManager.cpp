@@ -40,8 +40,7 @@ public:
     {
         QMutexLocker lock(&m_mutex);
         const QDeadlineTimer deadline(ms);
-        while (!m_text && m_done.wait(&m_mutex, deadline)) {
-        }
+        while (!m_text && m_done.wait(&m_mutex, deadline)) {}
         return m_text;
     }
 
@@ -91,7 +90,8 @@ CustomFunction toolFunction(const ToolServerEntry& server, const ServerTool& too
         // Its line feeds are the layout of the indented arguments; the text
         // escapes everything else itself.
         function.confirmationEscape = UntrustedText::Escape::EverythingHiddenButLineFeeds;
-        function.confirmationText = [serverName, toolName](const std::optional<QString>& arguments) -> std::optional<QString> {
+        function.confirmationText = [serverName,
+                                     toolName](const std::optional<QString>& arguments) -> std::optional<QString> {
             const std::optional<QJsonObject> object = argumentObject(arguments);
             if (!object)
                 return std::nullopt;
@@ -172,10 +172,7 @@ void ToolServerManager::startEnabled()
     }
 }
 
-void ToolServerManager::endAllServers()
-{
-    StdioTransport::endAllNow();
-}
+void ToolServerManager::endAllServers() { StdioTransport::endAllNow(); }
 
 void ToolServerManager::publish()
 {

@@ -41,8 +41,8 @@ QString partLine(const QJsonObject& part)
     if (type == QLatin1String("resource")) {
         const QJsonObject resource = part.value(QStringLiteral("resource")).toObject();
         const qsizetype bytes = resource.contains(QStringLiteral("text"))
-            ? resource.value(QStringLiteral("text")).toString().toUtf8().size()
-            : resource.value(QStringLiteral("blob")).toString().size() * 3 / 4;
+                                  ? resource.value(QStringLiteral("text")).toString().toUtf8().size()
+                                  : resource.value(QStringLiteral("blob")).toString().size() * 3 / 4;
         return QStringLiteral("[resource: %1, %2]").arg(field(resource, "uri"), sizeText(bytes));
     }
     return QStringLiteral("[%1 content]").arg(type.isEmpty() ? QStringLiteral("unknown") : type);
@@ -96,8 +96,8 @@ QString toolResultText(const QJsonObject& result)
         parts.append(isText ? part.value(QStringLiteral("text")).toString() : partLine(part));
     }
     if (parts.isEmpty() && result.value(QStringLiteral("structuredContent")).isObject())
-        parts.append(QString::fromUtf8(
-            QJsonDocument(result.value(QStringLiteral("structuredContent")).toObject()).toJson(QJsonDocument::Compact)));
+        parts.append(QString::fromUtf8(QJsonDocument(result.value(QStringLiteral("structuredContent")).toObject())
+                                           .toJson(QJsonDocument::Compact)));
     QString text = parts.join(QStringLiteral("\n\n"));
     if (result.value(QStringLiteral("isError")).toBool())
         text.prepend(QStringLiteral("Tool error: "));

@@ -56,8 +56,8 @@ QString executeWolframAlphaRequest(const std::optional<QString>& arguments)
 
     // The App ID goes in as stored; one that breaks the address fails the call
     // rather than being sent somewhere else.
-    const QByteArray address = Endpoints::join(Endpoints::wolframAlphaBase(), QStringLiteral("/v1/result"))
-                                   .toEncoded(QUrl::FullyEncoded)
+    const QByteArray address =
+        Endpoints::join(Endpoints::wolframAlphaBase(), QStringLiteral("/v1/result")).toEncoded(QUrl::FullyEncoded)
         + "?i=" + percentEncodeQueryValue(prompt) + "&appid=" + appId->toUtf8();
     const QUrl url = QUrl::fromEncoded(address, QUrl::StrictMode);
     if (!url.isValid()) {

@@ -8,7 +8,8 @@ namespace {
 
 std::size_t hashString(const std::string& text) { return std::hash<std::string_view>{}(text); }
 
-template <typename Item> std::size_t hashItems(const std::vector<Item>& items)
+template <typename Item>
+std::size_t hashItems(const std::vector<Item>& items)
 {
     std::size_t seed = items.size();
     for (const Item& item : items)

@@ -38,7 +38,10 @@ enum class RawTableColumnAlignment { None, Left, Center, Right };
 
 // One block of a Markdown document. A plain value like InlineNode.
 struct BlockNode {
-    struct Blockquote { BlockNodes children; bool operator==(const Blockquote&) const = default; };
+    struct Blockquote {
+        BlockNodes children;
+        bool operator==(const Blockquote&) const = default;
+    };
     struct BulletedList {
         bool isTight = false;
         std::vector<RawListItem> items;
@@ -60,8 +63,14 @@ struct BlockNode {
         std::string content;                  // ends with the code's final line feed
         bool operator==(const CodeBlock&) const = default;
     };
-    struct HtmlBlock { std::string content; bool operator==(const HtmlBlock&) const = default; };
-    struct Paragraph { InlineNodes content; bool operator==(const Paragraph&) const = default; };
+    struct HtmlBlock {
+        std::string content;
+        bool operator==(const HtmlBlock&) const = default;
+    };
+    struct Paragraph {
+        InlineNodes content;
+        bool operator==(const Paragraph&) const = default;
+    };
     struct Heading {
         int level = 1; // 1 to 6
         InlineNodes content;
@@ -72,10 +81,12 @@ struct BlockNode {
         std::vector<RawTableRow> rows;                         // the header row first
         bool operator==(const Table&) const = default;
     };
-    struct ThematicBreak { bool operator==(const ThematicBreak&) const = default; };
+    struct ThematicBreak {
+        bool operator==(const ThematicBreak&) const = default;
+    };
 
-    using Value = std::variant<Blockquote, BulletedList, NumberedList, TaskList, CodeBlock, HtmlBlock,
-                               Paragraph, Heading, Table, ThematicBreak>;
+    using Value = std::variant<Blockquote, BulletedList, NumberedList, TaskList, CodeBlock, HtmlBlock, Paragraph,
+                               Heading, Table, ThematicBreak>;
 
     // The cases in the order of `Value`.
     enum class Kind {
@@ -94,7 +105,7 @@ struct BlockNode {
     // Implicit from any case on purpose; the constraint keeps a node's own
     // copies and moves away from it.
     template <typename Case>
-        requires std::is_constructible_v<Value, Case&&>
+    requires std::is_constructible_v<Value, Case&&>
     BlockNode(Case&& caseValue) // NOLINT(bugprone-forwarding-reference-overload)
         : value(std::forward<Case>(caseValue))
     {
@@ -127,7 +138,11 @@ struct BlockNode {
     static BlockNode thematicBreak() { return ThematicBreak{}; }
 
     Kind kind() const { return static_cast<Kind>(value.index()); }
-    template <typename Case> const Case* as() const { return std::get_if<Case>(&value); }
+    template <typename Case>
+    const Case* as() const
+    {
+        return std::get_if<Case>(&value);
+    }
 
     bool operator==(const BlockNode&) const = default;
 
@@ -149,18 +164,23 @@ std::size_t hashValue(const RawTableCell& cell);
 
 } // namespace Markdown
 
-template <> struct std::hash<Markdown::BlockNode> {
+template <>
+struct std::hash<Markdown::BlockNode> {
     std::size_t operator()(const Markdown::BlockNode& node) const { return Markdown::hashValue(node); }
 };
-template <> struct std::hash<Markdown::RawListItem> {
+template <>
+struct std::hash<Markdown::RawListItem> {
     std::size_t operator()(const Markdown::RawListItem& item) const { return Markdown::hashValue(item); }
 };
-template <> struct std::hash<Markdown::RawTaskListItem> {
+template <>
+struct std::hash<Markdown::RawTaskListItem> {
     std::size_t operator()(const Markdown::RawTaskListItem& item) const { return Markdown::hashValue(item); }
 };
-template <> struct std::hash<Markdown::RawTableRow> {
+template <>
+struct std::hash<Markdown::RawTableRow> {
     std::size_t operator()(const Markdown::RawTableRow& row) const { return Markdown::hashValue(row); }
 };
-template <> struct std::hash<Markdown::RawTableCell> {
+template <>
+struct std::hash<Markdown::RawTableCell> {
     std::size_t operator()(const Markdown::RawTableCell& cell) const { return Markdown::hashValue(cell); }
 };

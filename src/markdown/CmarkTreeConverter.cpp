@@ -98,27 +98,18 @@ private:
             return;
         case NodeType::CodeBlock: {
             const char* info = cmark_node_get_fence_info(node);
-            out.push_back(BlockNode::CodeBlock{info ? std::optional<std::string>(info) : std::nullopt,
-                                               literalOf(node)});
+            out.push_back(
+                BlockNode::CodeBlock{info ? std::optional<std::string>(info) : std::nullopt, literalOf(node)});
             return;
         }
-        case NodeType::HtmlBlock:
-            out.push_back(BlockNode::HtmlBlock{literalOf(node)});
-            return;
-        case NodeType::Paragraph:
-            out.push_back(BlockNode::Paragraph{inlineChildren(node, 0)});
-            return;
+        case NodeType::HtmlBlock: out.push_back(BlockNode::HtmlBlock{literalOf(node)}); return;
+        case NodeType::Paragraph: out.push_back(BlockNode::Paragraph{inlineChildren(node, 0)}); return;
         case NodeType::Heading:
             out.push_back(BlockNode::Heading{cmark_node_get_heading_level(node), inlineChildren(node, 0)});
             return;
-        case NodeType::ThematicBreak:
-            out.push_back(BlockNode::ThematicBreak{});
-            return;
-        case NodeType::Table:
-            out.push_back(convertTable(node));
-            return;
-        default:
-            return;
+        case NodeType::ThematicBreak: out.push_back(BlockNode::ThematicBreak{}); return;
+        case NodeType::Table: out.push_back(convertTable(node)); return;
+        default: return;
         }
     }
 
@@ -197,7 +188,7 @@ private:
             std::vector<RawTaskListItem> items;
             for (cmark_node* child = cmark_node_first_child(list); child; child = cmark_node_next(child)) {
                 const bool checked = typeOf(child) == NodeType::TaskListItem
-                    && cmark_gfm_extensions_get_tasklist_item_checked(child);
+                                  && cmark_gfm_extensions_get_tasklist_item_checked(child);
                 items.push_back(RawTaskListItem{checked, blockChildren(child, depth + 1)});
             }
             out.push_back(BlockNode::TaskList{isTight, std::move(items)});

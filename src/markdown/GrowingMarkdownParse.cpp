@@ -33,10 +33,7 @@ int lineCount(std::string_view text)
     return lines;
 }
 
-bool mayDefineReferences(std::string_view text)
-{
-    return text.find("]:") != std::string_view::npos;
-}
+bool mayDefineReferences(std::string_view text) { return text.find("]:") != std::string_view::npos; }
 
 } // namespace
 

@@ -13,8 +13,8 @@ std::optional<HtmlTag> HtmlTag::fromInlineHtml(std::string_view html)
         pattern.optimize();
         return pattern;
     }();
-    const QRegularExpressionMatch match
-        = tagPattern.match(QString::fromUtf8(html.data(), static_cast<qsizetype>(html.size())));
+    const QRegularExpressionMatch match =
+        tagPattern.match(QString::fromUtf8(html.data(), static_cast<qsizetype>(html.size())));
     if (!match.hasMatch())
         return std::nullopt;
     return HtmlTag{match.captured(1).toStdString()};

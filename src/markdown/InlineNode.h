@@ -16,12 +16,30 @@ using InlineNodes = std::vector<InlineNode>;
 // One inline element of a paragraph, heading or table cell. A plain value: it
 // holds no reference into the parser's tree and compares by content.
 struct InlineNode {
-    struct Text { std::string text; bool operator==(const Text&) const = default; };
-    struct Code { std::string code; bool operator==(const Code&) const = default; };
-    struct Html { std::string html; bool operator==(const Html&) const = default; };
-    struct Emphasis { InlineNodes children; bool operator==(const Emphasis&) const = default; };
-    struct Strong { InlineNodes children; bool operator==(const Strong&) const = default; };
-    struct Strikethrough { InlineNodes children; bool operator==(const Strikethrough&) const = default; };
+    struct Text {
+        std::string text;
+        bool operator==(const Text&) const = default;
+    };
+    struct Code {
+        std::string code;
+        bool operator==(const Code&) const = default;
+    };
+    struct Html {
+        std::string html;
+        bool operator==(const Html&) const = default;
+    };
+    struct Emphasis {
+        InlineNodes children;
+        bool operator==(const Emphasis&) const = default;
+    };
+    struct Strong {
+        InlineNodes children;
+        bool operator==(const Strong&) const = default;
+    };
+    struct Strikethrough {
+        InlineNodes children;
+        bool operator==(const Strikethrough&) const = default;
+    };
     // `destination` and `source` are kept as written; see MarkdownUrl.h to resolve them.
     struct Link {
         std::string destination;
@@ -33,11 +51,14 @@ struct InlineNode {
         InlineNodes children; // the alternative text
         bool operator==(const Image&) const = default;
     };
-    struct SoftBreak { bool operator==(const SoftBreak&) const = default; };
-    struct LineBreak { bool operator==(const LineBreak&) const = default; };
+    struct SoftBreak {
+        bool operator==(const SoftBreak&) const = default;
+    };
+    struct LineBreak {
+        bool operator==(const LineBreak&) const = default;
+    };
 
-    using Value = std::variant<Text, Code, Html, Emphasis, Strong, Strikethrough, Link, Image,
-                               SoftBreak, LineBreak>;
+    using Value = std::variant<Text, Code, Html, Emphasis, Strong, Strikethrough, Link, Image, SoftBreak, LineBreak>;
 
     // The cases in the order of `Value`.
     enum class Kind { Text, Code, Html, Emphasis, Strong, Strikethrough, Link, Image, SoftBreak, LineBreak };
@@ -45,7 +66,7 @@ struct InlineNode {
     // Implicit from any case on purpose; the constraint keeps a node's own
     // copies and moves away from it.
     template <typename Case>
-        requires std::is_constructible_v<Value, Case&&>
+    requires std::is_constructible_v<Value, Case&&>
     InlineNode(Case&& caseValue) // NOLINT(bugprone-forwarding-reference-overload)
         : value(std::forward<Case>(caseValue))
     {
@@ -69,7 +90,11 @@ struct InlineNode {
     static InlineNode lineBreak() { return LineBreak{}; }
 
     Kind kind() const { return static_cast<Kind>(value.index()); }
-    template <typename Case> const Case* as() const { return std::get_if<Case>(&value); }
+    template <typename Case>
+    const Case* as() const
+    {
+        return std::get_if<Case>(&value);
+    }
 
     bool operator==(const InlineNode&) const = default;
 
@@ -87,6 +112,7 @@ inline void combineHash(std::size_t& seed, std::size_t value)
 
 } // namespace Markdown
 
-template <> struct std::hash<Markdown::InlineNode> {
+template <>
+struct std::hash<Markdown::InlineNode> {
     std::size_t operator()(const Markdown::InlineNode& node) const { return Markdown::hashValue(node); }
 };

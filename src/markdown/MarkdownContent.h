@@ -19,7 +19,8 @@ struct MarkdownContent {
 
 } // namespace Markdown
 
-template <> struct std::hash<Markdown::MarkdownContent> {
+template <>
+struct std::hash<Markdown::MarkdownContent> {
     std::size_t operator()(const Markdown::MarkdownContent& content) const
     {
         return Markdown::hashValue(content.blocks);

@@ -34,10 +34,7 @@ std::unique_ptr<cmark_node, CmarkLibrary::NodeDeleter> parseDocument(std::string
 
 } // namespace
 
-BlockNodes parse(std::string_view markdown)
-{
-    return convertDocument(parseDocument(markdown).get());
-}
+BlockNodes parse(std::string_view markdown) { return convertDocument(parseDocument(markdown).get()); }
 
 LocatedBlocks parseLocated(std::string_view markdown)
 {

@@ -213,8 +213,7 @@ private:
         std::size_t columns = block.columnAlignments.size();
         for (const RawTableRow& row : block.rows)
             columns = std::max(columns, row.cells.size());
-        if (!tableExtension || block.rows.empty() || columns == 0
-            || columns > std::numeric_limits<uint16_t>::max())
+        if (!tableExtension || block.rows.empty() || columns == 0 || columns > std::numeric_limits<uint16_t>::max())
             return nullptr;
 
         std::vector<uint8_t> alignments(columns, 0);
@@ -293,7 +292,8 @@ private:
     cmark_syntax_extension* strikethroughExtension;
 };
 
-template <typename Render> std::string render(const BlockNodes& blocks, Render renderTree)
+template <typename Render>
+std::string render(const BlockNodes& blocks, Render renderTree)
 {
     const AllocationScope scope;
     NodePointer document = TreeBuilder().document(blocks);

@@ -21,7 +21,8 @@ QJsonObject ApiMessage::toJson() const
     if (tool_calls) {
         QJsonArray calls;
         for (const ToolCall& call : *tool_calls) {
-            const QJsonObject function{{QStringLiteral("name"), call.name}, {QStringLiteral("arguments"), call.arguments}};
+            const QJsonObject function{{QStringLiteral("name"), call.name},
+                                       {QStringLiteral("arguments"), call.arguments}};
             calls.append(QJsonObject{{QStringLiteral("id"), call.id},
                                      {QStringLiteral("type"), QStringLiteral("function")},
                                      {QStringLiteral("function"), function}});
@@ -82,8 +83,8 @@ QList<Delta::ToolCall> decodeToolCalls(JsonFields::Reader& read, const QJsonObje
         const QJsonObject entry = read.requireObject(entries.at(i), path);
         Delta::ToolCall call;
         const QJsonValue index = entry.value(QStringLiteral("index"));
-        call.index =
-            index.isUndefined() || index.isNull() ? int(i) : read.requireInt(entry, QStringLiteral("index"), path);
+        call.index = index.isUndefined() || index.isNull() ? int(i)
+                                                           : read.requireInt(entry, QStringLiteral("index"), path);
         call.id = read.optionalString(entry, QStringLiteral("id"), path);
         if (const auto function = read.optionalObject(entry, QStringLiteral("function"), path)) {
             const Path functionPath = path.member(QStringLiteral("function"));

@@ -33,7 +33,12 @@ public:
     QString toString() const;
 
 private:
-    Path(const Path* parent, QString key, qsizetype index) : m_parent(parent), m_key(std::move(key)), m_index(index) {}
+    Path(const Path* parent, QString key, qsizetype index)
+        : m_parent(parent)
+        , m_key(std::move(key))
+        , m_index(index)
+    {
+    }
 
     const Path* m_parent = nullptr;
     QString m_key;          // of a member

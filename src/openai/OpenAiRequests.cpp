@@ -63,8 +63,7 @@ Result<ModelListAnswer> fetchModelList(const Endpoints::OpenAiServer& server, co
 {
     if (!isSendableCredential(apiKey) || !isSendableCredential(orgKey))
         return ModelListAnswer{};
-    QNetworkRequest request =
-        openAiRequest(server, QStringLiteral("/v1/models"), authorizationHeaders(apiKey, orgKey));
+    QNetworkRequest request = openAiRequest(server, QStringLiteral("/v1/models"), authorizationHeaders(apiKey, orgKey));
     const HttpResponse response =
         performBlockingRequest(request, QByteArrayLiteral("GET"), {}, timeoutMs, maxServerModelsBodyBytes);
     if (!response.transportOk)
@@ -110,8 +109,9 @@ Result<OpenAiEmbeddingCreationResponse> createEmbedding(const QString& input)
     headers.append({QByteArrayLiteral("Accept"), QByteArrayLiteral("application/json")});
 
     const QByteArray body = OpenAiEmbeddingRequest{input}.encode();
-    const HttpResponse response = performBlockingRequest(openAiRequest(server, QStringLiteral("/v1/embeddings"), headers),
-                                                         QByteArrayLiteral("POST"), body, requestTimeoutMs);
+    const HttpResponse response =
+        performBlockingRequest(openAiRequest(server, QStringLiteral("/v1/embeddings"), headers),
+                               QByteArrayLiteral("POST"), body, requestTimeoutMs);
     if (!response.transportOk)
         return Error{response.transportError};
     if (response.status != 200)

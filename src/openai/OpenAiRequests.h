@@ -16,7 +16,6 @@
 // embeddings), the credentials they carry, and the fixed model table. The
 // calls block: run them on a pool (core/PoolTask.h), never on the UI thread.
 
-
 struct OpenAiCredentials {
     QString apiKey;
     std::optional<QString> orgKey; // as stored; absent when never written

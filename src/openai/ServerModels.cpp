@@ -71,10 +71,10 @@ Result<QList<ServerModel>> decodeServerModels(const QByteArray& utf8)
 bool isChatModelId(const QString& id)
 {
     static const QStringList notChat{
-        QStringLiteral("embedding"), QStringLiteral("audio"),    QStringLiteral("image"),
-        QStringLiteral("dall-e"),    QStringLiteral("moderation"), QStringLiteral("whisper"),
-        QStringLiteral("transcribe"), QStringLiteral("tts"),      QStringLiteral("realtime"),
-        QStringLiteral("davinci"),   QStringLiteral("babbage"),  QStringLiteral("instruct"),
+        QStringLiteral("embedding"),  QStringLiteral("audio"),      QStringLiteral("image"),
+        QStringLiteral("dall-e"),     QStringLiteral("moderation"), QStringLiteral("whisper"),
+        QStringLiteral("transcribe"), QStringLiteral("tts"),        QStringLiteral("realtime"),
+        QStringLiteral("davinci"),    QStringLiteral("babbage"),    QStringLiteral("instruct"),
         QStringLiteral("sora"),
     };
     for (const QString& part : notChat) {

@@ -16,9 +16,8 @@ struct FamilyLength {
 
 // Current OpenAI families, from the vendor's model pages (late 2026).
 constexpr FamilyLength familyLengths[] = {
-    {"gpt-4o", 128000},   {"gpt-4o-mini", 128000}, {"gpt-4-turbo", 128000}, {"gpt-4.1", 1047576},
-    {"o1", 200000},       {"o3", 200000},          {"o4-mini", 200000},     {"gpt-5", 400000},
-    {"gpt-5.4", 1050000}, {"gpt-5.5", 1000000},
+    {"gpt-4o", 128000}, {"gpt-4o-mini", 128000}, {"gpt-4-turbo", 128000}, {"gpt-4.1", 1047576}, {"o1", 200000},
+    {"o3", 200000},     {"o4-mini", 200000},     {"gpt-5", 400000},       {"gpt-5.4", 1050000}, {"gpt-5.5", 1000000},
 };
 
 // "gpt-5" covers "gpt-5-mini" and "gpt-5.1", but "o1" does not cover "o10".
@@ -97,7 +96,4 @@ QList<ModelOption> offeredModels(const QList<ServerModel>& serverModels, bool op
     return options;
 }
 
-bool usesToolCalls(const QString& modelId, bool openAiServer)
-{
-    return !openAiServer || !isSupportedModel(modelId);
-}
+bool usesToolCalls(const QString& modelId, bool openAiServer) { return !openAiServer || !isSupportedModel(modelId); }

@@ -69,8 +69,7 @@ void refreshFromBuiltIn(StoreContext& context, std::function<void()> done)
     if (!body) {
         // Same outcome as a service that sends nothing back, and as late.
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [done = std::move(done)] { finishUnreachable(done); },
-            Qt::QueuedConnection);
+            QCoreApplication::instance(), [done = std::move(done)] { finishUnreachable(done); }, Qt::QueuedConnection);
         return;
     }
     decodeInBackground(&context, *body, std::move(done));
@@ -102,10 +101,7 @@ void refreshFromService(StoreContext& context, QNetworkAccessManager& network, c
 
 } // namespace
 
-QString builtInCataloguePath()
-{
-    return QStringLiteral(":/catalogue/assistants.json");
-}
+QString builtInCataloguePath() { return QStringLiteral(":/catalogue/assistants.json"); }
 
 std::optional<QByteArray> readBuiltInCatalogue()
 {
@@ -135,8 +131,7 @@ AssistantPtr findAssistantByName(const std::vector<AssistantPtr>& assistants, co
     return nullptr;
 }
 
-void mergeAssistantSeed(const AssistantSeed& seed, const std::vector<AssistantPtr>& assistants,
-                        StoreContext& context)
+void mergeAssistantSeed(const AssistantSeed& seed, const std::vector<AssistantPtr>& assistants, StoreContext& context)
 {
     AssistantPtr existing = findAssistantByName(assistants, seed.name);
     if (seed.isForceDelete()) {
@@ -170,8 +165,8 @@ bool mergeAssistantCatalogue(StoreContext& context, const AssistantApiResponse& 
     return true;
 }
 
-void refreshAssistantCatalogue(StoreContext& context, QNetworkAccessManager& network,
-                               const std::optional<QUrl>& base, std::function<void()> done)
+void refreshAssistantCatalogue(StoreContext& context, QNetworkAccessManager& network, const std::optional<QUrl>& base,
+                               std::function<void()> done)
 {
     // Stored assistants may point at bundled pictures whatever the source of
     // this refresh, so the resources are made available either way.

@@ -30,8 +30,7 @@ AssistantPtr findAssistantByName(const std::vector<AssistantPtr>& assistants, co
 
 // Applies one entry against the assistants fetched before the merge began.
 // Never clears deletedAt and never changes an existing id. Does not save.
-void mergeAssistantSeed(const AssistantSeed& seed, const std::vector<AssistantPtr>& assistants,
-                        StoreContext& context);
+void mergeAssistantSeed(const AssistantSeed& seed, const std::vector<AssistantPtr>& assistants, StoreContext& context);
 
 // Fetches every stored assistant once, merges every entry in order and saves
 // once. A failed save prints the "there" line and leaves the changes pending.
@@ -44,8 +43,8 @@ bool mergeAssistantCatalogue(StoreContext& context, const AssistantApiResponse& 
 // a pool thread; the merge and its save run on the UI thread. `done` is called
 // on the UI thread when the refresh has finished, whatever the outcome; if the
 // context was destroyed meanwhile nothing is merged and `done` is still called.
-void refreshAssistantCatalogue(StoreContext& context, QNetworkAccessManager& network,
-                               const std::optional<QUrl>& base, std::function<void()> done = {});
+void refreshAssistantCatalogue(StoreContext& context, QNetworkAccessManager& network, const std::optional<QUrl>& base,
+                               std::function<void()> done = {});
 
 // Runs a refresh and waits for it in a local event loop (for the command-line tool).
 void refreshAssistantCatalogueAndWait(StoreContext& context, QNetworkAccessManager& network,

@@ -11,10 +11,7 @@ namespace ConversationExport {
 
 namespace {
 
-QString idText(const std::optional<QUuid>& id)
-{
-    return id ? id->toString(QUuid::WithoutBraces) : QString();
-}
+QString idText(const std::optional<QUuid>& id) { return id ? id->toString(QUuid::WithoutBraces) : QString(); }
 
 QJsonValue jsonText(const std::optional<QString>& text)
 {
@@ -118,9 +115,8 @@ QByteArray messagesJson(const Conversation& conversation)
             {QStringLiteral("reasoningTokens"), jsonNumber(message->reasoningTokens())},
             {QStringLiteral("thinkingMs"), jsonNumber(message->thinkingMs())},
             {QStringLiteral("replyMs"), jsonNumber(message->replyMs())},
-            {QStringLiteral("updatedAt"), message->updatedAt()
-                 ? QJsonValue(isoTime(message->updatedAt()))
-                 : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("updatedAt"),
+             message->updatedAt() ? QJsonValue(isoTime(message->updatedAt())) : QJsonValue(QJsonValue::Null)},
         });
     }
     return QJsonDocument(messages).toJson(QJsonDocument::Compact);

@@ -256,12 +256,13 @@ std::vector<SearchHit> ConversationSearch::search(sqlite3* db, MessageConversati
     // One snapshot for every read below.
     const bool ownSnapshot = sqlite3_get_autocommit(db) != 0;
     bool read = (!ownSnapshot || sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK)
-        && messages.update(db);
+             && messages.update(db);
     // Every row of the index query, handed to `take`; false when the query failed.
     const auto eachMatch = [db, &expression](const char* sql, const auto& take) {
         Statement matching(db, sql);
-        if (!matching.s || sqlite3_bind_text(matching.s, 1, expression.constData(), int(expression.size()),
-                                             SQLITE_STATIC) != SQLITE_OK)
+        if (!matching.s
+            || sqlite3_bind_text(matching.s, 1, expression.constData(), int(expression.size()), SQLITE_STATIC)
+                   != SQLITE_OK)
             return false;
         int rc = SQLITE_DONE;
         while ((rc = sqlite3_step(matching.s)) == SQLITE_ROW)
@@ -269,26 +270,28 @@ std::vector<SearchHit> ConversationSearch::search(sqlite3* db, MessageConversati
         return rc == SQLITE_DONE;
     };
     // The first matching message of each conversation is the one with the lowest row.
-    read = read && eachMatch("SELECT rowid FROM message_search WHERE message_search MATCH ?1", [&](const Statement& row) {
-        const qint64 message = sqlite3_column_int64(row.s, 0);
-        const qint64 conversation = messages.of(message);
-        if (!conversation)
-            return;
-        Found& f = found[conversation];
-        if (!f.hit.messageRow || message < f.hit.messageRow) {
-            f.hit.conversationRow = conversation;
-            f.hit.messageRow = message;
-        }
-    });
-    read = read && eachMatch("SELECT rowid, title FROM conversation_search WHERE conversation_search MATCH ?1",
-                             [&](const Statement& row) {
-        const qint64 conversation = sqlite3_column_int64(row.s, 0);
-        if (found.contains(conversation))
-            return; // a message shows more than the title already does
-        Found& f = found[conversation];
-        f.hit.conversationRow = conversation;
-        f.hit = withSnippet(f.hit, row.text(1), terms);
-    });
+    read = read
+        && eachMatch("SELECT rowid FROM message_search WHERE message_search MATCH ?1", [&](const Statement& row) {
+               const qint64 message = sqlite3_column_int64(row.s, 0);
+               const qint64 conversation = messages.of(message);
+               if (!conversation)
+                   return;
+               Found& f = found[conversation];
+               if (!f.hit.messageRow || message < f.hit.messageRow) {
+                   f.hit.conversationRow = conversation;
+                   f.hit.messageRow = message;
+               }
+           });
+    read = read
+        && eachMatch("SELECT rowid, title FROM conversation_search WHERE conversation_search MATCH ?1",
+                     [&](const Statement& row) {
+                         const qint64 conversation = sqlite3_column_int64(row.s, 0);
+                         if (found.contains(conversation))
+                             return; // a message shows more than the title already does
+                         Found& f = found[conversation];
+                         f.hit.conversationRow = conversation;
+                         f.hit = withSnippet(f.hit, row.text(1), terms);
+                     });
     if (read) {
         Statement message(db, "SELECT coalesce(content, '') || ' ' || coalesce(function_result, '') FROM message"
                               " WHERE pk = ?1");

@@ -14,8 +14,8 @@ struct sqlite3;
 // One conversation found by a full-text search.
 struct SearchHit {
     qint64 conversationRow = 0;
-    qint64 messageRow = 0; // its first matching message; 0 when only the title matched
-    QString snippet;       // one line around the match, plain text
+    qint64 messageRow = 0;                          // its first matching message; 0 when only the title matched
+    QString snippet;                                // one line around the match, plain text
     QList<std::pair<qsizetype, qsizetype>> matches; // start and length of each match in the snippet
 };
 

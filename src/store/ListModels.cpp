@@ -19,14 +19,15 @@ QVariant idVariant(const std::optional<QUuid>& id)
 
 ConversationListModel::ConversationListModel(StoreContext& context, QObject* parent)
     : SortedRecordModel<Conversation>(
-          [](const Conversation& a, const Conversation& b) {
-              const qint64 ta = a.createdAt() ? a.createdAt()->toMSecsSinceEpoch() : 0;
-              const qint64 tb = b.createdAt() ? b.createdAt()->toMSecsSinceEpoch() : 0;
-              return ta != tb ? ta > tb : b.createdBefore(a);
-          },
-          [](const Conversation&) { return true; }, parent)
+        [](const Conversation& a, const Conversation& b) {
+            const qint64 ta = a.createdAt() ? a.createdAt()->toMSecsSinceEpoch() : 0;
+            const qint64 tb = b.createdAt() ? b.createdAt()->toMSecsSinceEpoch() : 0;
+            return ta != tb ? ta > tb : b.createdBefore(a);
+        },
+        [](const Conversation&) { return true; }, parent)
 {
-    connect(&context, &StoreContext::conversationInserted, this, [this](const ConversationPtr& c) { recordInserted(c); });
+    connect(&context, &StoreContext::conversationInserted, this,
+            [this](const ConversationPtr& c) { recordInserted(c); });
     connect(&context, &StoreContext::conversationChanged, this, [this](const ConversationPtr& c) { recordChanged(c); });
     connect(&context, &StoreContext::conversationRemoved, this, [this](const ConversationPtr& c) { recordRemoved(c); });
     // The list shows the assistant's name: a renamed (or, by another process,
@@ -50,8 +51,7 @@ QVariant ConversationListModel::data(const QModelIndex& index, int role) const
     const AssistantPtr assistant = c->assistant();
     switch (role) {
     case Qt::DisplayRole:
-    case AssistantNameRole:
-        return assistant && assistant->name() ? *assistant->name() : QString();
+    case AssistantNameRole: return assistant && assistant->name() ? *assistant->name() : QString();
     case RecordIdRole: return idVariant(c->id());
     case CreatedAtRole: return optionalVariant(c->createdAt());
     case UpdatedAtRole: return optionalVariant(c->updatedAt());
@@ -63,18 +63,18 @@ QVariant ConversationListModel::data(const QModelIndex& index, int role) const
 
 QHash<int, QByteArray> ConversationListModel::roleNames() const
 {
-    return {{Qt::DisplayRole, "display"}, {RecordIdRole, "id"}, {AssistantNameRole, "assistantName"},
-            {CreatedAtRole, "createdAt"}, {UpdatedAtRole, "updatedAt"}, {ProfilePictureUrlRole, "profilePictureUrl"},
+    return {{Qt::DisplayRole, "display"},    {RecordIdRole, "id"},         {AssistantNameRole, "assistantName"},
+            {CreatedAtRole, "createdAt"},    {UpdatedAtRole, "updatedAt"}, {ProfilePictureUrlRole, "profilePictureUrl"},
             {TitleRole, "conversationTitle"}};
 }
 
 AssistantListModel::AssistantListModel(StoreContext& context, QObject* parent)
     : SortedRecordModel<Assistant>(
-          [](const Assistant& a, const Assistant& b) {
-              const int order = QString::compare(a.name().value_or(QString()), b.name().value_or(QString()));
-              return order != 0 ? order < 0 : a.createdBefore(b);
-          },
-          [](const Assistant& a) { return !a.deletedAt().has_value(); }, parent)
+        [](const Assistant& a, const Assistant& b) {
+            const int order = QString::compare(a.name().value_or(QString()), b.name().value_or(QString()));
+            return order != 0 ? order < 0 : a.createdBefore(b);
+        },
+        [](const Assistant& a) { return !a.deletedAt().has_value(); }, parent)
 {
     connect(&context, &StoreContext::assistantInserted, this, [this](const AssistantPtr& a) { recordInserted(a); });
     connect(&context, &StoreContext::assistantChanged, this, [this](const AssistantPtr& a) { recordChanged(a); });
@@ -99,8 +99,11 @@ QVariant AssistantListModel::data(const QModelIndex& index, int role) const
 
 QHash<int, QByteArray> AssistantListModel::roleNames() const
 {
-    return {{Qt::DisplayRole, "display"}, {RecordIdRole, "id"}, {AssistantNameRole, "name"},
-            {IntroRole, "intro"}, {ProfilePictureUrlRole, "profilePictureUrl"}};
+    return {{Qt::DisplayRole, "display"},
+            {RecordIdRole, "id"},
+            {AssistantNameRole, "name"},
+            {IntroRole, "intro"},
+            {ProfilePictureUrlRole, "profilePictureUrl"}};
 }
 
 MessageListModel::MessageListModel(StoreContext& context, const ConversationPtr& conversation, QObject* parent)
@@ -111,11 +114,11 @@ MessageListModel::MessageListModel(StoreContext& context, const ConversationPtr&
 MessageListModel::MessageListModel(StoreContext& context, const ConversationPtr& conversation,
                                    SystemPrompt systemPrompt, QObject* parent)
     : SortedRecordModel<Message>(
-          [](const Message& a, const Message& b) { return messageOrderLess(a, b); },
-          [systemPrompt](const Message& m) {
-              return !m.isDeleted() && (systemPrompt == SystemPrompt::Listed || m.role() != QLatin1String("system"));
-          },
-          parent)
+        [](const Message& a, const Message& b) { return messageOrderLess(a, b); },
+        [systemPrompt](const Message& m) {
+            return !m.isDeleted() && (systemPrompt == SystemPrompt::Listed || m.role() != QLatin1String("system"));
+        },
+        parent)
     , m_conversation(conversation)
 {
     // Pieces streaming into other conversations must not cost a search of this list.
@@ -153,7 +156,13 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
 
 QHash<int, QByteArray> MessageListModel::roleNames() const
 {
-    return {{Qt::DisplayRole, "display"}, {RecordIdRole, "id"}, {RoleRole, "role"}, {ContentRole, "content"},
-            {DoneRole, "done"}, {FunctionNameRole, "functionName"}, {FunctionArgumentsRole, "functionArguments"},
-            {FunctionResultRole, "functionResult"}, {UpdatedAtRole, "updatedAt"}};
+    return {{Qt::DisplayRole, "display"},
+            {RecordIdRole, "id"},
+            {RoleRole, "role"},
+            {ContentRole, "content"},
+            {DoneRole, "done"},
+            {FunctionNameRole, "functionName"},
+            {FunctionArgumentsRole, "functionArguments"},
+            {FunctionResultRole, "functionResult"},
+            {UpdatedAtRole, "updatedAt"}};
 }

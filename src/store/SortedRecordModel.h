@@ -18,17 +18,18 @@ public:
     using Filter = std::function<bool(const T&)>;
 
     SortedRecordModel(Less less, Filter filter, QObject* parent)
-        : QAbstractListModel(parent), m_less(std::move(less)), m_filter(std::move(filter)) {}
+        : QAbstractListModel(parent)
+        , m_less(std::move(less))
+        , m_filter(std::move(filter))
+    {
+    }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override
     {
         return parent.isValid() ? 0 : int(m_rows.size());
     }
 
-    Ptr recordAt(int row) const
-    {
-        return row >= 0 && row < int(m_rows.size()) ? m_rows[size_t(row)].record : nullptr;
-    }
+    Ptr recordAt(int row) const { return row >= 0 && row < int(m_rows.size()) ? m_rows[size_t(row)].record : nullptr; }
 
     // Most changes touch the newest rows (a streaming reply is the last
     // message), so the search starts from the end.
@@ -89,7 +90,7 @@ protected:
             return;
         }
         const bool inPlace = (row == 0 || !m_less(*record, *m_rows[size_t(row - 1)].record))
-            && (row + 1 == int(m_rows.size()) || !m_less(*m_rows[size_t(row) + 1].record, *record));
+                          && (row + 1 == int(m_rows.size()) || !m_less(*m_rows[size_t(row) + 1].record, *record));
         if (inPlace) {
             recordUpdated(row);
             return;

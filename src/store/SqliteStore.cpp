@@ -14,10 +14,26 @@
 namespace {
 
 enum Slot {
-    InsertAssistant, UpdateAssistant, InsertConversation, UpdateConversation,
-    InsertMessage, UpdateMessage, DeleteMessage, DeleteMessages, DeleteConversation,
-    SelectMessages, Begin, BeginRead, Commit, Rollback, DataVersion,
-    UpdateMessageFields, InsertPiece, DeletePieces, SelectPieces, SlotCount
+    InsertAssistant,
+    UpdateAssistant,
+    InsertConversation,
+    UpdateConversation,
+    InsertMessage,
+    UpdateMessage,
+    DeleteMessage,
+    DeleteMessages,
+    DeleteConversation,
+    SelectMessages,
+    Begin,
+    BeginRead,
+    Commit,
+    Rollback,
+    DataVersion,
+    UpdateMessageFields,
+    InsertPiece,
+    DeletePieces,
+    SelectPieces,
+    SlotCount
 };
 
 // Forward migrations: entry N takes a database from schema N to N + 1.
@@ -192,7 +208,8 @@ StoreError errorOf(sqlite3* db, const QString& context = {})
     const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
     StoreError error;
     error.description = context.isEmpty() ? message : context + QStringLiteral(": ") + message;
-    error.details = QStringLiteral("{code = %1; message = \"%2\"}").arg(code).arg(QString::fromUtf8(sqlite3_errstr(code)));
+    error.details =
+        QStringLiteral("{code = %1; message = \"%2\"}").arg(code).arg(QString::fromUtf8(sqlite3_errstr(code)));
     return error;
 }
 
@@ -278,9 +295,11 @@ bool SqliteStore::prepareSchema(StoreError* error)
         return false;
     }
     if (version > schemaVersion) {
-        *error = {QStringLiteral("The store was written by a newer version of Vorbel (schema %1, this build reads up to %2)")
-                      .arg(version).arg(schemaVersion),
-                  QStringLiteral("{user_version = %1}").arg(version)};
+        *error = {
+            QStringLiteral("The store was written by a newer version of Vorbel (schema %1, this build reads up to %2)")
+                .arg(version)
+                .arg(schemaVersion),
+            QStringLiteral("{user_version = %1}").arg(version)};
         return false;
     }
     // WAL with NORMAL sync: a returned save survives the process being killed.
@@ -303,15 +322,9 @@ bool SqliteStore::prepareSchema(StoreError* error)
     return true;
 }
 
-bool SqliteStore::exec(const char* sql)
-{
-    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
+bool SqliteStore::exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
-void SqliteStore::setQueryOnly(bool queryOnly)
-{
-    exec(queryOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0");
-}
+void SqliteStore::setQueryOnly(bool queryOnly) { exec(queryOnly ? "PRAGMA query_only=1" : "PRAGMA query_only=0"); }
 
 sqlite3_stmt* SqliteStore::statement(int slot, const char* sql)
 {
@@ -325,7 +338,8 @@ StoreError SqliteStore::lastError() const { return errorOf(m_db); }
 
 Result<std::vector<AssistantPtr>> SqliteStore::loadAssistants()
 {
-    return loadAll<Assistant>(m_db,
+    return loadAll<Assistant>(
+        m_db,
         "SELECT pk, id, name, personality, intro, profile_picture_url, version, deleted_at FROM assistant ORDER BY pk",
         [](Assistant& a, sqlite3_stmt* s) {
             a.m_primaryKey = a.m_rowKey = sqlite3_column_int64(s, 0);
@@ -341,8 +355,8 @@ Result<std::vector<AssistantPtr>> SqliteStore::loadAssistants()
 
 Result<std::vector<ConversationPtr>> SqliteStore::loadConversations()
 {
-    return loadAll<Conversation>(m_db,
-        "SELECT pk, id, created_at, updated_at, assistant_pk, title FROM conversation ORDER BY pk",
+    return loadAll<Conversation>(
+        m_db, "SELECT pk, id, created_at, updated_at, assistant_pk, title FROM conversation ORDER BY pk",
         [](Conversation& c, sqlite3_stmt* s) {
             c.m_primaryKey = c.m_rowKey = sqlite3_column_int64(s, 0);
             c.m_id = columnUuid(s, 1);
@@ -359,13 +373,14 @@ Result<std::vector<MessagePtr>> SqliteStore::loadMessages(qint64 conversationRow
     // otherwise lose the pieces it took in.
     const bool ownSnapshot = sqlite3_get_autocommit(m_db) != 0 && beginRead();
     std::vector<MessagePtr> messages;
-    sqlite3_stmt* s = statement(SelectMessages,
-        "SELECT pk, id, role, content, done, function_name, function_arguments, function_result, updated_at,"
-        " reasoning, prompt_tokens, completion_tokens, reasoning_tokens, thinking_ms, reply_ms"
-        " FROM message WHERE conversation_pk = ? ORDER BY pk");
-    sqlite3_stmt* pieces = statement(SelectPieces,
-        "SELECT message_pk, field, text, pk FROM message_piece"
-        " WHERE message_pk IN (SELECT pk FROM message WHERE conversation_pk = ?) ORDER BY pk");
+    sqlite3_stmt* s =
+        statement(SelectMessages,
+                  "SELECT pk, id, role, content, done, function_name, function_arguments, function_result, updated_at,"
+                  " reasoning, prompt_tokens, completion_tokens, reasoning_tokens, thinking_ms, reply_ms"
+                  " FROM message WHERE conversation_pk = ? ORDER BY pk");
+    sqlite3_stmt* pieces =
+        statement(SelectPieces, "SELECT message_pk, field, text, pk FROM message_piece"
+                                " WHERE message_pk IN (SELECT pk FROM message WHERE conversation_pk = ?) ORDER BY pk");
     bool read = s && pieces;
     if (read) {
         sqlite3_bind_int64(s, 1, conversationRow);
@@ -458,11 +473,12 @@ bool SqliteStore::step(sqlite3_stmt* s, qint64* insertedRow)
 
 bool SqliteStore::write(const Assistant& a, qint64* insertedRow)
 {
-    sqlite3_stmt* s = insertedRow
-        ? statement(InsertAssistant, "INSERT INTO assistant (id, name, personality, intro, profile_picture_url,"
-                                     " version, deleted_at, pk) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-        : statement(UpdateAssistant, "UPDATE assistant SET id = ?, name = ?, personality = ?, intro = ?,"
-                                     " profile_picture_url = ?, version = ?, deleted_at = ? WHERE pk = ?");
+    sqlite3_stmt* s =
+        insertedRow
+            ? statement(InsertAssistant, "INSERT INTO assistant (id, name, personality, intro, profile_picture_url,"
+                                         " version, deleted_at, pk) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+            : statement(UpdateAssistant, "UPDATE assistant SET id = ?, name = ?, personality = ?, intro = ?,"
+                                         " profile_picture_url = ?, version = ?, deleted_at = ? WHERE pk = ?");
     if (!s)
         return false;
     bindUuid(s, 1, a.m_id);
@@ -478,11 +494,12 @@ bool SqliteStore::write(const Assistant& a, qint64* insertedRow)
 
 bool SqliteStore::write(const Conversation& c, qint64 assistantRow, qint64* insertedRow)
 {
-    sqlite3_stmt* s = insertedRow
-        ? statement(InsertConversation, "INSERT INTO conversation (id, created_at, updated_at, assistant_pk, title, pk)"
-                                        " VALUES (?, ?, ?, ?, ?, ?)")
-        : statement(UpdateConversation, "UPDATE conversation SET id = ?, created_at = ?, updated_at = ?,"
-                                        " assistant_pk = ?, title = ? WHERE pk = ?");
+    sqlite3_stmt* s =
+        insertedRow ? statement(InsertConversation,
+                                "INSERT INTO conversation (id, created_at, updated_at, assistant_pk, title, pk)"
+                                " VALUES (?, ?, ?, ?, ?, ?)")
+                    : statement(UpdateConversation, "UPDATE conversation SET id = ?, created_at = ?, updated_at = ?,"
+                                                    " assistant_pk = ?, title = ? WHERE pk = ?");
     if (!s)
         return false;
     bindUuid(s, 1, c.m_id);
@@ -497,8 +514,8 @@ bool SqliteStore::write(const Conversation& c, qint64 assistantRow, qint64* inse
 namespace {
 
 // Numbered so that the statement without the growing texts binds the same way.
-void bindMessage(sqlite3_stmt* s, const Message& m, const std::optional<QString>* const* texts,
-                 qint64 conversationRow, qint64 row)
+void bindMessage(sqlite3_stmt* s, const Message& m, const std::optional<QString>* const* texts, qint64 conversationRow,
+                 qint64 row)
 {
     bindUuid(s, 1, m.id());
     bindText(s, 2, m.role());
@@ -532,15 +549,17 @@ bool SqliteStore::write(const Message& m, qint64 conversationRow, qint64* insert
     }
     if (grewOnly)
         return appendPieces(m, conversationRow, stored);
-    sqlite3_stmt* s = insertedRow
-        ? statement(InsertMessage, "INSERT INTO message (id, role, content, done, function_name, function_arguments,"
-                                   " function_result, updated_at, reasoning, prompt_tokens, completion_tokens,"
-                                   " reasoning_tokens, thinking_ms, reply_ms, conversation_pk, pk)"
-                                   " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)")
-        : statement(UpdateMessage, "UPDATE message SET id = ?1, role = ?2, content = ?3, done = ?4, function_name = ?5,"
-                                   " function_arguments = ?6, function_result = ?7, updated_at = ?8, reasoning = ?9,"
-                                   " prompt_tokens = ?10, completion_tokens = ?11, reasoning_tokens = ?12,"
-                                   " thinking_ms = ?13, reply_ms = ?14, conversation_pk = ?15 WHERE pk = ?16");
+    sqlite3_stmt* s =
+        insertedRow ? statement(InsertMessage,
+                                "INSERT INTO message (id, role, content, done, function_name, function_arguments,"
+                                " function_result, updated_at, reasoning, prompt_tokens, completion_tokens,"
+                                " reasoning_tokens, thinking_ms, reply_ms, conversation_pk, pk)"
+                                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)")
+                    : statement(UpdateMessage,
+                                "UPDATE message SET id = ?1, role = ?2, content = ?3, done = ?4, function_name = ?5,"
+                                " function_arguments = ?6, function_result = ?7, updated_at = ?8, reasoning = ?9,"
+                                " prompt_tokens = ?10, completion_tokens = ?11, reasoning_tokens = ?12,"
+                                " thinking_ms = ?13, reply_ms = ?14, conversation_pk = ?15 WHERE pk = ?16");
     if (!s)
         return false;
     bindMessage(s, m, texts.data(), conversationRow, insertedRow ? 0 : m.m_rowKey);
@@ -565,11 +584,13 @@ bool SqliteStore::write(const Message& m, qint64 conversationRow, qint64* insert
 // each text grew by since the last save as a piece of its own.
 bool SqliteStore::appendPieces(const Message& m, qint64 conversationRow, Message::StoredTexts* stored)
 {
-    sqlite3_stmt* s = statement(UpdateMessageFields,
+    sqlite3_stmt* s = statement(
+        UpdateMessageFields,
         "UPDATE message SET id = ?1, role = ?2, done = ?4, function_result = ?7, updated_at = ?8,"
         " prompt_tokens = ?10, completion_tokens = ?11, reasoning_tokens = ?12, thinking_ms = ?13, reply_ms = ?14,"
         " conversation_pk = ?15 WHERE pk = ?16");
-    sqlite3_stmt* piece = statement(InsertPiece, "INSERT INTO message_piece (message_pk, field, text) VALUES (?, ?, ?)");
+    sqlite3_stmt* piece =
+        statement(InsertPiece, "INSERT INTO message_piece (message_pk, field, text) VALUES (?, ?, ?)");
     if (!s || !piece)
         return false;
     bindMessage(s, m, nullptr, conversationRow, m.m_rowKey);

@@ -69,7 +69,11 @@ public:
     void setQueryOnly(bool queryOnly);
 
 private:
-    SqliteStore(sqlite3* db, const QString& path) : m_db(db), m_path(path) {}
+    SqliteStore(sqlite3* db, const QString& path)
+        : m_db(db)
+        , m_path(path)
+    {
+    }
     bool prepareSchema(StoreError* error);
     bool exec(const char* sql);
     sqlite3_stmt* statement(int slot, const char* sql);

@@ -328,10 +328,7 @@ std::optional<StoreError> StoreContext::save()
     return std::nullopt;
 }
 
-bool StoreContext::mergeExternalChanges()
-{
-    return m_watcher && m_watcher->mergeIfChanged();
-}
+bool StoreContext::mergeExternalChanges() { return m_watcher && m_watcher->mergeIfChanged(); }
 
 // Record side: relationships resolve through the context.
 

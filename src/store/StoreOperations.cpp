@@ -73,10 +73,7 @@ void deleteConversation(StoreContext& context, const ConversationPtr& conversati
     saveChanges(context);
 }
 
-std::vector<AssistantPtr> allAssistants(const StoreContext& context)
-{
-    return context.assistants();
-}
+std::vector<AssistantPtr> allAssistants(const StoreContext& context) { return context.assistants(); }
 
 bool messageOrderLess(const Message& a, const Message& b)
 {

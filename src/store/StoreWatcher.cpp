@@ -144,8 +144,7 @@ bool StoreWatcher::mergeAssistants(const std::vector<AssistantPtr>& rows)
 {
     StoreContext& context = m_context;
     return mergeRows(
-        context.assistants(), rows,
-        [&context](const Assistant& a) { return context.m_pendingAssistants.holds(a); },
+        context.assistants(), rows, [&context](const Assistant& a) { return context.m_pendingAssistants.holds(a); },
         [&context](const AssistantPtr& a) {
             context.adopt(*a, context.m_assistants.contains(a->m_rowKey) ? context.nextKey() : a->m_rowKey);
             context.m_assistants.insert(a->primaryKey(), a);
@@ -184,8 +183,7 @@ bool StoreWatcher::mergeMessages(const ConversationPtr& conversation, const std:
     StoreContext& context = m_context;
     const std::vector<MessagePtr> records = conversation->m_messages;
     return mergeRows(
-        records, rows,
-        [&context](const Message& m) { return context.m_pendingMessages.holds(m); },
+        records, rows, [&context](const Message& m) { return context.m_pendingMessages.holds(m); },
         [&context, &conversation](const MessagePtr& m) {
             context.adopt(*m, m->m_rowKey);
             m->m_conversationKey = conversation->primaryKey();

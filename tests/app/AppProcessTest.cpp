@@ -32,7 +32,8 @@ TEST(AppProcess, StartsAndQuitsCleanlyOnTerminationSignal)
         app.start(VORBEL_BINARY, {});
         ASSERT_TRUE(app.waitForStarted());
         QByteArray out;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return (out += app.readAllStandardOutput()).contains("assistant data"); }, 30000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return (out += app.readAllStandardOutput()).contains("assistant data"); }, 30000));
         EXPECT_TRUE(QFile::exists(home.path() + "/data/Vorbel/Vorbel/Vorbel.sqlite"));
         ::kill(pid_t(app.processId()), signal);
         ASSERT_TRUE(app.waitForFinished(30000));

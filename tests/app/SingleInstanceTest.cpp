@@ -42,7 +42,9 @@ TEST_F(SingleInstanceTest, ALaterStartHandsItsRequestToTheRunningOneAndStops)
     SingleInstance running(path);
     ASSERT_FALSE(running.forwardOrListen(Request::Raise));
     ASSERT_TRUE(running.isListening());
-    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther), 0);
+    EXPECT_EQ(QFileInfo(path).permissions()
+                  & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+              0);
     QSignalSpy requests(&running, &SingleInstance::requested);
 
     for (Request request : {Request::Raise, Request::NewWindow}) {

@@ -10,7 +10,8 @@
 TEST(Updater, FeedVersionsCompareNumerically)
 {
     using O = UpdateCheckResult::Outcome;
-    EXPECT_EQ(Updater::evaluateFeed(R"({"version":"0.10.0","url":"https://x/y"})", "0.9.3").outcome, O::UpdateAvailable);
+    EXPECT_EQ(Updater::evaluateFeed(R"({"version":"0.10.0","url":"https://x/y"})", "0.9.3").outcome,
+              O::UpdateAvailable);
     EXPECT_EQ(Updater::evaluateFeed(R"({"version":"0.1.0"})", "0.1.0").outcome, O::UpToDate);
     EXPECT_EQ(Updater::evaluateFeed(R"({"version":"0.0.9"})", "0.1.0").outcome, O::UpToDate);
     EXPECT_EQ(Updater::evaluateFeed("not json", "0.1.0").outcome, O::Failed);
@@ -20,10 +21,13 @@ TEST(Updater, FeedVersionsCompareNumerically)
 // The feed's server chooses the address the user is sent to: only a web page is offered.
 TEST(Updater, OnlyAWebDownloadAddressIsOffered)
 {
-    const QList<QPair<QString, QUrl>> cases{
-        {"https://example.com/dl", QUrl("https://example.com/dl")}, {"HTTP://a.example/", QUrl("http://a.example/")},
-        {"file:///usr/bin/xterm", QUrl()}, {"javascript:alert(1)", QUrl()}, {"vorbel-helper://run", QUrl()},
-        {"https:///no-host", QUrl()}, {"https://exa mple.com", QUrl()}};
+    const QList<QPair<QString, QUrl>> cases{{"https://example.com/dl", QUrl("https://example.com/dl")},
+                                            {"HTTP://a.example/", QUrl("http://a.example/")},
+                                            {"file:///usr/bin/xterm", QUrl()},
+                                            {"javascript:alert(1)", QUrl()},
+                                            {"vorbel-helper://run", QUrl()},
+                                            {"https:///no-host", QUrl()},
+                                            {"https://exa mple.com", QUrl()}};
     for (const auto& [written, offered] : cases) {
         const UpdateCheckResult result =
             Updater::evaluateFeed(R"({"version":"9.0","url":")" + written.toUtf8() + R"("})", "0.1.0");

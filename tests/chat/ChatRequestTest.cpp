@@ -7,12 +7,16 @@
 
 TEST(GraphemeCount, CountsUserPerceivedCharacters)
 {
-    const QList<QPair<const char*, int>> cases{
-        {"", 0}, {"abc", 3}, {"a\r\nb", 3}, {"e\u0301", 1}, {"cafe\u0301 \u00e9", 6}, {"\u00e4\r\n", 2},
-        {"\U0001F600", 1},                                              // two UTF-16 units
-        {"\U0001F44D\U0001F3FD", 1},                                    // skin tone modifier
-        {"\U0001F468\u200D\U0001F469\u200D\U0001F467", 1},              // ZWJ family
-        {"\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7", 2}};               // two flags
+    const QList<QPair<const char*, int>> cases{{"", 0},
+                                               {"abc", 3},
+                                               {"a\r\nb", 3},
+                                               {"e\u0301", 1},
+                                               {"cafe\u0301 \u00e9", 6},
+                                               {"\u00e4\r\n", 2},
+                                               {"\U0001F600", 1},                                 // two UTF-16 units
+                                               {"\U0001F44D\U0001F3FD", 1},                       // skin tone modifier
+                                               {"\U0001F468\u200D\U0001F469\u200D\U0001F467", 1}, // ZWJ family
+                                               {"\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7", 2}};  // two flags
     for (const auto& [text, count] : cases)
         EXPECT_EQ(graphemeCount(QString::fromUtf8(text)), count) << text;
 }
@@ -40,9 +44,15 @@ TEST(HistorySelection, KeepsTheNewestThatFitButNoNoticeOrEmptyReply)
         // Truncated after every message: two thirds of a token each add nothing.
         {QList<StoredMessage>(4, {"user", "ab"}), 10, 11, {0, 1, 2, 3}},
         // Replies that never received anything would reach the model as empty turns.
-        {{{"user", "a"}, {"assistant", ""}, {"assistant", std::nullopt}, {"assistant", "", ""},
-          {"assistant", std::nullopt, "x"}, {"user", ""}},
-         0, 4096, {0, 4, 5}},
+        {{{"user", "a"},
+          {"assistant", ""},
+          {"assistant", std::nullopt},
+          {"assistant", "", ""},
+          {"assistant", std::nullopt, "x"},
+          {"user", ""}},
+         0,
+         4096,
+         {0, 4, 5}},
     };
     for (const auto& c : cases) {
         const MessageFixture store(c.messages);

@@ -1,7 +1,7 @@
-#include "support/ChatCompletionStream.h"
-#include "support/OpenAiServerTest.h"
 #include "MessageFixture.h"
 #include "ReplyRecorder.h"
+#include "support/ChatCompletionStream.h"
+#include "support/OpenAiServerTest.h"
 
 #include "extensions/ExtensionRegistry.h"
 
@@ -135,7 +135,10 @@ TEST_F(ChatStream, FailuresGiveTheirTextKeepWhatArrivedAndAreNotSentAgain)
         // Ended cleanly but early: sent again, it would add a second completion.
         {ScriptedResponse::sse({content("Hel")}), {"Hel"}, generic},
         // No server; then no key, and a key unfit for a header: neither is sent (that would give the generic text).
-        {std::nullopt, {}, generic, [] { qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8()); }},
+        {std::nullopt,
+         {},
+         generic,
+         [] { qputenv("VORBEL_OPENAI_URL", HttpTestServer::refusedUrl().toString().toUtf8()); }},
         {std::nullopt, {}, invalidKey, [] { Settings::instance().remove(Settings::apiKeyKey); }},
         {std::nullopt, {}, invalidKey, [] { storeCredentials("sk-pasted\r\n", ""); }},
     };

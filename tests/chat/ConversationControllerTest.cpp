@@ -73,8 +73,11 @@ TEST_F(TurnFlowTest, AutomaticFunctionCallsChainUntilText)
     // The next request ends with the call and its result, with no new user message.
     const QJsonArray second = sentMessages(server.requests().at(1));
     EXPECT_EQ(sentRoles(server.requests().at(1)), QStringList({"system", "user", "assistant", "function"}));
-    EXPECT_EQ(second[2].toObject()["function_call"], QJsonObject({{"name", "jsExecution"}, {"arguments", "{\"script\":\"1+1\"}"}}));
-    EXPECT_EQ(second[3], QJsonObject({{"role", "function"}, {"name", "jsExecution"}, {"content", "result 1 of {\"script\":\"1+1\"}"}}));
+    EXPECT_EQ(second[2].toObject()["function_call"],
+              QJsonObject({{"name", "jsExecution"}, {"arguments", "{\"script\":\"1+1\"}"}}));
+    EXPECT_EQ(
+        second[3],
+        QJsonObject({{"role", "function"}, {"name", "jsExecution"}, {"content", "result 1 of {\"script\":\"1+1\"}"}}));
     EXPECT_EQ(sentRoles(server.requests().at(2)),
               QStringList({"system", "user", "assistant", "function", "assistant", "function"}));
 }
@@ -217,15 +220,20 @@ TEST_F(TurnFlowTest, StoppingKeepsWhatArrivedAndNeverRunsACutCall)
         std::function<bool(const Message&)> arrived;
         QStringList expected; // the conversation after the stop
     } cases[] = {
-        {"text", {content("Hel"), content("lo")}, [](const Message& m) { return m.content() == "Hello"; },
+        {"text",
+         {content("Hel"), content("lo")},
+         [](const Message& m) { return m.content() == "Hello"; },
          {"user Hi (done)", "assistant Hello (done)"}},
         {"nothing yet", {content("")}, nullptr, {"user Hi (done)"}},
         // Thinking alone is kept; as it has no answer it is never sent back.
-        {"thinking", {thinking("Hmm")}, [](const Message& m) { return m.reasoning() == "Hmm"; },
+        {"thinking",
+         {thinking("Hmm")},
+         [](const Message& m) { return m.reasoning() == "Hmm"; },
          {"user Hi (done)", "assistant  (done)"}},
         {"a function call",
          {chunk({{"function_call", QJsonObject{{"name", "jsExecution"}, {"arguments", "{\"co"}}}})},
-         [](const Message& m) { return m.functionArguments() == "{\"co"; }, {"user Hi (done)"}},
+         [](const Message& m) { return m.functionArguments() == "{\"co"; },
+         {"user Hi (done)"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -248,8 +256,12 @@ TEST_F(TurnFlowTest, StoppingKeepsWhatArrivedAndNeverRunsACutCall)
         QTest::qWait(50);
         EXPECT_EQ(summary(), c.expected);
         EXPECT_FALSE(context().hasChanges());
-        EXPECT_EQ(DataController(dir.path() + "/Vorbel.sqlite").storeContext().conversationWithId(*conversation->id())
-                      ->messages().size(), size_t(c.expected.size())); // the removal is stored too
+        EXPECT_EQ(DataController(dir.path() + "/Vorbel.sqlite")
+                      .storeContext()
+                      .conversationWithId(*conversation->id())
+                      ->messages()
+                      .size(),
+                  size_t(c.expected.size())); // the removal is stored too
     }
     EXPECT_FALSE(ran);
 }
@@ -276,7 +288,8 @@ TEST_F(TurnFlowTest, RegenerateRetryAndResubmitDeleteTheOldTurnAndSendAgain)
     EXPECT_TRUE(controller->regenerate());
     EXPECT_FALSE(controller->canRegenerate()); // streaming
     ASSERT_TRUE(waitForTurns(3));
-    EXPECT_EQ(summary(), QStringList({"user \n  What is one plus one?  \nThanks (done)", "app " + OpenAiService::genericErrorText}));
+    EXPECT_EQ(summary(), QStringList({"user \n  What is one plus one?  \nThanks (done)",
+                                      "app " + OpenAiService::genericErrorText}));
     server.enqueue(reply({"Two!"}));
     EXPECT_TRUE(controller->regenerate()); // the Retry of the failure notice
     ASSERT_TRUE(waitForTurns(4));

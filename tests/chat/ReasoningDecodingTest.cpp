@@ -28,7 +28,8 @@ std::tuple<QString, QString, std::optional<Usage>> decode(const QStringList& eve
             content += delta.content.value_or(QString());
             usage = delta.usage ? delta.usage : usage;
         };
-        OpenAiService::decodeStreamEvent(data, apply, [] {}, true, splitsThinking ? &splitter : nullptr);
+        OpenAiService::decodeStreamEvent(
+            data, apply, [] {}, true, splitsThinking ? &splitter : nullptr);
     }
     return {reasoning, content, usage};
 }
@@ -39,12 +40,21 @@ TEST(ReasoningDecoding, ThinkingComesApartFromTheAnswer)
 {
     const QString code = "Use:\n```\n<think>x</think>\n```";
     const QList<std::tuple<const char*, QStringList, QString, QString>> cases{
-        {"reasoning_content", {text("Hm", "reasoning_content"), text("m.", "reasoning_content"), text("4")}, "Hmm.", "4"},
+        {"reasoning_content",
+         {text("Hm", "reasoning_content"), text("m.", "reasoning_content"), text("4")},
+         "Hmm.",
+         "4"},
         {"reasoning", {text("Hmm.", "reasoning"), text("4")}, "Hmm.", "4"},
-        {"both at once", {R"({"choices":[{"index":0,"delta":{"reasoning_content":"Hm","reasoning":"Hm"}}]})"}, "Hm", ""},
+        {"both at once",
+         {R"({"choices":[{"index":0,"delta":{"reasoning_content":"Hm","reasoning":"Hm"}}]})"},
+         "Hm",
+         ""},
         {"missing opening tag", {text("Let me see"), text(".\n</th"), text("ink>\n\nFour.")}, "Let me see.\n", "Four."},
         {"tags in code after the answer", {text("<think>a</think>" + code)}, "a", code},
-        {"tags in code of a plain answer", {text("Use:\n```\n"), text("</think>\n```")}, "", "Use:\n```\n</think>\n```"},
+        {"tags in code of a plain answer",
+         {text("Use:\n```\n"), text("</think>\n```")},
+         "",
+         "Use:\n```\n</think>\n```"},
         {"a tag in inline code", {text("Type `</think>` there.")}, "", "Type `</think>` there."},
         {"empty thinking", {text("<think>\n\n</think>\n\nHi")}, "", "Hi"},
         {"an unfinished tag at the end", {text("<thi")}, "", "<thi"},
@@ -64,8 +74,10 @@ TEST(ReasoningDecoding, InlineTagsCutAtEveryPosition)
     const QString reply = "  <think>\nWhy 4?</think>\n\n2+2 is 4.";
     for (qsizetype first = 0; first <= reply.size(); ++first) {
         for (qsizetype second = first; second <= reply.size(); ++second) {
-            const QStringList events{text(reply.left(first)), text(reply.mid(first, second - first)), text(reply.mid(second))};
-            ASSERT_EQ(decode(events), std::tuple(QString("Why 4?"), QString("2+2 is 4."), std::nullopt)) << first << ' ' << second;
+            const QStringList events{text(reply.left(first)), text(reply.mid(first, second - first)),
+                                     text(reply.mid(second))};
+            ASSERT_EQ(decode(events), std::tuple(QString("Why 4?"), QString("2+2 is 4."), std::nullopt))
+                << first << ' ' << second;
         }
     }
 }

@@ -22,7 +22,10 @@ public:
         connect(reply, &ChatReply::failed, this, [this](const QString& text) { ends.append(text); });
     }
 
-    bool waitForEnd() { return QTest::qWaitFor([this] { return !ends.isEmpty(); }, 10000); }
+    bool waitForEnd()
+    {
+        return QTest::qWaitFor([this] { return !ends.isEmpty(); }, 10000);
+    }
 
     ChatReply* reply;
     QStringList contents;

@@ -14,15 +14,15 @@ Decoded decode(const QList<QString>& events, bool toolCalls = false)
     Decoded decoded;
     for (const QString& data : events) {
         OpenAiService::decodeStreamEvent(
-            data, [&](const ParsedDelta& delta) { decoded.deltas.append(delta); }, [&] { ++decoded.stops; },
-            toolCalls);
+            data, [&](const ParsedDelta& delta) { decoded.deltas.append(delta); }, [&] { ++decoded.stops; }, toolCalls);
     }
     return decoded;
 }
 
 QString chunk(const QString& delta, const QString& finish = "null")
 {
-    return QStringLiteral(R"({"id":"c1","object":"chat.completion.chunk","choices":[{"index":0,"delta":%1,"finish_reason":%2}]})")
+    return QStringLiteral(
+               R"({"id":"c1","object":"chat.completion.chunk","choices":[{"index":0,"delta":%1,"finish_reason":%2}]})")
         .arg(delta, finish);
 }
 
@@ -58,7 +58,7 @@ TEST(DecodeStreamEvent, DoneAndUndecodableDataEndTheReplyAndPrintTwoLines)
     const QList<QString> undecodable{
         " [DONE]",
         "not json",
-        R"({"object":"chat.completion.chunk"})",             // no choices
+        R"({"object":"chat.completion.chunk"})",              // no choices
         R"({"choices":[{"delta":{"content":"x"}}]})",         // no index
         R"({"choices":[{"index":0}]})",                       // no delta
         R"({"choices":[{"index":0,"delta":{"content":5}}]})", // wrong type
@@ -94,14 +94,10 @@ TEST(DecodeStreamEvent, ToolCallsBecomeFunctionPiecesNumberedByTheirCall)
         chunk("{}", R"("stop")"),
     };
     const QList<ParsedDelta> expected{
-        {std::nullopt, QString("jsExecution"), QString(""), 0},
-        {std::nullopt, std::nullopt, QString("{\"s"), 0},
-        {QString("x"), std::nullopt, std::nullopt, 0},
-        {std::nullopt, QString("a"), QString("{}"), 1},
-        {std::nullopt, QString("b"), std::nullopt, 2},
-        {},
-        {std::nullopt, QString("solo"), std::nullopt, 0},
-        {std::nullopt, std::nullopt, QString("!"), 1},
+        {std::nullopt, QString("jsExecution"), QString(""), 0}, {std::nullopt, std::nullopt, QString("{\"s"), 0},
+        {QString("x"), std::nullopt, std::nullopt, 0},          {std::nullopt, QString("a"), QString("{}"), 1},
+        {std::nullopt, QString("b"), std::nullopt, 2},          {},
+        {std::nullopt, QString("solo"), std::nullopt, 0},       {std::nullopt, std::nullopt, QString("!"), 1},
     };
     EXPECT_EQ(decode(events, true).deltas, expected);
     // The older form keeps ignoring what a finishing chunk carries.

@@ -21,9 +21,11 @@ QJsonArray callAndAnswer(const Message& message, const QString& arguments, const
 {
     const QString id = "call_" + QString::number(message.primaryKey());
     const QJsonObject function{{"name", *message.functionName()}, {"arguments", arguments}};
-    return {QJsonObject{{"role", "assistant"}, {"content", ""},
-                        {"tool_calls", QJsonArray{QJsonObject{{"id", id}, {"type", "function"}, {"function", function}}}}},
-            QJsonObject{{"role", "tool"}, {"tool_call_id", id}, {"content", result}}};
+    return {
+        QJsonObject{{"role", "assistant"},
+                    {"content", ""},
+                    {"tool_calls", QJsonArray{QJsonObject{{"id", id}, {"type", "function"}, {"function", function}}}}},
+        QJsonObject{{"role", "tool"}, {"tool_call_id", id}, {"content", result}}};
 }
 
 } // namespace
@@ -63,7 +65,10 @@ TEST_F(TurnFlowTest, SeveralCallsOfOneReplyRunOneAfterAnother)
     QStringList steps;
     for (const QString name : {"jsExecution", "cliExecution"}) {
         setExecutionOverrideForTesting(name, [&, name](const std::optional<QString>& arguments) {
-            { QMutexLocker locker(&lock); steps << "start " + arguments.value_or(""); }
+            {
+                QMutexLocker locker(&lock);
+                steps << "start " + arguments.value_or("");
+            }
             QThread::msleep(30);
             QMutexLocker locker(&lock);
             steps << "end " + arguments.value_or("");
@@ -98,9 +103,8 @@ TEST_F(TurnFlowTest, SeveralCallsOfOneReplyRunOneAfterAnother)
     EXPECT_EQ(second[3], callAndAnswer(*stored[1], "{\"script\":\"1\"}", "jsExecution ran")[1]);
     EXPECT_EQ(second[4], callAndAnswer(*stored[2], "{\"script\":\"2\"}", "jsExecution ran")[0]);
     EXPECT_EQ(second[5], callAndAnswer(*stored[2], "{\"script\":\"2\"}", "jsExecution ran")[1]);
-    EXPECT_EQ(sentRoles(server.requests().at(2)),
-              QStringList({"system", "user", "assistant", "tool", "assistant", "tool", "assistant", "tool", "assistant",
-                           "tool"}));
+    EXPECT_EQ(sentRoles(server.requests().at(2)), QStringList({"system", "user", "assistant", "tool", "assistant",
+                                                               "tool", "assistant", "tool", "assistant", "tool"}));
     EXPECT_EQ(stored.back()->content(), QString("Done."));
 }
 

@@ -3,8 +3,8 @@
 // A conversation with its controller, a store in a temporary folder and a
 // test server playing OpenAI, for tests of whole turns.
 
-#include "core/Settings.h"
 #include "chat/ConversationController.h"
+#include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "store/DataController.h"
 #include "store/StoreOperations.h"
@@ -58,7 +58,10 @@ protected:
     // The shell offered, so its calls ask rather than count as unknown.
     void offerShell() { Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true); }
     // Until `count` turns of the fixture's controller have ended in all.
-    bool waitForTurns(int count) { return QTest::qWaitFor([&] { return finished->count() >= count; }, 10000); }
+    bool waitForTurns(int count)
+    {
+        return QTest::qWaitFor([&] { return finished->count() >= count; }, 10000);
+    }
 
     HttpTestServer server;
     QTemporaryDir dir;

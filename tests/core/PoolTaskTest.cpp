@@ -15,8 +15,9 @@ TEST(PoolTaskTest, DeliversLaterOnTheContextThreadOrNotAtAll)
 {
     QObject context;
     QThread* deliveredOn = nullptr;
-    runInPool(&context, [] { return 42; },
-              [&](int value) { deliveredOn = value == 42 ? QThread::currentThread() : nullptr; });
+    runInPool(
+        &context, [] { return 42; },
+        [&](int value) { deliveredOn = value == 42 ? QThread::currentThread() : nullptr; });
     EXPECT_EQ(deliveredOn, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return deliveredOn; }));
     EXPECT_EQ(deliveredOn, context.thread());
@@ -26,8 +27,13 @@ TEST(PoolTaskTest, DeliversLaterOnTheContextThreadOrNotAtAll)
         auto gone = std::make_unique<QObject>();
         QSemaphore release(finishFirst ? 1 : 0);
         bool delivered = false;
-        runInPool(pool, gone.get(), [&] { release.acquire(); return std::make_shared<int>(7); },
-                  [&](const std::shared_ptr<int>&) { delivered = true; });
+        runInPool(
+            pool, gone.get(),
+            [&] {
+                release.acquire();
+                return std::make_shared<int>(7);
+            },
+            [&](const std::shared_ptr<int>&) { delivered = true; });
         if (finishFirst)
             pool.waitForDone();
         gone.reset();

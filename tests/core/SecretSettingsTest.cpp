@@ -21,7 +21,10 @@ struct Behaviour {
 // A keyring in memory that behaves as told.
 class FakeKeyring : public SecretStore, public Behaviour {
 public:
-    explicit FakeKeyring(Behaviour behaviour) : Behaviour(std::move(behaviour)) {}
+    explicit FakeKeyring(Behaviour behaviour)
+        : Behaviour(std::move(behaviour))
+    {
+    }
     QList<std::function<void()>> heldWrites;
     QStringList written;
 

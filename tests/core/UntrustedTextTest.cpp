@@ -34,7 +34,10 @@ TEST(UntrustedText, HiddenCharactersBecomeVisibleEscapes)
 TEST(UntrustedText, FenceOutrunsEveryBackquoteRun)
 {
     const std::pair<QString, QString> cases[] = {
-        {"plain", "```"}, {"a `b` c", "```"}, {"```", "````"}, {"x``````y ``", "```````"},
+        {"plain", "```"},
+        {"a `b` c", "```"},
+        {"```", "````"},
+        {"x``````y ``", "```````"},
     };
     for (const auto& [content, fence] : cases)
         EXPECT_EQ(UntrustedText::fenceFor(content), fence) << content.toStdString();

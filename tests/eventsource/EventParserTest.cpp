@@ -20,7 +20,9 @@ TEST(EventParser, FieldsCommentsAndDispatch)
         // Field names are case-sensitive; unknown ones are ignored, and so is a first
         // field behind a byte order mark.
         {{"Data: x\ndatas: y\nfoo\n\n"}, {}},
-        {{"\xEF\xBB\xBF" "data: x\n\ndata: y\n\n"}, {"event message|y|"}},
+        {{"\xEF\xBB\xBF"
+          "data: x\n\ndata: y\n\n"},
+         {"event message|y|"}},
         // An event type applies to one event only, even one without data; the last one wins.
         {{"event: update\ndata: 1\n\ndata: 2\n\n"}, {"event update|1|", "event message|2|"}},
         {{"event: ping\n\ndata: 3\n\n"}, {"event message|3|"}},
@@ -37,7 +39,9 @@ TEST(EventParser, FieldsCommentsAndDispatch)
         {{"retry: 2500\n\n"}, {}, " 2.5"},
         {{"retry: 0\n"}, {}, " 0"},
         {{"retry: 9223372036854775807\n"}, {}, " 9.22337e+15"},
-        {{"retry: 2.5\nretry: -1\nretry: 1e3\nretry:\nretry\nretry: 99999999999999999999\nretry:  5\nretry: 5 \n"}, {}, " 1"},
+        {{"retry: 2.5\nretry: -1\nretry: 1e3\nretry:\nretry\nretry: 99999999999999999999\nretry:  5\nretry: 5 \n"},
+         {},
+         " 1"},
     };
     for (const auto& c : cases) {
         ParsedStream s;
@@ -71,12 +75,13 @@ TEST(StreamLimits, LinesAndEventDataPastTheLimitStopTheParsersUntilReset)
         bool lineOverflow = false;
         bool dataOverflow = false;
     } cases[] = {
-        {{"data: 0123456789\n\n", "data: 01", "23456789\r\n\r\n"}, {"event message|0123456789|", "event message|0123456789|"}},
+        {{"data: 0123456789\n\n", "data: 01", "23456789\r\n\r\n"},
+         {"event message|0123456789|", "event message|0123456789|"}},
         {{"data: 01234567\ndata: 0123456\n\n"}, {"event message|01234567\n0123456|"}},
         {{"data: a\n\ndata: 01234567890\n\ndata: lost\n\n"}, {"event message|a|"}, true},
         {{"data: 0123", "4567890\n\n"}, {}, true},
-        {{"data: 0123", "4567", "890"}, {}, true},            // never ended
-        {{"data: 012345678\xC3", "\xA9\n"}, {}, true},       // a character completed past it
+        {{"data: 0123", "4567", "890"}, {}, true},     // never ended
+        {{"data: 012345678\xC3", "\xA9\n"}, {}, true}, // a character completed past it
         {{"data: 01234567\ndata: 01234567\n\ndata: lost\n\n: lost\n"}, {}, false, true},
     };
     for (const auto& c : cases) {

@@ -20,10 +20,7 @@ void captureLog(QtMsgType, const QMessageLogContext& context, const QString& mes
 }
 
 // For what must not happen (a reconnect, a late call): whether it does within a few back-offs.
-bool happens(const std::function<bool()>& fault)
-{
-    return QTest::qWaitFor(fault, 150);
-}
+bool happens(const std::function<bool()>& fault) { return QTest::qWaitFor(fault, 150); }
 
 // Back-off of about ten milliseconds, so reconnections happen at once.
 Config fastConfig(const QUrl& url)
@@ -78,7 +75,7 @@ TEST_F(EventSourceTest, ReconnectsWithLastIdAndRetryUntilNoContentShutsItDown)
     // The partial event of the first connection is dropped, not completed by a later one;
     // a refused attempt never opens, so it does not close either; 204 is no error.
     EXPECT_EQ(handler.calls, Calls({"open", "event message|a|1", "comment  ping", "event message|b|1", "close",
-                                      "error 500", "open", "event message|c|1", "close"}));
+                                    "error 500", "open", "event message|c|1", "close"}));
     const QList<RecordedRequest> requests = server.requests();
     ASSERT_EQ(requests.size(), 4);
     EXPECT_FALSE(requests[0].hasHeader("Last-Event-Id"));
@@ -86,13 +83,14 @@ TEST_F(EventSourceTest, ReconnectsWithLastIdAndRetryUntilNoContentShutsItDown)
 
     // With no jitter the waits are retry * 2^n / 2.
     const QStringList lines = logLines;
-    EXPECT_EQ(lines.filter(QStringLiteral("Waiting")),
-              QStringList({"Waiting 0.040 seconds before reconnecting...", "Waiting 0.080 seconds before reconnecting...",
-                           "Waiting 0.160 seconds before reconnecting..."}));
-    for (const char* expected : {"State: raw -> connecting", "Starting EventSource client", "Initial reply received",
-                                 "State: connecting -> open", "Connection unexpectedly closed.", "State: open -> closed",
-                                 "Unsuccessful response: 500", "State: closed -> open", "Unsuccessful response: 204",
-                                 "Connection has been explicitly shut down by error handler", "State: closed -> shutdown"})
+    EXPECT_EQ(lines.filter(QStringLiteral("Waiting")), QStringList({"Waiting 0.040 seconds before reconnecting...",
+                                                                    "Waiting 0.080 seconds before reconnecting...",
+                                                                    "Waiting 0.160 seconds before reconnecting..."}));
+    for (const char* expected :
+         {"State: raw -> connecting", "Starting EventSource client", "Initial reply received",
+          "State: connecting -> open", "Connection unexpectedly closed.", "State: open -> closed",
+          "Unsuccessful response: 500", "State: closed -> open", "Unsuccessful response: 204",
+          "Connection has been explicitly shut down by error handler", "State: closed -> shutdown"})
         EXPECT_TRUE(lines.contains(QString::fromLatin1(expected))) << expected;
 }
 
@@ -106,15 +104,23 @@ TEST_F(EventSourceTest, BrokenTransferWhileOpenIsReportedAndRetriedUnlessTheHand
         QString logged;
         bool shutDown = false;
     } cases[] = {
-        {[](Config& config) { config.idleTimeout = 1.0; }, {"data: x\n\n"}, "x",
+        {[](Config& config) { config.idleTimeout = 1.0; },
+         {"data: x\n\n"},
+         "x",
          "Connection error: The request timed out."},
-        {[](Config& config) { config.maxLineBytes = 16; }, {"data: 0123456789\n\n", "data: 01234567890\n"},
-         "0123456789", "Connection error: The event stream sent a line longer than 16 bytes."},
+        {[](Config& config) { config.maxLineBytes = 16; },
+         {"data: 0123456789\n\n", "data: 01234567890\n"},
+         "0123456789",
+         "Connection error: The event stream sent a line longer than 16 bytes."},
         {[](Config& config) { config.maxEventDataBytes = 16; },
-         {"data: 01234567\ndata: 0123456\n\n", "data: 01234567\ndata: 01234567\n\n"}, "01234567\n0123456",
+         {"data: 01234567\ndata: 0123456\n\n", "data: 01234567\ndata: 01234567\n\n"},
+         "01234567\n0123456",
          "Connection error: The event stream sent an event of more than 16 bytes."},
-        {[](Config& config) { config.maxLineBytes = 8; }, {"data: x\n\n", "data: 0123456789\n"}, "x",
-         "Connection has been explicitly shut down by error handler", true},
+        {[](Config& config) { config.maxLineBytes = 8; },
+         {"data: x\n\n", "data: 0123456789\n"},
+         "x",
+         "Connection has been explicitly shut down by error handler",
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.logged.toStdString());
@@ -182,7 +188,9 @@ TEST_F(EventSourceTest, SendsTheConfiguredRequestAndLastEventId)
             config.body = R"({"model":"m","text":"caf\u00e9"})";
             config.headers = {{"Accept", "application/x-ndjson"}};
         },
-        [](Config& config) { config.headers = {{"Last-Event-Id", "override"}}; },
+        [](Config& config) {
+            config.headers = {{"Last-Event-Id", "override"}};
+        },
         [](Config& config) {
             config.headerTransform = [](HeaderMap headers) {
                 headers.remove("Last-Event-Id");

@@ -19,18 +19,49 @@ QList<QByteArray> feed(const QByteArray& stream, QList<qsizetype> cuts, qsizetyp
     }
     ParsedStream s(limit, "initial");
     return s.feed(chunks) << s.events.lastEventId() << QByteArray::number(s.events.currentRetry())
-                          << s.lines.currentString() << QByteArray::number(s.lines.overflowed() * 2 + s.events.overflowed());
+                          << s.lines.currentString()
+                          << QByteArray::number(s.lines.overflowed() * 2 + s.events.overflowed());
 }
 
 // Fields, line ends and text, valid and ill-formed, in any order.
 QByteArray randomStream(std::mt19937& random)
 {
-    static const QList<QByteArray> pieces = {
-        "\ndata: ", "\ndata:", "\r\ndata: ", "\rdata:", "\nid: ", "\nevent: ", "\nretry: 1500", "\nretry: ", "\n: ",
-        "\n:", "\ndata", "\nDat", "\n\n", "\r\r", "\r\n\r\n", "\n", "\r", "a", "hello", " ", ":", "{\"k\":\"v\"}",
-        "0123456789", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE4\xB8\xAD\xE6\x96\x87", // é € 😀 中文
-        "\xFF", "\x80", "\xC0\xAF", "\xED\xA0\x80", "\xE2\x82", "\xF0\x9F\x98", "\xF4\x90\x80\x80",
-        QByteArray("\0", 1), "\xEF\xBB\xBF"};
+    static const QList<QByteArray> pieces = {"\ndata: ",
+                                             "\ndata:",
+                                             "\r\ndata: ",
+                                             "\rdata:",
+                                             "\nid: ",
+                                             "\nevent: ",
+                                             "\nretry: 1500",
+                                             "\nretry: ",
+                                             "\n: ",
+                                             "\n:",
+                                             "\ndata",
+                                             "\nDat",
+                                             "\n\n",
+                                             "\r\r",
+                                             "\r\n\r\n",
+                                             "\n",
+                                             "\r",
+                                             "a",
+                                             "hello",
+                                             " ",
+                                             ":",
+                                             "{\"k\":\"v\"}",
+                                             "0123456789",
+                                             "\xC3\xA9",
+                                             "\xE2\x82\xAC",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xE4\xB8\xAD\xE6\x96\x87", // é € 😀 中文
+                                             "\xFF",
+                                             "\x80",
+                                             "\xC0\xAF",
+                                             "\xED\xA0\x80",
+                                             "\xE2\x82",
+                                             "\xF0\x9F\x98",
+                                             "\xF4\x90\x80\x80",
+                                             QByteArray("\0", 1),
+                                             "\xEF\xBB\xBF"};
     QByteArray out;
     for (int i = std::uniform_int_distribution<int>(1, 150)(random); i > 0; --i)
         out += pieces.at(std::uniform_int_distribution<qsizetype>(0, pieces.size() - 1)(random));

@@ -30,7 +30,8 @@ TEST(ReconnectionTimer, DoublesUpToTheCapWithHalfOfItJitter)
 TEST(ReconnectionTimer, ConnectionOfSixtySecondsResetsTheBackoffButFiftyNineDoesNot)
 {
     double now = 1000.0;
-    ReconnectionTimer timer(30.0, 60.0, [&now] { return now; }, [] { return 0.0; });
+    ReconnectionTimer timer(
+        30.0, 60.0, [&now] { return now; }, [] { return 0.0; });
     EXPECT_DOUBLE_EQ(timer.reconnectDelay(1.0), 1.0);
     EXPECT_DOUBLE_EQ(timer.reconnectDelay(1.0), 2.0);
 

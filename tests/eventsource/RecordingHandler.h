@@ -47,7 +47,8 @@ public:
 // Feeds chunks through both parsers, as a connection does.
 struct ParsedStream {
     explicit ParsedStream(qsizetype limit = kDefaultStreamLimitBytes, const QByteArray& lastEventId = {})
-        : lines(limit), events(&handler, lastEventId, 1.0, limit)
+        : lines(limit)
+        , events(&handler, lastEventId, 1.0, limit)
     {
     }
 

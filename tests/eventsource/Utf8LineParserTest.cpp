@@ -42,7 +42,9 @@ TEST(Utf8LineParser, SplitsLinesAndReplacesIllFormedBytes)
         {{"\xE2\x82", "A\n"}, {R + "A"}},
         {{"\xF0\x9F", "\n"}, {R}},
         {{"\xE2\x82\n\n"}, {R, ""}},
-        {{"a\xFF" "b\n"}, {"a" + R + "b"}},
+        {{"a\xFF"
+          "b\n"},
+         {"a" + R + "b"}},
         // The example of the Unicode standard for maximal subparts.
         {{"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64\n"}, {"a" + R + R + R + "b" + R + "c" + R + R + "d"}},
         {{"\xC0\xAF\n"}, {R + R}},                 // overlong
@@ -51,7 +53,10 @@ TEST(Utf8LineParser, SplitsLinesAndReplacesIllFormedBytes)
         {{"\xE0\x9F\x80\n"}, {R + R + R}},
         {{"\x80", "ok", "\xFE\n"}, {R + "ok" + R}},
         // Nothing else is special: a BOM and NUL stay part of the line.
-        {{"\xEF\xBB\xBF" "data: x\n"}, {"\xEF\xBB\xBF" "data: x"}},
+        {{"\xEF\xBB\xBF"
+          "data: x\n"},
+         {"\xEF\xBB\xBF"
+          "data: x"}},
         {{QByteArray("a\0b\n", 4)}, {QByteArray("a\0b", 3)}},
     };
     for (const auto& c : cases) {
@@ -72,5 +77,7 @@ TEST(Utf8LineParser, ResetDropsThePendingLineCrAndHeldBackBytes)
     EXPECT_EQ(parser.append("\n"), Lines({""}));
     EXPECT_TRUE(parser.append("\xE2\x82").isEmpty());
     parser.reset();
-    EXPECT_EQ(parser.append("\xAC" "x\n"), Lines({R + "x"}));
+    EXPECT_EQ(parser.append("\xAC"
+                            "x\n"),
+              Lines({R + "x"}));
 }

@@ -27,13 +27,20 @@ TEST(VorbelSseTool, PrintsStandardInputAsJsonLinesWhateverTheChunkSize)
 {
     QByteArray stream = "id: 7\r\nevent: upd\r\ndata: caf\xC3\xA9 \"q\" \\\r\ndata: \xFF\t\x01\x1F\x7F\r\n\r\n"
                         ": hi\n\n";
-    QList<QByteArray> expected = {
-        R"({"event":"upd","data":"caf)" "\xC3\xA9" R"( \"q\" \\\n)" "\xEF\xBF\xBD" R"(\t\u0001\u001f)" "\x7F" R"(","id":"7"})",
-        R"({"comment":" hi"})"};
+    QList<QByteArray> expected = {R"({"event":"upd","data":"caf)"
+                                  "\xC3\xA9"
+                                  R"( \"q\" \\\n)"
+                                  "\xEF\xBF\xBD"
+                                  R"(\t\u0001\u001f)"
+                                  "\x7F"
+                                  R"(","id":"7"})",
+                                  R"({"comment":" hi"})"};
     // Enough events for several input chunks and output blocks.
     for (int i = 0; i < 5000; ++i) {
         stream += "data: \xE2\x82\xAC" + QByteArray::number(i) + "\\\"\n\n";
-        expected += R"({"event":"message","data":")" "\xE2\x82\xAC" + QByteArray::number(i) + R"(\\\"","id":"7"})";
+        expected += R"({"event":"message","data":")"
+                    "\xE2\x82\xAC"
+                  + QByteArray::number(i) + R"(\\\"","id":"7"})";
     }
     stream += "data: cut";
     for (const QStringList& arguments : {QStringList(), QStringList{"--chunk", "1"}, QStringList{"--chunk", "5"}})
@@ -44,8 +51,8 @@ TEST(VorbelSseTool, FollowsAUrlAndShowsEachEventAsItComes)
 {
     HttpTestServer server;
     server.enqueue(ScriptedResponse::sse({"data: {\"a\":1}\n\n"}));
-    const QList<QByteArray> lines = run({"--once", "-X", "POST", "-d", "{}", "-H", "Authorization: Bearer k",
-                                         server.baseUrl().toString() + "/s"});
+    const QList<QByteArray> lines =
+        run({"--once", "-X", "POST", "-d", "{}", "-H", "Authorization: Bearer k", server.baseUrl().toString() + "/s"});
     EXPECT_EQ(lines, QList<QByteArray>({R"({"open":true})", R"({"event":"message","data":"{\"a\":1}","id":""})",
                                         R"({"closed":true})"}));
     ASSERT_GE(server.requestCount(), 1);

@@ -15,13 +15,15 @@ using CredentialRedirect = ServiceTest;
 // What a blocking call answers, or the failure it raises, taken off the UI thread.
 QString outcomeOf(QString (*call)())
 {
-    return std::async(std::launch::async, [call] {
-        try {
-            return call();
-        } catch (const std::exception& error) {
-            return QString::fromUtf8(error.what());
-        }
-    }).get();
+    return std::async(std::launch::async,
+                      [call] {
+                          try {
+                              return call();
+                          } catch (const std::exception& error) {
+                              return QString::fromUtf8(error.what());
+                          }
+                      })
+        .get();
 }
 
 QString chatOutcome()
@@ -46,11 +48,15 @@ TEST_F(CredentialRedirect, RedirectsAreRefusedAndReachNoOtherHost)
         QString failure;
     } rows[] = {
         {"/v1/chat/completions", chatOutcome, OpenAiService::genericErrorText},
-        {"/v1/models", [] { return outcomeOf([] {
-             return QString::number(int(checkCredentials(Endpoints::openAiServer(), "sk", "o", "m").outcome));
-         }); },
+        {"/v1/models",
+         [] {
+             return outcomeOf([] {
+                 return QString::number(int(checkCredentials(Endpoints::openAiServer(), "sk", "o", "m").outcome));
+             });
+         },
          QString::number(int(CredentialCheckResult::Outcome::Rejected))},
-        {"/v1/embeddings", [] { return outcomeOf([] { return createEmbedding("x").errorText().section(' ', 0, -2); }); },
+        {"/v1/embeddings",
+         [] { return outcomeOf([] { return createEmbedding("x").errorText().section(' ', 0, -2); }); },
          "The server answered with status"},
         {"/query", [] { return outcomeOf([] { return Pinecone::queryVectors({0.5f}).matches.value(0).id; }); },
          "InvalidCredentials"},

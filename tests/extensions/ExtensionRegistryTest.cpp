@@ -20,10 +20,7 @@ QString previewOf(const std::optional<QString>& apiName, const std::optional<QSt
     return functionPreview(*call);
 }
 
-QByteArray compact(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
+QByteArray compact(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
 
 } // namespace
 
@@ -34,10 +31,10 @@ TEST(ExtensionRegistry, OrderConfirmationEncodingAndExactLookup)
     for (const CustomExtension& extension : allExtensions())
         for (const CustomFunction& function : extension.functions)
             functions << extension.id + "/" + function.apiDefinition.name + (function.requiresConfirmation ? "!" : "");
-    EXPECT_EQ(functions, QStringList({"jsExecution/jsExecution", "wolframAlphaRequest/wolframAlphaRequest",
-                                      "cliExecution/cliExecution!", "memoryFunction/upsertMemory",
-                                      "memoryFunction/getMemory", "memoryFunction/deleteMemory",
-                                      "memoryFunction/resetMemories!"}));
+    EXPECT_EQ(functions,
+              QStringList({"jsExecution/jsExecution", "wolframAlphaRequest/wolframAlphaRequest",
+                           "cliExecution/cliExecution!", "memoryFunction/upsertMemory", "memoryFunction/getMemory",
+                           "memoryFunction/deleteMemory", "memoryFunction/resetMemories!"}));
     // Found whether enabled or not, by the exact name only.
     EXPECT_EQ(findFunction(QStringLiteral("resetMemories"))->name, "Delete all memories");
     EXPECT_FALSE(findFunction(QString("ResetMemories")) || findFunction(QString("")) || findFunction(std::nullopt));
@@ -76,7 +73,10 @@ TEST(ExtensionRegistry, StoredFlagsCountOnlyWhileTheExtensionMayBeEnabled)
 TEST(FunctionPreview, EachFunctionShowsWhatIsAboutToRunAndNeverHidesIt)
 {
     const QString pretty = "{\n  \"memory\": \"likes tea\"\n}";
-    const struct { std::optional<QString> function, arguments; QString expected; } cases[] = {
+    const struct {
+        std::optional<QString> function, arguments;
+        QString expected;
+    } cases[] = {
         // Pretty-printed arguments lose their wrapping and keep their escapes.
         {"cliExecution", "{\n  \"command\": \"ls -la\"\n}", "Executing\n```\nls -la\n````"},
         {"jsExecution", "{\n  \"script\": \"let a = 1;\\na + \\\"x\\\"\"\n}",

@@ -18,10 +18,7 @@
 #include <future>
 #include <ostream>
 
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 // Every key the extensions read, removed so each test starts from nothing stored.
 inline void clearExtensionSettings()

@@ -89,9 +89,11 @@ TEST_F(FunctionCallRunnerTest, ShellCommandsNeverHoldUpOtherFunctions)
     std::vector<MessagePtr> shells;
     int shellResults = 0;
     for (int i = 0; i < commands; ++i) {
-        shells.push_back(functionCall("cliExecution", argumentsWith("command", QString(
-            "for i in $(seq 200); do [ -e %1/go ] && break; sleep 0.1; done; echo %2")
-            .arg(dir.path()).arg(i))));
+        shells.push_back(functionCall(
+            "cliExecution",
+            argumentsWith("command", QString("for i in $(seq 200); do [ -e %1/go ] && break; sleep 0.1; done; echo %2")
+                                         .arg(dir.path())
+                                         .arg(i))));
         runFunctionCall(context, shells.back(), [&] { ++shellResults; });
     }
     const auto letGo = [&] { QFile(dir.path() + "/go").open(QIODevice::WriteOnly); };

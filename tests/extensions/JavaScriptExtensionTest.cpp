@@ -21,11 +21,13 @@ QString run(const QString& script, std::chrono::milliseconds limit = javaScriptT
 TEST(JavaScriptExtension, CompletionValuesAndExceptionsComeBackAsText)
 {
     const QList<QPair<QString, QString>> exact{
-        {"1+1", "2"}, {"'hi'", "\"hi\""},
+        {"1+1", "2"},
+        {"'hi'", "\"hi\""},
         {"({a: 1, b: [1, 2], c: 'x'})", R"({"a":1,"b":[1,2],"c":"x"})"},
         {"var x; x = 5", "5"}, // an assignment is an expression statement
         // Declarations, undefined and functions have no JSON form.
-        {"var x = 5", "Unable to run script"}, {"undefined", "Unable to run script"},
+        {"var x = 5", "Unable to run script"},
+        {"undefined", "Unable to run script"},
         {"(function () {})", "Unable to run script"},
         {"throw new TypeError('bad')", "TypeError: bad"},
         {"throw 5", "5"}, // thrown, not returned: still the exception's text
@@ -39,7 +41,8 @@ TEST(JavaScriptExtension, CompletionValuesAndExceptionsComeBackAsText)
     };
     for (const auto& [script, expected] : exact)
         EXPECT_EQ(run(script), expected) << script.toStdString();
-    const QList<QPair<QString, QString>> prefixed{{"foo()", "ReferenceError"}, {"1 +", "SyntaxError"},
+    const QList<QPair<QString, QString>> prefixed{{"foo()", "ReferenceError"},
+                                                  {"1 +", "SyntaxError"},
                                                   {"var a = {}; a.self = a; a", "TypeError"}}; // the serialiser's
     for (const auto& [script, prefix] : prefixed)
         EXPECT_TRUE(run(script).startsWith(prefix)) << script.toStdString();

@@ -21,14 +21,14 @@ QJsonObject vectorOf(const RecordedRequest& upsert)
 TEST_F(MemoryExtensionTest, EachFunctionSendsItsRecordsAndAnswersWithTheResult)
 {
     // Saving without an id twice stores two memories; a given id is kept.
-    for (const char* arguments : {R"({"memory":"likes tea"})", R"({"memory":"likes tea"})",
-                                  R"({"id":"mem-1","memory":"likes coffee"})"})
+    for (const char* arguments :
+         {R"({"memory":"likes tea"})", R"({"memory":"likes tea"})", R"({"id":"mem-1","memory":"likes coffee"})"})
         EXPECT_EQ(callOffUiThread(executeUpsertMemory, QString(arguments)), "Memory saved");
     EXPECT_EQ(bodyOf(requestsTo("/v1/embeddings").value(2)).value("input").toString(), "likes coffee");
     const QList<RecordedRequest> upserts = requestsTo("/vectors/upsert");
     ASSERT_EQ(upserts.size(), 3);
-    for (const auto& [name, value] : {std::pair("Api-Key", "pc-key"), {"Content-Type", "application/json"},
-                                      {"Accept", "application/json"}})
+    for (const auto& [name, value] :
+         {std::pair("Api-Key", "pc-key"), {"Content-Type", "application/json"}, {"Accept", "application/json"}})
         EXPECT_EQ(upserts[0].header(name), value);
     const QString newId = vectorOf(upserts[0]).value("id").toString();
     EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$").match(newId).hasMatch())
@@ -60,11 +60,14 @@ TEST_F(MemoryExtensionTest, EachFunctionSendsItsRecordsAndAnswersWithTheResult)
 
 TEST_F(MemoryExtensionTest, EveryFailureGetsItsFixedText)
 {
-    const struct { Execution execution; const char* arguments; QString failureText; } functions[] = {
-        {executeUpsertMemory, R"({"memory":"x"})", "Unable to save memory"},
-        {executeGetMemory, R"({"query":"x"})", "Unable to recall memory"},
-        {executeDeleteMemory, R"({"ids":"a"})", "Unable to remove memory"},
-        {executeResetMemories, "{}", "Unable to reset memories"}};
+    const struct {
+        Execution execution;
+        const char* arguments;
+        QString failureText;
+    } functions[] = {{executeUpsertMemory, R"({"memory":"x"})", "Unable to save memory"},
+                     {executeGetMemory, R"({"query":"x"})", "Unable to recall memory"},
+                     {executeDeleteMemory, R"({"ids":"a"})", "Unable to remove memory"},
+                     {executeResetMemories, "{}", "Unable to reset memories"}};
     for (const char* path : {"/vectors/upsert", "/query", "/vectors/delete"}) // refused by the index
         answer(path, ScriptedResponse::text(401, R"({"matches":[]})"));
     for (const auto& function : functions)
@@ -111,8 +114,10 @@ TEST_F(MemoryExtensionTest, NothingIsSentWithoutAnIndexHostOrDecodableArguments)
     // Arguments that do not decode escape to the framework, which records its own text.
     for (const auto& [execution, arguments] :
          {std::pair<Execution, std::optional<QString>>(executeUpsertMemory, std::nullopt),
-          {executeUpsertMemory, R"({"id":"a"})"}, {executeUpsertMemory, R"({"memory":"x","id":7})"},
-          {executeGetMemory, "query"}, {executeDeleteMemory, R"({"ids":["a"]})"}})
+          {executeUpsertMemory, R"({"id":"a"})"},
+          {executeUpsertMemory, R"({"memory":"x","id":7})"},
+          {executeGetMemory, "query"},
+          {executeDeleteMemory, R"({"ids":["a"]})"}})
         EXPECT_ANY_THROW(execution(arguments));
     EXPECT_EQ(server.requestCount(), 0);
 }

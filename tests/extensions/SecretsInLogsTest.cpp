@@ -77,8 +77,8 @@ TEST_F(SecretsInLogs, NoCredentialReachesALogLineOrAnErrorText)
     // that cannot be sent, nobody listening.
     const auto check = [] {
         std::async(std::launch::async, [] {
-            record(QString::number(int(
-                checkCredentials(Endpoints::openAiServer(), "sk-SECRET-api", "org-SECRET", "gpt-4").outcome)));
+            record(QString::number(
+                int(checkCredentials(Endpoints::openAiServer(), "sk-SECRET-api", "org-SECRET", "gpt-4").outcome)));
             record(createEmbedding("x").errorText());
         }).get();
     };
@@ -101,8 +101,8 @@ TEST_F(SecretsInLogs, NoCredentialReachesALogLineOrAnErrorText)
     QSignalSpy finished(&controller, &ConversationController::turnFinished);
     ScriptedResponse dropped = ScriptedResponse::sse({sse::content("Hel")});
     dropped.drop = true;
-    for (const ScriptedResponse& reply : {ScriptedResponse::text(401, "{}"), dropped,
-                                          ScriptedResponse::sse({"data: {not json\n\n"})}) {
+    for (const ScriptedResponse& reply :
+         {ScriptedResponse::text(401, "{}"), dropped, ScriptedResponse::sse({"data: {not json\n\n"})}) {
         const qsizetype turns = finished.count() + 1;
         answer("/v1/chat/completions", reply);
         controller.submit("Hi");

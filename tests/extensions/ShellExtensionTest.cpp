@@ -4,17 +4,16 @@
 
 namespace {
 
-QString run(const QString& command)
-{
-    return executeShellCommand(argumentsWith("command", command));
-}
+QString run(const QString& command) { return executeShellCommand(argumentsWith("command", command)); }
 
 } // namespace
 
 TEST(ShellExtension, BothStreamsComeBackInOrderThroughTheTemplateShellAndPath)
 {
     clearExtensionSettings();
-    const struct { QString commandTemplate, command, expected; } cases[] = {
+    const struct {
+        QString commandTemplate, command, expected;
+    } cases[] = {
         {"", "echo a; echo b >&2; echo c", "a\nb\nc\n"},
         {"", "echo oops >&2; exit 3", "oops\n"},
         {"", "false", "Success"},

@@ -45,9 +45,11 @@ TEST_F(ToolServerConfigTest, APastedConfigurationIsAddedEnabledAndKeepsWhatItDoe
     EXPECT_EQ(QFileInfo(path).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 
     const QJsonObject servers = QJsonDocument::fromJson(fileBytes())["mcpServers"].toObject();
-    EXPECT_EQ(servers["files"].toObject(),
-              (QJsonObject{{"command", "npx"}, {"args", QJsonArray{"-y", "fs"}}, {"env", QJsonObject{{"K", "secret-v"}}},
-                           {"autoApprove", QJsonArray{"x"}}, {"askBeforeCall", false}}));
+    EXPECT_EQ(servers["files"].toObject(), (QJsonObject{{"command", "npx"},
+                                                        {"args", QJsonArray{"-y", "fs"}},
+                                                        {"env", QJsonObject{{"K", "secret-v"}}},
+                                                        {"autoApprove", QJsonArray{"x"}},
+                                                        {"askBeforeCall", false}}));
     EXPECT_EQ(servers["tracker"]["type"], "http");
     EXPECT_EQ(servers["tracker"]["disabled"], true);
     // The file's own keys stay; a pasted text gives only its servers.
@@ -58,7 +60,8 @@ TEST_F(ToolServerConfigTest, APastedConfigurationIsAddedEnabledAndKeepsWhatItDoe
         const char* refusal;
     } refused[] = {
         {R"({"files": {"command": "other"}})", "A server named \"files\" exists already"},
-        {R"({"x": {"url": "ftp://h/"}})", "Server \"x\" cannot be used: its address is not an http:// or https:// address"},
+        {R"({"x": {"url": "ftp://h/"}})",
+         "Server \"x\" cannot be used: its address is not an http:// or https:// address"},
         {R"({"x": {"args": []}})", "Server \"x\" cannot be used: it has neither \"command\" nor \"url\""},
         {"{\"x\": \n{,}", "The configuration does not parse: unterminated object at line 2, column 3"},
         {"{}", "The configuration holds no servers"},
@@ -78,7 +81,8 @@ TEST_F(ToolServerConfigTest, AFileThatDoesNotParseIsNeverOverwrittenAndSaysWhere
     file.write(broken);
     file.close();
     manager().reload();
-    EXPECT_TRUE(manager().fileError().endsWith("mcp.json does not parse: object is missing after a comma at line 2, column 31"))
+    EXPECT_TRUE(
+        manager().fileError().endsWith("mcp.json does not parse: object is missing after a comma at line 2, column 31"))
         << manager().fileError().toStdString();
     EXPECT_FALSE(manager().addServers({{"x", QJsonObject{{"command", "y"}}}}).ok());
     EXPECT_FALSE(manager().remove("files").ok());

@@ -45,7 +45,9 @@ protected:
     ToolServerClient* connected(const QString& name = "srv")
     {
         ToolServerClient* client = manager().client(name);
-        EXPECT_TRUE(client && QTest::qWaitFor([client] { return client->state() == ToolServerClient::State::Connected; }, waitMs))
+        EXPECT_TRUE(
+            client
+            && QTest::qWaitFor([client] { return client->state() == ToolServerClient::State::Connected; }, waitMs))
             << (client ? client->failure().toStdString() : "no client");
         return client;
     }
@@ -57,8 +59,8 @@ protected:
             FunctionStop::Scope scope(stop);
             return work();
         });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-                                    waitMs));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, waitMs));
         return result.get();
     }
     static QString callFunction(const QString& name, const QString& arguments)
@@ -111,8 +113,8 @@ TEST_P(ToolServerSession, HandshakePagesCallsAndListsAgainWhenTold)
     HttpToolServer httpServer;
     const bool overHttp = GetParam();
     configure({{"srv", overHttp ? QJsonObject{{"url", httpServer.http.baseUrl().toString() + "/mcp"},
-                                               {"headers", QJsonObject{{"Authorization", "Bearer t0k"}}},
-                                               {"askBeforeCall", false}}
+                                              {"headers", QJsonObject{{"Authorization", "Bearer t0k"}}},
+                                              {"askBeforeCall", false}}
                                 : QJsonObject{{"command", VORBEL_MCP_TEST_SERVER},
                                               {"args", QJsonArray{"--fillers", "3", "--page-size", "2"}},
                                               {"askBeforeCall", false}}}});
@@ -122,7 +124,8 @@ TEST_P(ToolServerSession, HandshakePagesCallsAndListsAgainWhenTold)
     EXPECT_EQ(client->tools().last().name, "filler3");
 
     const auto offered = enabledFunctionDefinitions();
-    const auto echo = std::find_if(offered.begin(), offered.end(), [](const ApiFunction& f) { return f.name == "srv__echo"; });
+    const auto echo =
+        std::find_if(offered.begin(), offered.end(), [](const ApiFunction& f) { return f.name == "srv__echo"; });
     ASSERT_NE(echo, offered.end());
     EXPECT_EQ(echo->toJson()["parameters"].toObject()["properties"].toObject().keys(), QStringList{"text"});
     EXPECT_EQ(echo->description, "Test tool echo");
@@ -256,13 +259,15 @@ TEST_F(ToolServerTest, HeaderAndEnvironmentValuesReachNoLogLineOrStatus)
     static QMutex mutex;
     static QStringList lines;
     lines.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-        QMutexLocker lock(&mutex);
-        lines << text;
-    });
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            QMutexLocker lock(&mutex);
+            lines << text;
+        });
     configure({{"web", QJsonObject{{"url", HttpTestServer::refusedUrl().toString() + "/mcp?x=1"},
                                    {"headers", QJsonObject{{"Authorization", "Bearer sekrit-h"}}}}},
-               {"cmd", QJsonObject{{"command", VORBEL_MCP_TEST_SERVER}, {"args", QJsonArray{"--fail-start"}},
+               {"cmd", QJsonObject{{"command", VORBEL_MCP_TEST_SERVER},
+                                   {"args", QJsonArray{"--fail-start"}},
                                    {"env", QJsonObject{{"TOKEN", "sekrit-e"}}}}}});
     for (const char* name : {"web", "cmd"}) {
         ToolServerClient* client = manager().client(name);

@@ -6,10 +6,7 @@ namespace {
 
 using WolframAlphaExtensionTest = ServiceTest;
 
-QString ask(const std::optional<QString>& arguments)
-{
-    return callOffUiThread(executeWolframAlphaRequest, arguments);
-}
+QString ask(const std::optional<QString>& arguments) { return callOffUiThread(executeWolframAlphaRequest, arguments); }
 
 } // namespace
 
@@ -17,9 +14,10 @@ TEST_F(WolframAlphaExtensionTest, QueryIsPercentEncodedFromUtf8AndTheBodyIsTheAn
 {
     Settings::instance().setText(Settings::wolframAlphaAppIdKey, "APP-1");
     answer("/v1/result", ScriptedResponse::text(200, "caf\xC3\xA9 \xFF", "text/plain"));
-    const QList<QPair<QString, QByteArray>> cases{
-        {"2 + 2", "2%20%2B%202"}, {"salt & pepper?", "salt%20%26%20pepper%3F"},
-        {"café", "caf%C3%A9"}, {"A-z_0.9~/=#", "A-z_0.9~%2F%3D%23"}};
+    const QList<QPair<QString, QByteArray>> cases{{"2 + 2", "2%20%2B%202"},
+                                                  {"salt & pepper?", "salt%20%26%20pepper%3F"},
+                                                  {"café", "caf%C3%A9"},
+                                                  {"A-z_0.9~/=#", "A-z_0.9~%2F%3D%23"}};
     for (const auto& [prompt, encoded] : cases) {
         // Invalid UTF-8 in the body is replaced.
         EXPECT_EQ(ask(argumentsWith("prompt", prompt)), QString::fromUtf8("café ") + QChar(0xFFFD));

@@ -58,7 +58,7 @@ std::filesystem::path cmarkCorpusFolder(const char* builtIn)
 std::string corpusMissingMessage(const std::filesystem::path& folder)
 {
     return "cmark-gfm corpus folder not found: " + folder.string()
-        + " (set VORBEL_CMARK_CORPUS_DIR to cmark-gfm's test folder to run it)";
+         + " (set VORBEL_CMARK_CORPUS_DIR to cmark-gfm's test folder to run it)";
 }
 
 std::vector<std::filesystem::path> corpusExampleFiles(const std::filesystem::path& folder)

@@ -54,7 +54,8 @@ TEST(CorpusRoundTrip, everyExampleParsesAndRoundTripsUnlessListed)
             differing.insert(example.key);
             EXPECT_TRUE(expected.contains(example.key))
                 << "new round-trip difference in " << example.key << "\n--- input ---\n"
-                << example.markdown << "--- rendered ---\n" << rendered;
+                << example.markdown << "--- rendered ---\n"
+                << rendered;
         }
     }
     for (const auto& [key, reason] : expected) {

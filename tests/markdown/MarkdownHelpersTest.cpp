@@ -13,8 +13,12 @@ namespace {
 TEST(HtmlTagTest, takesTheNameOfTheFirstTag)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {"<br>", "br"},           {"<BR/>", "BR"},     {"</span>", "span"},
-        {"<img src=\"a.png\" alt=x>", "img"}, {"<h1 class=\"t\">", "h1"}, {"text <b>bold</b>", "b"},
+        {"<br>", "br"},
+        {"<BR/>", "BR"},
+        {"</span>", "span"},
+        {"<img src=\"a.png\" alt=x>", "img"},
+        {"<h1 class=\"t\">", "h1"},
+        {"text <b>bold</b>", "b"},
     };
     for (const auto& [html, name] : cases) {
         const std::optional<HtmlTag> tag = HtmlTag::fromInlineHtml(html);
@@ -59,8 +63,10 @@ TEST(MarkdownUrlTest, resolvesAgainstAnOptionalBase)
         {"/root.png", base, QUrl("https://example.com/root.png")},
         {"https://other.org/x", base, QUrl("https://other.org/x")},
         {"#anchor", base, QUrl("https://example.com/repo/README.md#anchor")},
-        {"", std::nullopt, std::nullopt}, {"", base, std::nullopt},
-        {"two words", std::nullopt, std::nullopt}, {"http://[broken", std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt},
+        {"", base, std::nullopt},
+        {"two words", std::nullopt, std::nullopt},
+        {"http://[broken", std::nullopt, std::nullopt},
     };
     for (const auto& [written, from, expected] : cases)
         EXPECT_EQ(resolveUrl(written, from), expected) << written;

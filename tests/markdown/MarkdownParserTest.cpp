@@ -41,8 +41,8 @@ TEST(MarkdownParse, eachConstructKeepsWhatWasWritten)
         {"[empty]()\n", {BlockNode::paragraph({InlineNode::link("", {text("empty")})})}},
         {"[a](../x \"title\")\n", {BlockNode::paragraph({InlineNode::link("../x", {text("a")})})}},
         {"![alt *text*](img.png#gh-dark-mode-only)\n",
-         {BlockNode::paragraph({InlineNode::image("img.png#gh-dark-mode-only",
-                                                  {text("alt "), InlineNode::emphasis({text("text")})})})}},
+         {BlockNode::paragraph(
+             {InlineNode::image("img.png#gh-dark-mode-only", {text("alt "), InlineNode::emphasis({text("text")})})})}},
         // The header row comes first; short rows are filled up with empty cells.
         {"| L | C | R | N |\n|:--|:-:|--:|---|\n| 1 | 2 | 3 | 4 |\n| short |\n",
          {BlockNode::table({A::Left, A::Center, A::Right, A::None},
@@ -60,7 +60,8 @@ TEST(MarkdownParse, eachConstructKeepsWhatWasWritten)
     EXPECT_TRUE(MarkdownContent(std::string_view()).blocks.empty());
 
     // A checkbox not at the start of the item, and pipes without a delimiter row, are plain text.
-    for (const auto& [markdown, kind] : {std::pair("- text [x]\n", Kind::BulletedList), {"| a | b |\n| c | d |\n", Kind::Paragraph}}) {
+    for (const auto& [markdown, kind] :
+         {std::pair("- text [x]\n", Kind::BulletedList), {"| a | b |\n| c | d |\n", Kind::Paragraph}}) {
         const BlockNodes blocks = parse(markdown);
         ASSERT_EQ(blocks.size(), 1u) << markdown;
         EXPECT_EQ(blocks[0].kind(), kind) << markdown;
@@ -111,7 +112,8 @@ TEST(MarkdownParse, hostileNestingStaysBoundedAndKeepsTheText)
     ASSERT_EQ(emphasised.size(), 1u);
     int inlineDepth = 0;
     const InlineNodes* inlines = &emphasised[0].as<BlockNode::Paragraph>()->content;
-    while (inlines->size() == 1 && (inlines->front().as<InlineNode::Strong>() || inlines->front().as<InlineNode::Emphasis>())) {
+    while (inlines->size() == 1
+           && (inlines->front().as<InlineNode::Strong>() || inlines->front().as<InlineNode::Emphasis>())) {
         const InlineNode& node = inlines->front();
         inlines = node.as<InlineNode::Strong>() ? &node.as<InlineNode::Strong>()->children
                                                 : &node.as<InlineNode::Emphasis>()->children;
@@ -124,9 +126,9 @@ TEST(MarkdownParse, hostileNestingStaysBoundedAndKeepsTheText)
 // The extensions' special characters (~, |, :) live in library-wide state.
 TEST(MarkdownParse, concurrentParsesAndRendersGiveTheSameResults)
 {
-    const std::vector<std::string> texts = {"~~a~~ b\n", "| h |\n|:-:|\n| c |\n", "www.x.org and *e*\n",
-                                            "- [x] t\n", "plain ~ text | with : marks\n",
-                                            "| a | b |\n|---|---|\n| ~~x~~ | [y](z) |\n\n- [x] t\n"};
+    const std::vector<std::string> texts = {
+        "~~a~~ b\n", "| h |\n|:-:|\n| c |\n",         "www.x.org and *e*\n",
+        "- [x] t\n", "plain ~ text | with : marks\n", "| a | b |\n|---|---|\n| ~~x~~ | [y](z) |\n\n- [x] t\n"};
     std::vector<std::pair<BlockNodes, std::string>> expected;
     expected.reserve(texts.size());
     for (const std::string& text : texts)

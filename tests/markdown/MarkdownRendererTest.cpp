@@ -18,8 +18,7 @@ TEST(MarkdownRender, extensionBlocksAreWrittenAndReadBack)
         BlockNode::codeBlock("json", "{}\n"),
         BlockNode::paragraph({InlineNode::strikethrough({text("old")}), text(" "),
                               InlineNode::link("https://example.com/a", {text("link")}), text(" then"),
-                              InlineNode::lineBreak(),
-                              InlineNode::image("pic.png", {text("alt")})}),
+                              InlineNode::lineBreak(), InlineNode::image("pic.png", {text("alt")})}),
     };
     const std::string markdown = renderMarkdown(blocks);
     EXPECT_NE(markdown.find("- [x] done\n- [ ] open\n"), std::string::npos) << markdown;
@@ -34,8 +33,8 @@ TEST(MarkdownRender, modelsTheParserNeverMakesStillGiveSoundText)
     // A header row narrower than the others is filled up, so the text is still a table.
     const BlockNodes jagged{BlockNode::table({A::Right}, {row({"h"}), row({"1", "2"})})};
     EXPECT_EQ(parse(renderMarkdown(jagged)),
-              BlockNodes{BlockNode::table({A::Right, A::None},
-                                          {RawTableRow{{RawTableCell{{text("h")}}, RawTableCell{}}}, row({"1", "2"})})});
+              BlockNodes{BlockNode::table(
+                  {A::Right, A::None}, {RawTableRow{{RawTableCell{{text("h")}}, RawTableCell{}}}, row({"1", "2"})})});
 
     // A table without rows cannot be written and is left out; its neighbours stay.
     const BlockNodes withEmptyTable{paragraph("before"), BlockNode::table({A::None}, {}), paragraph("after")};

@@ -16,9 +16,9 @@ namespace {
 
 // Pieces that make the block and inline parsers and the extensions busy.
 constexpr std::array<std::string_view, 40> fragments{
-    "|", "-", "*", "**", "`", "```", "[ ]", "[x]", "~", "~~", "<", ">", "0", "3", "9", "1.", "2)",
-    "\n", "\n\n", " ", "    ", "\t", "#", "_", "[", "]", "(", ")", "!", "\\", ":", "---", "|:-:|",
-    "www.a.org", "http://b.io/x", "a@b.co", "word", "é", "日本語", "🍄",
+    "|", "-",  "*",  "**",  "`",     "```",       "[ ]",           "[x]",    "~",    "~~", "<",      ">", "0", "3",
+    "9", "1.", "2)", "\n",  "\n\n",  " ",         "    ",          "\t",     "#",    "_",  "[",      "]", "(", ")",
+    "!", "\\", ":",  "---", "|:-:|", "www.a.org", "http://b.io/x", "a@b.co", "word", "é",  "日本語", "🍄",
 };
 
 TEST(ParserFuzz, randomMarkdownLikeInputParsesAndRendersBack)
@@ -37,8 +37,10 @@ TEST(ParserFuzz, randomMarkdownLikeInputParsesAndRendersBack)
         const bool garbled = round % 10 == 0;
         if (garbled) {
             for (int extra = 0; extra < 8; ++extra)
-                text.insert(text.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(byte(random)) % (text.size() + 1)),
-                            static_cast<char>(byte(random)));
+                text.insert(
+                    text.begin()
+                        + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(byte(random)) % (text.size() + 1)),
+                    static_cast<char>(byte(random)));
         }
 
         const BlockNodes blocks = parse(text);

@@ -50,12 +50,28 @@ TEST(SupportedModels, FixedTableInPickerOrderThenCurrentFamiliesByLongestPrefix)
     // A server that reports a length wins over the families, never over the four.
     const QList<ServerModel> reported{{"gpt-4o-local", 8192}, {"gpt-4", 999}, {"quiet", std::nullopt}};
     const QList<std::pair<QString, int>> lengths{
-        {"gpt-4", 16384},          {"gpt-4-32k", 16384},      {"gpt-4-0613", 4096},  {"GPT-4", 4096},
-        {"gpt-4o", 128000},        {"gpt-4o-2024-08-06", 128000}, {"gpt-4o-mini", 128000},
-        {"gpt-4-turbo-preview", 128000}, {"gpt-4.1-mini", 1047576}, {"o1", 200000}, {"o3-mini", 200000},
-        {"o4-mini", 200000},       {"o10", 4096},             {"gpt-5", 400000},     {"gpt-5.1", 400000},
-        {"gpt-5-mini", 400000},    {"gpt-5.4", 1050000},      {"gpt-5.4-pro", 1050000}, {"gpt-5.5", 1000000},
-        {"gpt-4o-local", 8192},    {"quiet", 4096},           {"llama3", 4096},
+        {"gpt-4", 16384},
+        {"gpt-4-32k", 16384},
+        {"gpt-4-0613", 4096},
+        {"GPT-4", 4096},
+        {"gpt-4o", 128000},
+        {"gpt-4o-2024-08-06", 128000},
+        {"gpt-4o-mini", 128000},
+        {"gpt-4-turbo-preview", 128000},
+        {"gpt-4.1-mini", 1047576},
+        {"o1", 200000},
+        {"o3-mini", 200000},
+        {"o4-mini", 200000},
+        {"o10", 4096},
+        {"gpt-5", 400000},
+        {"gpt-5.1", 400000},
+        {"gpt-5-mini", 400000},
+        {"gpt-5.4", 1050000},
+        {"gpt-5.4-pro", 1050000},
+        {"gpt-5.5", 1000000},
+        {"gpt-4o-local", 8192},
+        {"quiet", 4096},
+        {"llama3", 4096},
     };
     for (const auto& [id, length] : lengths)
         EXPECT_EQ(contextLengthForModel(id, reported), length) << id.toStdString();
@@ -77,8 +93,8 @@ TEST(SupportedModels, PickersOfferTheFourThenTheServersChatModelsById)
         return result;
     };
     const QStringList four{"gpt-3.5-turbo 4096", "gpt-3.5-turbo-16k 16384", "gpt-4 16384", "gpt-4-32k 16384"};
-    EXPECT_EQ(ids(offeredModels(listed, true)), four + QStringList({"Alpha* 32768", "cpp* 8192", "gpt-4o* 128000",
-                                                                    "vllm* 2048"}));
+    EXPECT_EQ(ids(offeredModels(listed, true)),
+              four + QStringList({"Alpha* 32768", "cpp* 8192", "gpt-4o* 128000", "vllm* 2048"}));
     // Another server's list is its own: nothing is left out but repeats.
     EXPECT_EQ(ids(offeredModels(listed, false)).size(), 4 + 15);
     EXPECT_EQ(ids(offeredModels({}, false)), four);
@@ -123,7 +139,8 @@ TEST_F(ValidateCredentials, RefusalsMalformedListsAndUnsendableKeysAnswerFalse)
 
     // Sent as they are, the line breaks would end the header and add another one.
     server.enqueue(ScriptedResponse::text(200, modelList));
-    for (const auto& keys : QList<QPair<QString, QString>>{{"sk-1\r\nX-Injected: 1", ""}, {"sk-1\n", ""}, {"sk-1", "org\t1"}})
+    for (const auto& keys :
+         QList<QPair<QString, QString>>{{"sk-1\r\nX-Injected: 1", ""}, {"sk-1\n", ""}, {"sk-1", "org\t1"}})
         EXPECT_EQ(checked(keys.first, keys.second, "gpt-3.5-turbo"), Outcome::Rejected);
     EXPECT_EQ(server.requestCount(), 5);
 
@@ -224,8 +241,8 @@ TEST_F(ModelListBounds, OnlyPresentableIdsAreKeptWithinTheLimits)
     EXPECT_EQ(listed.size() == maxServerModels ? listed.last().id : "", QString("m%1").arg(maxServerModels - 1));
 
     // A well-formed answer past the size limit is not read, announced or not.
-    ScriptedResponse tooLarge = ScriptedResponse::text(
-        200, R"({"data":[{"id":"gpt-4"}],"pad":")" + QByteArray(maxServerModelsBodyBytes, 'x') + R"("})");
+    ScriptedResponse tooLarge = ScriptedResponse::text(200, R"({"data":[{"id":"gpt-4"}],"pad":")"
+                                                                + QByteArray(maxServerModelsBodyBytes, 'x') + R"("})");
     const Endpoints::OpenAiServer played = Endpoints::openAiServer();
     for (const bool chunked : {false, true}) {
         tooLarge.chunked = chunked;

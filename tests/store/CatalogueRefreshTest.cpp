@@ -19,8 +19,12 @@ constexpr char there[] = "Unable to get assistant data there\n";
 QJsonObject seedJson(const QString& name, int version = 1, const QString& picture = "https://example.com/p.png",
                      const QJsonValue& forceDelete = QJsonValue::Undefined)
 {
-    QJsonObject entry{{"name", name}, {"personality", "Personality of " + name}, {"intro", "Intro of " + name},
-                      {"profilePictureUrl", picture}, {"version", version}, {"forceDelete", forceDelete}};
+    QJsonObject entry{{"name", name},
+                      {"personality", "Personality of " + name},
+                      {"intro", "Intro of " + name},
+                      {"profilePictureUrl", picture},
+                      {"version", version},
+                      {"forceDelete", forceDelete}};
     if (forceDelete.isUndefined())
         entry.remove("forceDelete");
     return entry;
@@ -84,12 +88,17 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
     for (const auto& a : allAssistants(context()))
         before.push_back(snapshot(a));
     const QUrl base = server.baseUrl().resolved(QUrl("/vendor/"));
-    server.enqueue(ScriptedResponse::text(200, catalogueBody({
-        seedJson("Coder", 4), seedJson("Coder", 5, "https://example.com/new.png"), seedJson("Old Friend", 5),
-        seedJson("Retired", 10, "https://example.com/p.png", true), seedJson("Ghost", 1, "", true),
-        seedJson("Ordinary", 1, "http://[broken", QJsonValue::Null), seedJson("Idless", -32768),
-        seedJson("Twin 名前", 1, "", false), seedJson("Twin 名前", 32767), seedJson("Blank", 1, ""),
-        seedJson("Spaced", 1, "http://exa mple.com/a"), [] { auto e = seedJson(""); e["category"] = "x"; return e; }()})));
+    server.enqueue(ScriptedResponse::text(
+        200,
+        catalogueBody({seedJson("Coder", 4), seedJson("Coder", 5, "https://example.com/new.png"),
+                       seedJson("Old Friend", 5), seedJson("Retired", 10, "https://example.com/p.png", true),
+                       seedJson("Ghost", 1, "", true), seedJson("Ordinary", 1, "http://[broken", QJsonValue::Null),
+                       seedJson("Idless", -32768), seedJson("Twin 名前", 1, "", false), seedJson("Twin 名前", 32767),
+                       seedJson("Blank", 1, ""), seedJson("Spaced", 1, "http://exa mple.com/a"), [] {
+                           auto e = seedJson("");
+                           e["category"] = "x";
+                           return e;
+                       }()})));
     EXPECT_EQ(runRefresh(context(), network, base), "");
     ASSERT_EQ(server.requestCount(), 1);
     const RecordedRequest request = server.requests().at(0);
@@ -105,8 +114,9 @@ TEST_F(CatalogueRefresh, MergesEveryEntryAndSaves)
                                          QString("Intro of Coder"), QUrl("https://example.com/new.png"), 5, {}));
     for (size_t i : {0, 2, 3, 4})
         EXPECT_EQ(snapshot(all[i]), before[i]) << i;
-    EXPECT_EQ(snapshot(all[5]), Snapshot(std::get<0>(before[5]), QString("Old Friend"), QString("Personality of Old Friend"),
-                                         QString("Intro of Old Friend"), QUrl("https://example.com/p.png"), 5, hidden->deletedAt()));
+    EXPECT_EQ(snapshot(all[5]),
+              Snapshot(std::get<0>(before[5]), QString("Old Friend"), QString("Personality of Old Friend"),
+                       QString("Intro of Old Friend"), QUrl("https://example.com/p.png"), 5, hidden->deletedAt()));
     std::get<6>(before[6]) = all[6]->deletedAt();
     EXPECT_TRUE(all[6]->deletedAt());
     EXPECT_EQ(snapshot(all[6]), before[6]); // nothing but deletedAt changed
@@ -141,8 +151,11 @@ TEST_F(CatalogueRefresh, FailuresLeaveTheStoreAsItWas)
         {ScriptedResponse::text(200, catalogueBody({seedJson("Coder", 3), seedJson("Fresh"), noIntro})), there},
         {ScriptedResponse::text(200, ""), there},
         {ScriptedResponse::text(200, "<html>maintenance</html>", "text/html"), there},
-        {ScriptedResponse::text(304, {}), here}, {ScriptedResponse::text(500, valid), here},
-        {ScriptedResponse::text(404, valid), here}, {ScriptedResponse::text(201, valid), here}, {cut, here}};
+        {ScriptedResponse::text(304, {}), here},
+        {ScriptedResponse::text(500, valid), here},
+        {ScriptedResponse::text(404, valid), here},
+        {ScriptedResponse::text(201, valid), here},
+        {cut, here}};
     for (const auto& [response, line] : cases)
         EXPECT_EQ(refreshWith(response), line) << response.status;
     EXPECT_EQ(runRefresh(context(), network, HttpTestServer::refusedUrl()), here);

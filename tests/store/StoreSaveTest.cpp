@@ -63,7 +63,7 @@ TEST(StoreSave, AnotherProcessWritesMeanwhile)
     ASSERT_TRUE(child.waitForBytesWritten());
     makeMessage(store.context(), "user", "after the lock", mine, std::nullopt, true);
     EXPECT_TRUE(saveChanges(store.context())); // the child holds the lock for 300 ms more
-    child.kill(); // SIGKILL: no destructors, no checkpoint
+    child.kill();                              // SIGKILL: no destructors, no checkpoint
     ASSERT_TRUE(child.waitForFinished());
     store.reopen();
     EXPECT_EQ(store.context().conversations().size(), 3u);
@@ -80,8 +80,12 @@ TEST(StoreSave, AnotherProcessWritesMeanwhile)
 // process that had not seen the newest pieces.
 TEST(StoreSave, AStreamedReplyReadsWholeWhereverItIsRead)
 {
-    const struct { const char* name; bool finished, settledElsewhere; } cases[] = {
-        {"stopped without an end", false, false}, {"finished", true, false},
+    const struct {
+        const char* name;
+        bool finished, settledElsewhere;
+    } cases[] = {
+        {"stopped without an end", false, false},
+        {"finished", true, false},
         {"settled by another process amid the stream", false, true},
     };
     for (const auto& c : cases) {
@@ -201,14 +205,19 @@ TEST(StoreSave, OlderFilesAreMigratedInOneTransaction)
         " DEFAULT 0, function_name TEXT, function_arguments TEXT, function_result TEXT, updated_at INTEGER,"
         " conversation_pk INTEGER);"
         "CREATE INDEX message_by_conversation ON message(conversation_pk);";
-    const QByteArray secondSchema = firstSchema
+    const QByteArray secondSchema =
+        firstSchema
         + "ALTER TABLE message ADD COLUMN reasoning TEXT; ALTER TABLE message ADD COLUMN prompt_tokens INTEGER;"
-          "ALTER TABLE message ADD COLUMN completion_tokens INTEGER; ALTER TABLE message ADD COLUMN reasoning_tokens INTEGER;"
+          "ALTER TABLE message ADD COLUMN completion_tokens INTEGER; ALTER TABLE message ADD COLUMN reasoning_tokens "
+          "INTEGER;"
           "ALTER TABLE message ADD COLUMN thinking_ms INTEGER; ALTER TABLE message ADD COLUMN reply_ms INTEGER;";
     const QByteArray rows =
         "INSERT INTO conversation (pk, id) VALUES (1, '6f1c1f4e-8a59-4bd5-a3a5-0d0c1d0e0f10');"
         "INSERT INTO message (role, content, done, conversation_pk) VALUES ('assistant', 'Four.', 1, 1);";
-    const struct { int version; QByteArray schema, clash; } cases[] = {
+    const struct {
+        int version;
+        QByteArray schema, clash;
+    } cases[] = {
         {1, firstSchema, ""},
         {1, firstSchema, "ALTER TABLE message ADD COLUMN reply_ms TEXT;"},
         {2, secondSchema, ""},

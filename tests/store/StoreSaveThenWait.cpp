@@ -17,7 +17,8 @@ int main(int argc, char** argv)
     DataController controller(QString::fromLocal8Bit(argv[1]));
     StoreContext& context = controller.storeContext();
     AssistantPtr assistant = createAssistant(context, "Durable", "Keeps things", "https://example.com/a.png");
-    MessagePtr reply = makeMessage(context, "assistant", "", createConversation(context, assistant), std::nullopt, false);
+    MessagePtr reply =
+        makeMessage(context, "assistant", "", createConversation(context, assistant), std::nullopt, false);
     for (const char* piece : {"Hel", "lo", "!"}) {
         reply->appendContent(QString::fromLatin1(piece));
         saveChanges(context);
@@ -27,7 +28,8 @@ int main(int argc, char** argv)
     std::printf("saved\n");
     std::fflush(stdout);
     sqlite3* db = context.database().handle();
-    if (!context.database().begin() || sqlite3_exec(db, "INSERT INTO conversation DEFAULT VALUES", nullptr, nullptr, nullptr))
+    if (!context.database().begin()
+        || sqlite3_exec(db, "INSERT INTO conversation DEFAULT VALUES", nullptr, nullptr, nullptr))
         return 1;
     std::printf("locked\n");
     std::fflush(stdout);

@@ -8,7 +8,10 @@
 TEST(ConversationTitles, FirstNonEmptyLineTrimmedAndCutAtAWordBoundary)
 {
     const QString sixty(60, QLatin1Char('a'));
-    const struct { QString prompt; std::optional<QString> title; } cases[] = {
+    const struct {
+        QString prompt;
+        std::optional<QString> title;
+    } cases[] = {
         {"Plan a trip to Lisbon", "Plan a trip to Lisbon"},
         {"\n   \n  Fix my résumé  \nsecond line", "Fix my résumé"},
         {sixty, sixty},
@@ -55,17 +58,14 @@ protected:
 
 TEST_F(StoreSearchTest, PrefixesInAnyOrderPhrasesCaseAndDiacriticsTitlesAndResults)
 {
-    const struct { QString text; QList<ConversationPtr> hits; } cases[] = {
-        {"resume", {resume}},
-        {"RÉS", {resume}},
-        {"educ start", {resume}},
-        {"\"brown fox\"", {fox}},
-        {"\"fox brown\"", {}},
-        {"zurich", {fox}},
-        {"weekend", {fox}},
-        {"w", {fox, resume}}, // newest first
-        {"xylophone", {}},    // the system prompt
-        {"secretstream", {}}, // still streaming
+    const struct {
+        QString text;
+        QList<ConversationPtr> hits;
+    } cases[] = {
+        {"resume", {resume}},  {"RÉS", {resume}}, {"educ start", {resume}}, {"\"brown fox\"", {fox}},
+        {"\"fox brown\"", {}}, {"zurich", {fox}}, {"weekend", {fox}},       {"w", {fox, resume}}, // newest first
+        {"xylophone", {}},                                                                        // the system prompt
+        {"secretstream", {}},                                                                     // still streaming
         {"title: OR \"", {}}, // typed syntax stays text
         {"   ", {}},
     };

@@ -56,4 +56,3 @@ inline QStringList column(const QAbstractItemModel& model, int role = Qt::Displa
         values << model.index(row, 0).data(role).toString();
     return values;
 }
-

@@ -16,8 +16,11 @@ namespace sse {
 inline QByteArray chunk(const QJsonObject& delta, const QJsonValue& finishReason = QJsonValue::Null)
 {
     const QJsonObject choice{{"index", 0}, {"delta", delta}, {"finish_reason", finishReason}};
-    const QJsonObject body{{"id", "chatcmpl-1"}, {"object", "chat.completion.chunk"}, {"created", 1},
-                           {"model", "gpt-3.5-turbo"}, {"choices", QJsonArray{choice}}};
+    const QJsonObject body{{"id", "chatcmpl-1"},
+                           {"object", "chat.completion.chunk"},
+                           {"created", 1},
+                           {"model", "gpt-3.5-turbo"},
+                           {"choices", QJsonArray{choice}}};
     return "data: " + QJsonDocument(body).toJson(QJsonDocument::Compact) + "\n\n";
 }
 
@@ -32,10 +35,11 @@ inline QByteArray thinking(const QString& text, const QString& field = "reasonin
 // The last chunk of a reply that was asked for its counts: no choices.
 inline QByteArray usage(int promptTokens, int completionTokens, int reasoningTokens)
 {
-    const QJsonObject counts{{"prompt_tokens", promptTokens}, {"completion_tokens", completionTokens},
+    const QJsonObject counts{{"prompt_tokens", promptTokens},
+                             {"completion_tokens", completionTokens},
                              {"completion_tokens_details", QJsonObject{{"reasoning_tokens", reasoningTokens}}}};
-    const QJsonObject body{{"id", "chatcmpl-1"}, {"object", "chat.completion.chunk"}, {"choices", QJsonArray{}},
-                           {"usage", counts}};
+    const QJsonObject body{
+        {"id", "chatcmpl-1"}, {"object", "chat.completion.chunk"}, {"choices", QJsonArray{}}, {"usage", counts}};
     return "data: " + QJsonDocument(body).toJson(QJsonDocument::Compact) + "\n\n";
 }
 
@@ -79,7 +83,8 @@ inline ScriptedResponse toolCalls(const QList<StreamedCall>& calls, int delayMs 
     };
     QList<QByteArray> events{chunk({{"role", "assistant"}, {"content", QJsonValue::Null}})};
     for (int i = 0; i < calls.size(); ++i) {
-        events << piece(i, {{"id", QString("call_server%1").arg(i)}, {"type", "function"},
+        events << piece(i, {{"id", QString("call_server%1").arg(i)},
+                            {"type", "function"},
                             {"function", QJsonObject{{"name", calls[i].name}, {"arguments", ""}}}});
         for (const QString& arguments : calls[i].argumentPieces)
             events << piece(i, {{"function", QJsonObject{{"arguments", arguments}}}});

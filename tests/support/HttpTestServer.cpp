@@ -15,10 +15,7 @@
 
 namespace {
 
-bool sameName(const QByteArray& a, const QByteArray& b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool sameName(const QByteArray& a, const QByteArray& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 bool hasName(const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& name)
 {
@@ -51,10 +48,7 @@ QByteArray reasonPhrase(int status)
     }
 }
 
-bool statusHasNoBody(int status)
-{
-    return (status >= 100 && status < 200) || status == 204 || status == 304;
-}
+bool statusHasNoBody(int status) { return (status >= 100 && status < 200) || status == 204 || status == 304; }
 
 } // namespace
 
@@ -66,10 +60,7 @@ QByteArray RecordedRequest::header(const QByteArray& name) const
     return {};
 }
 
-bool RecordedRequest::hasHeader(const QByteArray& name) const
-{
-    return hasName(headers, name);
-}
+bool RecordedRequest::hasHeader(const QByteArray& name) const { return hasName(headers, name); }
 
 ScriptedResponse ScriptedResponse::text(int status, const QByteArray& body, const QByteArray& contentType)
 {
@@ -133,7 +124,8 @@ constexpr int kDropDelayMs = 30;
 class Connection : public QObject {
 public:
     Connection(QTcpSocket* socket, HttpTestServer::Private* server)
-        : m_socket(socket), m_server(server)
+        : m_socket(socket)
+        , m_server(server)
     {
         socket->setParent(this);
         QObject::connect(socket, &QTcpSocket::readyRead, this, [this] { onReadyRead(); });
@@ -318,9 +310,13 @@ void HttpTestServer::Private::accept()
     }
 }
 
-HttpTestServer::HttpTestServer() : HttpTestServer(QStringLiteral("127.0.0.1")) {}
+HttpTestServer::HttpTestServer()
+    : HttpTestServer(QStringLiteral("127.0.0.1"))
+{
+}
 
-HttpTestServer::HttpTestServer(const QString& loopbackAddress) : d(std::make_unique<Private>())
+HttpTestServer::HttpTestServer(const QString& loopbackAddress)
+    : d(std::make_unique<Private>())
 {
     d->address = QHostAddress(loopbackAddress);
     if (!d->address.isLoopback())

@@ -22,7 +22,7 @@
 
 struct RecordedRequest {
     QByteArray method;
-    QByteArray path; // includes the query string, e.g. "/v1/result?i=2%20%2B%202"
+    QByteArray path;                              // includes the query string, e.g. "/v1/result?i=2%20%2B%202"
     QList<QPair<QByteArray, QByteArray>> headers; // as received
     QByteArray body;
 

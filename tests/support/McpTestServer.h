@@ -27,10 +27,11 @@ struct McpTestServer {
             names << "extra";
         QJsonArray tools;
         for (const QString& name : names)
-            tools.append(QJsonObject{{"name", name},
-                                     {"description", "Test tool " + name},
-                                     {"inputSchema", QJsonObject{{"type", "object"},
-                                                                 {"properties", QJsonObject{{"text", QJsonObject{{"type", "string"}}}}}}}});
+            tools.append(QJsonObject{
+                {"name", name},
+                {"description", "Test tool " + name},
+                {"inputSchema", QJsonObject{{"type", "object"},
+                                            {"properties", QJsonObject{{"text", QJsonObject{{"type", "string"}}}}}}}});
         return tools;
     }
 

@@ -25,9 +25,9 @@ int main(int argc, char** argv)
     while (std::getline(std::cin, line)) {
         const QJsonObject message = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
         const QJsonValue cancelled = message["params"]["requestId"];
-        std::fprintf(stderr, "received %s %s\n", qPrintable(message["method"].toString()),
-                     qPrintable(QString::number(message.contains("id") ? message["id"].toInteger()
-                                                                       : cancelled.toInteger())));
+        std::fprintf(
+            stderr, "received %s %s\n", qPrintable(message["method"].toString()),
+            qPrintable(QString::number(message.contains("id") ? message["id"].toInteger() : cancelled.toInteger())));
         for (const QJsonObject& answer : server.handle(message))
             std::printf("%s\n", QJsonDocument(answer).toJson(QJsonDocument::Compact).constData());
         std::fflush(stdout);

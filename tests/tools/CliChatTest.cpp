@@ -80,12 +80,12 @@ TEST_F(CliChatTest, FunctionCallsRunInTurnUntilTheTextAnswer)
         runs << "cli";
         return QStringLiteral("listed");
     });
-    server.enqueue(ScriptedResponse::sse({sse::content("Let me check. "),
-                                          sse::chunk({{"function_call", QJsonObject{{"name", "jsExecution"},
-                                                                                     {"arguments", "{\"script\":\"1\"}"}}}}),
-                                          sse::done}));
-    server.enqueue(sse::toolCalls({{"jsExecution", {"{\"script\":", "\"2\"}"}},
-                                   {"cliExecution", {"{\"command\":\"ls\"}"}}}));
+    server.enqueue(ScriptedResponse::sse(
+        {sse::content("Let me check. "),
+         sse::chunk({{"function_call", QJsonObject{{"name", "jsExecution"}, {"arguments", "{\"script\":\"1\"}"}}}}),
+         sse::done}));
+    server.enqueue(
+        sse::toolCalls({{"jsExecution", {"{\"script\":", "\"2\"}"}}, {"cliExecution", {"{\"command\":\"ls\"}"}}}));
     server.enqueue(sse::reply({"Finished"}));
     answers = {"Y"};
 
@@ -130,9 +130,8 @@ TEST_F(CliChatTest, AFailedTurnOrUnknownFunctionPrintsOneLineExitsOneAndKeepsWha
 
     // The reply's other calls still run, and the run waits for them.
     std::atomic<int> runs{0};
-    setExecutionOverrideForTesting("jsExecution", [&runs](const std::optional<QString>&) {
-        return QString::number(++runs);
-    });
+    setExecutionOverrideForTesting("jsExecution",
+                                   [&runs](const std::optional<QString>&) { return QString::number(++runs); });
     server.enqueue(sse::toolCalls({{"formatDisk", {"{}"}}, {"jsExecution", {"{\"script\":\"1\"}"}}}));
     server.enqueue(sse::reply({"Done."}));
     EXPECT_EQ(run({"chat", "--conversation", conversationId(), "Hi"}), 1);
@@ -146,16 +145,16 @@ TEST_F(CliChatTest, RequestsThatCannotBeCarriedOutSendNothing)
     const AssistantPtr gone = createAssistant(store(), "Gone", "p", "https://x");
     softDeleteAssistants(store(), {gone});
     const QList<QStringList> refused{
-        {"chat", "--conversation", conversationId()},                       // no prompt
-        {"chat", "--assistant", "Ada"},                                     // no prompt either
-        {"chat", "Hi"},                                                     // no recipient
+        {"chat", "--conversation", conversationId()}, // no prompt
+        {"chat", "--assistant", "Ada"},               // no prompt either
+        {"chat", "Hi"},                               // no recipient
         {"chat", "--assistant", "Ada", "--conversation", conversationId(), "Hi"},
         {"chat", "--assistant", "Nobody", "Hi"},
-        {"chat", "--assistant", "Gone", "Hi"},                              // soft-deleted: not listed
+        {"chat", "--assistant", "Gone", "Hi"}, // soft-deleted: not listed
         {"chat", "--conversation", QUuid::createUuid().toString(), "Hi"},
         {"chat", "--conversation", "123", "Hi"},
         {"chat", "--conversation", conversationId(), "--verbose", "Hi"},
-        {"chat", "--regenerate", "--conversation", conversationId()},       // no reply to ask for again
+        {"chat", "--regenerate", "--conversation", conversationId()}, // no reply to ask for again
         {"chat", "--regenerate", "--conversation", conversationId(), "Hi"},
         {"chat", "--regenerate", "--assistant", "Ada"},
     };

@@ -15,7 +15,10 @@ QString idOf(const std::optional<QUuid>& id) { return id->toString(QUuid::Withou
 
 QJsonObject seed(const QString& name)
 {
-    return {{"name", name}, {"personality", "p"}, {"intro", "i"}, {"profilePictureUrl", "https://example.com/p.png"},
+    return {{"name", name},
+            {"personality", "p"},
+            {"intro", "i"},
+            {"profilePictureUrl", "https://example.com/p.png"},
             {"version", 1}};
 }
 
@@ -35,9 +38,9 @@ QStringList builtInModelLines()
 
 TEST(CommandArgumentsTest, OptionsInBothFormsFlagsAndPositionalsAnywhere)
 {
-    const auto parsed = CommandArguments::parse({"hello", "--name=Ada", "--yes", "--personality", "-5 degrees", "-",
-                                                 "-3", "--", "--not-an-option"},
-                                                {"name", "personality"}, {"yes"});
+    const auto parsed = CommandArguments::parse(
+        {"hello", "--name=Ada", "--yes", "--personality", "-5 degrees", "-", "-3", "--", "--not-an-option"},
+        {"name", "personality"}, {"yes"});
     ASSERT_TRUE(parsed.ok()) << parsed.error.toStdString();
     EXPECT_EQ(parsed.value("name"), "Ada");
     EXPECT_EQ(parsed.value("personality"), "-5 degrees");
@@ -48,7 +51,8 @@ TEST(CommandArgumentsTest, OptionsInBothFormsFlagsAndPositionalsAnywhere)
 TEST(TextFormatsTest, FieldsCannotBreakTheLine)
 {
     EXPECT_EQ(TextFormats::tsvLine({"a\tb", "c\nd\\e\r"}), "a\\tb\tc\\nd\\\\e\\r");
-    EXPECT_EQ(ConversationExport::isoTime(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC)), "2026-01-02T03:04:05.006Z");
+    EXPECT_EQ(ConversationExport::isoTime(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC)),
+              "2026-01-02T03:04:05.006Z");
     EXPECT_EQ(ConversationExport::isoTime(std::nullopt), "");
 }
 
@@ -104,8 +108,9 @@ TEST_F(CliTest, ConversationsAreListedNewestFirstWithAssistantAndUpdateTime)
     saveChanges(store());
     ASSERT_EQ(run({"rename", idOf(older->id()), "Trip\tplans"}), 0);
     ASSERT_EQ(run({"conversations"}), 0);
-    EXPECT_EQ(outLines(), (QStringList{idOf(orphan->id()) + "\t\tunknown\t" + ConversationExport::isoTime(orphan->updatedAt()),
-                                       idOf(older->id()) + "\tTrip\\tplans\tAda\t2026-03-04T05:06:07.000Z"}));
+    EXPECT_EQ(outLines(),
+              (QStringList{idOf(orphan->id()) + "\t\tunknown\t" + ConversationExport::isoTime(orphan->updatedAt()),
+                           idOf(older->id()) + "\tTrip\\tplans\tAda\t2026-03-04T05:06:07.000Z"}));
 }
 
 // Renamed and searched through the file, as another run of the program sees it.
@@ -115,7 +120,10 @@ TEST_F(CliTest, RenameAndSearch)
     makeMessage(store(), "user", "\nFix my résumé, please", conversation, std::nullopt, true);
     saveChanges(store());
     const QString id = idOf(conversation->id());
-    const struct { QString title; QString stored; } renames[] = {{"  My CV ", "My CV"}, {"", "Fix my résumé, please"}};
+    const struct {
+        QString title;
+        QString stored;
+    } renames[] = {{"  My CV ", "My CV"}, {"", "Fix my résumé, please"}};
     for (const auto& rename : renames) {
         ASSERT_EQ(run({"rename", id, rename.title}), 0) << err.toStdString();
         reopenStore();
@@ -123,7 +131,8 @@ TEST_F(CliTest, RenameAndSearch)
     }
     ASSERT_EQ(run({"search", "--json", "RESUM"}), 0);
     EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8()).array(),
-              QJsonArray({QJsonObject{{"id", id}, {"title", "Fix my résumé, please"}, {"snippet", "Fix my résumé, please"}}}));
+              QJsonArray(
+                  {QJsonObject{{"id", id}, {"title", "Fix my résumé, please"}, {"snippet", "Fix my résumé, please"}}}));
     ASSERT_EQ(run({"search", "please", "fix"}), 0);
     EXPECT_EQ(outLines(), QStringList({id + "\tFix my résumé, please\tFix my résumé, please"}));
     for (const QStringList& refused : QList<QStringList>{{"rename", id}, {"rename", "nope", "x"}, {"search", "\""}})
@@ -170,8 +179,9 @@ TEST_F(CliTest, SettingsListGetAndSetKeepToTheTableOfKeys)
     ASSERT_EQ(run({"settings", "list"}), 0);
     const QStringList lines = outLines();
     ASSERT_EQ(lines.size(), Settings::textKeys().size() + allExtensions().size());
-    for (const char* line : {"apiKey\tsk-1", "model\tgpt-3.5-turbo", "woframAlphaAppId\t",
-                             "custom_function_jsExecution_enabled\ttrue", "custom_function_cliExecution_enabled\tfalse"})
+    for (const char* line :
+         {"apiKey\tsk-1", "model\tgpt-3.5-turbo", "woframAlphaAppId\t", "custom_function_jsExecution_enabled\ttrue",
+          "custom_function_cliExecution_enabled\tfalse"})
         EXPECT_TRUE(lines.contains(line)) << line;
 
     // get and set take only table keys, and booleans only as true or false.
@@ -259,8 +269,9 @@ TEST_F(CliTest, ModelsListsTheBuiltInEntriesThenTheServersChatModels)
     openAi.enqueue(ScriptedResponse::text(200, modelList(offered)));
     qputenv("VORBEL_OPENAI_URL", openAi.baseUrl().toString().toUtf8());
     ASSERT_EQ(run({"models"}), 0) << err.toStdString();
-    EXPECT_EQ(outLines(), builtInModelLines() + QStringList({"gpt-4o\tgpt-4o\t128000\tserver",
-                                                             "gpt-4o-mini\tgpt-4o-mini\t128000\tserver"}));
+    EXPECT_EQ(outLines(),
+              builtInModelLines()
+                  + QStringList({"gpt-4o\tgpt-4o\t128000\tserver", "gpt-4o-mini\tgpt-4o-mini\t128000\tserver"}));
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
     ASSERT_EQ(openAi.requestCount(), 1);
     const RecordedRequest sent = openAi.requests().at(0);
@@ -276,8 +287,9 @@ TEST_F(CliTest, ModelsListsTheBuiltInEntriesThenTheServersChatModels)
     ASSERT_EQ(run({"settings", "set", "openAiBaseUrl", local.baseUrl().toString() + "/v1"}), 0);
     EXPECT_TRUE(err.isEmpty()) << "no warning for this machine: " << err.toStdString();
     ASSERT_EQ(run({"models"}), 0) << err.toStdString();
-    EXPECT_EQ(outLines(), builtInModelLines() + QStringList({"llama3:8b\tllama3:8b\t8192\tserver",
-                                                             "qwen2.5-7b\tqwen2.5-7b\t32768\tserver"}));
+    EXPECT_EQ(outLines(),
+              builtInModelLines()
+                  + QStringList({"llama3:8b\tllama3:8b\t8192\tserver", "qwen2.5-7b\tqwen2.5-7b\t32768\tserver"}));
     ASSERT_EQ(local.requestCount(), 1);
     EXPECT_EQ(local.requests().at(0).path, "/v1/models");
     EXPECT_EQ(openAi.requestCount(), 1);

@@ -44,8 +44,16 @@ public:
         });
     }
     QUrl baseUrl() const { return server.baseUrl(); }
-    void enqueue(const ScriptedResponse& response) { const QMutexLocker lock(&mutex); queue.append(response); }
-    void setModelList(const QByteArray& json) { const QMutexLocker lock(&mutex); modelList = json; }
+    void enqueue(const ScriptedResponse& response)
+    {
+        const QMutexLocker lock(&mutex);
+        queue.append(response);
+    }
+    void setModelList(const QByteArray& json)
+    {
+        const QMutexLocker lock(&mutex);
+        modelList = json;
+    }
     QList<RecordedRequest> requests() const
     {
         QList<RecordedRequest> chat = server.requests();
@@ -105,7 +113,8 @@ protected:
         TerminalSafeDevice safeErr(&errBuffer);
         QTextStream outStream(outputIsTerminal ? static_cast<QIODevice*>(&safeOut) : &outBuffer);
         QTextStream errStream(&safeErr);
-        CliIo io{outStream, errStream, [this]() -> std::optional<QString> {
+        CliIo io{outStream, errStream,
+                 [this]() -> std::optional<QString> {
                      if (answers.empty())
                          return std::nullopt;
                      QString answer = answers.front();

@@ -58,8 +58,8 @@ protected:
 TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallIsStoredAndAKilledOneKeepsItsSavedPrefix)
 {
     ASSERT_EQ(runCli({"settings", "set", "apiKey", "sk-e2e"}).exitCode, 0);
-    const ProcessResult added =
-        runCli({"assistants", "add", "--name", "Calc", "--personality", "You compute.", "--picture", "https://x/c.png"});
+    const ProcessResult added = runCli(
+        {"assistants", "add", "--name", "Calc", "--personality", "You compute.", "--picture", "https://x/c.png"});
     ASSERT_EQ(added.exitCode, 0) << added.err.toStdString();
 
     server.enqueue(sse::functionCall("jsExecution", {"{\"script\":", "\"1+1\"}"}));
@@ -123,7 +123,8 @@ TEST_F(VorbelCliProcessTest, ErrorsExitTwoAndBackgroundLinesStayOffStandardOutpu
     // An unreachable catalogue prints its outcome line. A personality of
     // spaces is one.
     extraEnvironment.insert("VORBEL_CATALOGUE_URL", HttpTestServer::refusedUrl().toString());
-    ASSERT_EQ(runCli({"assistants", "add", "--name", "Solo", "--personality", " ", "--picture", "http://x"}).exitCode, 0);
+    ASSERT_EQ(runCli({"assistants", "add", "--name", "Solo", "--personality", " ", "--picture", "http://x"}).exitCode,
+              0);
     const ProcessResult listed = runCli({"assistants"});
     EXPECT_EQ(listed.exitCode, 0);
     EXPECT_EQ(listed.out.count('\n'), 1);

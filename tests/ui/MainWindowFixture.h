@@ -5,9 +5,9 @@
 #include "core/Settings.h"
 #include "extensions/ExtensionRegistry.h"
 #include "openai/AccountModels.h"
-#include "ui/conversation/ConversationViewController.h"
 #include "support/HttpTestServer.h"
 #include "support/ModelTester.h"
+#include "ui/conversation/ConversationViewController.h"
 
 #include <QFile>
 #include <QTemporaryDir>

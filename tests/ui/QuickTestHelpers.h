@@ -5,8 +5,8 @@
 #include <QAccessible>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QSignalSpy>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -88,7 +88,8 @@ inline void click(QQuickWindow* window, QQuickItem* target, Qt::MouseButton butt
     settle(window);
     ASSERT_TRUE(target);
     ASSERT_TRUE(target->isVisible());
-    QTest::mouseClick(window, button, {}, target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
+    QTest::mouseClick(window, button, {},
+                      target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
 }
 
 // Types into whatever has the keyboard (Latin-1 text only).
@@ -113,8 +114,8 @@ inline void type(QQuickWindow* window, QQuickItem* field, const QString& text)
 inline QStringList accessibleNames(QQuickWindow* window)
 {
     static const QSet<QAccessible::Role> interactive = {
-        QAccessible::MenuBar,      QAccessible::MenuItem, QAccessible::PageTab,  QAccessible::Button,
-        QAccessible::PushButton,   QAccessible::ListItem, QAccessible::Link,     QAccessible::CheckBox,
+        QAccessible::MenuBar,      QAccessible::MenuItem, QAccessible::PageTab, QAccessible::Button,
+        QAccessible::PushButton,   QAccessible::ListItem, QAccessible::Link,    QAccessible::CheckBox,
         QAccessible::EditableText, QAccessible::ComboBox};
     QStringList names;
     const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {

@@ -25,8 +25,7 @@ int list(CliEnvironment& environment)
     for (int row = 0; row < assistants.rowCount(); ++row) {
         const AssistantPtr assistant = assistants.recordAt(row);
         const QString id = assistant->id() ? assistant->id()->toString(QUuid::WithoutBraces) : QString();
-        environment.io.out << TextFormats::tsvLine({id, assistant->name().value_or(QStringLiteral("Unknown"))})
-                           << '\n';
+        environment.io.out << TextFormats::tsvLine({id, assistant->name().value_or(QStringLiteral("Unknown"))}) << '\n';
     }
     environment.io.out.flush();
     return ExitSuccess;

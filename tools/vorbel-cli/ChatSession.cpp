@@ -11,10 +11,7 @@ namespace {
 const QString assistantRole = QStringLiteral("assistant");
 const QString appRole = QStringLiteral("app");
 
-bool hasFunctionCall(const Message& message)
-{
-    return message.functionName() && !message.functionName()->isEmpty();
-}
+bool hasFunctionCall(const Message& message) { return message.functionName() && !message.functionName()->isEmpty(); }
 } // namespace
 
 ChatSession::ChatSession(StoreContext& store, ConversationPtr conversation, CliIo& io, bool confirmEveryRun,

@@ -59,8 +59,8 @@ private:
     // Messages created during this run, with how much of their content is printed.
     QHash<qint64, qsizetype> m_printed;
     QHash<qint64, qsizetype> m_thoughtPrinted; // the same for their thinking
-    bool m_thinkingLineOpen = false;            // standard error is amid a line of thinking
-    QSet<qint64> m_announced; // calls whose "Function call:" line is printed
+    bool m_thinkingLineOpen = false;           // standard error is amid a line of thinking
+    QSet<qint64> m_announced;                  // calls whose "Function call:" line is printed
     bool m_callFailed = false;
     std::optional<int> m_exitCode;
 };

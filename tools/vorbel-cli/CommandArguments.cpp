@@ -11,7 +11,7 @@ CommandArguments CommandArguments::parse(const QStringList& arguments, const QSt
         const QString& argument = arguments.at(i);
         // A lone "-" is positional, as are negative numbers such as "-5".
         const bool looksLikeOption = argument.size() > 1 && argument.startsWith(QLatin1Char('-'))
-            && !argument.at(1).isDigit();
+                                  && !argument.at(1).isDigit();
         if (optionsEnded || !looksLikeOption) {
             parsed.positionals << argument;
             continue;

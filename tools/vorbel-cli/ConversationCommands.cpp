@@ -14,14 +14,11 @@ namespace ConversationCommands {
 
 namespace {
 
-QString idText(const std::optional<QUuid>& id)
-{
-    return id ? id->toString(QUuid::WithoutBraces) : QString();
-}
+QString idText(const std::optional<QUuid>& id) { return id ? id->toString(QUuid::WithoutBraces) : QString(); }
 
 // The one conversation a command names by its only argument; reports what is wrong.
-ConversationPtr namedConversation(CliEnvironment& environment, const CommandArguments& arguments,
-                                  qsizetype expected, int* status)
+ConversationPtr namedConversation(CliEnvironment& environment, const CommandArguments& arguments, qsizetype expected,
+                                  int* status)
 {
     *status = ExitUsage;
     if (arguments.positionals.isEmpty()) {
@@ -57,8 +54,9 @@ int list(CliEnvironment& environment)
         const ConversationPtr conversation = conversations.recordAt(row);
         const AssistantPtr assistant = conversation->assistant();
         const QString name = assistant && assistant->name() ? *assistant->name() : QStringLiteral("unknown");
-        environment.io.out << TextFormats::tsvLine({idText(conversation->id()), conversation->title().value_or(QString()),
-                                                    name, ConversationExport::isoTime(conversation->updatedAt())})
+        environment.io.out << TextFormats::tsvLine({idText(conversation->id()),
+                                                    conversation->title().value_or(QString()), name,
+                                                    ConversationExport::isoTime(conversation->updatedAt())})
                            << '\n';
     }
     environment.io.out.flush();
@@ -109,7 +107,8 @@ int search(CliEnvironment& environment, const CommandArguments& arguments)
         const QString id = idText(conversation->id());
         const QString title = conversation->title().value_or(QString());
         if (json)
-            found.append(QJsonObject{{QStringLiteral("id"), id}, {QStringLiteral("title"), title},
+            found.append(QJsonObject{{QStringLiteral("id"), id},
+                                     {QStringLiteral("title"), title},
                                      {QStringLiteral("snippet"), hit.snippet}});
         else
             environment.io.out << TextFormats::tsvLine({id, title, hit.snippet}) << '\n';

@@ -77,7 +77,8 @@ int add(CliIo& io, const QStringList& arguments)
             if (option == QLatin1String("--url") && url.isEmpty()) {
                 url = value;
             } else if (option == QLatin1String("--header") && value.contains(QLatin1Char(':'))) {
-                headers.append({value.section(QLatin1Char(':'), 0, 0).trimmed(), value.section(QLatin1Char(':'), 1).trimmed()});
+                headers.append(
+                    {value.section(QLatin1Char(':'), 0, 0).trimmed(), value.section(QLatin1Char(':'), 1).trimmed()});
             } else {
                 // The value is not repeated: it may be a key.
                 return usage(io, QStringLiteral("unexpected argument \"%1\"").arg(option));

@@ -39,9 +39,9 @@ Result<ModelListAnswer> fetchOffThread(const Endpoints::OpenAiServer& server, co
 void printModels(CliEnvironment& environment, const QList<ServerModel>& serverModels, bool openAiServer)
 {
     for (const ModelOption& option : offeredModels(serverModels, openAiServer)) {
-        environment.io.out << TextFormats::tsvLine({option.id, option.name, QString::number(option.contextLength),
-                                                    option.builtIn ? QStringLiteral("built-in")
-                                                                   : QStringLiteral("server")})
+        environment.io.out << TextFormats::tsvLine(
+            {option.id, option.name, QString::number(option.contextLength),
+             option.builtIn ? QStringLiteral("built-in") : QStringLiteral("server")})
                            << '\n';
     }
     environment.io.out.flush();
@@ -57,8 +57,7 @@ QString failureReason(const Endpoints::OpenAiServer& server, const QString& apiK
     if (!result)
         return QStringLiteral("the server at %1 could not be reached (%2)").arg(address, result.errorText());
     switch (result->outcome) {
-    case ModelListAnswer::Outcome::Listed:
-        return QString();
+    case ModelListAnswer::Outcome::Listed: return QString();
     case ModelListAnswer::Outcome::Refused:
         return QStringLiteral("the server at %1 refused the model list; check the API key and organisation key")
             .arg(address);

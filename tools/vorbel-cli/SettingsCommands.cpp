@@ -61,8 +61,7 @@ int setServerAddress(CliEnvironment& environment, const QString& value)
         break;
     case ServerAddress::Kind::Empty:
     case ServerAddress::Kind::Encrypted:
-    case ServerAddress::Kind::Loopback:
-        break;
+    case ServerAddress::Kind::Loopback: break;
     }
     return ExitSuccess;
 }
@@ -94,15 +93,9 @@ QStringList tableKeys()
     return keys;
 }
 
-bool isTableKey(const QString& key)
-{
-    return Settings::textKeys().contains(key) || isFlagKey(key);
-}
+bool isTableKey(const QString& key) { return Settings::textKeys().contains(key) || isFlagKey(key); }
 
-bool isFlagKey(const QString& key)
-{
-    return extensionOfFlag(key).has_value();
-}
+bool isFlagKey(const QString& key) { return extensionOfFlag(key).has_value(); }
 
 QString displayedValue(const QString& key)
 {
@@ -120,7 +113,8 @@ int run(CliEnvironment& environment, const CommandArguments& arguments)
     const auto expect = [&](qsizetype count, const char* usage) -> std::optional<int> {
         if (words.size() == count)
             return std::nullopt;
-        return reportError(environment.io, ExitUsage, QStringLiteral("usage: vorbel-cli settings %1").arg(QLatin1String(usage)));
+        return reportError(environment.io, ExitUsage,
+                           QStringLiteral("usage: vorbel-cli settings %1").arg(QLatin1String(usage)));
     };
     if (action == QLatin1String("list")) {
         if (const auto error = expect(1, "list"))
@@ -137,7 +131,8 @@ int run(CliEnvironment& environment, const CommandArguments& arguments)
             return *error;
         return set(environment, words.at(1), words.at(2));
     }
-    return reportError(environment.io, ExitUsage, QStringLiteral("usage: vorbel-cli settings list | get KEY | set KEY VALUE"));
+    return reportError(environment.io, ExitUsage,
+                       QStringLiteral("usage: vorbel-cli settings list | get KEY | set KEY VALUE"));
 }
 
 } // namespace SettingsCommands

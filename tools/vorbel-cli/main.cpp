@@ -29,14 +29,14 @@ constexpr int keyringWaitMs = 60000;
 const QStringList commandsWithoutSettings{QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("help"),
                                           QStringLiteral("--version")};
 const QStringList commandsUsingTheStore{QStringLiteral("assistants"), QStringLiteral("conversations"),
-                                        QStringLiteral("chat"), QStringLiteral("show"),
-                                        QStringLiteral("rename"), QStringLiteral("search")};
+                                        QStringLiteral("chat"),       QStringLiteral("show"),
+                                        QStringLiteral("rename"),     QStringLiteral("search")};
 
 // Diagnostics may quote a server's answer: they reach the terminal escaped too.
 void writeSafeLogLine(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    const QString line = UntrustedText::escaped(qFormatLogMessage(type, context, message),
-                                                UntrustedText::Escape::TerminalControls);
+    const QString line =
+        UntrustedText::escaped(qFormatLogMessage(type, context, message), UntrustedText::Escape::TerminalControls);
     std::fprintf(stderr, "%s\n", line.toUtf8().constData());
 }
 
@@ -74,7 +74,8 @@ int main(int argc, char** argv)
     TerminalSafeDevice safeError(&errorFile);
     QTextStream out(::isatty(resultFd) ? static_cast<QIODevice*>(&safeResult) : &resultFile);
     QTextStream err(&safeError);
-    CliIo io{out, err, []() -> std::optional<QString> {
+    CliIo io{out, err,
+             []() -> std::optional<QString> {
                  std::string line;
                  if (!std::getline(std::cin, line))
                      return std::nullopt;
@@ -98,8 +99,9 @@ int main(int argc, char** argv)
         // The app runs on with a store in memory; here everything written
         // would be lost when the command ends, and lists would be empty.
         if (!dataController->isPersistent())
-            return reportError(io, ExitFailure,
-                               QStringLiteral("the store at %1 cannot be opened").arg(DataController::defaultDatabasePath()));
+            return reportError(
+                io, ExitFailure,
+                QStringLiteral("the store at %1 cannot be opened").arg(DataController::defaultDatabasePath()));
         store = &dataController->storeContext();
     } else {
         unusedStore = std::make_unique<StoreContext>(SqliteStore::openInMemory());

@@ -49,7 +49,8 @@ QQuickItem* visibleItem(QQuickWindow* window, const QString& name)
 void click(QQuickWindow* window, QQuickItem* item)
 {
     if (item)
-        QTest::mouseClick(window, Qt::LeftButton, {}, item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+        QTest::mouseClick(window, Qt::LeftButton, {},
+                          item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
 }
 
 MessagePtr say(StoreContext& store, const ConversationPtr& conversation, const QString& role, const QString& text,
@@ -72,12 +73,15 @@ bool writeLongReplyScreenshots(VorbelApplication& app, QQuickWindow* window,
     QString markdown;
     for (int n = 1; n <= 40; ++n) {
         plain += QStringLiteral("Step %1: read the *next* record, check its `checksum` and write it to the "
-                                "archive; a record that fails is kept aside for the report.\n").arg(n);
+                                "archive; a record that fails is kept aside for the report.\n")
+                     .arg(n);
         if (n % 4 == 0)
             plain += QLatin1Char('\n');
-        markdown += QStringLiteral("## Step %1\n\nRead the **next** record and check it:\n\n```python\n"
-                                   "record = source.read(%1)\nif record.checksum_ok():\n    archive.write(record)\n```\n\n"
-                                   "| Field | Value |\n|---|--:|\n| step | %1 |\n\n- [x] read\n- [ ] archived\n\n").arg(n);
+        markdown +=
+            QStringLiteral("## Step %1\n\nRead the **next** record and check it:\n\n```python\n"
+                           "record = source.read(%1)\nif record.checksum_ok():\n    archive.write(record)\n```\n\n"
+                           "| Field | Value |\n|---|--:|\n| step | %1 |\n\n- [x] read\n- [ ] archived\n\n")
+                .arg(n);
     }
     bool ok = true;
     auto* list = window->findChild<QQuickItem*>(QStringLiteral("messageList"));
@@ -121,7 +125,8 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     StoreContext& store = app.storeContext();
     QSignalSpy refreshed(&app, &VorbelApplication::catalogueRefreshed);
     QQuickWindow* window = app.openMainWindow();
-    if (!window || !QTest::qWaitForWindowExposed(window) || !QTest::qWaitFor([&] { return refreshed.count() > 0; }, 10000))
+    if (!window || !QTest::qWaitForWindowExposed(window)
+        || !QTest::qWaitFor([&] { return refreshed.count() > 0; }, 10000))
         return false;
     const auto path = [&](const char* name) { return outDir + '/' + QLatin1String(name) + suffix; };
 
@@ -133,15 +138,17 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     ok = QTest::qWaitFor([&] { return visibleItem(window, "invalidCredentialsMessage"); }, 5000) && ok;
     ok = grabWindow(window, path("welcome-rejected")) && ok;
     // The key is accepted, but its account does not list the chosen model.
-    const QByteArray models =
-        R"({"data":[{"id":"gpt-4o"},{"id":"gpt-4o-mini"},{"id":"gpt-4.1"},{"id":"o3-mini"},)"
-        R"({"id":"text-embedding-3-small"},{"id":"whisper-1"}]})";
+    const QByteArray models = R"({"data":[{"id":"gpt-4o"},{"id":"gpt-4o-mini"},{"id":"gpt-4.1"},{"id":"o3-mini"},)"
+                              R"({"id":"text-embedding-3-small"},{"id":"whisper-1"}]})";
     server.enqueue(ScriptedResponse::text(200, models));
     click(window, visibleItem(window, "continueButton"));
-    ok = QTest::qWaitFor([&] {
-        QQuickItem* message = visibleItem(window, "invalidCredentialsMessage");
-        return message && message->property("text").toString().startsWith("This key works");
-    }, 5000) && ok;
+    ok = QTest::qWaitFor(
+             [&] {
+                 QQuickItem* message = visibleItem(window, "invalidCredentialsMessage");
+                 return message && message->property("text").toString().startsWith("This key works");
+             },
+             5000)
+      && ok;
     ok = grabWindow(window, path("welcome-model-unavailable")) && ok;
     // The same at the smallest size, "Advanced" open and the message on two lines: the form scrolls.
     const QSize size = window->size();
@@ -265,9 +272,11 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     // The answer goes on to the next turn, which this server answers too.
     gate->release();
     (void)QTest::qWaitFor([&] { return orderedMessages(*running).size() > 2; }, 5000);
-    (void)QTest::qWaitFor([&] { return app.conversationControllers().controllerFor(running).runningTurns() == 0; }, 5000);
+    (void)QTest::qWaitFor([&] { return app.conversationControllers().controllerFor(running).runningTurns() == 0; },
+                          5000);
     setExecutionOverrideForTesting("jsExecution", {});
-    settings.remove(Settings::extensionEnabledKey(QStringLiteral("cliExecution"))); // the settings shots show the default
+    settings.remove(
+        Settings::extensionEnabledKey(QStringLiteral("cliExecution"))); // the settings shots show the default
 
     // A reasoning model: its thinking as it streams, a finished reply with the
     // block folded and unfolded, and the usage line under it on hover.
@@ -276,20 +285,22 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     app.uiState().setSelectedConversation(thinker->id());
     ScriptedResponse thinkingReply = ScriptedResponse::sse(
         {sse::thinking(QStringLiteral("The user asks for the sum of the first ten odd numbers. ")),
-         sse::thinking(QStringLiteral("They are 1, 3, 5 and so on up to 19; the first n of them add up to n squared."))},
+         sse::thinking(
+             QStringLiteral("They are 1, 3, 5 and so on up to 19; the first n of them add up to n squared."))},
         10);
     thinkingReply.pieces << qMakePair(30000, sse::done);
     server.enqueue(thinkingReply);
     view->submit(QStringLiteral("What is the sum of the first ten odd numbers?"));
     ok = QTest::qWaitFor([&] { return orderedMessages(*thinker).back()->reasoning().value_or(QString()).size() > 80; },
-                         5000) && ok;
+                         5000)
+      && ok;
     ok = grabWindow(window, path("thinking-streaming")) && ok;
     view->stop();
 
     ConversationPtr thought = createConversation(store, assistant(0));
     say(store, thought, "user", "What is the sum of the first ten odd numbers?");
-    MessagePtr answer = say(store, thought, "assistant",
-                            "The sum is **100**: the first *n* odd numbers always add up to *n*².");
+    MessagePtr answer =
+        say(store, thought, "assistant", "The sum is **100**: the first *n* odd numbers always add up to *n*².");
     answer->setReasoning(QStringLiteral("The user asks for the sum of the first ten odd numbers. They are 1, 3, 5 "
                                         "and so on up to 19.\n\nThe first n odd numbers add up to n squared, so "
                                         "the sum is 10 × 10 = 100. Check: 1 + 3 + 5 + 7 + 9 = 25 = 5², which fits."));

@@ -11,7 +11,6 @@
 #include <QQuickWindow>
 #include <QTest>
 
-
 namespace {
 
 void findAll(QObject* root, const QString& name, QList<QObject*>& found)
@@ -49,9 +48,9 @@ int writeSettingsScreenshots(const QString& outDir, const QString& suffix, Store
     HttpTestServer server;
     server.setHandler([](const RecordedRequest& request) {
         const bool accepted = request.header("authorization") == "Bearer sk-example-valid";
-        ScriptedResponse answer = accepted
-            ? ScriptedResponse::text(200, R"({"object":"list","data":[{"id":"gpt-4","object":"model"}]})")
-            : ScriptedResponse::text(401, R"({"error":{"message":"Incorrect API key"}})");
+        ScriptedResponse answer =
+            accepted ? ScriptedResponse::text(200, R"({"object":"list","data":[{"id":"gpt-4","object":"model"}]})")
+                     : ScriptedResponse::text(401, R"({"error":{"message":"Incorrect API key"}})");
         answer.pieces.first().first = 1500;
         return answer;
     });

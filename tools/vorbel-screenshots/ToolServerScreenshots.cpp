@@ -28,16 +28,18 @@ ScriptedResponse answer(const RecordedRequest& request)
                   {"capabilities", QJsonObject{{"tools", QJsonObject()}}},
                   {"serverInfo", QJsonObject{{"name", "notes"}, {"version", "1.2.0"}}}};
     } else if (method == "tools/list") {
-        result = {{"tools", QJsonArray{tool("search_notes", "Finds notes whose title or text contains the query.", "query"),
-                                       tool("read_note", "Returns the full text of one note by its path.", "path"),
-                                       tool("append_to_note", "Adds a paragraph to the end of a note.", "text")}}};
+        result = {
+            {"tools", QJsonArray{tool("search_notes", "Finds notes whose title or text contains the query.", "query"),
+                                 tool("read_note", "Returns the full text of one note by its path.", "path"),
+                                 tool("append_to_note", "Adds a paragraph to the end of a note.", "text")}}};
     } else if (method == "tools/call") {
         result = {{"content", QJsonArray{QJsonObject{{"type", "text"}, {"text", "2 notes found"}}}}};
     } else {
         return ScriptedResponse::text(202, "");
     }
-    return ScriptedResponse::text(200, QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", message["id"]}, {"result", result}})
-                                           .toJson(QJsonDocument::Compact));
+    return ScriptedResponse::text(
+        200, QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"id", message["id"]}, {"result", result}})
+                 .toJson(QJsonDocument::Compact));
 }
 
 } // namespace
@@ -55,10 +57,12 @@ ScreenshotToolServers::ScreenshotToolServers()
 bool ScreenshotToolServers::ready()
 {
     ToolServerManager& manager = ToolServerManager::instance();
-    return QTest::qWaitFor([&manager] {
-        ToolServerClient* notes = manager.client("notes");
-        ToolServerClient* github = manager.client("github");
-        return notes && github && notes->state() == ToolServerClient::State::Connected
-            && github->state() == ToolServerClient::State::Failed && !github->log().isEmpty();
-    }, 20000);
+    return QTest::qWaitFor(
+        [&manager] {
+            ToolServerClient* notes = manager.client("notes");
+            ToolServerClient* github = manager.client("github");
+            return notes && github && notes->state() == ToolServerClient::State::Connected
+                && github->state() == ToolServerClient::State::Failed && !github->log().isEmpty();
+        },
+        20000);
 }

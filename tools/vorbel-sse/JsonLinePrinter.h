@@ -13,7 +13,10 @@
 // stream costs one write per input chunk rather than one per event.
 class JsonLinePrinter : public EventHandler {
 public:
-    explicit JsonLinePrinter(std::FILE* out) : m_out(out) {}
+    explicit JsonLinePrinter(std::FILE* out)
+        : m_out(out)
+    {
+    }
 
     // For a live stream: flush once the event loop is done with the current batch of
     // calls (one network read), so each event shows up promptly. The printer must then

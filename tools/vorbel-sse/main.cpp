@@ -87,9 +87,9 @@ int parseStandardInput(qsizetype chunkSize)
         lines.append(QByteArrayView(buffer.data(), qsizetype(got)),
                      [&events](QByteArrayView line) { events.parseLine(line); });
         if (lines.overflowed() || events.overflowed()) {
-            printer.printError(EventSourceError::limitExceeded(
-                lines.overflowed() ? EventSourceError::Limit::Line : EventSourceError::Limit::EventData,
-                kDefaultStreamLimitBytes));
+            printer.printError(EventSourceError::limitExceeded(lines.overflowed() ? EventSourceError::Limit::Line
+                                                                                  : EventSourceError::Limit::EventData,
+                                                               kDefaultStreamLimitBytes));
             return 1;
         }
         printer.flush();
@@ -143,7 +143,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     if (!verbose)
-        QLoggingCategory::setFilterRules(QStringLiteral("vorbel.eventsource.debug=false\nvorbel.eventsource.info=false"));
+        QLoggingCategory::setFilterRules(
+            QStringLiteral("vorbel.eventsource.debug=false\nvorbel.eventsource.info=false"));
     const QUrl address(url);
     if (!address.isValid() || (address.scheme() != "http" && address.scheme() != "https")) {
         std::fputs("vorbel-sse: the URL must be http or https\n", stderr);

@@ -8,10 +8,7 @@
 
 namespace {
 
-bool isMailto(const QUrl& url)
-{
-    return url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0;
-}
+bool isMailto(const QUrl& url) { return url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0; }
 
 // Header names in a mailto: query are case-insensitive and may be percent-encoded.
 bool isKeptMailField(const QString& item)
@@ -49,8 +46,7 @@ bool ExternalLinks::open(const QString& address)
 {
     const std::optional<QUrl> url = openableUrl(address);
     if (!url) {
-        qCInfo(lcUi) << "A link that is not a web or mail address is not opened; scheme:"
-                        << QUrl(address).scheme();
+        qCInfo(lcUi) << "A link that is not a web or mail address is not opened; scheme:" << QUrl(address).scheme();
         return false;
     }
     return QDesktopServices::openUrl(*url);

@@ -17,8 +17,8 @@ QVariant RowLabelsModel::data(const QModelIndex& index, int role) const
 {
     switch (role) {
     case TitleRole: {
-        const QString title = m_subtitle == UpdatedAtSubtitle
-            ? QIdentityProxyModel::data(index, ::TitleRole).toString() : QString();
+        const QString title = m_subtitle == UpdatedAtSubtitle ? QIdentityProxyModel::data(index, ::TitleRole).toString()
+                                                              : QString();
         return title.isEmpty() ? assistantName(index) : title;
     }
     case SubtitleRole: {
@@ -27,11 +27,11 @@ QVariant RowLabelsModel::data(const QModelIndex& index, int role) const
         // The assistant's name, then the date: a titled row still says who it is with.
         const QDateTime updated = QIdentityProxyModel::data(index, UpdatedAtRole).toDateTime();
         const QString name = assistantName(index);
-        return updated.isValid() ? name + QStringLiteral(" · ") + QLocale().toString(updated.toLocalTime(), QLocale::ShortFormat)
-                                 : name;
+        return updated.isValid()
+                 ? name + QStringLiteral(" · ") + QLocale().toString(updated.toLocalTime(), QLocale::ShortFormat)
+                 : name;
     }
-    default:
-        return QIdentityProxyModel::data(index, role);
+    default: return QIdentityProxyModel::data(index, role);
     }
 }
 

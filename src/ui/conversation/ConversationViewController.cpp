@@ -1,9 +1,9 @@
 #include "ui/conversation/ConversationViewController.h"
 
 #include "chat/ConversationController.h"
-#include "ui/common/UiState.h"
 #include "store/ListModels.h"
 #include "store/StoreOperations.h"
+#include "ui/common/UiState.h"
 #include "ui/conversation/MessageRowsModel.h"
 
 #include <utility>

@@ -151,7 +151,7 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
         return MessageListModel::data(index, role);
     if (!hasFunction || !m_controller) {
         const bool textRole = role == FunctionPreviewRole || role == FunctionTitleRole || role == FunctionResultTextRole
-            || role == FunctionCommandRole;
+                           || role == FunctionCommandRole;
         return textRole ? QVariant(QString()) : QVariant(false);
     }
     // A function the request did not offer is unknown here too: no title, no preview, no run.

@@ -4,9 +4,9 @@
 
 #include <QHash>
 #include <QPointer>
-#include <QtQml/qqmlregistration.h>
 #include <QTimer>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 
 class ConversationController;
 
@@ -23,23 +23,23 @@ public:
     enum Role {
         TextRole = Qt::UserRole + 200,
         IsOwnRole,
-        ShowsPlaceholderRole,  // an assistant reply waiting for its first piece: "..."
-        KindRole,              // a Kind
+        ShowsPlaceholderRole, // an assistant reply waiting for its first piece: "..."
+        KindRole,             // a Kind
         HasFunctionRole,
         FunctionPreviewRole,
-        FunctionTitleRole,     // the matched function's human-readable name
+        FunctionTitleRole, // the matched function's human-readable name
         FunctionIsAutomaticRole,
         FunctionRunningRole,
         AwaitsConfirmationRole,
         FunctionResultTextRole, // the fenced "Result:" block, or empty
         FunctionCommandRole,    // what a confirmed run executes, control characters shown visibly
         HasThinkingRole,
-        ThinkingRole,           // the model's thinking, plain text
-        ThinkingLabelRole,      // "Thinking…", "Thought for N seconds", "Stopped while thinking"
-        ThinkingActiveRole,     // the thinking is streaming now
-        ThinkingUnfoldedRole,   // settable; remembered per message while the app runs
-        UsageTextRole,          // "1,234 tokens · 56 tokens/s", or empty
-        RenderingRole,          // MessageFormatting::Rendering of the text
+        ThinkingRole,         // the model's thinking, plain text
+        ThinkingLabelRole,    // "Thinking…", "Thought for N seconds", "Stopped while thinking"
+        ThinkingActiveRole,   // the thinking is streaming now
+        ThinkingUnfoldedRole, // settable; remembered per message while the app runs
+        UsageTextRole,        // "1,234 tokens · 56 tokens/s", or empty
+        RenderingRole,        // MessageFormatting::Rendering of the text
     };
     Q_ENUM(Role)
 
@@ -65,6 +65,6 @@ private:
     QPointer<ConversationController> m_controller;
     QList<int> m_roles; // every role, in order, as valuesAt lists them
     QTimer m_announce;
-    QList<MessagePtr> m_changed;                  // announced at the next turn of the event loop
+    QList<MessagePtr> m_changed;                 // announced at the next turn of the event loop
     QHash<const Message*, QVariantList> m_shown; // the values last announced, by message
 };

@@ -2,18 +2,18 @@
 
 #include "core/Endpoints.h"
 #include "core/PoolTask.h"
-#include "core/Settings.h"
-#include "ui/common/UiState.h"
-#include "ui/mainwindow/UpdateChecker.h"
 #include "core/PrivateFiles.h"
+#include "core/Settings.h"
 #include "store/ConversationExport.h"
 #include "store/ConversationTitles.h"
 #include "store/ListModels.h"
 #include "store/StoreOperations.h"
 #include "ui/common/Clipboard.h"
-#include "ui/conversation/ConversationViewController.h"
 #include "ui/common/RowLabelsModel.h"
+#include "ui/common/UiState.h"
+#include "ui/conversation/ConversationViewController.h"
 #include "ui/mainwindow/SearchRowsModel.h"
+#include "ui/mainwindow/UpdateChecker.h"
 #include "ui/settings/SettingsWindow.h"
 
 #include <QCoreApplication>
@@ -32,8 +32,8 @@ MainWindowController::MainWindowController(const MainWindowServices& services, Q
     , m_conversationRows(new RowLabelsModel(m_conversations, tr("unknown"), RowLabelsModel::UpdatedAtSubtitle, this))
     , m_searchRows(new SearchRowsModel(m_conversationRows, this))
     , m_assistantCards(new RowLabelsModel(m_assistants, tr("Unknown"), RowLabelsModel::IntroSubtitle, this))
-    , m_conversationView(new ConversationViewController(services.store, services.conversationControllers,
-                                                        services.uiState, this))
+    , m_conversationView(
+          new ConversationViewController(services.store, services.conversationControllers, services.uiState, this))
 {
     // The detail area follows the selection, and a selected id that matches no
     // record (removed elsewhere) shows the form.
@@ -223,11 +223,12 @@ void MainWindowController::setSearchText(const QString& text)
         showHits(ConversationSearch::search(m_services.store.database().handle(), text));
         return;
     }
-    runInPool(this, [search = m_search, text] { return search->search(text); },
-              [this, generation](const std::vector<SearchHit>& hits) {
-                  if (m_searchGeneration == generation)
-                      showHits(hits);
-              });
+    runInPool(
+        this, [search = m_search, text] { return search->search(text); },
+        [this, generation](const std::vector<SearchHit>& hits) {
+            if (m_searchGeneration == generation)
+                showHits(hits);
+        });
 }
 
 void MainWindowController::showHits(const std::vector<SearchHit>& hits)
@@ -261,12 +262,14 @@ void MainWindowController::exportConversation()
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QString name = conversation->title().value_or(tr("Conversation"));
     name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    QString path = QFileDialog::getSaveFileName(nullptr, tr("Export Conversation"), folder + QLatin1Char('/') + name + QStringLiteral(".md"),
+    QString path = QFileDialog::getSaveFileName(nullptr, tr("Export Conversation"),
+                                                folder + QLatin1Char('/') + name + QStringLiteral(".md"),
                                                 markdownFilter + QStringLiteral(";;") + jsonFilter, &chosenFilter);
     if (path.isEmpty())
         return;
     const QString suffix = chosenFilter == jsonFilter ? QStringLiteral(".json") : QStringLiteral(".md");
-    if (!path.endsWith(QStringLiteral(".md"), Qt::CaseInsensitive) && !path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
+    if (!path.endsWith(QStringLiteral(".md"), Qt::CaseInsensitive)
+        && !path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
         path += suffix;
     exportConversationTo(path);
 }
@@ -277,11 +280,12 @@ bool MainWindowController::exportConversationTo(const QString& path)
     if (!conversation)
         return false;
     const QByteArray bytes = path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)
-        ? ConversationExport::messagesJson(*conversation) + '\n'
-        : ConversationExport::markdown(*conversation).toUtf8();
+                               ? ConversationExport::messagesJson(*conversation) + '\n'
+                               : ConversationExport::markdown(*conversation).toUtf8();
     const Result<void> written = PrivateFiles::writeAtomically(path, bytes);
-    setExportError(written ? QString() : tr("The conversation could not be exported to %1: %2")
-                                             .arg(QDir::toNativeSeparators(path), written.errorText()));
+    setExportError(written ? QString()
+                           : tr("The conversation could not be exported to %1: %2")
+                                 .arg(QDir::toNativeSeparators(path), written.errorText()));
     return written.ok();
 }
 
@@ -302,8 +306,7 @@ QString MainWindowController::updateResultText(const UpdateCheckResult& result)
             return tr("Vorbel %1 is available.").arg(result.latestVersion.toHtmlEscaped());
         return tr("Vorbel %1 is available.<br><a href=\"%2\">%2</a>")
             .arg(result.latestVersion.toHtmlEscaped(), result.downloadUrl.toString().toHtmlEscaped());
-    case UpdateCheckResult::Outcome::Failed:
-        break;
+    case UpdateCheckResult::Outcome::Failed: break;
     }
     return tr("The update check failed: %1").arg(result.error.toHtmlEscaped());
 }

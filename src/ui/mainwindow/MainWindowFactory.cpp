@@ -13,7 +13,7 @@
 namespace {
 constexpr QSize defaultSize(1100, 720);
 constexpr int cascadeOffset = 28; // a new window should not hide the one it came from
-}
+} // namespace
 
 MainWindowFactory::MainWindowFactory(QObject* parent)
     : QObject(parent)
@@ -27,7 +27,8 @@ MainWindowFactory::MainWindowFactory(QObject* parent)
     }();
     Q_UNUSED(styled);
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
-    m_component = new QQmlComponent(&m_engine, QUrl(QStringLiteral("qrc:/qt/qml/Vorbel/Ui/MainWindow/MainWindow.qml")), this);
+    m_component =
+        new QQmlComponent(&m_engine, QUrl(QStringLiteral("qrc:/qt/qml/Vorbel/Ui/MainWindow/MainWindow.qml")), this);
 }
 
 MainWindowFactory::~MainWindowFactory()
@@ -53,7 +54,8 @@ QQuickWindow* MainWindowFactory::open(const MainWindowServices& services)
         return nullptr;
     }
     auto* controller = new MainWindowController(services);
-    QObject* object = m_component->createWithInitialProperties({{QStringLiteral("controller"), QVariant::fromValue(controller)}});
+    QObject* object =
+        m_component->createWithInitialProperties({{QStringLiteral("controller"), QVariant::fromValue(controller)}});
     auto* window = qobject_cast<QQuickWindow*>(object);
     if (!window) {
         qCCritical(lcUi) << "The main window could not be built:" << m_component->errors();

@@ -15,6 +15,6 @@ struct MainWindowServices {
     UiState& uiState;
     UpdateChecker& updater;
     ConversationControllerRegistry& conversationControllers; // turns outlive windows
-    std::function<void()> windowShown; // every shown window refreshes the catalogue
-    std::function<void()> openWindow;  // "New Window"
+    std::function<void()> windowShown;                       // every shown window refreshes the catalogue
+    std::function<void()> openWindow;                        // "New Window"
 };

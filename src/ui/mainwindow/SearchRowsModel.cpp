@@ -59,7 +59,7 @@ QString SearchRowsModel::styledSnippet(const SearchHit& hit)
         if (start < at || start + length > hit.snippet.size())
             continue;
         styled += hit.snippet.mid(at, start - at).toHtmlEscaped() + QStringLiteral("<b>")
-            + hit.snippet.mid(start, length).toHtmlEscaped() + QStringLiteral("</b>");
+                + hit.snippet.mid(start, length).toHtmlEscaped() + QStringLiteral("</b>");
         at = start + length;
     }
     return styled + hit.snippet.mid(at).toHtmlEscaped();

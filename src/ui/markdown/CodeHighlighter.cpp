@@ -13,15 +13,15 @@ enum class Token { Plain, Keyword, String, Comment, Number, Added, Removed, Hunk
 // How one language family looks to the scanner.
 struct Grammar {
     QSet<QString> keywords;
-    QStringList lineComments;   // "//", "#", "--"
-    QString blockCommentOpen;   // "/*", "<!--"
+    QStringList lineComments; // "//", "#", "--"
+    QString blockCommentOpen; // "/*", "<!--"
     QString blockCommentClose;
-    QString stringQuotes;       // the characters that open a string
-    bool tripleQuotes = false;  // Python's """ and '''
+    QString stringQuotes;      // the characters that open a string
+    bool tripleQuotes = false; // Python's """ and '''
     bool caseInsensitive = false;
-    bool lineBased = false;     // diff and markdown: coloured per line
-    bool markupTags = false;    // html and xml: <tag> names as keywords
-    bool yamlKeys = false;      // "key:" at a line's start as a keyword
+    bool lineBased = false;  // diff and markdown: coloured per line
+    bool markupTags = false; // html and xml: <tag> names as keywords
+    bool yamlKeys = false;   // "key:" at a line's start as a keyword
 };
 
 QSet<QString> words(const char* list)
@@ -32,15 +32,15 @@ QSet<QString> words(const char* list)
     return set;
 }
 
-const char* const cKeywords
-    = "auto break case char const continue default do double else enum extern float for goto if inline int long "
-      "register restrict return short signed sizeof static struct switch typedef union unsigned void volatile while "
-      "bool true false NULL";
-const char* const cppKeywords
-    = "alignas alignof and asm bool catch class co_await co_return co_yield concept consteval constexpr constinit "
-      "const_cast decltype delete dynamic_cast explicit export friend mutable namespace new noexcept not nullptr "
-      "operator or override private protected public reinterpret_cast requires static_assert static_cast template "
-      "this thread_local throw try typeid typename using virtual final";
+const char* const cKeywords =
+    "auto break case char const continue default do double else enum extern float for goto if inline int long "
+    "register restrict return short signed sizeof static struct switch typedef union unsigned void volatile while "
+    "bool true false NULL";
+const char* const cppKeywords =
+    "alignas alignof and asm bool catch class co_await co_return co_yield concept consteval constexpr constinit "
+    "const_cast decltype delete dynamic_cast explicit export friend mutable namespace new noexcept not nullptr "
+    "operator or override private protected public reinterpret_cast requires static_assert static_cast template "
+    "this thread_local throw try typeid typename using virtual final";
 
 Grammar grammar(const char* keywords, QStringList lineComments, const QString& blockOpen, const QString& blockClose,
                 const char* quotes)
@@ -164,7 +164,9 @@ bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') 
 class Scanner {
 public:
     Scanner(const QString& code, const Grammar& grammar, CodeHighlighter::Appearance appearance)
-        : m_code(code), m_grammar(grammar), m_appearance(appearance)
+        : m_code(code)
+        , m_grammar(grammar)
+        , m_appearance(appearance)
     {
     }
 
@@ -235,7 +237,8 @@ private:
             qsizetype end = -1;
             Token token = Token::Plain;
             if (startsHere(at, m_grammar.blockCommentOpen)) {
-                const qsizetype close = m_code.indexOf(m_grammar.blockCommentClose, at + m_grammar.blockCommentOpen.size());
+                const qsizetype close =
+                    m_code.indexOf(m_grammar.blockCommentClose, at + m_grammar.blockCommentOpen.size());
                 end = close < 0 ? m_code.size() : close + m_grammar.blockCommentClose.size();
                 token = Token::Comment;
             } else if (isLineComment(at)) {
@@ -246,8 +249,9 @@ private:
                 token = Token::String;
             } else if (c.isDigit() && (at == 0 || !isWordChar(m_code.at(at - 1)))) {
                 end = at + 1;
-                while (end < m_code.size() && (m_code.at(end).isLetterOrNumber() || m_code.at(end) == QLatin1Char('.')
-                                               || m_code.at(end) == QLatin1Char('_')))
+                while (end < m_code.size()
+                       && (m_code.at(end).isLetterOrNumber() || m_code.at(end) == QLatin1Char('.')
+                           || m_code.at(end) == QLatin1Char('_')))
                     ++end;
                 token = Token::Number;
             } else if (m_grammar.markupTags && c == QLatin1Char('<')) {
@@ -261,7 +265,8 @@ private:
                     end = -1;
             } else if (isWordStart(c)) {
                 end = at + 1;
-                while (end < m_code.size() && (isWordChar(m_code.at(end)) || (m_grammar.yamlKeys && m_code.at(end) == QLatin1Char('-'))))
+                while (end < m_code.size()
+                       && (isWordChar(m_code.at(end)) || (m_grammar.yamlKeys && m_code.at(end) == QLatin1Char('-'))))
                     ++end;
                 const QString word = m_code.mid(at, end - at);
                 if (m_grammar.yamlKeys && lineStart && end < m_code.size() && m_code.at(end) == QLatin1Char(':'))
@@ -345,10 +350,7 @@ QString CodeHighlighter::languageOf(const QString& fenceInfo)
     return trimmed.left(end).toLower();
 }
 
-bool CodeHighlighter::knows(const QString& language)
-{
-    return grammars().contains(language);
-}
+bool CodeHighlighter::knows(const QString& language) { return grammars().contains(language); }
 
 QString CodeHighlighter::toHtml(const QString& code, const QString& language, Appearance appearance)
 {

@@ -55,10 +55,7 @@ void GradualListModel::revealMore()
         m_reveal.start();
 }
 
-int GradualListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : m_shown;
-}
+int GradualListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_shown; }
 
 QVariant GradualListModel::data(const QModelIndex& index, int role) const
 {
@@ -67,7 +64,4 @@ QVariant GradualListModel::data(const QModelIndex& index, int role) const
     return m_values[index.row()];
 }
 
-QHash<int, QByteArray> GradualListModel::roleNames() const
-{
-    return {{ValueRole, "value"}};
-}
+QHash<int, QByteArray> GradualListModel::roleNames() const { return {{ValueRole, "value"}}; }

@@ -5,15 +5,9 @@
 
 namespace {
 
-QString cssColor(const QColor& color)
-{
-    return color.name(color.alpha() == 255 ? QColor::HexRgb : QColor::HexArgb);
-}
+QString cssColor(const QColor& color) { return color.name(color.alpha() == 255 ? QColor::HexRgb : QColor::HexArgb); }
 
-QString escaped(const std::string& text)
-{
-    return QString::fromStdString(text).toHtmlEscaped();
-}
+QString escaped(const std::string& text) { return QString::fromStdString(text).toHtmlEscaped(); }
 
 class InlineWriter {
 public:
@@ -37,8 +31,9 @@ private:
         if (const auto* text = node.as<Node::Text>()) {
             html += escaped(text->text);
         } else if (const auto* code = node.as<Node::Code>()) {
-            QString style = QStringLiteral("font-family:'%1';")
-                                .arg(m_style.codeFontFamily.isEmpty() ? QStringLiteral("monospace") : m_style.codeFontFamily);
+            QString style =
+                QStringLiteral("font-family:'%1';")
+                    .arg(m_style.codeFontFamily.isEmpty() ? QStringLiteral("monospace") : m_style.codeFontFamily);
             if (m_style.codeBackground.isValid())
                 style += QStringLiteral("background-color:%1;").arg(cssColor(m_style.codeBackground));
             html += QStringLiteral("<span style=\"%1\">%2</span>").arg(style, escaped(code->code));

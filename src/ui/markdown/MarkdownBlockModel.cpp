@@ -16,12 +16,12 @@ const QList<QPair<int, QByteArray>>& roles()
 {
     using M = MarkdownBlockModel;
     static const QList<QPair<int, QByteArray>> list{
-        {M::KindRole, "kind"},       {M::IndentRole, "indent"},     {M::BarsRole, "bars"},
-        {M::MarkerRole, "marker"},   {M::MarkerTextRole, "markerText"}, {M::SpacingAboveRole, "spacingAbove"},
-        {M::HtmlRole, "html"},       {M::HasTextRole, "hasText"},   {M::ImagesRole, "images"},
-        {M::LevelRole, "level"},     {M::LanguageRole, "language"}, {M::CopyTextRole, "copyText"},
-        {M::TextRole, "text"},       {M::ColumnsRole, "columns"},   {M::CellsRole, "cells"},
-        {M::NoteRole, "note"},       {M::CutTextRole, "cutText"},   {M::TextLengthRole, "textLength"},
+        {M::KindRole, "kind"},          {M::IndentRole, "indent"},         {M::BarsRole, "bars"},
+        {M::MarkerRole, "marker"},      {M::MarkerTextRole, "markerText"}, {M::SpacingAboveRole, "spacingAbove"},
+        {M::HtmlRole, "html"},          {M::HasTextRole, "hasText"},       {M::ImagesRole, "images"},
+        {M::LevelRole, "level"},        {M::LanguageRole, "language"},     {M::CopyTextRole, "copyText"},
+        {M::TextRole, "text"},          {M::ColumnsRole, "columns"},       {M::CellsRole, "cells"},
+        {M::NoteRole, "note"},          {M::CutTextRole, "cutText"},       {M::TextLengthRole, "textLength"},
         {M::LineCountRole, "lineCount"}};
     return list;
 }
@@ -154,8 +154,8 @@ void MarkdownBlockModel::noteParseTime(std::chrono::nanoseconds elapsed)
     const bool slow = elapsed > m_synchronousLimit && (m_lastParseSlow || m_synchronousLimit.count() == 0);
     m_lastParseSlow = elapsed > m_synchronousLimit;
     if (slow != m_inBackground)
-        qCDebug(lcUi) << "Markdown parse took" << elapsed.count() / 1000 << "µs; parsing"
-                                << (slow ? "off" : "on") << "the UI thread from now";
+        qCDebug(lcUi) << "Markdown parse took" << elapsed.count() / 1000 << "µs; parsing" << (slow ? "off" : "on")
+                      << "the UI thread from now";
     m_inBackground = slow;
 }
 
@@ -274,7 +274,8 @@ std::vector<Markdown::BlockNode> MarkdownBlockModel::blocks() const
     return copies;
 }
 
-template <typename Value> void MarkdownBlockModel::changeStyle(Value MarkdownRowStyle::*field, const Value& value)
+template <typename Value>
+void MarkdownBlockModel::changeStyle(Value MarkdownRowStyle::*field, const Value& value)
 {
     if (m_style.*field == value)
         return;
@@ -288,14 +289,14 @@ template <typename Value> void MarkdownBlockModel::changeStyle(Value MarkdownRow
 
 void MarkdownBlockModel::setTextColor(const QColor& color) { changeStyle(&MarkdownRowStyle::textColor, color); }
 void MarkdownBlockModel::setLinkColor(const QColor& color) { changeStyle(&MarkdownRowStyle::linkColor, color); }
-void MarkdownBlockModel::setCodeBackground(const QColor& color) { changeStyle(&MarkdownRowStyle::codeBackground, color); }
+void MarkdownBlockModel::setCodeBackground(const QColor& color)
+{
+    changeStyle(&MarkdownRowStyle::codeBackground, color);
+}
 void MarkdownBlockModel::setDarkCode(bool dark) { changeStyle(&MarkdownRowStyle::darkCode, dark); }
 void MarkdownBlockModel::setHighlightCode(bool highlight) { changeStyle(&MarkdownRowStyle::highlightCode, highlight); }
 
-int MarkdownBlockModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : count();
-}
+int MarkdownBlockModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count(); }
 
 QVariant MarkdownBlockModel::data(const QModelIndex& index, int role) const
 {
@@ -304,8 +305,7 @@ QVariant MarkdownBlockModel::data(const QModelIndex& index, int role) const
     const auto row = static_cast<std::size_t>(index.row());
     std::optional<QVariantMap>& presented = m_presented[row];
     if (!presented) {
-        presented = m_plain ? presentPlainRow(m_plainRows[row], m_style)
-                            : presentRow(m_rows[row], m_style);
+        presented = m_plain ? presentPlainRow(m_plainRows[row], m_style) : presentRow(m_rows[row], m_style);
     }
     for (const auto& [known, name] : roles()) {
         if (known == role)

@@ -44,22 +44,22 @@ public:
     enum Role {
         KindRole = Qt::UserRole + 1, // a Kind
         IndentRole,
-        BarsRole,        // [{x, joinsAbove}] of the quotes around the row
-        MarkerRole,      // "", "bullet", "number", "checked", "unchecked"
-        MarkerTextRole,  // "•", "3."
+        BarsRole,       // [{x, joinsAbove}] of the quotes around the row
+        MarkerRole,     // "", "bullet", "number", "checked", "unchecked"
+        MarkerTextRole, // "•", "3."
         SpacingAboveRole,
-        HtmlRole,        // rich text of a paragraph, heading or code block
-        HasTextRole,     // a paragraph that is more than its web images
-        ImagesRole,      // [{source, alt, light, dark}] of a paragraph
-        LevelRole,       // of a heading
-        LanguageRole,    // of a code block's fence
-        CopyTextRole,    // what "Copy code" / "Copy table" puts on the clipboard
-        TextRole,        // an HTML block or a plain row, shown as written
-        ColumnsRole,     // of a table
-        CellsRole,       // [{html, header, align, lastColumn, lastRow}], row by row, of the drawn part
-        NoteRole,        // why a table is not drawn whole
-        CutTextRole,     // the part of a table not drawn, as text
-        TextLengthRole,  // characters and lines, for a height guess before the row is laid out
+        HtmlRole,       // rich text of a paragraph, heading or code block
+        HasTextRole,    // a paragraph that is more than its web images
+        ImagesRole,     // [{source, alt, light, dark}] of a paragraph
+        LevelRole,      // of a heading
+        LanguageRole,   // of a code block's fence
+        CopyTextRole,   // what "Copy code" / "Copy table" puts on the clipboard
+        TextRole,       // an HTML block or a plain row, shown as written
+        ColumnsRole,    // of a table
+        CellsRole,      // [{html, header, align, lastColumn, lastRow}], row by row, of the drawn part
+        NoteRole,       // why a table is not drawn whole
+        CutTextRole,    // the part of a table not drawn, as text
+        TextLengthRole, // characters and lines, for a height guess before the row is laid out
         LineCountRole,
     };
 
@@ -113,7 +113,8 @@ private:
     void noteParseTime(std::chrono::nanoseconds elapsed);
     void apply(const ParsedMarkdownPtr& parsed);
     void replaceRows(std::size_t first, std::size_t count, std::vector<MarkdownRow> rows);
-    template <typename Value> void changeStyle(Value MarkdownRowStyle::*field, const Value& value);
+    template <typename Value>
+    void changeStyle(Value MarkdownRowStyle::*field, const Value& value);
 
     QString m_text;
     ParsedMarkdownPtr m_parsed;

@@ -20,9 +20,9 @@ using Markdown::BlockNode;
 using Markdown::InlineNode;
 using Markdown::InlineNodes;
 
-constexpr int blockGap = 10;     // between top-level blocks
-constexpr int innerGap = 8;      // between blocks in a quote or a loose list
-constexpr int tightGap = 2;      // between the items of a tight list
+constexpr int blockGap = 10; // between top-level blocks
+constexpr int innerGap = 8;  // between blocks in a quote or a loose list
+constexpr int tightGap = 2;  // between the items of a tight list
 constexpr int listIndent = 24;
 constexpr int quoteIndent = 14;
 constexpr int maxIndentedDepth = 6; // deeper containers stop moving right
@@ -120,7 +120,7 @@ private:
             items(numbered->items, numbered->isTight, context, [&](const auto&, std::size_t index) {
                 m_marker = Marker::Number;
                 m_markerText = QString::number(static_cast<qint64>(numbered->start) + static_cast<qint64>(index))
-                               + QLatin1Char('.');
+                             + QLatin1Char('.');
             });
         } else if (const auto* tasks = node.as<BlockNode::TaskList>()) {
             items(tasks->items, tasks->isTight, context, [&](const Markdown::RawTaskListItem& item, std::size_t) {
@@ -171,10 +171,11 @@ void collectWebImages(const InlineNodes& nodes, QVariantList& images)
             if (!isWebImageSource(image->source))
                 continue;
             const QUrl url = *Markdown::resolveUrl(image->source);
-            images.append(QVariantMap{{QStringLiteral("source"), url},
-                                      {QStringLiteral("alt"), plainText(image->children)},
-                                      {QStringLiteral("light"), Markdown::isImageShown(url, Markdown::ColorScheme::Light)},
-                                      {QStringLiteral("dark"), Markdown::isImageShown(url, Markdown::ColorScheme::Dark)}});
+            images.append(
+                QVariantMap{{QStringLiteral("source"), url},
+                            {QStringLiteral("alt"), plainText(image->children)},
+                            {QStringLiteral("light"), Markdown::isImageShown(url, Markdown::ColorScheme::Light)},
+                            {QStringLiteral("dark"), Markdown::isImageShown(url, Markdown::ColorScheme::Dark)}});
         } else if (const auto* emphasis = node.as<InlineNode::Emphasis>()) {
             collectWebImages(emphasis->children, images);
         } else if (const auto* strong = node.as<InlineNode::Strong>()) {
@@ -226,9 +227,8 @@ QString tableText(const BlockNode::Table& table, std::size_t firstRow, std::size
         rows.push_back(columnsOf(table.rows.front()));
     for (std::size_t rowIndex = firstRow; rowIndex < endRow; ++rowIndex)
         rows.push_back(columnsOf(table.rows[rowIndex]));
-    std::vector<Markdown::RawTableColumnAlignment> alignments(table.columnAlignments.begin()
-                                                                  + static_cast<std::ptrdiff_t>(firstColumn),
-                                                              table.columnAlignments.end());
+    std::vector<Markdown::RawTableColumnAlignment> alignments(
+        table.columnAlignments.begin() + static_cast<std::ptrdiff_t>(firstColumn), table.columnAlignments.end());
     return QString::fromStdString(Markdown::tableCopyText(BlockNode::table(std::move(alignments), std::move(rows))));
 }
 
@@ -276,8 +276,9 @@ void presentTable(const BlockNode::Table& table, const InlineRichTextStyle& inli
         cut << tableText(table, drawnRows, table.rows.size(), true, 0);
     }
     out[QStringLiteral("note")] =
-        QCoreApplication::translate("MarkdownTable",
-                                    "Table cut: showing %1. The rest follows as text; \u201cCopy table\u201d copies all of it.")
+        QCoreApplication::translate(
+            "MarkdownTable",
+            "Table cut: showing %1. The rest follows as text; \u201cCopy table\u201d copies all of it.")
             .arg(shown.join(QCoreApplication::translate("MarkdownTable", " and ")));
     out[QStringLiteral("cutText")] = cut.join(QStringLiteral("\n\n"));
 }
@@ -375,7 +376,8 @@ QVariantMap presentPlainRow(const QString& row, const MarkdownRowStyle& style)
 QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style)
 {
     QVariantMap out = emptyRow(row.place);
-    InlineRichTextStyle inlineStyle{style.textColor, style.linkColor, style.codeBackground, style.codeFontFamily, false};
+    InlineRichTextStyle inlineStyle{style.textColor, style.linkColor, style.codeBackground, style.codeFontFamily,
+                                    false};
     if (!row.leaf)
         return out;
     if (const auto* paragraph = row.leaf->as<BlockNode::Paragraph>()) {
@@ -403,7 +405,8 @@ QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style)
         out[QStringLiteral("kind")] = MarkdownBlockModel::Code;
         out[QStringLiteral("copyText")] = QString::fromStdString(code->content);
         out[QStringLiteral("language")] = language;
-        out[QStringLiteral("html")] = CodeHighlighter::toHtml(shown, style.highlightCode ? language : QString(), appearance);
+        out[QStringLiteral("html")] =
+            CodeHighlighter::toHtml(shown, style.highlightCode ? language : QString(), appearance);
     } else if (const auto* table = row.leaf->as<BlockNode::Table>()) {
         setSize(out, 0, qsizetype(std::min(table->rows.size(), maxTableCells)) * 2 + 2);
         presentTable(*table, inlineStyle, out);

@@ -47,7 +47,7 @@ struct MarkdownRowStyle {
     QColor linkColor = Qt::blue;
     QColor codeBackground;
     QString codeFontFamily;
-    bool darkCode = false;      // highlight for a dark code background
+    bool darkCode = false; // highlight for a dark code background
     bool highlightCode = true;
     bool operator==(const MarkdownRowStyle&) const = default;
 };

@@ -174,10 +174,7 @@ QVariantList MessageFormatting::linkRanges(QQuickTextDocument* document)
     return links;
 }
 
-qsizetype MessageFormatting::cachedLineBytes()
-{
-    return lineCache().totalCost();
-}
+qsizetype MessageFormatting::cachedLineBytes() { return lineCache().totalCost(); }
 
 QList<int> MessageFormatting::searchMatch(const QString& shownText, const QString& searchText)
 {

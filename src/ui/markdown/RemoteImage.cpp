@@ -60,10 +60,7 @@ RemoteImage::RemoteImage(QQuickItem* parent)
 {
 }
 
-RemoteImage::~RemoteImage()
-{
-    cancel();
-}
+RemoteImage::~RemoteImage() { cancel(); }
 
 void RemoteImage::setSource(const QUrl& source)
 {
@@ -94,10 +91,7 @@ void RemoteImage::componentComplete()
         start();
 }
 
-bool RemoteImage::wasLoaded(const QUrl& source)
-{
-    return loadedSources().contains(source);
-}
+bool RemoteImage::wasLoaded(const QUrl& source) { return loadedSources().contains(source); }
 
 void RemoteImage::load()
 {
@@ -183,16 +177,17 @@ void RemoteImage::fetched(QNetworkReply* reply)
     const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
     const int maxWidth = m_decodeWidth > 0 ? qCeil(m_decodeWidth * ratio) : 0;
     const quint64 generation = m_generation;
-    runInPool(this, [maxWidth, bytes = std::exchange(m_bytes, {})] { return decode(bytes, maxWidth); },
-              [this, generation](const Decoded& decoded) {
-                  if (m_generation != generation)
-                      return;
-                  m_image = decoded.image;
-                  const qreal shownRatio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
-                  setImplicitSize(decoded.image.width() / shownRatio, decoded.image.height() / shownRatio);
-                  finish(decoded.status, decoded.note);
-                  update();
-              });
+    runInPool(
+        this, [maxWidth, bytes = std::exchange(m_bytes, {})] { return decode(bytes, maxWidth); },
+        [this, generation](const Decoded& decoded) {
+            if (m_generation != generation)
+                return;
+            m_image = decoded.image;
+            const qreal shownRatio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+            setImplicitSize(decoded.image.width() / shownRatio, decoded.image.height() / shownRatio);
+            finish(decoded.status, decoded.note);
+            update();
+        });
 }
 
 RemoteImage::Decoded RemoteImage::decode(const QByteArray& bytes, int maxWidth)

@@ -2,8 +2,8 @@
 
 #include "store/ListModels.h"
 #include "store/StoreOperations.h"
-#include "ui/settings/AssistantFormValidation.h"
 #include "ui/common/RowLabelsModel.h"
+#include "ui/settings/AssistantFormValidation.h"
 
 AssistantEditorController::AssistantEditorController(StoreContext& store, QObject* parent)
     : QObject(parent)

@@ -12,8 +12,7 @@ void CredentialCheck::start(const CredentialCheckRequest& request, Answer answer
     if (m_running++ == 0)
         Q_EMIT checkingChanged();
     runInPool(
-        this,
-        [request] { return checkCredentials(request.server, request.apiKey, request.orgKey, request.model); },
+        this, [request] { return checkCredentials(request.server, request.apiKey, request.orgKey, request.model); },
         [this, answer = std::move(answer)](const CredentialCheckResult& result) {
             if (--m_running == 0)
                 Q_EMIT checkingChanged();

@@ -27,21 +27,20 @@ QString toolServerDescription(const ToolServerEntry& entry)
 {
     if (entry.isHttp())
         return QObject::tr("Tool server at %1").arg(entry.url.toString());
-    return QObject::tr("Tool server started with: %1").arg((QStringList(entry.command) + entry.args).join(QLatin1Char(' ')));
+    return QObject::tr("Tool server started with: %1")
+        .arg((QStringList(entry.command) + entry.args).join(QLatin1Char(' ')));
 }
 
 QVariantList toolList(const QList<ServerTool>& tools)
 {
     QVariantList list;
     for (const ServerTool& tool : tools)
-        list.append(QVariantMap{{QStringLiteral("name"), tool.name}, {QStringLiteral("description"), tool.description}});
+        list.append(
+            QVariantMap{{QStringLiteral("name"), tool.name}, {QStringLiteral("description"), tool.description}});
     return list;
 }
 
-QString refusal(const Result<void>& edited)
-{
-    return edited ? QString() : edited.errorText();
-}
+QString refusal(const Result<void>& edited) { return edited ? QString() : edited.errorText(); }
 
 } // namespace
 
@@ -85,10 +84,7 @@ void ExtensionListModel::toolServersChanged()
     bumpRevision();
 }
 
-QString ExtensionListModel::toolServerFileError() const
-{
-    return ToolServerManager::instance().fileError();
-}
+QString ExtensionListModel::toolServerFileError() const { return ToolServerManager::instance().fileError(); }
 
 ToolServerClient* ExtensionListModel::toolServerAt(int row) const
 {
@@ -135,12 +131,19 @@ QVariant ExtensionListModel::data(const QModelIndex& index, int role) const
 
 QHash<int, QByteArray> ExtensionListModel::roleNames() const
 {
-    return {{IdRole, "extensionId"},   {TitleRole, "title"},
-            {DescriptionRole, "description"}, {EnabledRole, "enabled"},
-            {StateTextRole, "stateText"}, {NeedsConfirmationRole, "needsConfirmation"},
-            {PanelRole, "panel"}, {IsToolServerRole, "isToolServer"},
-            {AskBeforeCallRole, "askBeforeCall"}, {StatusRole, "status"},
-            {ToolsRole, "tools"}, {LogRole, "log"}, {FailedRole, "failed"}};
+    return {{IdRole, "extensionId"},
+            {TitleRole, "title"},
+            {DescriptionRole, "description"},
+            {EnabledRole, "enabled"},
+            {StateTextRole, "stateText"},
+            {NeedsConfirmationRole, "needsConfirmation"},
+            {PanelRole, "panel"},
+            {IsToolServerRole, "isToolServer"},
+            {AskBeforeCallRole, "askBeforeCall"},
+            {StatusRole, "status"},
+            {ToolsRole, "tools"},
+            {LogRole, "log"},
+            {FailedRole, "failed"}};
 }
 
 QVariantMap ExtensionListModel::extensionAt(int row) const
@@ -157,7 +160,8 @@ QVariantMap ExtensionListModel::extensionAt(int row) const
 void ExtensionListModel::setEnabled(int row, bool enabled)
 {
     if (const ToolServerClient* server = toolServerAt(row))
-        (void)ToolServerManager::instance().setEnabled(server->entry().name, enabled); // a broken file shows as fileError
+        (void)ToolServerManager::instance().setEnabled(server->entry().name,
+                                                       enabled); // a broken file shows as fileError
     else if (row >= 0 && row < m_extensions.size())
         Settings::instance().setBool(Settings::extensionEnabledKey(m_extensions[row].id), enabled);
 }

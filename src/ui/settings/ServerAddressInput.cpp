@@ -28,11 +28,8 @@ bool ServerAddressInput::storeAddress(const QString& text)
 QString ServerAddressInput::note(const QString& text) const
 {
     switch (ServerAddress::classify(text)) {
-    case ServerAddress::Kind::Invalid:
-        return unusableAddressText();
-    case ServerAddress::Kind::Unencrypted:
-        return tr("Not encrypted: the API key travels to this server in the clear.");
-    default:
-        return QString();
+    case ServerAddress::Kind::Invalid: return unusableAddressText();
+    case ServerAddress::Kind::Unencrypted: return tr("Not encrypted: the API key travels to this server in the clear.");
+    default: return QString();
     }
 }

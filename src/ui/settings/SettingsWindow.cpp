@@ -73,7 +73,4 @@ QQuickWindow* SettingsWindow::showShared(StoreContext& store)
     return window;
 }
 
-QQuickWindow* SettingsWindow::shared()
-{
-    return current ? current->m_window.data() : nullptr;
-}
+QQuickWindow* SettingsWindow::shared() { return current ? current->m_window.data() : nullptr; }

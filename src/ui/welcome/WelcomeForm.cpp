@@ -2,8 +2,8 @@
 
 #include "core/Settings.h"
 #include "openai/AccountModels.h"
-#include "ui/settings/CredentialCheck.h"
 #include "ui/common/ModelChoices.h"
+#include "ui/settings/CredentialCheck.h"
 #include "ui/settings/ServerAddressInput.h"
 
 WelcomeForm::WelcomeForm(QObject* parent)
@@ -65,9 +65,8 @@ void WelcomeForm::submit()
     const CredentialCheckRequest request{m_apiKeyField, m_orgKeyField, m_modelField,
                                          Endpoints::openAiServerAt(m_serverAddressField)};
     const QString address = m_serverAddressField;
-    m_check->start(request, [this, request, address](const CredentialCheckResult& result) {
-        apply(request, address, result);
-    });
+    m_check->start(request,
+                   [this, request, address](const CredentialCheckResult& result) { apply(request, address, result); });
 }
 
 void WelcomeForm::apply(const CredentialCheckRequest& request, const QString& address,
@@ -91,13 +90,13 @@ void WelcomeForm::apply(const CredentialCheckRequest& request, const QString& ad
     case CredentialCheckResult::Outcome::Unreachable:
         setState(false, tr("Vorbel could not reach %1.").arg(request.server.base.host()));
         return;
-    case CredentialCheckResult::Outcome::ModelUnavailable:
-        break;
+    case CredentialCheckResult::Outcome::ModelUnavailable: break;
     }
     m_checkedModels = offeredModels(result.models, request.server.isOpenAi);
     updateModelEntries();
-    setState(false, tr("This key works, but %1 is not available to it. Choose another model under Advanced.")
-                        .arg(request.model));
+    setState(
+        false,
+        tr("This key works, but %1 is not available to it. Choose another model under Advanced.").arg(request.model));
     Q_EMIT advancedNeeded();
 }
 
@@ -105,8 +104,8 @@ void WelcomeForm::updateModelEntries()
 {
     const QStringList before = modelNames();
     // After a check, the checked server's models; the stored server's before.
-    m_modelEntries = ModelChoices::entries(m_checkedModels.isEmpty() ? ModelChoices::accountOffer() : m_checkedModels,
-                                           m_modelField);
+    m_modelEntries =
+        ModelChoices::entries(m_checkedModels.isEmpty() ? ModelChoices::accountOffer() : m_checkedModels, m_modelField);
     // The list first: a picker given a new list resets its index.
     if (modelNames() != before)
         Q_EMIT modelNamesChanged();

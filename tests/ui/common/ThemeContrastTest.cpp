@@ -25,12 +25,26 @@ double contrast(const QColor& a, const QColor& b)
 // Every text colour on every background it is drawn on reaches 4.5:1, in both looks.
 TEST(ThemeContrastTest, EveryTextReadsOnItsBackgroundInBothLooks)
 {
-    const struct { const char *text, *background; } pairs[] = {
-        {"text", "background"}, {"text", "sidebar"}, {"text", "assistantMessage"}, {"text", "codeBackground"},
-        {"secondaryText", "background"}, {"secondaryText", "sidebar"}, {"secondaryText", "assistantMessage"},
-        {"secondaryText", "codeBackground"}, {"onAccent", "ownMessage"}, {"onAccent", "accent"},
-        {"link", "background"}, {"link", "sidebar"}, {"link", "assistantMessage"}, {"link", "codeBackground"},
-        {"error", "background"}, {"error", "sidebar"}, {"onError", "error"},
+    const struct {
+        const char *text, *background;
+    } pairs[] = {
+        {"text", "background"},
+        {"text", "sidebar"},
+        {"text", "assistantMessage"},
+        {"text", "codeBackground"},
+        {"secondaryText", "background"},
+        {"secondaryText", "sidebar"},
+        {"secondaryText", "assistantMessage"},
+        {"secondaryText", "codeBackground"},
+        {"onAccent", "ownMessage"},
+        {"onAccent", "accent"},
+        {"link", "background"},
+        {"link", "sidebar"},
+        {"link", "assistantMessage"},
+        {"link", "codeBackground"},
+        {"error", "background"},
+        {"error", "sidebar"},
+        {"onError", "error"},
     };
     const QPalette original = QGuiApplication::palette();
     for (const bool dark : {false, true}) {
@@ -40,8 +54,10 @@ TEST(ThemeContrastTest, EveryTextReadsOnItsBackgroundInBothLooks)
         ThemePalette theme;
         ASSERT_EQ(theme.dark(), dark);
         for (const auto& pair : pairs)
-            EXPECT_GE(contrast(theme.property(pair.text).value<QColor>(), theme.property(pair.background).value<QColor>()),
-                      4.5) << (dark ? "dark " : "light ") << pair.text << " on " << pair.background;
+            EXPECT_GE(
+                contrast(theme.property(pair.text).value<QColor>(), theme.property(pair.background).value<QColor>()),
+                4.5)
+                << (dark ? "dark " : "light ") << pair.text << " on " << pair.background;
     }
     QGuiApplication::setPalette(original);
 }

@@ -7,10 +7,10 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QDir>
-#include <QProcess>
-#include <QSignalSpy>
 #include <QGuiApplication>
 #include <QJsonDocument>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -22,7 +22,11 @@ namespace {
 // The main window against a test server playing the OpenAI service.
 class ChatWindowTest : public MainWindowTest {
 protected:
-    void TearDown() override { setExecutionOverrideForTesting("cliExecution", {}); MainWindowTest::TearDown(); }
+    void TearDown() override
+    {
+        setExecutionOverrideForTesting("cliExecution", {});
+        MainWindowTest::TearDown();
+    }
 
     // A conversation with "Ada", selected, in an open window.
     QQuickWindow* openConversation()
@@ -91,7 +95,7 @@ TEST_F(ChatWindowTest, TheWelcomeCoverStoresTheSettingsOnlyOnceTheServiceAccepts
     type(window, item(window, "welcomeServerAddressField"), "ftp://example.com");
     EXPECT_TRUE(item(window, "welcomeServerAddressNote")->isVisible());
     submitUntilRejected("sk-good", "Enter an address that starts with http:// or https://.");
-    EXPECT_EQ(server.requestCount(), sent); // the key went nowhere
+    EXPECT_EQ(server.requestCount(), sent);                                           // the key went nowhere
     type(window, item(window, "welcomeServerAddressField"), "http://127.0.0.1:1/v1"); // VORBEL_OPENAI_URL still wins
     QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, 4));
     EXPECT_EQ(picker->property("currentText").toString(), "gpt-4o");
@@ -129,7 +133,9 @@ TEST_F(ChatWindowTest, AKeylessServerIsSetUpFromTheCoverAndNeverGetsAKey)
     QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(uiState().selectedConversation(), conversation->id());
     QQuickItem* message = item(window, "invalidCredentialsMessage");
-    const struct { QString address, expected; } failures[] = {
+    const struct {
+        QString address, expected;
+    } failures[] = {
         {"ftp://example.com", "Enter an address that starts with http:// or https://."},
         {HttpTestServer::refusedUrl().toString(), "Vorbel could not reach 127.0.0.1."},
     };
@@ -161,10 +167,11 @@ TEST_F(ChatWindowTest, APromptStreamsIntoABubbleAndCopyTakesTheRawText)
     type(window, field, "a");
     QTest::keyClick(window, Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(field->property("text").toString(), "a\n"); // a new line, nothing sent
-    EXPECT_EQ(server.requestCount(), 1); // the start-up read of the model list only
+    EXPECT_EQ(server.requestCount(), 1);                  // the start-up read of the model list only
     submit("Hi");
     EXPECT_TRUE(field->property("text").toString().isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return row(1) && row(1)->findChild<QQuickItem*>("messagePlaceholder")->isVisible(); }));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return row(1) && row(1)->findChild<QQuickItem*>("messagePlaceholder")->isVisible(); }));
     EXPECT_EQ(rowText(0), "Hi");
     ASSERT_TRUE(QTest::qWaitFor([&] { return rowText(1) == "**Hello**!"; }, 5000));
     // Own bubbles sit on the trailing side, replies on the leading side.
@@ -198,7 +205,8 @@ TEST_F(ChatWindowTest, DraftsStayWithTheirConversationAndPageKeysScrollFromThePr
     createConversation(store(), nullptr);
     conversation = createConversation(store(), nullptr);
     for (int i = 0; i < 40; ++i)
-        makeMessage(store(), i % 2 ? "assistant" : "user", QStringLiteral("Line %1").arg(i), conversation, std::nullopt, true);
+        makeMessage(store(), i % 2 ? "assistant" : "user", QStringLiteral("Line %1").arg(i), conversation, std::nullopt,
+                    true);
     saveChanges(store());
     uiState().setSelectedConversation(conversation->id());
     window = open();
@@ -240,7 +248,8 @@ TEST_F(ChatWindowTest, ALongReplyStreamsInRowsAtTheFollowedEnd)
 {
     conversation = createConversation(store(), nullptr);
     for (int i = 0; i < 20; ++i)
-        makeMessage(store(), i % 2 ? "assistant" : "user", QStringLiteral("Line %1").arg(i), conversation, std::nullopt, true);
+        makeMessage(store(), i % 2 ? "assistant" : "user", QStringLiteral("Line %1").arg(i), conversation, std::nullopt,
+                    true);
     MessagePtr reply = makeMessage(store(), "assistant", "Start.", conversation, std::nullopt, false);
     saveChanges(store());
     uiState().setSelectedConversation(conversation->id());
@@ -310,7 +319,8 @@ TEST_F(ChatWindowTest, AStoppedShellCommandEndsAndWaitsForTheNextPrompt)
     const QString pidFile = folder.filePath("pid");
     Settings::instance().setBool(Settings::extensionEnabledKey("cliExecution"), true);
     server.enqueue(functionCall(
-        "cliExecution", {QString(R"({"command":"trap '' TERM; echo $$ > %1; for i in $(seq 300); do sleep 0.1; done"})").arg(pidFile)}));
+        "cliExecution", {QString(R"({"command":"trap '' TERM; echo $$ > %1; for i in $(seq 300); do sleep 0.1; done"})")
+                             .arg(pidFile)}));
     openConversation();
     submit("Loop");
     QQuickItem* run = nullptr;
@@ -322,10 +332,12 @@ TEST_F(ChatWindowTest, AStoppedShellCommandEndsAndWaitsForTheNextPrompt)
     const pid_t pid = file.readAll().trimmed().toInt();
     EXPECT_TRUE(item(window, "stopButton")->isVisible());
     QTest::keyClick(window, Qt::Key_Escape);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        QQuickItem* result = item(window, "functionResult");
-        return result && result->property("markdown").toString().contains("Stopped by the user");
-    }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QQuickItem* result = item(window, "functionResult");
+            return result && result->property("markdown").toString().contains("Stopped by the user");
+        },
+        10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return kill(pid, 0) != 0; }, 5000));
     EXPECT_FALSE(item(window, "stopButton")->isVisible()); // no turn started
     EXPECT_EQ(server.requestCount(), 2);
@@ -359,7 +371,8 @@ TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
     server.enqueue(sse::reply({"Use action verbs."}));
     openConversation();
     submit("Plan my resume");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !store().hasChanges() && orderedMessages(*conversation).back()->done(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !store().hasChanges() && orderedMessages(*conversation).back()->done(); }, 5000));
     QQuickItem* first = item(window, "conversationRow_0");
     EXPECT_EQ(first->property("text").toString(), "Plan my resume");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(first)->text(QAccessible::Name), "Plan my resume");
@@ -374,8 +387,9 @@ TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
         QTest::keyClick(window, *key);
     auto* list = qobject_cast<QQuickItem*>(find(window, "conversationList"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->property("count").toInt() == 1; }, 5000));
-    EXPECT_EQ(item(window, "conversationRow_0")->findChild<QQuickItem*>("profileSubHeadline")->property("text").toString(),
-              "Use <b>action</b> verbs.");
+    EXPECT_EQ(
+        item(window, "conversationRow_0")->findChild<QQuickItem*>("profileSubHeadline")->property("text").toString(),
+        "Use <b>action</b> verbs.");
     click(window, item(window, "conversationRow_0"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return row(1) && row(1)->property("revealed").toBool(); }));
     ASSERT_FALSE(itemsIn(row(1), "plainText").isEmpty());
@@ -389,7 +403,8 @@ TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
         if (fromMenu) {
             click(window, item(window, "conversationRow_0"), Qt::RightButton);
             QQuickItem* menuItem = nullptr;
-            ASSERT_TRUE(QTest::qWaitFor([&] { return (menuItem = item(window, "renameMenuItem")) && menuItem->window(); }));
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return (menuItem = item(window, "renameMenuItem")) && menuItem->window(); }));
             click(window, menuItem);
         } else {
             click(window, item(window, "conversationRow_0"));
@@ -400,7 +415,12 @@ TEST_F(ChatWindowTest, TitlesRenameAndSearchInTheSidebar)
         type(window, field, title);
         QTest::keyClick(window, key);
     };
-    const struct { QString typed; Qt::Key key; bool fromMenu; QString title; } renames[] = {
+    const struct {
+        QString typed;
+        Qt::Key key;
+        bool fromMenu;
+        QString title;
+    } renames[] = {
         {"CV", Qt::Key_Return, false, "CV"},
         {"Other", Qt::Key_Escape, true, "CV"},
         {"", Qt::Key_Return, true, "Plan my resume"},
@@ -434,10 +454,12 @@ TEST_F(ChatWindowTest, RegenerateRetryAndEditAndResend)
         QQuickItem* button = nullptr;
         // The rows follow the store a turn of the event loop later, and the label with them.
         const QString label = QString(expected) == "I'm sorry" ? "Regenerate" : "Retry";
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            return (button = item(window, "regenerateButton")) && button->isVisible()
-                && QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name) == label;
-        }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return (button = item(window, "regenerateButton")) && button->isVisible()
+                    && QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name) == label;
+            },
+            5000));
         click(window, button);
         ASSERT_TRUE(QTest::qWaitFor([&] { return storedContents().value(1).startsWith(expected); }, 5000));
         EXPECT_EQ(storedContents().size(), 2);
@@ -483,7 +505,8 @@ TEST_F(ChatWindowTest, ExportAndCopyMatchTheCommandLine)
                                   Q_ARG(QString, exports.filePath(name)));
         ASSERT_TRUE(written);
         QProcess cli;
-        cli.start(VORBEL_CLI_PATH, name.endsWith(".json") ? QStringList{"show", "--json", id} : QStringList{"show", id});
+        cli.start(VORBEL_CLI_PATH,
+                  name.endsWith(".json") ? QStringList{"show", "--json", id} : QStringList{"show", id});
         ASSERT_TRUE(cli.waitForFinished(30000));
         QFile file(exports.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -38,11 +38,13 @@ TEST_F(ThinkingWindowTest, TheBlockSaysHowTheThinkingWentUnfoldsByPressOrKeyAndT
     ASSERT_TRUE(QTest::qWaitFor([&] { return label(1) == "Stopped while thinking"; }, 5000));
     EXPECT_FALSE(shows(1, "thinkingBusyIndicator"));
 
-    server.enqueue(ScriptedResponse::sse({thinking("Three"), content("Six."), chunk({}, "stop"), usage(1, 1234, 1), done}));
+    server.enqueue(
+        ScriptedResponse::sse({thinking("Three"), content("Six."), chunk({}, "stop"), usage(1, 1234, 1), done}));
     type(window, item(window, "promptField"), "3+3?");
     QTest::keyClick(window, Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return label(3).startsWith("Thought"); }, 5000));
-    EXPECT_TRUE(QRegularExpression("^Thought for (1 second|\\d+ seconds)$").match(label(3)).hasMatch()) << label(3).toStdString();
+    EXPECT_TRUE(QRegularExpression("^Thought for (1 second|\\d+ seconds)$").match(label(3)).hasMatch())
+        << label(3).toStdString();
     click(window, inRow(3, "thinkingHeader"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return shows(3, "thinkingText"); }));
     EXPECT_EQ(inRow(3, "thinkingText")->property("text").toString(), "Three");
@@ -56,7 +58,8 @@ TEST_F(ThinkingWindowTest, TheBlockSaysHowTheThinkingWentUnfoldsByPressOrKeyAndT
     // The usage line: under the reply while the keyboard is in it or the mouse over it.
     QQuickItem* line = inRow(3, "usageLine");
     const QString usage = line->property("text").toString();
-    EXPECT_TRUE(QRegularExpression("^1,234 tokens( · [\\d,]+ tokens/s)?$").match(usage).hasMatch()) << usage.toStdString();
+    EXPECT_TRUE(QRegularExpression("^1,234 tokens( · [\\d,]+ tokens/s)?$").match(usage).hasMatch())
+        << usage.toStdString();
     EXPECT_EQ(QAccessible::queryAccessibleInterface(inRow(3, "messageText"))->text(QAccessible::Description), usage);
     EXPECT_TRUE(line->isVisible());
     item(window, "promptField")->forceActiveFocus();

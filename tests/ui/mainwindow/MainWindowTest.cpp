@@ -50,7 +50,8 @@ TEST_F(MainWindowTest, DeletingKeepsTheSelectionUnlessTheSelectedOneGoes)
     // Shift+F10 in the list opens the selected row's menu; Delete there and the trash button delete it.
     item(window, "conversationList")->forceActiveFocus();
     QTest::keyClick(window, Qt::Key_F10, Qt::ShiftModifier);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (deleteItem = item(window, "deleteMenuItem")) && deleteItem->isVisible(); }));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (deleteItem = item(window, "deleteMenuItem")) && deleteItem->isVisible(); }));
     QTest::keyClick(window, Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, "conversationList")->hasActiveFocus(); }));
     QTest::keyClick(window, Qt::Key_Delete);
@@ -67,7 +68,8 @@ TEST_F(MainWindowTest, RowsAndCardsNameTheirAssistantAndACardStartsTheNewestConv
 {
     AssistantPtr gone = createAssistant(store(), QStringLiteral("Gone"), QString(), QString());
     createAssistant(store(), QString(), QString(), QString()); // a card without a name
-    createAssistant(store(), QStringLiteral("Ada"), QStringLiteral("Be brief."), QString(), QStringLiteral("Short answers"));
+    createAssistant(store(), QStringLiteral("Ada"), QStringLiteral("Be brief."), QString(),
+                    QStringLiteral("Short answers"));
     ConversationPtr withGone = createConversation(store(), gone);
     createConversation(store(), nullptr);
     softDeleteAssistants(store(), {gone});

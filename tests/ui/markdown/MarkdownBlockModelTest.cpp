@@ -9,8 +9,8 @@
 #include "markdown/ModelPrinter.h" // from tests/markdown
 #include "support/ModelTester.h"
 
-#include <QThreadPool>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -69,7 +69,8 @@ void expectStreamingMatchesWholeParse(const std::string& text, std::size_t piece
         const std::string prefix = text.substr(0, std::min(end, text.size()));
         streamed.setText(QString::fromStdString(prefix));
         // Pieces may split a UTF-8 sequence; compare with what the model was given.
-        ASSERT_EQ(streamed.blocks(), Markdown::parse(streamed.text().toStdString())) << label << " after " << end << " bytes";
+        ASSERT_EQ(streamed.blocks(), Markdown::parse(streamed.text().toStdString()))
+            << label << " after " << end << " bytes";
         if (end >= text.size())
             break;
     }
@@ -81,10 +82,16 @@ std::string longReply()
     std::string text = "# Setting up\n\nIntro with **bold**, `code` and [a link](https://example.com).\n\n";
     for (int n = 1; text.size() < 12000; ++n) {
         const std::string s = std::to_string(n);
-        text += "## Step " + s + "\n\n1. first\n2. second\n   - nested " + s + "\n   - [x] done\n\n"
-                "```cpp\nint main()\n{\n    return " + s + ";\n}\n```\n\n"
-                "| Option | Default |\n|:--|--:|\n| `jobs` | " + s + " |\n| b | c |\n\n"
-                "> Tip " + s + "\n> continued\n\n---\n\nSome text\nover two lines.  \nHard break.\n\n";
+        text += "## Step " + s + "\n\n1. first\n2. second\n   - nested " + s
+              + "\n   - [x] done\n\n"
+                "```cpp\nint main()\n{\n    return "
+              + s
+              + ";\n}\n```\n\n"
+                "| Option | Default |\n|:--|--:|\n| `jobs` | "
+              + s
+              + " |\n| b | c |\n\n"
+                "> Tip "
+              + s + "\n> continued\n\n---\n\nSome text\nover two lines.  \nHard break.\n\n";
     }
     return text;
 }
@@ -123,8 +130,9 @@ TEST(MarkdownBlockModel, aStreamedPieceSignalsOnlyTheRowsItChanges)
 TEST(MarkdownBlockModel, plainTextStreamsIntoTheRowsOfTheWholeText)
 {
     const QString longParagraph = QStringLiteral("A line of *words* with `code`.\r\n").repeated(80);
-    for (const QString& text : {QStringLiteral("One\n\n\n\nTwo\n  \nThree\n"), QStringLiteral("\n\nLead"),
-                                longParagraph + "\n# not a heading\n" + longParagraph, QStringLiteral("1. x | y ```")}) {
+    for (const QString& text :
+         {QStringLiteral("One\n\n\n\nTwo\n  \nThree\n"), QStringLiteral("\n\nLead"),
+          longParagraph + "\n# not a heading\n" + longParagraph, QStringLiteral("1. x | y ```")}) {
         const std::vector<QString> rows = plainRowsOf(text);
         QString joined;
         for (const QString& row : rows)
@@ -154,8 +162,9 @@ TEST(MarkdownBlockModel, streamingEndsWithTheRowsOfAWholeParse)
     // Texts that are not a continuation, and a reference definition that links an earlier line.
     MarkdownBlockModel model;
     watch(&model);
-    for (const char* text : {"- a\n- b\n\npara", "> q\n\n```\nx", "", "# A\n\n[r]\n\npara", "# A\n\n[r]\n\n[r]: https://e.com\n",
-                             "* x\n\n1. y\n2. z", "table | here\n---|---\n1 | 2"}) {
+    for (const char* text :
+         {"- a\n- b\n\npara", "> q\n\n```\nx", "", "# A\n\n[r]\n\npara", "# A\n\n[r]\n\n[r]: https://e.com\n",
+          "* x\n\n1. y\n2. z", "table | here\n---|---\n1 | 2"}) {
         model.setText(QString::fromUtf8(text));
         EXPECT_EQ(model.blocks(), Markdown::parse(text)) << text;
         expectRowsOfAFreshModel(model, text);
@@ -198,7 +207,9 @@ QString tableText(int columns, int rows)
     QString text;
     for (int row = 0; row <= rows; ++row) {
         for (int column = 1; column <= columns; ++column)
-            text += QStringLiteral("| %1c%2 ").arg(row == 0 ? QStringLiteral("h") : QStringLiteral("r%1").arg(row)).arg(column);
+            text += QStringLiteral("| %1c%2 ")
+                        .arg(row == 0 ? QStringLiteral("h") : QStringLiteral("r%1").arg(row))
+                        .arg(column);
         text += QStringLiteral("|\n");
         if (row == 0)
             text += QStringLiteral("|---").repeated(columns) + QStringLiteral("|\n");

@@ -44,11 +44,11 @@ TEST(InlineRichText, escapesTextAndDrawsEachInlineKind)
         const QString html = inlineHtmlOf(c.markdown, leaveOut);
         EXPECT_TRUE(html.startsWith("<span style=\"color:#1c1c1e\">")) << html.toStdString();
         for (const QString& part : c.contains)
-            EXPECT_TRUE(html.contains(part)) << c.markdown << "\n  gives " << html.toStdString() << "\n  lacks "
-                                             << part.toStdString();
+            EXPECT_TRUE(html.contains(part))
+                << c.markdown << "\n  gives " << html.toStdString() << "\n  lacks " << part.toStdString();
         for (const QString& part : c.absent)
-            EXPECT_FALSE(html.contains(part)) << c.markdown << "\n  gives " << html.toStdString() << "\n  has "
-                                              << part.toStdString();
+            EXPECT_FALSE(html.contains(part))
+                << c.markdown << "\n  gives " << html.toStdString() << "\n  has " << part.toStdString();
     }
 }
 
@@ -64,23 +64,32 @@ TEST(CodeHighlighter, coloursTheTokensOfKnownLanguagesOnly)
         std::vector<QString> contains;
     };
     const std::vector<Case> cases{
-        {"cpp", "return \"a<b\"; // done\n/* x */ 42",
+        {"cpp",
+         "return \"a<b\"; // done\n/* x */ 42",
          {keyword + "return</span>", string + "&quot;a&lt;b&quot;</span>", comment + "// done</span>",
           comment + "/* x */</span>", number + "42</span>"}},
-        {"Python {.numberLines}", "def f():\n    s = '''a\n# b'''  # c", {keyword + "def</span>", string + "'''a\n# b'''</span>", comment + "# c</span>"}},
+        {"Python {.numberLines}",
+         "def f():\n    s = '''a\n# b'''  # c",
+         {keyword + "def</span>", string + "'''a\n# b'''</span>", comment + "# c</span>"}},
         {"sql", "SELECT 'it''s' -- q", {keyword + "SELECT</span>", comment + "-- q</span>"}},
         {"bash", "echo $# \"x\" # note", {keyword + "echo</span>", comment + "# note</span>"}},
-        {"diff", "@@ -1 +1 @@\n-old\n+new", {"<span style=\"color:#D70015\">-old</span>", "<span style=\"color:#248A3D\">+new</span>"}},
-        {"html", "<a href=\"x\">t</a> <!-- c -->", {keyword + "&lt;a</span>", keyword + "&lt;/a</span>", comment + "&lt;!-- c --&gt;</span>"}},
-        {"yaml", "name: \"x\" # c\nlist:\n  - 1", {keyword + "name</span>", keyword + "list</span>", comment + "# c</span>"}},
+        {"diff",
+         "@@ -1 +1 @@\n-old\n+new",
+         {"<span style=\"color:#D70015\">-old</span>", "<span style=\"color:#248A3D\">+new</span>"}},
+        {"html",
+         "<a href=\"x\">t</a> <!-- c -->",
+         {keyword + "&lt;a</span>", keyword + "&lt;/a</span>", comment + "&lt;!-- c --&gt;</span>"}},
+        {"yaml",
+         "name: \"x\" # c\nlist:\n  - 1",
+         {keyword + "name</span>", keyword + "list</span>", comment + "# c</span>"}},
         {"klingon", "return 1 <tag>", {"<div style=\"white-space:pre\">return 1 &lt;tag&gt;</div>"}},
     };
     for (const Case& c : cases) {
         const QString html = CodeHighlighter::toHtml(c.code, CodeHighlighter::languageOf(c.fenceInfo),
                                                      CodeHighlighter::Appearance::Light);
         for (const QString& part : c.contains)
-            EXPECT_TRUE(html.contains(part)) << c.fenceInfo.toStdString() << " gives " << html.toStdString()
-                                             << "\n  lacks " << part.toStdString();
+            EXPECT_TRUE(html.contains(part))
+                << c.fenceInfo.toStdString() << " gives " << html.toStdString() << "\n  lacks " << part.toStdString();
         // Nothing of the code is lost or added, apart from markup.
         QString text = html;
         text.remove(QRegularExpression("<[^>]*>"));

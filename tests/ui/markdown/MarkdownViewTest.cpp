@@ -122,8 +122,10 @@ TEST_F(MarkdownViewTest, onlyWebAndMailLinksOpenAndTheirAddressShowsOnHoverAndTa
     UrlRecorder recorder;
     for (const char* scheme : {"file", "javascript", "https", "http", "mailto", "data"})
         QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &recorder, "open");
-    const std::vector<std::pair<QString, bool>> cases{{"file:///etc/passwd", false}, {"javascript:alert(1)", false},
-                                                      {"data:text/html,hi", false}, {"https://example.com/a?b=1", true},
+    const std::vector<std::pair<QString, bool>> cases{{"file:///etc/passwd", false},
+                                                      {"javascript:alert(1)", false},
+                                                      {"data:text/html,hi", false},
+                                                      {"https://example.com/a?b=1", true},
                                                       {"mailto:someone@example.com", true}};
     for (const auto& [address, opens] : cases) {
         recorder.opened.clear();
@@ -222,7 +224,13 @@ TEST_F(MarkdownViewTest, rowsOutOfTheViewportAreNotMade)
 TEST_F(MarkdownViewTest, webImagesLoadOnlyWhenAskedWithoutCookiesAndWithinTheirCaps)
 {
     using Status = RemoteImage::Status;
-    struct Case { QByteArray path, body; bool lengthKnown; Status status; int width; QString note; };
+    struct Case {
+        QByteArray path, body;
+        bool lengthKnown;
+        Status status;
+        int width;
+        QString note;
+    };
     const QByteArray tooLarge(RemoteImage::maxBytes + 1, 'x');
     const std::vector<Case> cases{
         {"/small.png", png(40, 30), true, Status::Ready, 40, {}},
@@ -244,7 +252,9 @@ TEST_F(MarkdownViewTest, webImagesLoadOnlyWhenAskedWithoutCookiesAndWithinTheirC
         }
         return ScriptedResponse::text(204, {});
     });
-    const auto address = [&](const QByteArray& path) { return server.baseUrl().toString() + QString::fromLatin1(path); };
+    const auto address = [&](const QByteArray& path) {
+        return server.baseUrl().toString() + QString::fromLatin1(path);
+    };
     QString text;
     for (const Case& c : cases)
         text += QStringLiteral("![Chart %1](%2)\n\n").arg(QString::fromLatin1(c.path), address(c.path));
@@ -274,8 +284,8 @@ TEST_F(MarkdownViewTest, webImagesLoadOnlyWhenAskedWithoutCookiesAndWithinTheirC
         ASSERT_TRUE(button);
         EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), "Load image");
         click(button);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return image->status() != Status::NotLoaded && image->status() != Status::Loading; },
-                                    10000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return image->status() != Status::NotLoaded && image->status() != Status::Loading; }, 10000));
         EXPECT_EQ(image->status(), c.status);
         EXPECT_TRUE(image->note().contains(c.note)) << image->note().toStdString();
         m_window.grabWindow();

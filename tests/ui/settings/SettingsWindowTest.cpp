@@ -3,9 +3,9 @@
 #include "extensions/ToolServerManager.h"
 #include "store/StoreOperations.h"
 #include "support/ModelTester.h"
+#include "ui/common/ThemePalette.h"
 #include "ui/mainwindow/MainWindowFactory.h"
 #include "ui/settings/SettingsWindow.h"
-#include "ui/common/ThemePalette.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -81,7 +81,9 @@ TEST_F(SettingsWindowTest, TheAddFormNamesTheFirstFailingRuleAndAddsInNameOrder)
     QQuickWindow* window = openSettings();
     QQuickItem* submit = item(window, "addSubmitButton");
     const QString picture = server.baseUrl().toString() + "/a.png"; // the list loads it: never off this machine
-    const struct { QString name, prompt, picture, problem; } cases[] = {
+    const struct {
+        QString name, prompt, picture, problem;
+    } cases[] = {
         {"", "", "", "Name is required"},
         {"Carl", "", "", "Personality is required"},
         {"Carl", "Be kind.", "", "Picture URL is required"},
@@ -153,7 +155,8 @@ TEST_F(SettingsWindowTest, EveryWayOfDeletingSoftDeletesAndLeavesTheConversation
         [](QQuickWindow* window) {
             click(window, item(window, "assistantRow_0"), Qt::RightButton);
             QQuickItem* menuItem = nullptr;
-            ASSERT_TRUE(QTest::qWaitFor([&] { return (menuItem = item(window, "deleteAssistantMenuItem")) && menuItem->window(); }));
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return (menuItem = item(window, "deleteAssistantMenuItem")) && menuItem->window(); }));
             click(window, menuItem);
         },
     };
@@ -188,8 +191,10 @@ TEST_F(SettingsWindowTest, TheOpenAiTabChecksTheKeyAndStoresOnlyHttpAddresses)
     QQuickItem* busy = item(window, "validateBusy");
     QQuickItem* valid = item(window, "validMark");
     QQuickItem* invalid = item(window, "invalidMark");
-    const struct { QString key; bool accepted; } cases[] = {
-        {"sk-good", true}, {"sk-bad", false}, {"sk-other-models", false}, {"", false}};
+    const struct {
+        QString key;
+        bool accepted;
+    } cases[] = {{"sk-good", true}, {"sk-bad", false}, {"sk-other-models", false}, {"", false}};
     for (const auto& c : cases) {
         type(window, item(window, "apiKeyField"), c.key);
         EXPECT_EQ(Settings::instance().apiKey(), c.key);
@@ -203,7 +208,11 @@ TEST_F(SettingsWindowTest, TheOpenAiTabChecksTheKeyAndStoresOnlyHttpAddresses)
     // Only http(s) addresses are stored; plain http to another machine gets a grey note.
     QQuickItem* field = item(window, "serverAddressField");
     EXPECT_EQ(field->property("placeholderText").toString(), "https://api.openai.com");
-    const struct { QString typed; std::optional<QString> stored; QString note; } addresses[] = {
+    const struct {
+        QString typed;
+        std::optional<QString> stored;
+        QString note;
+    } addresses[] = {
         {"http://example.com", "http://example.com", "Not encrypted: the API key travels to this server in the clear."},
         // Refused: the address stored before stays in use.
         {"ftp://example.com", "http://example.com", "Enter an address that starts with http:// or https://."},
@@ -236,8 +245,8 @@ TEST_F(SettingsWindowTest, TheModelPickersOfferTheServersModelsAndStoreIds)
     settings.setText(Settings::openAiBaseUrlKey, server.baseUrl().toString() + "/v1");
     server.setHandler([](const RecordedRequest& request) {
         return request.path == "/v1/models"
-            ? ScriptedResponse::text(200, R"({"data":[{"id":"mistral"},{"id":"gpt-4"},{"id":"llama3"}]})")
-            : ScriptedResponse::text(404, "{}");
+                 ? ScriptedResponse::text(200, R"({"data":[{"id":"mistral"},{"id":"gpt-4"},{"id":"llama3"}]})")
+                 : ScriptedResponse::text(404, "{}");
     });
     m_app.reset(); // a new start
     m_app = std::make_unique<VorbelApplication>();
@@ -269,7 +278,11 @@ TEST_F(SettingsWindowTest, TheModelPickersOfferTheServersModelsAndStoreIds)
 TEST_F(SettingsWindowTest, ExtensionRowsFollowTheStoredFlagsAndPanelsStoreEveryEdit)
 {
     QQuickWindow* window = openSettings(2);
-    const struct { QString title, state; bool note; QString panelField; } rows[] = {
+    const struct {
+        QString title, state;
+        bool note;
+        QString panelField;
+    } rows[] = {
         {"JavaScript functions", "Enabled", false, ""},
         {"Wolfram Alpha access", "Disabled", false, "wolframAppIdField"},
         {"Shell access", "Disabled", true, "shellPicker"},
@@ -310,7 +323,10 @@ TEST_F(SettingsWindowTest, ExtensionRowsFollowTheStoredFlagsAndPanelsStoreEveryE
     QTest::keyClick(window, Qt::Key_Down);
     EXPECT_EQ(Settings::instance().storedText(Settings::cliAppShellKey), "bin/zsh");
 
-    const struct { int row; QString field, key; } fields[] = {
+    const struct {
+        int row;
+        QString field, key;
+    } fields[] = {
         {1, "wolframAppIdField", Settings::wolframAlphaAppIdKey},
         {2, "shellCommandField", Settings::cliAppCommandKey},
         {3, "pineconeApiKeyField", Settings::pineconeApiKeyKey},
@@ -373,14 +389,15 @@ TEST_F(SettingsWindowTest, ControlsAreNamedAndTabGoesInReadingOrder)
         QTest::keyClick(window, Qt::Key_Tab);
         order << window->activeFocusItem()->objectName();
     }
-    EXPECT_EQ(order, QStringList({"orgKeyField", "serverAddressField", "modelPicker", "validateButton", "openAiLearnMoreLink"}));
+    EXPECT_EQ(order, QStringList({"orgKeyField", "serverAddressField", "modelPicker", "validateButton",
+                                  "openAiLearnMoreLink"}));
 
     Settings::instance().setText(Settings::apiKeyKey, QString()); // the cover comes back
     ASSERT_TRUE(QTest::qWaitFor([&] { return item(main, "welcomeView")->isVisible(); }));
     click(main, item(main, "advancedButton"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return item(main, "welcomeServerAddressField")->isVisible(); }));
-    expectNamed(accessibleNames(main), {"OpenAI API Key", "Advanced", "OpenAI Org Key", "Server address", "Continue",
-                                        "Learn more"});
+    expectNamed(accessibleNames(main),
+                {"OpenAI API Key", "Advanced", "OpenAI Org Key", "Server address", "Continue", "Learn more"});
     // The cover has the keyboard, from the key field round its own controls.
     main->requestActivate();
     ASSERT_TRUE(QTest::qWaitForWindowActive(main));
@@ -407,11 +424,15 @@ TEST_F(SettingsWindowTest, ToolServerRowsShowTheirStatusToolsAndLog)
     type(window, item(window, "toolServerCommandField"), QString("'%1' --fillers 1").arg(VORBEL_MCP_TEST_SERVER));
     QMetaObject::invokeMethod(find(window, "addToolServerDialog"), "accept");
     click(window, item(window, "pasteConfigurationButton"));
-    type(window, item(window, "configurationArea"), QString(R"({"mcpServers":{"bad":{"command":"%1","args":["--fail-start"]}}})")
-                                                         .arg(VORBEL_MCP_TEST_SERVER));
+    type(window, item(window, "configurationArea"),
+         QString(R"({"mcpServers":{"bad":{"command":"%1","args":["--fail-start"]}}})").arg(VORBEL_MCP_TEST_SERVER));
     QMetaObject::invokeMethod(find(window, "pasteConfigurationDialog"), "accept");
 
-    const struct { int row; QString title, status; const char* log; } rows[] = {
+    const struct {
+        int row;
+        QString title, status;
+        const char* log;
+    } rows[] = {
         {4, "bad", "Failed: exited with status 2", "cannot start: no token given"},
         {5, "srv", "Connected · 6 tools", "received tools/list"},
     };
