@@ -258,7 +258,7 @@ void BM_SearchKeystrokeToFilteredList(benchmark::State& state)
     for (auto _ : state) {
         const QString text = typed.left(1 + key++ % typed.size());
         int shown = 0;
-        for (const SearchHit& hit : search.search(text))
+        for (const SearchHit& hit : *search.search(text))
             shown += context.conversationWithRow(hit.conversationRow) ? 1 : 0;
         benchmark::DoNotOptimize(shown);
     }
@@ -275,7 +275,7 @@ void BM_SearchOneLetter(benchmark::State& state)
     DataController app(largeStore().path());
     ConversationSearch search(largeStore().path());
     for (auto _ : state)
-        benchmark::DoNotOptimize(search.search(QStringLiteral("m")).size());
+        benchmark::DoNotOptimize(search.search(QStringLiteral("m"))->size());
 }
 BENCHMARK(BM_SearchOneLetter)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 

@@ -162,12 +162,11 @@ void OpenAiService::decodeStreamEvent(const QByteArray& data, const ParsedMessag
         stop();
         return;
     }
-    QByteArray error;
-    const std::optional<OpenAiCompletionResponse> response = OpenAiCompletionResponse::tryDecode(data, &error);
+    const Result<OpenAiCompletionResponse> response = OpenAiCompletionResponse::decode(data);
     if (!response) {
         printStdoutLine(QStringLiteral("Unable to decode json"));
         // The description may quote the server; no control character reaches a terminal.
-        printStdoutLine(UntrustedText::escaped(QString::fromUtf8(error), UntrustedText::Escape::TerminalControls));
+        printStdoutLine(UntrustedText::escaped(response.errorText(), UntrustedText::Escape::TerminalControls));
         stop();
         return;
     }

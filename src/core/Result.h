@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -11,16 +12,18 @@ struct Error {
     QString text;
 };
 
-// What a synchronous step that can fail returns: its value or its Error.
-// Asynchronous work reports through the signals of a QObject instead.
-template <typename T>
+// What a synchronous step that can fail returns: its value or its error.
+// The error is an Error unless a layer needs more than words (the store keeps
+// SQLite's details for its own line). Asynchronous work reports through the
+// signals of a QObject instead.
+template <typename T, typename E = Error>
 class [[nodiscard]] Result {
 public:
     Result(T value)
         : m_state(std::in_place_index<0>, std::move(value))
     {
     }
-    Result(Error error)
+    Result(E error)
         : m_state(std::in_place_index<1>, std::move(error))
     {
     }
@@ -36,19 +39,19 @@ public:
     const T* operator->() const { return &value(); }
     T* operator->() { return &value(); }
 
-    const Error& error() const { return std::get<1>(m_state); }
-    const QString& errorText() const { return error().text; }
+    const E& error() const { return std::get<1>(m_state); }
+    const QString& errorText() const requires std::is_same_v<E, Error> { return error().text; }
 
 private:
-    std::variant<T, Error> m_state;
+    std::variant<T, E> m_state;
 };
 
 // A step with nothing to hand back but success.
-template <>
-class [[nodiscard]] Result<void> {
+template <typename E>
+class [[nodiscard]] Result<void, E> {
 public:
     Result() = default;
-    Result(Error error)
+    Result(E error)
         : m_error(std::move(error))
     {
     }
@@ -56,9 +59,9 @@ public:
     bool ok() const { return !m_error; }
     explicit operator bool() const { return ok(); }
 
-    const Error& error() const { return *m_error; }
-    const QString& errorText() const { return m_error->text; }
+    const E& error() const { return *m_error; }
+    const QString& errorText() const requires std::is_same_v<E, Error> { return m_error->text; }
 
 private:
-    std::optional<Error> m_error;
+    std::optional<E> m_error;
 };

@@ -157,13 +157,3 @@ Result<OpenAiCompletionResponse> OpenAiCompletionResponse::decode(const QByteArr
     response.usage = decodeUsage(read, root, top);
     return read.result(std::move(response));
 }
-
-std::optional<OpenAiCompletionResponse> OpenAiCompletionResponse::tryDecode(const QByteArray& utf8, QByteArray* error)
-{
-    Result<OpenAiCompletionResponse> response = decode(utf8);
-    if (response)
-        return std::move(response).value();
-    if (error)
-        *error = response.errorText().toUtf8();
-    return std::nullopt;
-}

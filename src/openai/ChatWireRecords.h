@@ -104,6 +104,4 @@ struct OpenAiCompletionResponse {
     std::optional<Usage> usage;
 
     static Result<OpenAiCompletionResponse> decode(const QByteArray& utf8);
-    // The same for the stream decoder that still reads it this way.
-    static std::optional<OpenAiCompletionResponse> tryDecode(const QByteArray& utf8, QByteArray* error);
 };

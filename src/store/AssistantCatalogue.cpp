@@ -157,8 +157,8 @@ bool mergeAssistantCatalogue(StoreContext& context, const AssistantApiResponse& 
     const std::vector<AssistantPtr> stored = allAssistants(context);
     for (const AssistantSeed& seed : response.assistants)
         mergeAssistantSeed(seed, stored, context);
-    if (const auto error = context.save()) {
-        qCDebug(lcStore) << "catalogue save failed:" << error->description << error->details;
+    if (const Result<void, StoreError> saved = context.save(); !saved) {
+        qCDebug(lcStore) << "catalogue save failed:" << saved.error().description << saved.error().details;
         printStdoutLine(catalogueUnusableLine);
         return false;
     }

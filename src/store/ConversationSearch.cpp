@@ -12,6 +12,8 @@
 
 namespace {
 
+const Error unsearchable{QStringLiteral("The store could not be searched.")};
+
 // Around each match in a snippet; private-use characters that typed text
 // hardly ever holds, taken out again before the snippet leaves here.
 constexpr int snippetWordsBefore = 4;
@@ -172,15 +174,12 @@ ConversationSearch::ConversationSearch(const QString& databasePath)
 
 ConversationSearch::~ConversationSearch() { sqlite3_close(m_db); }
 
-std::vector<SearchHit> ConversationSearch::search(const QString& text, bool* ok)
+Result<std::vector<SearchHit>> ConversationSearch::search(const QString& text)
 {
     QMutexLocker lock(&m_mutex);
-    if (!m_db) {
-        if (ok)
-            *ok = false;
-        return {};
-    }
-    return search(m_db, m_messages, text, ok);
+    if (!m_db)
+        return unsearchable;
+    return search(m_db, m_messages, text);
 }
 
 QString ConversationSearch::matchExpression(const QString& text)
@@ -233,20 +232,18 @@ qint64 ConversationSearch::MessageConversations::of(qint64 messageRow) const
     return it != m_conversations.end() && it->first == messageRow ? it->second : 0;
 }
 
-std::vector<SearchHit> ConversationSearch::search(sqlite3* db, const QString& text, bool* ok)
+Result<std::vector<SearchHit>> ConversationSearch::search(sqlite3* db, const QString& text)
 {
     MessageConversations messages;
-    return search(db, messages, text, ok);
+    return search(db, messages, text);
 }
 
-std::vector<SearchHit> ConversationSearch::search(sqlite3* db, MessageConversations& messages, const QString& text,
-                                                  bool* ok)
+Result<std::vector<SearchHit>> ConversationSearch::search(sqlite3* db, MessageConversations& messages,
+                                                          const QString& text)
 {
-    if (ok)
-        *ok = true;
     const QByteArray expression = matchExpression(text).toUtf8();
     if (expression.isEmpty())
-        return {};
+        return std::vector<SearchHit>();
     const std::vector<Term> terms = termsOf(text);
     struct Found {
         SearchHit hit;
@@ -314,9 +311,7 @@ std::vector<SearchHit> ConversationSearch::search(sqlite3* db, MessageConversati
         sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     if (!read) {
         qCWarning(lcStore) << "The search failed:" << sqlite3_errmsg(db);
-        if (ok)
-            *ok = false;
-        return {};
+        return unsearchable;
     }
     std::vector<Found> sorted(found.cbegin(), found.cend());
     std::sort(sorted.begin(), sorted.end(), [](const Found& a, const Found& b) {

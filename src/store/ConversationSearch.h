@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QList>
 #include <QMutex>
 #include <QString>
@@ -32,10 +34,10 @@ public:
     ConversationSearch& operator=(const ConversationSearch&) = delete;
 
     // Any thread; one search at a time.
-    std::vector<SearchHit> search(const QString& text, bool* ok = nullptr);
+    Result<std::vector<SearchHit>> search(const QString& text);
 
     // Newest conversation first. An empty result for text that holds no word.
-    static std::vector<SearchHit> search(sqlite3* db, const QString& text, bool* ok = nullptr);
+    static Result<std::vector<SearchHit>> search(sqlite3* db, const QString& text);
     // The index query for what the user typed; empty when it holds no word.
     static QString matchExpression(const QString& text);
     // Where the text first matches what the user typed, as the index compares
@@ -56,7 +58,7 @@ public:
     };
 
 private:
-    static std::vector<SearchHit> search(sqlite3* db, MessageConversations& messages, const QString& text, bool* ok);
+    static Result<std::vector<SearchHit>> search(sqlite3* db, MessageConversations& messages, const QString& text);
 
     QMutex m_mutex;
     sqlite3* m_db = nullptr;

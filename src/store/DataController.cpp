@@ -31,13 +31,15 @@ QString DataController::defaultDatabasePath()
 
 void DataController::load()
 {
-    StoreError error;
-    std::unique_ptr<SqliteStore> database = SqliteStore::open(m_path, &error);
-    m_persistent = database != nullptr;
-    if (!database) {
+    Result<std::unique_ptr<SqliteStore>, StoreError> opened = SqliteStore::open(m_path);
+    m_persistent = opened.ok();
+    std::unique_ptr<SqliteStore> database;
+    if (opened) {
+        database = std::move(opened).value();
+    } else {
         printStdoutLine(QStringLiteral("Core Data failed to load: %1 (%2); changes are kept in memory only and will "
                                        "be lost when Vorbel quits")
-                            .arg(error.description, QFileInfo(m_path).absoluteFilePath()));
+                            .arg(opened.error().description, QFileInfo(m_path).absoluteFilePath()));
         database = SqliteStore::openInMemory();
     }
     m_context = std::make_unique<StoreContext>(std::move(database), QFileInfo(m_path).absoluteFilePath(), this);

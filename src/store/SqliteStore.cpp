@@ -241,7 +241,7 @@ Result<std::vector<std::shared_ptr<Record>>> loadAll(sqlite3* db, const char* sq
 
 } // namespace
 
-std::unique_ptr<SqliteStore> SqliteStore::open(const QString& path, StoreError* error)
+Result<std::unique_ptr<SqliteStore>, StoreError> SqliteStore::open(const QString& path)
 {
     PrivateFiles::makeFolders(QFileInfo(path).absolutePath(), QString());
     // SQLite gives the -wal and -shm files the mode of the database file, so
@@ -253,14 +253,14 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const QString& path, StoreError* 
     sqlite3* db = nullptr;
     const QByteArray file = QFile::encodeName(path);
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        *error = errorOf(db, QStringLiteral("Cannot open %1").arg(path));
+        StoreError error = errorOf(db, QStringLiteral("Cannot open %1").arg(path));
         sqlite3_close(db);
-        return nullptr;
+        return error;
     }
     sqlite3_busy_timeout(db, busyTimeoutMs);
     std::unique_ptr<SqliteStore> store(new SqliteStore(db, path));
-    if (!store->prepareSchema(error))
-        return nullptr;
+    if (Result<void, StoreError> prepared = store->prepareSchema(); !prepared)
+        return prepared.error();
     return store;
 }
 
@@ -269,8 +269,8 @@ std::unique_ptr<SqliteStore> SqliteStore::openInMemory()
     sqlite3* db = nullptr;
     sqlite3_open(":memory:", &db);
     std::unique_ptr<SqliteStore> store(new SqliteStore(db, QString()));
-    StoreError ignored;
-    store->prepareSchema(&ignored);
+    // A fresh database in memory has nothing that could fail to migrate.
+    (void)store->prepareSchema();
     return store;
 }
 
@@ -281,7 +281,7 @@ SqliteStore::~SqliteStore()
     sqlite3_close(m_db);
 }
 
-bool SqliteStore::prepareSchema(StoreError* error)
+Result<void, StoreError> SqliteStore::prepareSchema()
 {
     // Reading the version is the first access to the file: a file that is not a
     // database fails here, before anything is written to it.
@@ -290,36 +290,32 @@ bool SqliteStore::prepareSchema(StoreError* error)
     if (sqlite3_prepare_v2(m_db, "PRAGMA user_version", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
         version = sqlite3_column_int(s, 0);
     sqlite3_finalize(s);
-    if (version < 0) {
-        *error = errorOf(m_db, QStringLiteral("The store file cannot be read"));
-        return false;
-    }
+    if (version < 0)
+        return errorOf(m_db, QStringLiteral("The store file cannot be read"));
     if (version > schemaVersion) {
-        *error = {
+        return StoreError{
             QStringLiteral("The store was written by a newer version of Vorbel (schema %1, this build reads up to %2)")
                 .arg(version)
                 .arg(schemaVersion),
             QStringLiteral("{user_version = %1}").arg(version)};
-        return false;
     }
     // WAL with NORMAL sync: a returned save survives the process being killed.
-    if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=NORMAL")) {
-        *error = errorOf(m_db, QStringLiteral("The store cannot be prepared"));
-        return false;
-    }
+    if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=NORMAL"))
+        return errorOf(m_db, QStringLiteral("The store cannot be prepared"));
     if (version == schemaVersion)
-        return true;
+        return {};
     // Every step in one transaction: a file is either as it was or fully current.
     QByteArray sql = "BEGIN;";
     for (int step = version; step < schemaVersion; ++step)
         sql += migrations[step];
     sql += QByteArray("PRAGMA user_version=") + QByteArray::number(schemaVersion) + ";COMMIT;";
     if (!exec(sql.constData())) {
-        *error = errorOf(m_db, QStringLiteral("The store cannot be migrated to schema %1").arg(schemaVersion));
+        StoreError error =
+            errorOf(m_db, QStringLiteral("The store cannot be migrated to schema %1").arg(schemaVersion));
         exec("ROLLBACK");
-        return false;
+        return error;
     }
-    return true;
+    return {};
 }
 
 bool SqliteStore::exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }

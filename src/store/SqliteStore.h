@@ -30,7 +30,7 @@ public:
     // Opens (creating when missing, readable by the user alone) the file.
     // Never deletes, truncates or rewrites a file it cannot read or whose
     // schema is newer than this build.
-    static std::unique_ptr<SqliteStore> open(const QString& path, StoreError* error);
+    static Result<std::unique_ptr<SqliteStore>, StoreError> open(const QString& path);
     static std::unique_ptr<SqliteStore> openInMemory();
     ~SqliteStore();
 
@@ -74,7 +74,7 @@ private:
         , m_path(path)
     {
     }
-    bool prepareSchema(StoreError* error);
+    Result<void, StoreError> prepareSchema();
     bool exec(const char* sql);
     sqlite3_stmt* statement(int slot, const char* sql);
     bool step(sqlite3_stmt* s, qint64* insertedRow);

@@ -303,10 +303,10 @@ bool StoreContext::writePending(std::vector<Record*>& givenRows, std::vector<Wri
     return true;
 }
 
-std::optional<StoreError> StoreContext::save()
+Result<void, StoreError> StoreContext::save()
 {
     if (!hasChanges())
-        return std::nullopt;
+        return {};
     std::vector<Record*> givenRows;
     std::vector<WrittenTexts> writtenTexts;
     if (!m_database->begin() || !writePending(givenRows, writtenTexts) || !m_database->commit()) {
@@ -325,7 +325,7 @@ std::optional<StoreError> StoreContext::save()
     m_removedConversations.clear();
     m_removedMessages.clear();
     Q_EMIT saved();
-    return std::nullopt;
+    return {};
 }
 
 bool StoreContext::mergeExternalChanges() { return m_watcher && m_watcher->mergeIfChanged(); }

@@ -53,7 +53,7 @@ public:
     bool hasChanges() const;
     // Writes every pending insert, change and removal in one transaction. On
     // failure the pending changes stay here for the next save.
-    std::optional<StoreError> save();
+    Result<void, StoreError> save();
 
     // Brings in what other connections committed since the last look: new,
     // changed and removed rows, and the messages of conversations whose

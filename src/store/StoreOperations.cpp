@@ -7,10 +7,10 @@
 
 bool saveChanges(StoreContext& context)
 {
-    const auto error = context.save();
-    if (!error)
+    const Result<void, StoreError> saved = context.save();
+    if (saved)
         return true;
-    printStdoutLine(QStringLiteral("Error: %1, %2").arg(error->description, error->details));
+    printStdoutLine(QStringLiteral("Error: %1, %2").arg(saved.error().description, saved.error().details));
     return false;
 }
 

@@ -117,7 +117,7 @@ TEST(StoreSave, AStreamedReplyReadsWholeWhereverItIsRead)
             const MessagePtr read = reader.storeContext().conversationWithId(*conversation->id())->messages().at(0);
             EXPECT_EQ(std::tuple(read->content(), read->reasoning(), read->replyMs(), read->done()),
                       std::tuple(QString("Hello wörld") + more, QString("Thinking."), 3, c.finished));
-            EXPECT_EQ(ConversationSearch::search(reader.storeContext().database().handle(), "wörld").size(),
+            EXPECT_EQ(ConversationSearch::search(reader.storeContext().database().handle(), "wörld")->size(),
                       c.finished ? 1u : 0u);
             read->setContent(*read->content() + "!");
             ASSERT_TRUE(saveChanges(reader.storeContext()));
@@ -251,7 +251,7 @@ TEST(StoreSave, OlderFilesAreMigratedInOneTransaction)
         const MessagePtr reply = conversation->messages().front();
         EXPECT_EQ(reply->content(), "Four.");
         EXPECT_FALSE(reply->reasoning() || reply->completionTokens() || conversation->title());
-        EXPECT_EQ(ConversationSearch::search(controller.storeContext().database().handle(), "four").size(), 1u);
+        EXPECT_EQ(ConversationSearch::search(controller.storeContext().database().handle(), "four")->size(), 1u);
         reply->setCompletionTokens(1234);
         EXPECT_TRUE(saveChanges(controller.storeContext()));
         EXPECT_EQ(queryFile(path, "PRAGMA user_version"), SqliteStore::schemaVersion);

@@ -44,11 +44,11 @@ protected:
     }
     QList<ConversationPtr> found(const QString& text)
     {
-        bool ok = false;
         QList<ConversationPtr> conversations;
-        for (const SearchHit& hit : ConversationSearch::search(store.context().database().handle(), text, &ok))
+        const auto hits = ConversationSearch::search(store.context().database().handle(), text);
+        EXPECT_TRUE(hits.ok()) << text.toStdString();
+        for (const SearchHit& hit : hits ? *hits : std::vector<SearchHit>{})
             conversations << store.context().conversationWithRow(hit.conversationRow);
-        EXPECT_TRUE(ok) << text.toStdString();
         return conversations;
     }
 
@@ -81,33 +81,34 @@ TEST_F(StoreSearchTest, PrefixesInAnyOrderPhrasesCaseAndDiacriticsTitlesAndResul
 
 TEST_F(StoreSearchTest, TheSnippetMarksTheMatchAndOpensAtTheFirstMatchingMessage)
 {
-    bool ok = false;
-    const auto hits = ConversationSearch::search(store.context().database().handle(), "educ", &ok);
+    const auto found = ConversationSearch::search(store.context().database().handle(), "educ");
+    ASSERT_TRUE(found.ok());
+    const std::vector<SearchHit>& hits = *found;
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].snippet, "…with your experience, then education.");
     ASSERT_EQ(hits[0].matches.size(), 1);
     EXPECT_EQ(hits[0].snippet.mid(hits[0].matches[0].first, hits[0].matches[0].second), "education");
     EXPECT_EQ(store.context().messageWithRow(*resume, hits[0].messageRow), orderedMessages(*resume).back());
-    const auto titleOnly = ConversationSearch::search(store.context().database().handle(), "plans", &ok);
-    ASSERT_EQ(titleOnly.size(), 1u);
-    EXPECT_EQ(titleOnly[0].messageRow, 0);
-    EXPECT_EQ(titleOnly[0].snippet, "Weekend plans");
+    const auto titleOnly = ConversationSearch::search(store.context().database().handle(), "plans");
+    ASSERT_TRUE(titleOnly.ok());
+    ASSERT_EQ(titleOnly->size(), 1u);
+    EXPECT_EQ(titleOnly->front().messageRow, 0);
+    EXPECT_EQ(titleOnly->front().snippet, "Weekend plans");
 }
 
 // A search on its own connection sees what another process has just saved.
 TEST_F(StoreSearchTest, AWriteFromAnotherProcessIsFound)
 {
     ConversationSearch search(store.path());
-    EXPECT_TRUE(search.search("hello").empty());
+    EXPECT_TRUE(search.search("hello")->empty());
     QProcess child;
     child.start(SAVE_THEN_WAIT_PATH, {store.path()});
     ASSERT_TRUE(child.waitForReadyRead(30000));
     ASSERT_EQ(child.readLine(), QByteArray("saved\n"));
-    bool ok = false;
-    const auto hits = search.search("hello", &ok);
+    const auto hits = search.search("hello");
     child.kill();
     child.waitForFinished();
-    ASSERT_TRUE(ok);
-    ASSERT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0].snippet, "Hello!");
+    ASSERT_TRUE(hits.ok());
+    ASSERT_EQ(hits->size(), 1u);
+    EXPECT_EQ(hits->front().snippet, "Hello!");
 }

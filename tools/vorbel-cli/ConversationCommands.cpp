@@ -94,13 +94,12 @@ int search(CliEnvironment& environment, const CommandArguments& arguments)
     const QString text = arguments.positionals.join(QLatin1Char(' '));
     if (ConversationSearch::matchExpression(text).isEmpty())
         return reportError(environment.io, ExitUsage, QStringLiteral("missing search text"));
-    bool ok = false;
-    const std::vector<SearchHit> hits = ConversationSearch::search(environment.store.database().handle(), text, &ok);
-    if (!ok)
+    const Result<std::vector<SearchHit>> hits = ConversationSearch::search(environment.store.database().handle(), text);
+    if (!hits)
         return reportError(environment.io, ExitFailure, QStringLiteral("the store could not be searched"));
     const bool json = arguments.flags.contains(QStringLiteral("json"));
     QJsonArray found;
-    for (const SearchHit& hit : hits) {
+    for (const SearchHit& hit : *hits) {
         const ConversationPtr conversation = environment.store.conversationWithRow(hit.conversationRow);
         if (!conversation)
             continue; // came after this process read the list

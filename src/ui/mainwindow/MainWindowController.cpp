@@ -225,16 +225,18 @@ void MainWindowController::setSearchText(const QString& text)
     }
     runInPool(
         this, [search = m_search, text] { return search->search(text); },
-        [this, generation](const std::vector<SearchHit>& hits) {
+        [this, generation](const Result<std::vector<SearchHit>>& hits) {
             if (m_searchGeneration == generation)
                 showHits(hits);
         });
 }
 
-void MainWindowController::showHits(const std::vector<SearchHit>& hits)
+void MainWindowController::showHits(const Result<std::vector<SearchHit>>& hits)
 {
+    // A search that could not read the file (logged) finds nothing rather than
+    // leaving the list as it was, which would look like a match.
     QHash<QString, SearchHit> byId;
-    for (const SearchHit& hit : hits) {
+    for (const SearchHit& hit : hits ? *hits : std::vector<SearchHit>{}) {
         const ConversationPtr conversation = m_services.store.conversationWithRow(hit.conversationRow);
         if (conversation && conversation->id())
             byId.insert(conversation->id()->toString(QUuid::WithoutBraces), hit);

@@ -107,7 +107,7 @@ Q_SIGNALS:
 private:
     ConversationPtr recordAt(int row) const;
     ConversationPtr selectedConversation() const;
-    void showHits(const std::vector<SearchHit>& hits);
+    void showHits(const Result<std::vector<SearchHit>>& hits);
     void setExportError(const QString& text);
 
     MainWindowServices m_services;
