@@ -8,7 +8,7 @@
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
-using namespace sse;
+using namespace Sse;
 
 namespace {
 

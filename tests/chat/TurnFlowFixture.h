@@ -18,7 +18,7 @@
 
 #include <memory>
 
-using namespace sse;
+using namespace Sse;
 
 class TurnFlowTest : public testing::Test {
 protected:

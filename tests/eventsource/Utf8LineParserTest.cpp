@@ -14,7 +14,7 @@ Lines feed(Utf8LineParser& parser, const QList<QByteArray>& chunks)
     return lines;
 }
 
-const QByteArray R = "\xEF\xBF\xBD"; // U+FFFD
+const QByteArray fffd = "\xEF\xBF\xBD"; // U+FFFD
 
 } // namespace
 
@@ -39,19 +39,20 @@ TEST(Utf8LineParser, SplitsLinesAndReplacesIllFormedBytes)
         {{"\xE2\x82", "\xAC\n"}, {"\xE2\x82\xAC"}},
         {{"x\xF0", "\x9F", "\x98", "\x80y\n"}, {"x\xF0\x9F\x98\x80y"}},
         // A cut character whose continuation never comes is one replacement.
-        {{"\xE2\x82", "A\n"}, {R + "A"}},
-        {{"\xF0\x9F", "\n"}, {R}},
-        {{"\xE2\x82\n\n"}, {R, ""}},
+        {{"\xE2\x82", "A\n"}, {fffd + "A"}},
+        {{"\xF0\x9F", "\n"}, {fffd}},
+        {{"\xE2\x82\n\n"}, {fffd, ""}},
         {{"a\xFF"
           "b\n"},
-         {"a" + R + "b"}},
+         {"a" + fffd + "b"}},
         // The example of the Unicode standard for maximal subparts.
-        {{"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64\n"}, {"a" + R + R + R + "b" + R + "c" + R + R + "d"}},
-        {{"\xC0\xAF\n"}, {R + R}},                 // overlong
-        {{"\xED\xA0\x80\n"}, {R + R + R}},         // surrogate
-        {{"\xF4\x90\x80\x80\n"}, {R + R + R + R}}, // above U+10FFFF
-        {{"\xE0\x9F\x80\n"}, {R + R + R}},
-        {{"\x80", "ok", "\xFE\n"}, {R + "ok" + R}},
+        {{"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64\n"},
+         {"a" + fffd + fffd + fffd + "b" + fffd + "c" + fffd + fffd + "d"}},
+        {{"\xC0\xAF\n"}, {fffd + fffd}},                       // overlong
+        {{"\xED\xA0\x80\n"}, {fffd + fffd + fffd}},            // surrogate
+        {{"\xF4\x90\x80\x80\n"}, {fffd + fffd + fffd + fffd}}, // above U+10FFFF
+        {{"\xE0\x9F\x80\n"}, {fffd + fffd + fffd}},
+        {{"\x80", "ok", "\xFE\n"}, {fffd + "ok" + fffd}},
         // Nothing else is special: a BOM and NUL stay part of the line.
         {{"\xEF\xBB\xBF"
           "data: x\n"},
@@ -79,5 +80,5 @@ TEST(Utf8LineParser, ResetDropsThePendingLineCrAndHeldBackBytes)
     parser.reset();
     EXPECT_EQ(parser.append("\xAC"
                             "x\n"),
-              Lines({R + "x"}));
+              Lines({fffd + "x"}));
 }

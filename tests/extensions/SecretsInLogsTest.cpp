@@ -99,7 +99,7 @@ TEST_F(SecretsInLogs, NoCredentialReachesALogLineOrAnErrorText)
     StoreContext& context = store.storeContext();
     ConversationController controller(context, createConversation(context, createAssistant(context, "A", "", "")));
     QSignalSpy finished(&controller, &ConversationController::turnFinished);
-    ScriptedResponse dropped = ScriptedResponse::sse({sse::content("Hel")});
+    ScriptedResponse dropped = ScriptedResponse::sse({Sse::content("Hel")});
     dropped.drop = true;
     for (const ScriptedResponse& reply :
          {ScriptedResponse::text(401, "{}"), dropped, ScriptedResponse::sse({"data: {not json\n\n"})}) {

@@ -10,7 +10,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
-namespace sse {
+namespace Sse {
 
 // One "data:" event carrying `delta` in its only choice.
 inline QByteArray chunk(const QJsonObject& delta, const QJsonValue& finishReason = QJsonValue::Null)
@@ -106,4 +106,4 @@ inline QStringList sentRoles(const RecordedRequest& request)
     return roles;
 }
 
-} // namespace sse
+} // namespace Sse

@@ -14,24 +14,24 @@ TEST_F(CliChatTest, TheReplyStreamsAndTheHistoryFitsTheContextTheServerReports)
     saveChanges(store());
 
     // Not listed: 4096 tokens, so the earlier message is left out.
-    server.enqueue(sse::reply({"Hel", "lo", "!"}));
+    server.enqueue(Sse::reply({"Hel", "lo", "!"}));
     ASSERT_EQ(run({"chat", "--conversation", conversationId(), "Say", "hello"}), 0) << err.toStdString();
     EXPECT_EQ(out, "Hello!\n");
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
-    EXPECT_EQ(sse::sentRoles(server.requests().at(0)), (QStringList{"system", "user"}));
+    EXPECT_EQ(Sse::sentRoles(server.requests().at(0)), (QStringList{"system", "user"}));
 
     server.setModelList(R"({"data":[{"id":"local-model","context_length":100000}]})");
-    server.enqueue(sse::reply({"Again."}));
+    server.enqueue(Sse::reply({"Again."}));
     ASSERT_EQ(run({"chat", "--conversation", conversationId(), "Again"}), 0) << err.toStdString();
     EXPECT_EQ(server.modelListRequestCount(), 2); // once per run
-    EXPECT_EQ(sse::sentRoles(server.requests().at(1)), (QStringList{"system", "user", "user", "assistant", "user"}));
-    EXPECT_EQ(sse::sentMessages(server.requests().at(1))[1].toObject()["content"], earlier);
+    EXPECT_EQ(Sse::sentRoles(server.requests().at(1)), (QStringList{"system", "user", "user", "assistant", "user"}));
+    EXPECT_EQ(Sse::sentMessages(server.requests().at(1))[1].toObject()["content"], earlier);
 
     // --regenerate sends the same history again, in place of the old reply.
-    server.enqueue(sse::reply({"Once more."}));
+    server.enqueue(Sse::reply({"Once more."}));
     ASSERT_EQ(run({"chat", "--regenerate", "--conversation", conversationId()}), 0) << err.toStdString();
     EXPECT_EQ(out, "Once more.\n");
-    EXPECT_EQ(sse::sentMessages(server.requests().at(2)), sse::sentMessages(server.requests().at(1)));
+    EXPECT_EQ(Sse::sentMessages(server.requests().at(2)), Sse::sentMessages(server.requests().at(1)));
     reopenStore();
     const auto stored = orderedMessages(*store().conversations().front());
     ASSERT_EQ(stored.size(), 5u);
@@ -48,7 +48,7 @@ TEST_F(CliChatTest, AConfirmedFunctionRunsAndADeclinedOneDoesNot)
     });
 
     // Declined: nothing runs, nothing more is sent, and the call waits in the store.
-    server.enqueue(sse::functionCall("cliExecution", {"{\"command\":", "\"ls\"}"}));
+    server.enqueue(Sse::functionCall("cliExecution", {"{\"command\":", "\"ls\"}"}));
     answers = {"n"};
     ASSERT_EQ(run({"chat", "--conversation", conversationId(), "list files"}), 0) << err.toStdString();
     EXPECT_EQ(questionsAnswered, 1);
@@ -58,8 +58,8 @@ TEST_F(CliChatTest, AConfirmedFunctionRunsAndADeclinedOneDoesNot)
     EXPECT_EQ(messages().back()->functionResult(), std::nullopt);
 
     // --yes asks nothing; without an answer (end of input) nothing would run.
-    server.enqueue(sse::functionCall("cliExecution", {"{\"command\":\"pwd\"}"}));
-    server.enqueue(sse::reply({"Done."}));
+    server.enqueue(Sse::functionCall("cliExecution", {"{\"command\":\"pwd\"}"}));
+    server.enqueue(Sse::reply({"Done."}));
     questionsAnswered = 0;
     ASSERT_EQ(run({"chat", "--yes", "--conversation", conversationId(), "where"}), 0) << err.toStdString();
     EXPECT_EQ(questionsAnswered, 0);
@@ -81,12 +81,12 @@ TEST_F(CliChatTest, FunctionCallsRunInTurnUntilTheTextAnswer)
         return QStringLiteral("listed");
     });
     server.enqueue(ScriptedResponse::sse(
-        {sse::content("Let me check. "),
-         sse::chunk({{"function_call", QJsonObject{{"name", "jsExecution"}, {"arguments", "{\"script\":\"1\"}"}}}}),
-         sse::done}));
+        {Sse::content("Let me check. "),
+         Sse::chunk({{"function_call", QJsonObject{{"name", "jsExecution"}, {"arguments", "{\"script\":\"1\"}"}}}}),
+         Sse::done}));
     server.enqueue(
-        sse::toolCalls({{"jsExecution", {"{\"script\":", "\"2\"}"}}, {"cliExecution", {"{\"command\":\"ls\"}"}}}));
-    server.enqueue(sse::reply({"Finished"}));
+        Sse::toolCalls({{"jsExecution", {"{\"script\":", "\"2\"}"}}, {"cliExecution", {"{\"command\":\"ls\"}"}}}));
+    server.enqueue(Sse::reply({"Finished"}));
     answers = {"Y"};
 
     ASSERT_EQ(run({"chat", "--conversation", conversationId(), "go"}), 0) << err.toStdString();
@@ -100,12 +100,12 @@ TEST_F(CliChatTest, FunctionCallsRunInTurnUntilTheTextAnswer)
     EXPECT_LT(secondResult, err.indexOf("(cliExecution)"));
     EXPECT_LT(err.indexOf("(cliExecution)"), err.indexOf("Run function? [y/N] "));
     ASSERT_EQ(server.requestCount(), 3);
-    EXPECT_EQ(sse::sentMessages(server.requests().at(2)).last().toObject()["content"], "listed");
+    EXPECT_EQ(Sse::sentMessages(server.requests().at(2)).last().toObject()["content"], "listed");
 }
 
 TEST_F(CliChatTest, AFailedTurnOrUnknownFunctionPrintsOneLineExitsOneAndKeepsWhatArrived)
 {
-    ScriptedResponse cut = ScriptedResponse::sse({sse::content("Hel"), sse::content("lo")}, 2);
+    ScriptedResponse cut = ScriptedResponse::sse({Sse::content("Hel"), Sse::content("lo")}, 2);
     cut.drop = true;
     server.enqueue(cut);
     EXPECT_EQ(run({"chat", "--conversation", conversationId(), "Hi"}), 1);
@@ -122,7 +122,7 @@ TEST_F(CliChatTest, AFailedTurnOrUnknownFunctionPrintsOneLineExitsOneAndKeepsWha
     EXPECT_TRUE(out.isEmpty()) << out.toStdString();
     EXPECT_EQ(err, OpenAiService::invalidKeyText + "\n");
 
-    server.enqueue(sse::functionCall("formatDisk", {"{}"}));
+    server.enqueue(Sse::functionCall("formatDisk", {"{}"}));
     EXPECT_EQ(run({"chat", "--conversation", conversationId(), "Hi"}), 1);
     EXPECT_EQ(errLines().size(), 1);
     EXPECT_TRUE(err.contains("formatDisk"));
@@ -132,8 +132,8 @@ TEST_F(CliChatTest, AFailedTurnOrUnknownFunctionPrintsOneLineExitsOneAndKeepsWha
     std::atomic<int> runs{0};
     setExecutionOverrideForTesting("jsExecution",
                                    [&runs](const std::optional<QString>&) { return QString::number(++runs); });
-    server.enqueue(sse::toolCalls({{"formatDisk", {"{}"}}, {"jsExecution", {"{\"script\":\"1\"}"}}}));
-    server.enqueue(sse::reply({"Done."}));
+    server.enqueue(Sse::toolCalls({{"formatDisk", {"{}"}}, {"jsExecution", {"{\"script\":\"1\"}"}}}));
+    server.enqueue(Sse::reply({"Done."}));
     EXPECT_EQ(run({"chat", "--conversation", conversationId(), "Hi"}), 1);
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(out, "Done.\n");

@@ -28,48 +28,48 @@
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 inline void PrintTo(const QStringList& list, std::ostream* out) { *out << '[' << list.join("|").toStdString() << ']'; }
 
-// Plays the chat server: GET /v1/models answers `modelList` (404 while
+// Plays the chat server: GET /v1/models answers `m_modelList` (404 while
 // empty: only the built-in lengths apply), any other request the next queued
 // answer. requests() leaves the model list requests out.
 class ChatTestServer {
 public:
     ChatTestServer()
     {
-        server.setHandler([this](const RecordedRequest& request) {
-            const QMutexLocker lock(&mutex);
-            if (!isModelList(request) && !queue.isEmpty())
-                return queue.takeFirst();
-            return isModelList(request) && !modelList.isEmpty() ? ScriptedResponse::text(200, modelList)
-                                                                : ScriptedResponse::text(404, {});
+        m_server.setHandler([this](const RecordedRequest& request) {
+            const QMutexLocker lock(&m_mutex);
+            if (!isModelList(request) && !m_queue.isEmpty())
+                return m_queue.takeFirst();
+            return isModelList(request) && !m_modelList.isEmpty() ? ScriptedResponse::text(200, m_modelList)
+                                                                  : ScriptedResponse::text(404, {});
         });
     }
-    QUrl baseUrl() const { return server.baseUrl(); }
+    QUrl baseUrl() const { return m_server.baseUrl(); }
     void enqueue(const ScriptedResponse& response)
     {
-        const QMutexLocker lock(&mutex);
-        queue.append(response);
+        const QMutexLocker lock(&m_mutex);
+        m_queue.append(response);
     }
     void setModelList(const QByteArray& json)
     {
-        const QMutexLocker lock(&mutex);
-        modelList = json;
+        const QMutexLocker lock(&m_mutex);
+        m_modelList = json;
     }
     QList<RecordedRequest> requests() const
     {
-        QList<RecordedRequest> chat = server.requests();
+        QList<RecordedRequest> chat = m_server.requests();
         chat.removeIf(isModelList);
         return chat;
     }
     int requestCount() const { return int(requests().size()); }
-    int modelListRequestCount() const { return server.requestCount() - requestCount(); }
+    int modelListRequestCount() const { return m_server.requestCount() - requestCount(); }
 
 private:
     static bool isModelList(const RecordedRequest& request) { return request.path.endsWith("/v1/models"); }
 
-    mutable QMutex mutex;
-    QList<ScriptedResponse> queue;
-    QByteArray modelList;
-    HttpTestServer server; // last: stops before the queue goes
+    mutable QMutex m_mutex;
+    QList<ScriptedResponse> m_queue;
+    QByteArray m_modelList;
+    HttpTestServer m_server; // last: stops before the queue goes
 };
 
 // Runs commands in this process against a store of its own, with the output

@@ -24,7 +24,7 @@ struct HostileCase {
 
 const QStringList overridden{"jsExecution", "cliExecution", "getMemory", "deleteMemory", "wolframAlphaRequest"};
 
-ScriptedResponse shellCall(const QString& arguments) { return sse::functionCall("cliExecution", {arguments}); }
+ScriptedResponse shellCall(const QString& arguments) { return Sse::functionCall("cliExecution", {arguments}); }
 
 class HostileReplyTest : public CliChatTest {
 protected:
@@ -60,7 +60,7 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
     const HostileCase cases[] = {
         {"a fence in the command hides nothing: the line that runs is shown whole",
          {},
-         {shellCall("{\"command\": \"ls -la\n```\n[x]: ;touch${IFS}/tmp/owned;\n```\"}"), sse::reply({"Ok"})},
+         {shellCall("{\"command\": \"ls -la\n```\n[x]: ;touch${IFS}/tmp/owned;\n```\"}"), Sse::reply({"Ok"})},
          {"y"},
          false,
          0,
@@ -82,7 +82,7 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
          1},
         {"control and direction characters show escaped and run as they are",
          {},
-         {shellCall(R"({"command":"echo \u001b[8mhidden \u202etxt.exe"})"), sse::reply({"Ok"})},
+         {shellCall(R"({"command":"echo \u001b[8mhidden \u202etxt.exe"})"), Sse::reply({"Ok"})},
          {"y"},
          false,
          0,
@@ -119,7 +119,7 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
              Settings::instance().setText(Settings::pineconeApiKeyKey, "pc-key");
              Settings::instance().setText(Settings::wolframAlphaAppIdKey, "app-id");
          },
-         {sse::toolCalls({{"wolframAlphaRequest", {R"({"prompt":"2+2"})"}},
+         {Sse::toolCalls({{"wolframAlphaRequest", {R"({"prompt":"2+2"})"}},
                           {"getMemory", {R"({"query":"keys"})"}},
                           {"deleteMemory", {R"({"ids":"1"})"}}})},
          {},
@@ -132,7 +132,7 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
          0},
         {"terminal controls in a reply reach a terminal escaped",
          {},
-         {sse::reply({"\x1b]0;owned\x07", "Hi" + c1})},
+         {Sse::reply({"\x1b]0;owned\x07", "Hi" + c1})},
          {},
          true,
          0,
@@ -143,7 +143,7 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
          0},
         {"a pipe gets the reply exactly",
          {},
-         {sse::reply({"\x1b[1mHi" + c1})},
+         {Sse::reply({"\x1b[1mHi" + c1})},
          {},
          false,
          0,
@@ -154,7 +154,7 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
          0},
         {"the eleventh automatic call in a row waits for the user",
          {},
-         QList<ScriptedResponse>(11, sse::functionCall("jsExecution", {R"({"script":"1"})"})),
+         QList<ScriptedResponse>(11, Sse::functionCall("jsExecution", {R"({"script":"1"})"})),
          {"n"},
          false,
          0,
@@ -165,7 +165,7 @@ TEST_F(HostileReplyTest, WhatRunsIsWhatWasShownAndOnlyWhatWasOffered)
          1},
         {"a reply past 4 MiB is cut with a notice",
          {},
-         {sse::reply({megabyte, megabyte, megabyte, megabyte, megabyte}, 0)},
+         {Sse::reply({megabyte, megabyte, megabyte, megabyte, megabyte}, 0)},
          {},
          false,
          1,

@@ -64,9 +64,9 @@ TEST_F(McpCliTest, AToolIsOfferedAskedAboutAndItsResultSentBack)
     for (const bool toolsForm : {false, true}) {
         Settings::instance().setText(Settings::modelKey, toolsForm ? "local-model" : "gpt-3.5-turbo");
         const int first = server.requestCount();
-        server.enqueue(toolsForm ? sse::toolCalls({{"srv__echo", {R"({"text":"hi"})"}}})
-                                 : sse::functionCall("srv__echo", {R"({"text":"hi"})"}));
-        server.enqueue(sse::reply({"Done."}));
+        server.enqueue(toolsForm ? Sse::toolCalls({{"srv__echo", {R"({"text":"hi"})"}}})
+                                 : Sse::functionCall("srv__echo", {R"({"text":"hi"})"}));
+        server.enqueue(Sse::reply({"Done."}));
         answers = {"y"};
         ASSERT_EQ(run({"chat", "--conversation", conversationId(), "echo"}), 0) << err.toStdString();
         EXPECT_TRUE(err.contains("Server: srv\nTool: echo\nArguments:\n{\n    \"text\": \"hi\"\n}"))
@@ -82,7 +82,7 @@ TEST_F(McpCliTest, AToolIsOfferedAskedAboutAndItsResultSentBack)
         }
         EXPECT_EQ(echo["parameters"].toObject()["properties"].toObject()["text"].toObject()["type"], "string")
             << toolsForm;
-        EXPECT_EQ(sse::sentMessages(server.requests().at(first + 1)).last().toObject()["content"], R"({"text":"hi"})")
+        EXPECT_EQ(Sse::sentMessages(server.requests().at(first + 1)).last().toObject()["content"], R"({"text":"hi"})")
             << toolsForm;
     }
 }

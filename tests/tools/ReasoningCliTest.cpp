@@ -1,6 +1,6 @@
 #include "CliTestSupport.h"
 
-using namespace sse;
+using namespace Sse;
 
 static ScriptedResponse thoughtReply(const QString& thought, const QString& answer)
 {

@@ -62,8 +62,8 @@ TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallIsStoredAndAKilledOneKeeps
         {"assistants", "add", "--name", "Calc", "--personality", "You compute.", "--picture", "https://x/c.png"});
     ASSERT_EQ(added.exitCode, 0) << added.err.toStdString();
 
-    server.enqueue(sse::functionCall("jsExecution", {"{\"script\":", "\"1+1\"}"}));
-    server.enqueue(sse::reply({"The answer ", "is 2."}));
+    server.enqueue(Sse::functionCall("jsExecution", {"{\"script\":", "\"1+1\"}"}));
+    server.enqueue(Sse::reply({"The answer ", "is 2."}));
     const ProcessResult chat = runCli({"chat", "--assistant", "Calc", "What", "is", "1+1?"});
     ASSERT_EQ(chat.exitCode, 0) << chat.err.toStdString();
     EXPECT_EQ(chat.out, "The answer is 2.\n");
@@ -73,10 +73,10 @@ TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallIsStoredAndAKilledOneKeeps
 
     ASSERT_EQ(server.requestCount(), 2);
     EXPECT_EQ(server.requests().at(0).header("authorization"), "Bearer sk-e2e");
-    const QJsonArray first = sse::sentMessages(server.requests().at(0));
+    const QJsonArray first = Sse::sentMessages(server.requests().at(0));
     EXPECT_EQ(first.at(0).toObject()["content"], "You compute.");
     EXPECT_EQ(first.at(1).toObject()["content"], "What is 1+1?");
-    EXPECT_EQ(sse::sentMessages(server.requests().at(1)).last().toObject()["content"], "2");
+    EXPECT_EQ(Sse::sentMessages(server.requests().at(1)).last().toObject()["content"], "2");
 
     // Later runs read the whole exchange back from the store.
     const ProcessResult listed = runCli({"conversations"});
@@ -92,8 +92,8 @@ TEST_F(VorbelCliProcessTest, AChatThroughAFunctionCallIsStoredAndAKilledOneKeeps
     EXPECT_EQ(stored[2].toObject()["done"], true);
 
     // One killed amid the reply keeps every piece saved before the kill, and nothing after.
-    ScriptedResponse stalled = ScriptedResponse::sse({sse::content("Hel"), sse::content("lo, wö")});
-    stalled.pieces.append({600000, sse::content("rld") + sse::done});
+    ScriptedResponse stalled = ScriptedResponse::sse({Sse::content("Hel"), Sse::content("lo, wö")});
+    stalled.pieces.append({600000, Sse::content("rld") + Sse::done});
     server.enqueue(stalled);
     QProcess killed;
     killed.setReadChannel(QProcess::StandardError);

@@ -12,7 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-using namespace quicktest;
+using namespace QuickTest;
 
 // Each test starts from an empty store, a stored API key (so no welcome
 // cover), no catalogue address (the built-in catalogue is merged, no network)

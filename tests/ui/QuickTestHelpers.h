@@ -13,7 +13,7 @@
 
 #include <functional>
 
-namespace quicktest {
+namespace QuickTest {
 
 // Delegates and popups are not always QObject children of the window, so
 // look through both trees, visiting each object once (an item is usually in
@@ -130,4 +130,4 @@ inline QStringList accessibleNames(QQuickWindow* window)
     return names;
 }
 
-} // namespace quicktest
+} // namespace QuickTest

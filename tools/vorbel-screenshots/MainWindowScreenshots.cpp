@@ -209,8 +209,8 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     settings.remove(Settings::modelKey);
 
     // A reply while it streams: the stop button shows.
-    ScriptedResponse slow = sse::reply({"Once upon a time, ", "a function called itself"}, 10);
-    slow.pieces.insert(2, qMakePair(30000, sse::content("...")));
+    ScriptedResponse slow = Sse::reply({"Once upon a time, ", "a function called itself"}, 10);
+    slow.pieces.insert(2, qMakePair(30000, Sse::content("...")));
     server.enqueue(slow);
     ConversationViewController* view =
         window->property("controller").value<MainWindowController*>()->conversationView();
@@ -284,11 +284,11 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     ConversationPtr thinker = createConversation(store, assistant(0));
     app.uiState().setSelectedConversation(thinker->id());
     ScriptedResponse thinkingReply = ScriptedResponse::sse(
-        {sse::thinking(QStringLiteral("The user asks for the sum of the first ten odd numbers. ")),
-         sse::thinking(
+        {Sse::thinking(QStringLiteral("The user asks for the sum of the first ten odd numbers. ")),
+         Sse::thinking(
              QStringLiteral("They are 1, 3, 5 and so on up to 19; the first n of them add up to n squared."))},
         10);
-    thinkingReply.pieces << qMakePair(30000, sse::done);
+    thinkingReply.pieces << qMakePair(30000, Sse::done);
     server.enqueue(thinkingReply);
     view->submit(QStringLiteral("What is the sum of the first ten odd numbers?"));
     ok = QTest::qWaitFor([&] { return orderedMessages(*thinker).back()->reasoning().value_or(QString()).size() > 80; },

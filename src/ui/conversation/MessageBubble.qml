@@ -73,7 +73,7 @@ Item {
         // Who wrote it, then what: a screen reader's list of bubbles reads like the conversation.
         Accessible.role: Accessible.ListItem
         Accessible.name: (root.own ? qsTr("You") : root.controller.assistantName)
-                         + (root.model.text.length > 0 ? ": " + root.model.text : "")
+                         + (root.model.accessibleText.length > 0 ? ": " + root.model.accessibleText : "")
 
         ColumnLayout {
             id: content
@@ -97,10 +97,12 @@ Item {
             }
             PlainMessageText {
                 objectName: "messageText"
-                visible: root.model.text.length > 0
+                visible: root.model.accessibleText.length > 0
                 Accessible.description: root.model.usageText
                 maxWidth: root.maxBubbleWidth - 2 * bubble.padding
-                markdown: root.model.text
+                // The row's text itself, which never passes through script.
+                textSource: root.model
+                accessibleText: root.model.accessibleText
                 rendering: root.model.rendering
                 viewport: root.list
                 highlight: root.revealed ? root.revealedText : ""

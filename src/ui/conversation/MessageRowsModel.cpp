@@ -112,7 +112,7 @@ void MessageRowsModel::announceChanges()
             if (roles.isEmpty())
                 continue;
         }
-        m_shown.insert(message.get(), std::move(values));
+        m_shown.insert(message.get(), values);
         // Unseen before: every role, the store's among them.
         Q_EMIT dataChanged(index(row), index(row), roles);
     }
@@ -145,6 +145,8 @@ QVariant MessageRowsModel::data(const QModelIndex& index, int role) const
     case ThinkingUnfoldedRole: return m->id() && unfoldedThinking().contains(*m->id());
     case UsageTextRole: return usageText(*m);
     case RenderingRole: return int(MessageFormatting::renderingOf(text));
+    case AccessibleTextRole:
+        return text.size() > maxAccessibleTextLength ? text.left(maxAccessibleTextLength) + QStringLiteral("…") : text;
     default: break;
     }
     if (role < FunctionPreviewRole || role > FunctionCommandRole)
@@ -219,6 +221,7 @@ QHash<int, QByteArray> MessageRowsModel::roleNames() const
         {ThinkingUnfoldedRole, "thinkingUnfolded"},
         {UsageTextRole, "usageText"},
         {RenderingRole, "rendering"},
+        {AccessibleTextRole, "accessibleText"},
     });
     return names;
 }

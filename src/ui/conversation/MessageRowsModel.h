@@ -40,6 +40,7 @@ public:
         ThinkingUnfoldedRole, // settable; remembered per message while the app runs
         UsageTextRole,        // "1,234 tokens · 56 tokens/s", or empty
         RenderingRole,        // MessageFormatting::Rendering of the text
+        AccessibleTextRole,   // the text for a screen reader: its start, so a streaming reply stops changing it
     };
     Q_ENUM(Role)
 
@@ -47,6 +48,8 @@ public:
     // call without text or thinking, which shows only its block.
     enum class Kind { Prompt, Reply, FunctionCall };
     Q_ENUM(Kind)
+
+    static constexpr qsizetype maxAccessibleTextLength = 1000;
 
     MessageRowsModel(StoreContext& context, const ConversationPtr& conversation, ConversationController* controller,
                      QObject* parent = nullptr);

@@ -14,6 +14,11 @@ import Vorbel.Ui.Markdown
 Item {
     id: root
     property string markdown
+    // Or an object whose `text` it shows, such as a list row's model: a long
+    // streaming reply is then never copied into script (see MarkdownBlockModel).
+    property QtObject textSource: null
+    // What a screen reader says; a bubble gives the start of a long text.
+    property string accessibleText: markdown
     // A bubble has it from its row; a function's text works it out here.
     property int rendering: MessageFormatting.renderingOf(markdown)
     property color color: Theme.text
@@ -31,7 +36,7 @@ Item {
     implicitWidth: rendering === MessageFormatting.Plain ? Math.min(maxWidth, rowsView.implicitWidth) : maxWidth
     implicitHeight: oversized ? (chunks.item ? (chunks.item as Item).implicitHeight : 0) : rowsView.implicitHeight
     Accessible.role: Accessible.StaticText
-    Accessible.name: markdown
+    Accessible.name: accessibleText
 
     MarkdownMessage {
         id: rowsView
@@ -40,6 +45,7 @@ Item {
         width: root.implicitWidth
         rowWidth: root.maxWidth
         text: root.oversized ? "" : root.markdown
+        textSource: root.oversized ? null : root.textSource
         plain: root.rendering === MessageFormatting.Plain
         textColor: root.color
         linkColor: root.linkColor
@@ -73,7 +79,7 @@ Item {
             Repeater {
                 model: GradualListModel {
                     batch: 1
-                    values: TextChunks.shownChunks(root.markdown)
+                    values: TextChunks.shownChunks(root.textSource ? root.textSource.text : root.markdown)
                 }
                 TextEdit {
                     required property string value

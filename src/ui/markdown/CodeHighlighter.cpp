@@ -269,9 +269,9 @@ private:
                        && (isWordChar(m_code.at(end)) || (m_grammar.yamlKeys && m_code.at(end) == QLatin1Char('-'))))
                     ++end;
                 const QString word = m_code.mid(at, end - at);
-                if (m_grammar.yamlKeys && lineStart && end < m_code.size() && m_code.at(end) == QLatin1Char(':'))
-                    token = Token::Keyword;
-                else if (m_grammar.keywords.contains(m_grammar.caseInsensitive ? word.toLower() : word))
+                const bool yamlKey = m_grammar.yamlKeys && lineStart && end < m_code.size()
+                                  && m_code.at(end) == QLatin1Char(':');
+                if (yamlKey || m_grammar.keywords.contains(m_grammar.caseInsensitive ? word.toLower() : word))
                     token = Token::Keyword;
             }
             if (end < 0) {

@@ -40,10 +40,6 @@ LazyRow {
     wrapWidth: width - indent
     body: rowBody
 
-    FontMetrics {
-        id: bodyMetrics
-    }
-
     Component {
         id: rowBody
         Item {
@@ -126,81 +122,86 @@ LazyRow {
                     return empty
                 }
             }
-        }
-    }
 
-    Component {
-        id: paragraph
-        MarkdownParagraph {
-            html: row.html
-            hasText: row.hasText
-            images: row.images
-            textColor: row.textColor
-        }
-    }
-
-    Component {
-        id: heading
-        SelectableRichText {
-            readonly property var scales: [1.6, 1.4, 1.2, 1.1, 1.0, 0.9]
-            text: row.html
-            color: row.textColor
-            font.bold: true
-            font.pointSize: Math.max(1, bodyMetrics.font.pointSize * scales[Math.max(0, Math.min(5, row.level - 1))])
-        }
-    }
-
-    Component {
-        id: codeBlock
-        MarkdownCodeBlock {
-            html: row.html
-            language: row.language
-            copyText: row.copyText
-            textColor: row.textColor
-            background: row.codeBackground
-            codeFont: row.codeFont
-        }
-    }
-
-    Component {
-        id: table
-        MarkdownTable {
-            columns: row.columns
-            cells: row.cells
-            note: row.note
-            cutText: row.cutText
-            copyText: row.copyText
-            textColor: row.textColor
-            lineColor: row.faintColor
-        }
-    }
-
-    Component {
-        id: htmlBlock
-        SelectableRichText {
-            textFormat: TextEdit.PlainText
-            text: row.text
-            color: row.textColor
-        }
-    }
-
-    Component {
-        id: rule
-        Item {
-            implicitHeight: 13
-            Rectangle {
-                y: 6
-                width: parent.width
-                height: 1
-                color: row.faintColor
+            // Made with the row, not with every row of the message.
+            FontMetrics {
+                id: bodyMetrics
             }
-        }
-    }
 
-    Component {
-        id: empty
-        Item {
-            implicitHeight: bodyMetrics.height
+            Component {
+                id: paragraph
+                MarkdownParagraph {
+                    html: row.html
+                    hasText: row.hasText
+                    images: row.images
+                    textColor: row.textColor
+                }
+            }
+
+            Component {
+                id: heading
+                SelectableRichText {
+                    readonly property var scales: [1.6, 1.4, 1.2, 1.1, 1.0, 0.9]
+                    text: row.html
+                    color: row.textColor
+                    font.bold: true
+                    font.pointSize: Math.max(1, bodyMetrics.font.pointSize * scales[Math.max(0, Math.min(5, row.level - 1))])
+                }
+            }
+
+            Component {
+                id: codeBlock
+                MarkdownCodeBlock {
+                    html: row.html
+                    language: row.language
+                    copyText: row.copyText
+                    textColor: row.textColor
+                    background: row.codeBackground
+                    codeFont: row.codeFont
+                }
+            }
+
+            Component {
+                id: table
+                MarkdownTable {
+                    columns: row.columns
+                    cells: row.cells
+                    note: row.note
+                    cutText: row.cutText
+                    copyText: row.copyText
+                    textColor: row.textColor
+                    lineColor: row.faintColor
+                }
+            }
+
+            Component {
+                id: htmlBlock
+                SelectableRichText {
+                    textFormat: TextEdit.PlainText
+                    text: row.text
+                    color: row.textColor
+                }
+            }
+
+            Component {
+                id: rule
+                Item {
+                    implicitHeight: 13
+                    Rectangle {
+                        y: 6
+                        width: parent.width
+                        height: 1
+                        color: row.faintColor
+                    }
+                }
+            }
+
+            Component {
+                id: empty
+                Item {
+                    implicitHeight: bodyMetrics.height
+                }
+            }
         }
     }
 }

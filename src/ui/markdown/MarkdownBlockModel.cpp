@@ -43,6 +43,34 @@ MarkdownBlockModel::MarkdownBlockModel(QObject* parent)
     m_style.codeFontFamily = m_codeFont.family();
 }
 
+void MarkdownBlockModel::setTextSource(QObject* source)
+{
+    if (source == m_textSource)
+        return;
+    if (m_textSource)
+        disconnect(m_textSource, nullptr, this, nullptr);
+    m_textSource = source;
+    if (source) {
+        const int property = source->metaObject()->indexOfProperty("text");
+        const QMetaProperty text = source->metaObject()->property(property);
+        if (property >= 0 && text.hasNotifySignal())
+            connect(source, text.notifySignal(), this,
+                    metaObject()->method(metaObject()->indexOfSlot("readTextSource()")));
+        else
+            qCWarning(lcUi) << "a text source without a notifying text property:" << source;
+        readTextSource();
+    } else {
+        setText(QString());
+    }
+    Q_EMIT textSourceChanged();
+}
+
+void MarkdownBlockModel::readTextSource()
+{
+    if (m_textSource)
+        setText(m_textSource->property("text").toString());
+}
+
 void MarkdownBlockModel::setText(const QString& text)
 {
     if (text == m_text)

@@ -6,6 +6,7 @@
 #include <QAbstractListModel>
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
@@ -32,6 +33,12 @@ class MarkdownBlockModel : public QAbstractListModel {
     Q_OBJECT
     QML_ELEMENT
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
+    // When set, an object whose `text` property the model follows instead: a
+    // list row's `model`. A text kept in a property declared in QML is a
+    // script string, and each piece of a long reply copied into one makes the
+    // script collector run over every object of the window. Unset, the text
+    // is cleared.
+    Q_PROPERTY(QObject* textSource READ textSource WRITE setTextSource NOTIFY textSourceChanged)
     Q_PROPERTY(bool plain READ plain WRITE setPlain NOTIFY plainChanged)
     Q_PROPERTY(QColor textColor READ textColor WRITE setTextColor NOTIFY styleChanged)
     Q_PROPERTY(QColor linkColor READ linkColor WRITE setLinkColor NOTIFY styleChanged)
@@ -73,6 +80,8 @@ public:
 
     QString text() const { return m_text; }
     void setText(const QString& text);
+    QObject* textSource() const { return m_textSource; }
+    void setTextSource(QObject* source);
     bool plain() const { return m_plain; }
     void setPlain(bool plain);
     QColor textColor() const { return m_style.textColor; }
@@ -102,9 +111,13 @@ public:
 
 Q_SIGNALS:
     void textChanged();
+    void textSourceChanged();
     void plainChanged();
     void styleChanged();
     void countChanged();
+
+private Q_SLOTS:
+    void readTextSource();
 
 private:
     void applyPlain();
@@ -117,6 +130,7 @@ private:
     void changeStyle(Value MarkdownRowStyle::*field, const Value& value);
 
     QString m_text;
+    QPointer<QObject> m_textSource;
     ParsedMarkdownPtr m_parsed;
     std::vector<std::size_t> m_rowCounts; // rows of each top-level block
     std::vector<MarkdownRow> m_rows;

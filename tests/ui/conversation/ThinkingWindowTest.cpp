@@ -4,7 +4,7 @@
 
 #include <QRegularExpression>
 
-using namespace sse;
+using namespace Sse;
 
 class ThinkingWindowTest : public MainWindowTest {};
 

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -81,17 +83,14 @@ std::string longReply()
 {
     std::string text = "# Setting up\n\nIntro with **bold**, `code` and [a link](https://example.com).\n\n";
     for (int n = 1; text.size() < 12000; ++n) {
-        const std::string s = std::to_string(n);
-        text += "## Step " + s + "\n\n1. first\n2. second\n   - nested " + s
-              + "\n   - [x] done\n\n"
-                "```cpp\nint main()\n{\n    return "
-              + s
-              + ";\n}\n```\n\n"
-                "| Option | Default |\n|:--|--:|\n| `jobs` | "
-              + s
-              + " |\n| b | c |\n\n"
-                "> Tip "
-              + s + "\n> continued\n\n---\n\nSome text\nover two lines.  \nHard break.\n\n";
+        const std::string number = std::to_string(n);
+        const std::string_view s = number;
+        for (const std::string_view part : std::initializer_list<std::string_view>{
+                 "## Step ", s, "\n\n1. first\n2. second\n   - nested ", s, "\n   - [x] done\n\n",
+                 "```cpp\nint main()\n{\n    return ", s, ";\n}\n```\n\n",
+                 "| Option | Default |\n|:--|--:|\n| `jobs` | ", s, " |\n| b | c |\n\n", "> Tip ", s,
+                 "\n> continued\n\n---\n\nSome text\nover two lines.  \nHard break.\n\n"})
+            text += part;
     }
     return text;
 }

@@ -218,6 +218,11 @@ TEST_F(MarkdownViewTest, rowsOutOfTheViewportAreNotMade)
         EXPECT_LT(made("").first, 60);
         EXPECT_EQ(made("Paragraph 0 ").second, false);
         EXPECT_EQ(made("Paragraph 299 ").second, true);
+        // Rows that took their real heights on the way moved every row below them.
+        const QList<QQuickItem*> rows = items(plain ? "plainRow" : "markdownRow", false, view);
+        for (qsizetype row = 1; row < rows.size(); ++row)
+            ASSERT_NEAR(rows[row]->y(), rows[row - 1]->y() + rows[row - 1]->height(), 0.5) << "row " << row;
+        EXPECT_NEAR(view->implicitHeight(), rows.last()->y() + rows.last()->height(), 0.5);
     }
 }
 
