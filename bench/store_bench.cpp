@@ -258,7 +258,8 @@ void BM_SearchKeystrokeToFilteredList(benchmark::State& state)
     for (auto _ : state) {
         const QString text = typed.left(1 + key++ % typed.size());
         int shown = 0;
-        for (const SearchHit& hit : *search.search(text))
+        const Result<std::vector<SearchHit>> hits = search.search(text);
+        for (const SearchHit& hit : *hits)
             shown += context.conversationWithRow(hit.conversationRow) ? 1 : 0;
         benchmark::DoNotOptimize(shown);
     }

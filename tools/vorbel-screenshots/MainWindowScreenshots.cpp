@@ -65,7 +65,7 @@ MessagePtr say(StoreContext& store, const ConversationPtr& conversation, const Q
 }
 
 // A long plain reply and a long Markdown reply, each at its end (as it streams in) and at its start.
-bool writeLongReplyScreenshots(VorbelApplication& app, QQuickWindow* window,
+bool writeLongReplyScreenshots(VorbelApplication& app, QQuickWindow* window, const AssistantPtr& assistant,
                                const std::function<QString(const char*)>& path)
 {
     StoreContext& store = app.storeContext();
@@ -86,7 +86,7 @@ bool writeLongReplyScreenshots(VorbelApplication& app, QQuickWindow* window,
     bool ok = true;
     auto* list = window->findChild<QQuickItem*>(QStringLiteral("messageList"));
     for (const auto& [name, text] : {std::pair{"long-plain", plain}, std::pair{"long-markdown", markdown}}) {
-        ConversationPtr conversation = createConversation(store, nullptr);
+        ConversationPtr conversation = createConversation(store, assistant);
         say(store, conversation, "user", "Walk me through the archiving job, step by step.");
         say(store, conversation, "assistant", text);
         saveChanges(store);
@@ -346,5 +346,5 @@ bool writeMainWindowScreenshots(VorbelApplication& app, const QString& outDir, c
     ok = QTest::qWaitFor([&] { return searched.count() > 0; }, 5000) && ok;
     ok = grabWindow(window, path("search-hits")) && ok;
     controller->setSearchText(QString());
-    return writeLongReplyScreenshots(app, window, path) && ok;
+    return writeLongReplyScreenshots(app, window, assistant(0), path) && ok;
 }

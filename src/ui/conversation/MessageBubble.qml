@@ -47,12 +47,19 @@ Item {
     Keys.onPressed: event => {
         if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier))) {
             event.accepted = true
-            contextMenu.popup(bubble, bubble.width / 4, Math.min(bubble.height / 2, 40))
+            root.openMenu().popup(bubble, bubble.width / 4, Math.min(bubble.height / 2, 40))
         }
     }
     // The usage line and the button have their room even while hidden, so hovering moves nothing.
     implicitHeight: bubble.height + Math.max(usageLine.text.length > 0 ? usageLine.implicitHeight + 4 : 0,
-                                             offersRegenerate ? regenerateButton.implicitHeight + 4 : 0)
+                                             regenerate.item ? (regenerate.item as Item).implicitHeight + 4 : 0)
+
+    // The menu and the button are made when wanted: a long conversation makes
+    // a bubble for every message scrolled past, and these cost more than it.
+    function openMenu(): Menu {
+        menu.active = true
+        return menu.item as Menu
+    }
 
     HoverHandler {
         id: hover
@@ -138,27 +145,29 @@ Item {
         // Only the right button: the left one selects text and presses buttons.
         TapHandler {
             acceptedButtons: Qt.RightButton
-            onTapped: contextMenu.popup()
+            onTapped: root.openMenu().popup()
         }
 
-
-        Menu {
-            id: contextMenu
-            objectName: "messageContextMenu"
-            MenuItem {
-                objectName: "copyMessageItem"
-                text: qsTr("Copy")
-                Accessible.name: text
-                onTriggered: Clipboard.copy(root.model.text)
-            }
-            MenuItem {
-                objectName: "editMessageItem"
-                visible: root.own
-                height: visible ? implicitHeight : 0
-                enabled: !root.controller.streaming
-                text: qsTr("Edit")
-                Accessible.name: text
-                onTriggered: root.controller.beginEdit(root.index)
+        Loader {
+            id: menu
+            active: false
+            sourceComponent: Menu {
+                objectName: "messageContextMenu"
+                MenuItem {
+                    objectName: "copyMessageItem"
+                    text: qsTr("Copy")
+                    Accessible.name: text
+                    onTriggered: Clipboard.copy(root.model.text)
+                }
+                MenuItem {
+                    objectName: "editMessageItem"
+                    visible: root.own
+                    height: visible ? implicitHeight : 0
+                    enabled: !root.controller.streaming
+                    text: qsTr("Edit")
+                    Accessible.name: text
+                    onTriggered: root.controller.beginEdit(root.index)
+                }
             }
         }
     }
@@ -177,27 +186,29 @@ Item {
         Accessible.ignored: true // the reply's own description says it
     }
 
-    ToolButton {
-        id: regenerateButton
-        objectName: "regenerateButton"
-        readonly property bool isRetry: root.controller.regenerateLabel !== qsTr("Regenerate")
+    Loader {
+        id: regenerate
         anchors.top: bubble.bottom
         anchors.topMargin: 2
         anchors.left: usageLine.visible ? usageLine.right : bubble.left
         anchors.leftMargin: usageLine.visible ? 8 : 4
-        visible: root.offersRegenerate
-        // Hidden yet reachable by Tab: it shows on hover and on focus; a failure always offers it.
-        opacity: isRetry || hover.hovered || root.focusWithin ? 1 : 0
-        text: root.controller.regenerateLabel
-        display: AbstractButton.TextBesideIcon
-        icon.name: "view-refresh"
-        icon.source: Theme.icon("view-refresh")
-        icon.color: Theme.secondaryText
-        icon.width: 16
-        icon.height: 16
-        font.pointSize: Theme.fontSize
-        padding: 4
-        Accessible.name: text
-        onClicked: root.controller.regenerate()
+        active: root.offersRegenerate
+        sourceComponent: ToolButton {
+            objectName: "regenerateButton"
+            readonly property bool isRetry: root.controller.regenerateLabel !== qsTr("Regenerate")
+            // Hidden yet reachable by Tab: it shows on hover and on focus; a failure always offers it.
+            opacity: isRetry || hover.hovered || root.focusWithin ? 1 : 0
+            text: root.controller.regenerateLabel
+            display: AbstractButton.TextBesideIcon
+            icon.name: "view-refresh"
+            icon.source: Theme.icon("view-refresh")
+            icon.color: Theme.secondaryText
+            icon.width: 16
+            icon.height: 16
+            font.pointSize: Theme.fontSize
+            padding: 4
+            Accessible.name: text
+            onClicked: root.controller.regenerate()
+        }
     }
 }

@@ -1,18 +1,16 @@
 import QtQuick
 
-// A row of a MarkdownMessage that is made and laid out only while its
-// LazyColumn says it is near the viewport. Out of it the row keeps the height
-// it had, or a guess from its text until it is first shown, so a long message
-// costs nothing per frame for its far rows. A row holds as few objects as it
-// can: a long reply has thousands of rows, and the script engine's collector
-// walks every one of them.
+// A row of a MarkdownMessage that is made and laid out only near the viewport.
+// Out of it the row keeps the height it had, or a guess from its text until it
+// is first shown, so a long message costs nothing per frame for its far rows.
 Item {
     id: lazy
 
     // What the row shows, made while it is near the viewport.
     property Component body
-    // Set by the LazyColumn.
-    property bool shown: false
+    // The part of the view near its viewport, in the view's coordinates.
+    property real shownTop: -Infinity
+    property real shownBottom: Infinity
     // For the guess: the row's characters and lines, and the width it wraps in.
     property int textLength: 0
     property int lineCount: 1
@@ -21,16 +19,31 @@ Item {
     property real lineHeight: 16
     property real charWidth: 7
 
+    // Set, not bound: making the row changes its height, which a binding would read again.
+    property bool shown: false
+    function place() {
+        const near = y + height >= shownTop && y <= shownBottom
+        if (near !== shown)
+            shown = near
+    }
+    onYChanged: place()
+    // Later: the height changes while the row is being made. A timer of its
+    // own, unlike a call queued for later, goes with the row.
+    onHeightChanged: placeLater.restart()
+    Timer {
+        id: placeLater
+        interval: 0
+        onTriggered: lazy.place()
+    }
+    onShownTopChanged: place()
+    onShownBottomChanged: place()
+    Component.onCompleted: place()
     // Kept while the row is out of view; a new width makes it a guess again.
     property real laidHeight: -1
-    property real laidWidth: 0
     readonly property real guessedHeight: spacingAbove + lineHeight
         * Math.max(lineCount, Math.ceil(textLength * charWidth / Math.max(charWidth, wrapWidth)))
 
     implicitHeight: loader.item ? (loader.item as Item).implicitHeight : laidHeight >= 0 ? laidHeight : guessedHeight
-    implicitWidth: loader.item ? (loader.item as Item).implicitWidth : laidWidth
-    onImplicitHeightChanged: if (loader.item) laidHeight = implicitHeight
-    onImplicitWidthChanged: if (loader.item) laidWidth = implicitWidth
     onWidthChanged: if (!loader.item) laidHeight = -1
 
     Loader {
@@ -38,5 +51,15 @@ Item {
         width: lazy.width
         active: lazy.shown
         sourceComponent: lazy.body
+        onLoaded: {
+            lazy.laidHeight = (item as Item).implicitHeight
+            lazy.implicitWidth = (item as Item).implicitWidth
+        }
+    }
+    // Set, not bound: a wrapped text's implicit width follows the width the row gives it.
+    Connections {
+        target: loader.item
+        function onImplicitHeightChanged() { lazy.laidHeight = (loader.item as Item).implicitHeight }
+        function onImplicitWidthChanged() { lazy.implicitWidth = (loader.item as Item).implicitWidth }
     }
 }

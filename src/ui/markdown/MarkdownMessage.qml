@@ -40,6 +40,29 @@ Item {
     implicitWidth: Math.ceil(widest)
     property real widest: 0
 
+    // Rows within a viewport's height of the viewport are made. The bounds move
+    // in steps, so a scroll re-checks the rows only now and then.
+    property real shownTop: -Infinity
+    property real shownBottom: Infinity
+    function placeShown() {
+        if (!viewport)
+            return
+        const step = Math.max(1, viewport.height / 4)
+        const top = Math.floor(viewport.mapToItem(root, 0, 0).y / step) * step
+        shownTop = top - viewport.height
+        shownBottom = top + 2 * viewport.height + step
+    }
+    onViewportChanged: placeShown()
+    onHeightChanged: placeShown()
+    Connections {
+        target: root.viewport
+        function onContentYChanged() { root.placeShown() }
+        function onHeightChanged() { root.placeShown() }
+        function onContentHeightChanged() { root.placeShown() }
+        function onOriginYChanged() { root.placeShown() }
+    }
+    Component.onCompleted: placeShown()
+
     MarkdownBlockModel {
         id: blocks
         plain: root.plain
@@ -68,10 +91,9 @@ Item {
         id: metrics
     }
 
-    LazyColumn {
+    Column {
         id: column
         width: root.width
-        viewport: root.viewport
 
         Repeater {
             id: rows
@@ -84,6 +106,8 @@ Item {
                         required property int index
                         width: root.rowWidth
                         textColor: root.textColor
+                        shownTop: root.shownTop
+                        shownBottom: root.shownBottom
                         lineHeight: metrics.height
                         charWidth: metrics.averageCharacterWidth
                         holdsMatch: index === root.matchRow
@@ -97,6 +121,8 @@ Item {
                         textColor: root.textColor
                         codeBackground: root.codeBackground
                         codeFont: blocks.codeFont
+                        shownTop: root.shownTop
+                        shownBottom: root.shownBottom
                         lineHeight: metrics.height
                         charWidth: metrics.averageCharacterWidth
                         onImplicitWidthChanged: root.widest = Math.max(root.widest, implicitWidth)

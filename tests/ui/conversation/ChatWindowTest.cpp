@@ -473,7 +473,12 @@ TEST_F(ChatWindowTest, RegenerateRetryAndEditAndResend)
 
     QQuickItem* field = item(window, "promptField");
     // Editing waits for the reply to end.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return item(window, "regenerateButton")->isVisible(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QQuickItem* button = item(window, "regenerateButton");
+            return button && button->isVisible();
+        },
+        5000));
     field->forceActiveFocus();
     QTest::keyClick(window, Qt::Key_Up);
     EXPECT_EQ(field->property("text").toString(), "Hi");
