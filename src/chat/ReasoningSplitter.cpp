@@ -51,7 +51,7 @@ ReasoningSplitter::Piece ReasoningSplitter::finish()
     return piece;
 }
 
-void ReasoningSplitter::take(Piece& piece, QString text)
+void ReasoningSplitter::take(Piece& piece, const QString& text)
 {
     m_pending.clear();
     switch (m_state) {

@@ -24,7 +24,7 @@ public:
 
 private:
     enum class State { Start, Thinking, Undecided, AfterThinking, Plain };
-    void take(Piece& piece, QString text);
+    void take(Piece& piece, const QString& text);
     void giveReasoning(Piece& piece, QStringView text);
     void giveAnswer(Piece& piece, QStringView text);
 

@@ -96,9 +96,9 @@ uint8_t alignmentCharacter(RawTableColumnAlignment alignment)
 class TreeBuilder {
 public:
     TreeBuilder()
-        : taskListExtension(CmarkLibrary::extension("tasklist"))
-        , tableExtension(CmarkLibrary::extension("table"))
-        , strikethroughExtension(CmarkLibrary::extension("strikethrough"))
+        : m_taskListExtension(CmarkLibrary::extension("tasklist"))
+        , m_tableExtension(CmarkLibrary::extension("table"))
+        , m_strikethroughExtension(CmarkLibrary::extension("strikethrough"))
     {
     }
 
@@ -159,8 +159,8 @@ private:
     {
         NodePointer node = list(CMARK_BULLET_LIST, block.isTight);
         for (const RawTaskListItem& item : block.items) {
-            NodePointer itemNode = makeNode(CMARK_NODE_ITEM, taskListExtension);
-            if (taskListExtension)
+            NodePointer itemNode = makeNode(CMARK_NODE_ITEM, m_taskListExtension);
+            if (m_taskListExtension)
                 cmark_gfm_extensions_set_tasklist_item_checked(itemNode.get(), item.isCompleted);
             appendBlocks(itemNode.get(), item.children);
             adopt(node.get(), std::move(itemNode));
@@ -213,14 +213,14 @@ private:
         std::size_t columns = block.columnAlignments.size();
         for (const RawTableRow& row : block.rows)
             columns = std::max(columns, row.cells.size());
-        if (!tableExtension || block.rows.empty() || columns == 0 || columns > std::numeric_limits<uint16_t>::max())
+        if (!m_tableExtension || block.rows.empty() || columns == 0 || columns > std::numeric_limits<uint16_t>::max())
             return nullptr;
 
         std::vector<uint8_t> alignments(columns, 0);
         for (std::size_t column = 0; column < block.columnAlignments.size(); ++column)
             alignments[column] = alignmentCharacter(block.columnAlignments[column]);
 
-        NodePointer table = makeNode(CmarkLibrary::tableType(), tableExtension);
+        NodePointer table = makeNode(CmarkLibrary::tableType(), m_tableExtension);
         const auto columnCount = static_cast<uint16_t>(columns);
         if (!cmark_gfm_extensions_set_table_columns(table.get(), columnCount)
             || !cmark_gfm_extensions_set_table_alignments(table.get(), columnCount, alignments.data()))
@@ -228,13 +228,13 @@ private:
 
         bool isHeader = true;
         for (const RawTableRow& row : block.rows) {
-            NodePointer rowNode = makeNode(CmarkLibrary::tableRowType(), tableExtension);
+            NodePointer rowNode = makeNode(CmarkLibrary::tableRowType(), m_tableExtension);
             cmark_gfm_extensions_set_table_row_is_header(rowNode.get(), isHeader ? 1 : 0);
             isHeader = false;
             // Short rows are filled up: a header row narrower than the
             // delimiter row would not read back as a table at all.
             for (std::size_t column = 0; column < columns; ++column) {
-                NodePointer cellNode = makeNode(CmarkLibrary::tableCellType(), tableExtension);
+                NodePointer cellNode = makeNode(CmarkLibrary::tableCellType(), m_tableExtension);
                 if (column < row.cells.size())
                     appendInlines(cellNode.get(), row.cells[column].content);
                 adopt(rowNode.get(), std::move(cellNode));
@@ -268,9 +268,9 @@ private:
     NodePointer build(const InlineNode::Strong& node) { return container(CMARK_NODE_STRONG, node.children); }
     NodePointer build(const InlineNode::Strikethrough& node)
     {
-        if (!strikethroughExtension)
+        if (!m_strikethroughExtension)
             return container(CMARK_NODE_EMPH, node.children);
-        return container(CmarkLibrary::strikethroughType(), node.children, strikethroughExtension);
+        return container(CmarkLibrary::strikethroughType(), node.children, m_strikethroughExtension);
     }
     NodePointer build(const InlineNode::Link& node)
     {
@@ -287,9 +287,9 @@ private:
     NodePointer build(const InlineNode::SoftBreak&) { return makeNode(CMARK_NODE_SOFTBREAK); }
     NodePointer build(const InlineNode::LineBreak&) { return makeNode(CMARK_NODE_LINEBREAK); }
 
-    cmark_syntax_extension* taskListExtension;
-    cmark_syntax_extension* tableExtension;
-    cmark_syntax_extension* strikethroughExtension;
+    cmark_syntax_extension* m_taskListExtension;
+    cmark_syntax_extension* m_tableExtension;
+    cmark_syntax_extension* m_strikethroughExtension;
 };
 
 template <typename Render>

@@ -34,7 +34,7 @@ constexpr int requestTimeoutMs = 60'000;
 // Decodes on the pool and merges on the UI thread. The application object
 // outlives every context, so it receives the result: `done` runs even when the
 // context is gone, which is checked there, on its own thread.
-void decodeInBackground(QPointer<StoreContext> context, QByteArray body, std::function<void()> done)
+void decodeInBackground(const QPointer<StoreContext>& context, QByteArray body, std::function<void()> done)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)

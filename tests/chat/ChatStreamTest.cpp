@@ -55,7 +55,7 @@ TEST_F(ChatStream, RequestCarriesTheHistoryFunctionsAndHeaders)
         {"role":"user","content":"Thanks"}]})");
     // Nothing stored: exactly the JavaScript function is offered.
     expected.insert("functions", QJsonArray{findFunction(QStringLiteral("jsExecution"))->apiDefinition.toJson()});
-    const QList<SupportedModel> models = supportedModels();
+    const QList<SupportedModel>& models = supportedModels();
     for (const SupportedModel& model : models) {
         SCOPED_TRACE(model.id.toStdString());
         // An organisation is stored for the last one only; it goes along unchanged.

@@ -22,7 +22,7 @@ TEST_F(TurnFlowTest, ReasoningModelOnALocalServer)
     EXPECT_EQ(QJsonDocument::fromJson(server.requests().at(0).body)["stream_options"],
               QJsonObject({{"include_usage", true}}));
     QStringList answers;
-    for (const QJsonValue& message : sentMessages(server.requests().at(2)))
+    for (const QJsonValue message : sentMessages(server.requests().at(2)))
         answers << message["content"].toString();
     EXPECT_EQ(answers, QStringList({"You are terse.", "2+2?", "Four.", "3+3?", "Six.", "Think hard"}));
 

@@ -50,7 +50,7 @@ TEST_F(TurnFlowTest, ToolsFormRoundTripOnOpenAiServer)
     EXPECT_EQ(messages().back()->content(), QString("It is 42."));
     QJsonArray expected{QJsonObject{{"role", "system"}, {"content", "You are terse."}},
                         QJsonObject{{"role", "user"}, {"content", "6*7?"}}};
-    for (const QJsonValue& message : callAndAnswer(*call, "{\"script\":\"6*7\"}", "42"))
+    for (const QJsonValue message : callAndAnswer(*call, "{\"script\":\"6*7\"}", "42"))
         expected.append(message);
     EXPECT_EQ(sentMessages(server.requests().at(1)), expected);
 }
