@@ -55,7 +55,7 @@ Item {
                                              regenerate.item ? (regenerate.item as Item).implicitHeight + 4 : 0)
 
     // The menu and the button are made when wanted: a long conversation makes
-    // a bubble for every message scrolled past, and these cost more than it.
+    // a bubble for every message scrolled past, and most never need either.
     function openMenu(): Menu {
         menu.active = true
         return menu.item as Menu
