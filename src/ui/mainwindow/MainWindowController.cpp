@@ -236,7 +236,8 @@ void MainWindowController::showHits(const Result<std::vector<SearchHit>>& hits)
     // A search that could not read the file (logged) finds nothing rather than
     // leaving the list as it was, which would look like a match.
     QHash<QString, SearchHit> byId;
-    for (const SearchHit& hit : hits ? *hits : std::vector<SearchHit>{}) {
+    const std::vector<SearchHit> none;
+    for (const SearchHit& hit : hits ? *hits : none) {
         const ConversationPtr conversation = m_services.store.conversationWithRow(hit.conversationRow);
         if (conversation && conversation->id())
             byId.insert(conversation->id()->toString(QUuid::WithoutBraces), hit);

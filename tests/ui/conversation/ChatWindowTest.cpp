@@ -41,7 +41,10 @@ protected:
     {
         // What the bubble's rows show, which follow the row's text.
         auto* text = row(index) ? row(index)->findChild<QQuickItem*>("messageText") : nullptr;
-        auto* rows = text ? text->findChild<QQuickItem*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+        QQuickItem* rows = nullptr;
+        for (const char* view : {"plainTextView", "markdownView"})
+            if (text && !rows)
+                rows = text->findChild<QQuickItem*>(view);
         return text && text->isVisible() && rows ? rows->property("text").toString() : QString();
     }
     void submit(const QString& prompt)
