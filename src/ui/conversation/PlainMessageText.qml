@@ -10,7 +10,7 @@ import Vorbel.Ui.Markdown
 // (see MarkdownMessage). Plain text shows inline Markdown only; text with a
 // table row or a code fence is drawn block by block. The switch happens in
 // place, on the piece that brings the first " | " or "```". A text too large
-// to format is shown as written, in pieces, under a note.
+// to format is shown as written, in chunks, under a note.
 Item {
     id: root
     property string markdown
@@ -34,68 +34,40 @@ Item {
     // Taken from the text itself, never from the width a layout gave it, so
     // a bubble can shrink to a short text without a binding loop.
     implicitWidth: rendering === MessageFormatting.Plain ? Math.min(maxWidth, rowsView.implicitWidth) : maxWidth
-    implicitHeight: oversized ? (chunks.item ? (chunks.item as Item).implicitHeight : 0) : rowsView.implicitHeight
+    implicitHeight: rowsView.y + rowsView.implicitHeight
     Accessible.role: Accessible.StaticText
     Accessible.name: accessibleText
 
+    Loader {
+        id: note
+        active: root.oversized
+        sourceComponent: Label {
+            objectName: "oversizedNote"
+            width: root.maxWidth
+            bottomPadding: 6
+            wrapMode: Text.Wrap
+            textFormat: Text.PlainText
+            text: qsTr("This message is too large to format, so it is shown as plain text.")
+            color: Theme.alpha(root.color, 0.7)
+            font.italic: true
+        }
+    }
+
+    // Too large to format, the text is still drawn in rows: as written, in
+    // chunks, of which only those near the viewport are laid out.
     MarkdownMessage {
         id: rowsView
-        objectName: root.rendering === MessageFormatting.Rich ? "markdownView" : "plainTextView"
-        visible: !root.oversized
+        objectName: root.oversized ? "oversizedText" : root.rendering === MessageFormatting.Rich ? "markdownView" : "plainTextView"
+        y: note.item ? (note.item as Item).implicitHeight : 0
         width: root.implicitWidth
         rowWidth: root.maxWidth
-        text: root.oversized ? "" : root.markdown
-        textSource: root.oversized ? null : root.textSource
+        text: root.markdown
+        textSource: root.textSource
         plain: root.rendering === MessageFormatting.Plain
+        written: root.oversized
         textColor: root.color
         linkColor: root.linkColor
         highlight: root.highlight
         viewport: root.viewport
-    }
-
-    Loader {
-        id: chunks
-        active: root.oversized
-        sourceComponent: chunkedText
-    }
-
-    Component {
-        id: chunkedText
-        Column {
-            objectName: "oversizedText"
-            width: root.maxWidth
-            spacing: 0
-
-            Label {
-                objectName: "oversizedNote"
-                width: parent.width
-                bottomPadding: 6
-                wrapMode: Text.Wrap
-                textFormat: Text.PlainText
-                text: qsTr("This message is too large to format, so it is shown as plain text.")
-                color: Theme.alpha(root.color, 0.7)
-                font.italic: true
-            }
-            Repeater {
-                model: GradualListModel {
-                    batch: 1
-                    values: TextChunks.shownChunks(root.textSource ? root.textSource.text : root.markdown)
-                }
-                TextEdit {
-                    required property string value
-                    objectName: "oversizedChunk"
-                    width: root.maxWidth
-                    readOnly: true
-                    selectByMouse: true
-                    wrapMode: TextEdit.Wrap
-                    textFormat: TextEdit.PlainText
-                    text: value
-                    color: root.color
-                    selectionColor: Theme.accent
-                    selectedTextColor: "white"
-                    activeFocusOnTab: false
-                }
-            }
-        }
     }
 }

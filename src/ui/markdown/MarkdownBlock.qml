@@ -177,6 +177,7 @@ LazyRow {
             Component {
                 id: htmlBlock
                 SelectableRichText {
+                    objectName: "writtenText"
                     textFormat: TextEdit.PlainText
                     text: row.text
                     color: row.textColor

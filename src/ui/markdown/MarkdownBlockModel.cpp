@@ -5,6 +5,7 @@
 #include "core/PoolTask.h"
 
 #include "ui/markdown/MessageFormatting.h"
+#include "ui/markdown/TextChunks.h"
 
 #include <QElapsedTimer>
 #include <QFontDatabase>
@@ -77,8 +78,8 @@ void MarkdownBlockModel::setText(const QString& text)
         return;
     m_text = text;
     Q_EMIT textChanged();
-    if (m_plain) {
-        applyPlain();
+    if (cutFromText()) {
+        applyTextRows();
         return;
     }
     if (m_parsing)
@@ -101,11 +102,24 @@ void MarkdownBlockModel::setPlain(bool plain)
 {
     if (plain == m_plain)
         return;
-    clearRows();
-    m_plain = plain;
+    changeCut(m_plain, plain);
     Q_EMIT plainChanged();
-    if (m_plain) {
-        applyPlain();
+}
+
+void MarkdownBlockModel::setWritten(bool written)
+{
+    if (written == m_written)
+        return;
+    changeCut(m_written, written);
+    Q_EMIT writtenChanged();
+}
+
+void MarkdownBlockModel::changeCut(bool& mode, bool on)
+{
+    clearRows();
+    mode = on;
+    if (cutFromText()) {
+        applyTextRows();
     } else if (!m_parsing && !m_text.isEmpty()) {
         const QString text = std::exchange(m_text, QString());
         setText(text);
@@ -120,7 +134,7 @@ void MarkdownBlockModel::clearRows()
     m_rows.clear();
     m_rowCounts.clear();
     m_parsed.reset();
-    m_plainRows.clear();
+    m_textRows.clear();
     m_presented.clear();
     if (rows > 0) {
         endRemoveRows();
@@ -129,22 +143,29 @@ void MarkdownBlockModel::clearRows()
 }
 
 // Rows before the last that the text still begins with are kept as they are.
-void MarkdownBlockModel::applyPlain()
+void MarkdownBlockModel::applyTextRows()
 {
     std::size_t kept = 0;
     qsizetype keptLength = 0;
-    while (kept + 1 < m_plainRows.size() && QStringView(m_text).sliced(keptLength).startsWith(m_plainRows[kept]))
-        keptLength += m_plainRows[kept++].size();
-    std::vector<QString> tail = plainRowsOf(QStringView(m_text).sliced(keptLength));
+    while (kept + 1 < m_textRows.size() && QStringView(m_text).sliced(keptLength).startsWith(m_textRows[kept]))
+        keptLength += m_textRows[kept++].size();
+    const QStringView rest = QStringView(m_text).sliced(keptLength);
+    std::vector<QString> tail;
+    if (m_written) {
+        const QStringList chunks = TextChunks::chunksOf(rest.toString());
+        tail.assign(chunks.cbegin(), chunks.cend());
+    } else {
+        tail = plainRowsOf(rest);
+    }
     const auto row = [](std::size_t index) { return static_cast<int>(index); };
-    const std::size_t oldCount = m_plainRows.size();
+    const std::size_t oldCount = m_textRows.size();
     const std::size_t newCount = kept + tail.size();
     const std::size_t overlap = std::min(oldCount, newCount);
     std::size_t changedFrom = kept;
-    while (changedFrom < overlap && m_plainRows[changedFrom] == tail[changedFrom - kept])
+    while (changedFrom < overlap && m_textRows[changedFrom] == tail[changedFrom - kept])
         ++changedFrom;
     for (std::size_t index = changedFrom; index < overlap; ++index) {
-        m_plainRows[index] = std::move(tail[index - kept]);
+        m_textRows[index] = std::move(tail[index - kept]);
         m_presented[index].reset();
     }
     if (changedFrom < overlap)
@@ -152,13 +173,13 @@ void MarkdownBlockModel::applyPlain()
     if (newCount > oldCount) {
         beginInsertRows({}, row(oldCount), row(newCount - 1));
         for (std::size_t index = oldCount; index < newCount; ++index)
-            m_plainRows.push_back(std::move(tail[index - kept]));
+            m_textRows.push_back(std::move(tail[index - kept]));
         m_presented.resize(newCount);
         endInsertRows();
         Q_EMIT countChanged();
     } else if (newCount < oldCount) {
         beginRemoveRows({}, row(newCount), row(oldCount - 1));
-        m_plainRows.resize(newCount);
+        m_textRows.resize(newCount);
         m_presented.resize(newCount);
         endRemoveRows();
         Q_EMIT countChanged();
@@ -167,7 +188,7 @@ void MarkdownBlockModel::applyPlain()
 
 int MarkdownBlockModel::rowOfMatch(const QString& searchText) const
 {
-    if (!m_plain || searchText.isEmpty())
+    if (!m_plain || m_written || searchText.isEmpty())
         return -1;
     for (int row = 0; row < count(); ++row) {
         if (!MessageFormatting::searchMatch(data(index(row), TextRole).toString(), searchText).isEmpty())
@@ -198,7 +219,7 @@ void MarkdownBlockModel::parseInBackground(std::string text)
     };
     runInPool(this, std::move(parse), [this](const std::pair<ParsedMarkdownPtr, std::chrono::nanoseconds>& done) {
         m_parsing = false;
-        if (m_plain)
+        if (cutFromText())
             return; // the text became plain meanwhile
         noteParseTime(done.second);
         apply(done.first);
@@ -333,7 +354,9 @@ QVariant MarkdownBlockModel::data(const QModelIndex& index, int role) const
     const auto row = static_cast<std::size_t>(index.row());
     std::optional<QVariantMap>& presented = m_presented[row];
     if (!presented) {
-        presented = m_plain ? presentPlainRow(m_plainRows[row], m_style) : presentRow(m_rows[row], m_style);
+        presented = m_written ? presentWrittenRow(m_textRows[row])
+                  : m_plain   ? presentPlainRow(m_textRows[row], m_style)
+                              : presentRow(m_rows[row], m_style);
     }
     for (const auto& [known, name] : roles()) {
         if (known == role)

@@ -29,6 +29,8 @@
 //
 // A plain text (`plain`) is not parsed: its rows are its paragraphs, cut as
 // plainRowsOf does, with inline Markdown only; a piece changes the last row.
+// A text too large to format (`written`) is cut into TextChunks shown as
+// written, so only the chunks near a viewport are ever laid out.
 class MarkdownBlockModel : public QAbstractListModel {
     Q_OBJECT
     QML_ELEMENT
@@ -40,6 +42,7 @@ class MarkdownBlockModel : public QAbstractListModel {
     // is cleared.
     Q_PROPERTY(QObject* textSource READ textSource WRITE setTextSource NOTIFY textSourceChanged)
     Q_PROPERTY(bool plain READ plain WRITE setPlain NOTIFY plainChanged)
+    Q_PROPERTY(bool written READ written WRITE setWritten NOTIFY writtenChanged)
     Q_PROPERTY(QColor textColor READ textColor WRITE setTextColor NOTIFY styleChanged)
     Q_PROPERTY(QColor linkColor READ linkColor WRITE setLinkColor NOTIFY styleChanged)
     Q_PROPERTY(QColor codeBackground READ codeBackground WRITE setCodeBackground NOTIFY styleChanged)
@@ -84,6 +87,8 @@ public:
     void setTextSource(QObject* source);
     bool plain() const { return m_plain; }
     void setPlain(bool plain);
+    bool written() const { return m_written; }
+    void setWritten(bool written);
     QColor textColor() const { return m_style.textColor; }
     void setTextColor(const QColor& color);
     QColor linkColor() const { return m_style.linkColor; }
@@ -95,7 +100,7 @@ public:
     bool highlightCode() const { return m_style.highlightCode; }
     void setHighlightCode(bool highlight);
     QFont codeFont() const { return m_codeFont; }
-    int count() const { return static_cast<int>(m_plain ? m_plainRows.size() : m_rows.size()); }
+    int count() const { return static_cast<int>(cutFromText() ? m_textRows.size() : m_rows.size()); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -113,6 +118,7 @@ Q_SIGNALS:
     void textChanged();
     void textSourceChanged();
     void plainChanged();
+    void writtenChanged();
     void styleChanged();
     void countChanged();
 
@@ -120,7 +126,10 @@ private Q_SLOTS:
     void readTextSource();
 
 private:
-    void applyPlain();
+    // Plain and written rows are cut from the text, not parsed.
+    bool cutFromText() const { return m_plain || m_written; }
+    void changeCut(bool& mode, bool on);
+    void applyTextRows();
     void clearRows();
     void parseInBackground(std::string text);
     void noteParseTime(std::chrono::nanoseconds elapsed);
@@ -134,7 +143,7 @@ private:
     ParsedMarkdownPtr m_parsed;
     std::vector<std::size_t> m_rowCounts; // rows of each top-level block
     std::vector<MarkdownRow> m_rows;
-    std::vector<QString> m_plainRows;
+    std::vector<QString> m_textRows;                             // plain or written
     mutable std::vector<std::optional<QVariantMap>> m_presented; // filled on first read
     MarkdownRowStyle m_style;
     QFont m_codeFont;
@@ -143,4 +152,5 @@ private:
     bool m_lastParseSlow = false;
     bool m_parsing = false;
     bool m_plain = false;
+    bool m_written = false;
 };

@@ -9,7 +9,7 @@ import Vorbel.Ui.Markdown
 // A message text drawn in rows, for a bubble: lays out to `width`, grows to
 // `implicitHeight`. As Markdown, each row is one block (quotes and lists are
 // flattened into the blocks they hold); as plain text, each row is a
-// paragraph. While a reply streams only the rows that changed are laid out
+// paragraph; as written, each row is a chunk of a text too large to format. While a reply streams only the rows that changed are laid out
 // again, and in a list only the rows near its viewport are made at all.
 Item {
     id: root
@@ -20,6 +20,8 @@ Item {
     property alias textSource: blocks.textSource
     // Plain text: inline Markdown only, lines kept as typed.
     property bool plain: false
+    // Too large to format: shown as written, in chunks.
+    property alias written: blocks.written
     // The bubble's text colour; everything is drawn in it.
     property color textColor: Theme.text
     // On a bubble in the accent colour (the user's own, white text) links

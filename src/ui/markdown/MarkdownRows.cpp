@@ -373,6 +373,19 @@ QVariantMap presentPlainRow(const QString& row, const MarkdownRowStyle& style)
     return out;
 }
 
+QVariantMap presentWrittenRow(const QString& chunk)
+{
+    QString shown = chunk;
+    // As for a plain row: the next chunk starts a line of its own.
+    if (shown.endsWith(QLatin1Char('\n')))
+        shown.chop(shown.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    QVariantMap out = emptyRow({});
+    out[QStringLiteral("kind")] = MarkdownBlockModel::Html;
+    out[QStringLiteral("text")] = shown;
+    setSize(out, shown.size(), shown.count(QLatin1Char('\n')) + 1);
+    return out;
+}
+
 QVariantMap presentRow(const MarkdownRow& row, const MarkdownRowStyle& style)
 {
     QVariantMap out = emptyRow(row.place);

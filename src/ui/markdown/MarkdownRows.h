@@ -71,3 +71,5 @@ std::vector<QString> plainRowsOf(QStringView text);
 // A plain row as the views read it: inline Markdown only, lines kept as typed,
 // but for the line end that closes the row.
 QVariantMap presentPlainRow(const QString& row, const MarkdownRowStyle& style);
+// A chunk of a text too large to format, shown as written (an Html row).
+QVariantMap presentWrittenRow(const QString& chunk);

@@ -4,6 +4,7 @@
 
 #include "ui/markdown/GradualListModel.h"
 #include "ui/markdown/MarkdownBlockModel.h"
+#include "ui/markdown/TextChunks.h"
 
 #include "markdown/MarkdownParser.h"
 #include "markdown/ModelPrinter.h" // from tests/markdown
@@ -56,6 +57,7 @@ void expectRowsOfAFreshModel(const MarkdownBlockModel& model, const std::string&
 {
     MarkdownBlockModel fresh;
     fresh.setPlain(model.plain());
+    fresh.setWritten(model.written());
     fresh.setText(model.text());
     EXPECT_EQ(rowsOf(model), rowsOf(fresh)) << label;
 }
@@ -99,23 +101,28 @@ TEST(MarkdownBlockModel, aStreamedPieceSignalsOnlyTheRowsItChanges)
 {
     const QString start = QStringLiteral("# Title\n\n| a | b |\n|:-|-:|\n| 1 | 2 |\n\n");
     const QString longLine = QString(maxPlainRowLength, QLatin1Char('x')) + QLatin1Char('\n');
-    const std::vector<std::tuple<const char*, bool, QString, QString, std::string>> cases{
-        {"extends the last paragraph", false, start + "Some text", " and more", "changed 2-2"},
-        {"extends the last code block", false, start + "```cpp\nint a;\n", "int b;\n", "changed 2-2"},
-        {"extends a table", false, start.chopped(1), "| 3 | 4 |\n", "changed 1-1"},
-        {"starts a new block", false, start + "Some text\n\n", "- item", "inserted 3-3"},
-        {"adds a list item", false, start + "- one\n- two", "\n- three", "inserted 4-4"},
-        {"underlines a paragraph into a heading", false, start + "Heading", "\n===", "changed 2-2"},
-        {"extends the last plain paragraph", true, "One\n\n**Two**", " and *more*", "changed 1-1"},
-        {"extends a plain paragraph by a line", true, "One\n\nTwo", "\nThree", "changed 1-1"},
-        {"ends a plain paragraph and starts one", true, "One\n\nTwo\n", "\nThree", "changed 1-1, inserted 2-2"},
-        {"continues past a long plain paragraph", true, "# One\n" + longLine, "more", "inserted 1-1"},
+    const qsizetype chunk = TextChunks::maxChunk;
+    enum Cut { Parsed, Plain, Written };
+    const std::vector<std::tuple<const char*, Cut, QString, QString, std::string>> cases{
+        {"extends the last paragraph", Parsed, start + "Some text", " and more", "changed 2-2"},
+        {"extends the last code block", Parsed, start + "```cpp\nint a;\n", "int b;\n", "changed 2-2"},
+        {"extends a table", Parsed, start.chopped(1), "| 3 | 4 |\n", "changed 1-1"},
+        {"starts a new block", Parsed, start + "Some text\n\n", "- item", "inserted 3-3"},
+        {"adds a list item", Parsed, start + "- one\n- two", "\n- three", "inserted 4-4"},
+        {"underlines a paragraph into a heading", Parsed, start + "Heading", "\n===", "changed 2-2"},
+        {"extends the last plain paragraph", Plain, "One\n\n**Two**", " and *more*", "changed 1-1"},
+        {"extends a plain paragraph by a line", Plain, "One\n\nTwo", "\nThree", "changed 1-1"},
+        {"ends a plain paragraph and starts one", Plain, "One\n\nTwo\n", "\nThree", "changed 1-1, inserted 2-2"},
+        {"continues past a long plain paragraph", Plain, "# One\n" + longLine, "more", "inserted 1-1"},
+        {"extends the last written chunk", Written, QString(chunk, 'x') + "\n*a*", " b", "changed 1-1"},
+        {"fills a written chunk and starts one", Written, QString(chunk - 1, 'y'), "zz", "changed 0-0, inserted 1-1"},
     };
-    for (const auto& [name, plain, before, piece, expected] : cases) {
+    for (const auto& [name, cut, before, piece, expected] : cases) {
         SCOPED_TRACE(name);
         MarkdownBlockModel model;
         watch(&model);
-        model.setPlain(plain);
+        model.setPlain(cut == Plain);
+        model.setWritten(cut == Written);
         model.setText(before);
         rowsOf(model); // read every row once, as the view does, so a stale cache would show
         SignalLog log(model);
