@@ -61,6 +61,11 @@ Item {
         return menu.item as Menu
     }
 
+    // The list uses a bubble scrolled out of view again for a row coming in.
+    ListView.onPooled: menu.active = false
+    // Moved within the list, as a bubble used again is: its rows near the view change.
+    onYChanged: messageText.placeShown()
+
     HoverHandler {
         id: hover
     }
@@ -103,6 +108,7 @@ Item {
                 }
             }
             PlainMessageText {
+                id: messageText
                 objectName: "messageText"
                 visible: root.model.accessibleText.length > 0
                 Accessible.description: root.model.usageText

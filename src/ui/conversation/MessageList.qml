@@ -47,6 +47,9 @@ Item {
         bottomMargin: 16
         boundsBehavior: Flickable.StopAtBounds
         model: controller.messages
+        // Flicking through a long conversation takes bubbles from a pool
+        // rather than making one for every message that scrolls past.
+        reuseItems: true
         Accessible.role: Accessible.List
         Accessible.name: qsTr("Messages")
         ScrollBar.vertical: ScrollBar {

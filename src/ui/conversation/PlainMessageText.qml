@@ -38,6 +38,9 @@ Item {
     Accessible.role: Accessible.StaticText
     Accessible.name: accessibleText
 
+    // Moved within its list: the rows near the viewport are found again.
+    function placeShown() { rowsView.placeShown() }
+
     Loader {
         id: note
         active: root.oversized

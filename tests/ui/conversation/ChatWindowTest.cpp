@@ -237,9 +237,23 @@ TEST_F(ChatWindowTest, DraftsStayWithTheirConversationAndPageKeysScrollFromThePr
     const double newest = contentY();
     QTest::keyClick(window, Qt::Key_PageUp);
     EXPECT_LT(contentY(), newest);
+    // Bubbles scrolled out of view are used again for the rows coming in: each shows its own message.
+    const auto expectEachBubbleShowsItsOwnMessage = [&] {
+        settle(window);
+        int shown = 0;
+        for (int i = 0; i < 40; ++i) {
+            if (row(i) && row(i)->isVisible()) {
+                ++shown;
+                EXPECT_EQ(rowText(i), QStringLiteral("Line %1").arg(i));
+            }
+        }
+        EXPECT_GT(shown, 3);
+    };
+    expectEachBubbleShowsItsOwnMessage();
     QTest::keyClick(window, Qt::Key_Home, Qt::ControlModifier);
     const double first = contentY();
     EXPECT_LE(first, list->property("originY").toDouble());
+    expectEachBubbleShowsItsOwnMessage();
     QTest::keyClick(window, Qt::Key_PageDown);
     EXPECT_GT(contentY(), first);
     QTest::keyClick(window, Qt::Key_End, Qt::ControlModifier);
