@@ -2,16 +2,17 @@
 
 #include "markdown/MarkdownParser.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
 
 // The byte offset at which 1-based `line` starts, counting line ends the way
-// the parser does ("\n", "\r" and "\r\n").
-std::size_t offsetOfLine(std::string_view text, int line)
+// the parser does ("\n", "\r" and "\r\n"), going on from line `current`,
+// which starts at `at`.
+std::size_t offsetOfLine(std::string_view text, int line, int current = 1, std::size_t at = 0)
 {
-    std::size_t at = 0;
-    for (int current = 1; current < line && at < text.size(); ++current) {
+    for (; current < line && at < text.size(); ++current) {
         const std::size_t end = text.find_first_of("\r\n", at);
         if (end == std::string_view::npos)
             return text.size();
@@ -42,12 +43,19 @@ ParsedMarkdownPtr parseGrowing(const ParsedMarkdownPtr& previous, std::string te
     auto parsed = std::make_shared<ParsedMarkdown>();
     std::size_t reparseFrom = 0;
     int lineOffset = 0;
-    if (previous && !previous->blocks.empty() && text.starts_with(previous->text) && !mayDefineReferences(text)) {
+    const bool grows = previous && !previous->blocks.empty() && text.starts_with(previous->text);
+    // Only the added part is searched, from the last byte before it: "]:" may straddle the two.
+    parsed->mayDefineReferences = grows
+                                    ? previous->mayDefineReferences
+                                          || mayDefineReferences(std::string_view(text).substr(
+                                              previous->text.size() - std::min<std::size_t>(1, previous->text.size())))
+                                    : mayDefineReferences(text);
+    if (grows && !parsed->mayDefineReferences) {
         // The previous text's last line may have been cut short; completed, it
         // can join the block before it ("> a" then "-" then "-x"), so a block
         // that started on that line does not settle the one before it.
         std::size_t kept = previous->blocks.size() - 1;
-        if (kept > 0 && previous->startLines[kept] >= lineCount(previous->text))
+        if (kept > 0 && previous->startLines[kept] >= previous->lineTotal)
             --kept;
         // A table made from the last line of a paragraph reports the paragraph's
         // first line as its start; restart at the block before it.
@@ -55,17 +63,32 @@ ParsedMarkdownPtr parseGrowing(const ParsedMarkdownPtr& previous, std::string te
             --kept;
         const bool fromStart = previous->blocks[kept]->as<Markdown::BlockNode::Table>() != nullptr;
         const int line = fromStart ? 1 : previous->startLines[kept];
-        reparseFrom = offsetOfLine(text, line);
+        reparseFrom = fromStart ? 0 : previous->startOffsets[kept];
         lineOffset = line - 1;
-        parsed->blocks.assign(previous->blocks.begin(), previous->blocks.begin() + static_cast<std::ptrdiff_t>(kept));
-        parsed->startLines.assign(previous->startLines.begin(),
-                                  previous->startLines.begin() + static_cast<std::ptrdiff_t>(kept));
+        const auto keptEnd = static_cast<std::ptrdiff_t>(kept);
+        parsed->blocks.assign(previous->blocks.begin(), previous->blocks.begin() + keptEnd);
+        parsed->startLines.assign(previous->startLines.begin(), previous->startLines.begin() + keptEnd);
+        parsed->startOffsets.assign(previous->startOffsets.begin(), previous->startOffsets.begin() + keptEnd);
     }
-    Markdown::LocatedBlocks tail = Markdown::parseLocated(std::string_view(text).substr(reparseFrom));
+    const std::string_view rest = std::string_view(text).substr(reparseFrom);
+    Markdown::LocatedBlocks tail = Markdown::parseLocated(rest);
+    int line = 1;
+    std::size_t lineStart = 0;
     for (std::size_t index = 0; index < tail.blocks.size(); ++index) {
         parsed->blocks.push_back(std::make_shared<const Markdown::BlockNode>(std::move(tail.blocks[index])));
         parsed->startLines.push_back(tail.startLines[index] + lineOffset);
+        // Blocks come in order, so each line is looked for from the one before
+        // (a table may report the earlier line its paragraph began on).
+        const int target = tail.startLines[index];
+        if (target < line) {
+            line = 1;
+            lineStart = 0;
+        }
+        lineStart = offsetOfLine(rest, target, line, lineStart);
+        line = target;
+        parsed->startOffsets.push_back(reparseFrom + lineStart);
     }
+    parsed->lineTotal = lineOffset + lineCount(rest);
     parsed->text = std::move(text);
     return parsed;
 }

@@ -13,6 +13,10 @@ struct ParsedMarkdown {
     // Shared so that a later parse reuses unchanged blocks without copying them.
     std::vector<std::shared_ptr<const Markdown::BlockNode>> blocks;
     std::vector<int> startLines; // 1-based source line of each block
+    // Kept so that a longer text is not scanned from its start again.
+    std::vector<std::size_t> startOffsets; // byte offset of the line each block starts on
+    int lineTotal = 1;                     // the number of the text's last line
+    bool mayDefineReferences = false;      // holds "]:"
 };
 using ParsedMarkdownPtr = std::shared_ptr<const ParsedMarkdown>;
 

@@ -1,16 +1,14 @@
 import QtQuick
 
-// A row of a MarkdownMessage that is made and laid out only near the viewport.
-// Out of it the row keeps the height it had, or a guess from its text until it
-// is first shown, so a long message costs nothing per frame for its far rows.
+// A row of a MarkdownMessage that is made and laid out only near the viewport
+// (see LazyColumn). Out of it the row keeps the height it had, or a guess from
+// its text until it is first shown, so a long message costs nothing per frame
+// for its far rows.
 Item {
     id: lazy
 
     // What the row shows, made while it is near the viewport.
     property Component body
-    // The part of the view near its viewport, in the view's coordinates.
-    property real shownTop: -Infinity
-    property real shownBottom: Infinity
     // For the guess: the row's characters and lines, and the width it wraps in.
     property int textLength: 0
     property int lineCount: 1
@@ -19,25 +17,8 @@ Item {
     property real lineHeight: 16
     property real charWidth: 7
 
-    // Set, not bound: making the row changes its height, which a binding would read again.
+    // Set by the LazyColumn the row is in, while the row is near the viewport.
     property bool shown: false
-    function place() {
-        const near = y + height >= shownTop && y <= shownBottom
-        if (near !== shown)
-            shown = near
-    }
-    onYChanged: place()
-    // Later: the height changes while the row is being made. A timer of its
-    // own, unlike a call queued for later, goes with the row.
-    onHeightChanged: placeLater.restart()
-    Timer {
-        id: placeLater
-        interval: 0
-        onTriggered: lazy.place()
-    }
-    onShownTopChanged: place()
-    onShownBottomChanged: place()
-    Component.onCompleted: place()
     // Kept while the row is out of view; a new width makes it a guess again.
     property real laidHeight: -1
     readonly property real guessedHeight: spacingAbove + lineHeight

@@ -59,48 +59,53 @@ LazyRow {
                 }
             }
 
-            Text {
-                visible: row.marker === "bullet" || row.marker === "number"
+            // List markers are made only for the rows of a list.
+            Loader {
+                active: row.marker === "bullet" || row.marker === "number"
                 x: row.indent - 24
                 y: row.spacingAbove
-                width: 18
-                horizontalAlignment: Text.AlignRight
-                text: row.markerText
-                textFormat: Text.PlainText
-                color: row.textColor
-                font.bold: row.kind === MarkdownBlockModel.Heading
+                sourceComponent: Text {
+                    width: 18
+                    horizontalAlignment: Text.AlignRight
+                    text: row.markerText
+                    textFormat: Text.PlainText
+                    color: row.textColor
+                    font.bold: row.kind === MarkdownBlockModel.Heading
+                }
             }
 
-            Rectangle {
-                objectName: "taskMark"
-                readonly property bool checked: row.marker === "checked"
-                visible: checked || row.marker === "unchecked"
-                Accessible.role: Accessible.CheckBox
-                Accessible.checkable: true
-                Accessible.checked: checked
-                Accessible.name: visible ? MessageFormatting.plainTextOf(row.html) : ""
+            Loader {
+                active: row.marker === "checked" || row.marker === "unchecked"
                 x: row.indent - 21
-                y: row.spacingAbove + Math.max(0, (bodyMetrics.height - height) / 2)
-                width: 14
-                height: 14
-                radius: 3
-                color: checked ? row.textColor : "transparent"
-                border.width: checked ? 0 : 1.5
-                border.color: Theme.alpha(row.textColor, 0.6)
+                y: row.spacingAbove + Math.max(0, (row.lineHeight - 14) / 2)
+                sourceComponent: Rectangle {
+                    objectName: "taskMark"
+                    readonly property bool checked: row.marker === "checked"
+                    Accessible.role: Accessible.CheckBox
+                    Accessible.checkable: true
+                    Accessible.checked: checked
+                    Accessible.name: MessageFormatting.plainTextOf(row.html)
+                    width: 14
+                    height: 14
+                    radius: 3
+                    color: checked ? row.textColor : "transparent"
+                    border.width: checked ? 0 : 1.5
+                    border.color: Theme.alpha(row.textColor, 0.6)
 
-                // A tick drawn from two bars, so no font needs the glyph.
-                Item {
-                    visible: parent.checked
-                    anchors.fill: parent
-                    Rectangle {
-                        x: 2.5; y: 7.2; width: 4.5; height: 1.8; radius: 0.9
-                        rotation: 45
-                        color: Theme.dark && !Qt.colorEqual(row.textColor, "white") ? "black" : Theme.background
-                    }
-                    Rectangle {
-                        x: 4.6; y: 5.6; width: 8; height: 1.8; radius: 0.9
-                        rotation: -50
-                        color: Theme.dark && !Qt.colorEqual(row.textColor, "white") ? "black" : Theme.background
+                    // A tick drawn from two bars, so no font needs the glyph.
+                    Item {
+                        visible: parent.checked
+                        anchors.fill: parent
+                        Rectangle {
+                            x: 2.5; y: 7.2; width: 4.5; height: 1.8; radius: 0.9
+                            rotation: 45
+                            color: Theme.dark && !Qt.colorEqual(row.textColor, "white") ? "black" : Theme.background
+                        }
+                        Rectangle {
+                            x: 4.6; y: 5.6; width: 8; height: 1.8; radius: 0.9
+                            rotation: -50
+                            color: Theme.dark && !Qt.colorEqual(row.textColor, "white") ? "black" : Theme.background
+                        }
                     }
                 }
             }
@@ -123,11 +128,6 @@ LazyRow {
                 }
             }
 
-            // Made with the row, not with every row of the message.
-            FontMetrics {
-                id: bodyMetrics
-            }
-
             Component {
                 id: paragraph
                 MarkdownParagraph {
@@ -145,7 +145,7 @@ LazyRow {
                     text: row.html
                     color: row.textColor
                     font.bold: true
-                    font.pointSize: Math.max(1, bodyMetrics.font.pointSize * scales[Math.max(0, Math.min(5, row.level - 1))])
+                    font.pointSize: Math.max(1, Theme.fontSize * scales[Math.max(0, Math.min(5, row.level - 1))])
                 }
             }
 
@@ -200,7 +200,7 @@ LazyRow {
             Component {
                 id: empty
                 Item {
-                    implicitHeight: bodyMetrics.height
+                    implicitHeight: row.lineHeight
                 }
             }
         }

@@ -11,6 +11,8 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 
+#include <string_view>
+
 namespace {
 
 const QList<QPair<int, QByteArray>>& roles()
@@ -87,7 +89,11 @@ void MarkdownBlockModel::setText(const QString& text)
     std::string utf8 = m_text.toStdString();
     // A text this long is parsed off the UI thread from the start: waiting for
     // two slow parses would freeze the window on a reply that arrives whole.
-    if (m_inBackground || utf8.size() > maxSynchronousParseBytes) {
+    // A piece added to it parses only the end again, cheap at any length.
+    const bool grows = m_parsed && utf8.size() >= m_parsed->text.size()
+                    && utf8.size() - m_parsed->text.size() <= maxSynchronousParseBytes
+                    && std::string_view(utf8).starts_with(m_parsed->text);
+    if (m_inBackground || (utf8.size() > maxSynchronousParseBytes && !grows)) {
         parseInBackground(std::move(utf8));
         return;
     }

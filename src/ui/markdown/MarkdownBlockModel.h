@@ -22,10 +22,11 @@
 // block inserts one, and nothing above is laid out again.
 //
 // Parsing runs on the UI thread while it is cheap; a text over
-// maxSynchronousParseBytes, or one whose parses took longer than the
-// synchronous limit twice in a row, is parsed on the thread pool, one parse at
-// a time, and each result is applied in order, so an older parse never
-// replaces a newer one. A result for a model that is gone is dropped.
+// maxSynchronousParseBytes that does not just extend the last one parsed, or a
+// text whose parses took longer than the synchronous limit twice in a row, is
+// parsed on the thread pool, one parse at a time, and each result is applied in
+// order, so an older parse never replaces a newer one. A result for a model
+// that is gone is dropped.
 //
 // A plain text (`plain`) is not parsed: its rows are its paragraphs, cut as
 // plainRowsOf does, with inline Markdown only; a piece changes the last row.

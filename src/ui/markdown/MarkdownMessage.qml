@@ -42,28 +42,8 @@ Item {
     implicitWidth: Math.ceil(widest)
     property real widest: 0
 
-    // Rows within a viewport's height of the viewport are made. The bounds move
-    // in steps, so a scroll re-checks the rows only now and then.
-    property real shownTop: -Infinity
-    property real shownBottom: Infinity
-    function placeShown() {
-        if (!viewport)
-            return
-        const step = Math.max(1, viewport.height / 4)
-        const top = Math.floor(viewport.mapToItem(root, 0, 0).y / step) * step
-        shownTop = top - viewport.height
-        shownBottom = top + 2 * viewport.height + step
-    }
-    onViewportChanged: placeShown()
-    onHeightChanged: placeShown()
-    Connections {
-        target: root.viewport
-        function onContentYChanged() { root.placeShown() }
-        function onHeightChanged() { root.placeShown() }
-        function onContentHeightChanged() { root.placeShown() }
-        function onOriginYChanged() { root.placeShown() }
-    }
-    Component.onCompleted: placeShown()
+    // Moved within the viewport by something the rows cannot see.
+    function placeShown() { column.placeShown() }
 
     MarkdownBlockModel {
         id: blocks
@@ -93,9 +73,10 @@ Item {
         id: metrics
     }
 
-    Column {
+    LazyColumn {
         id: column
         width: root.width
+        viewport: root.viewport
 
         Repeater {
             id: rows
@@ -108,8 +89,6 @@ Item {
                         required property int index
                         width: root.rowWidth
                         textColor: root.textColor
-                        shownTop: root.shownTop
-                        shownBottom: root.shownBottom
                         lineHeight: metrics.height
                         charWidth: metrics.averageCharacterWidth
                         holdsMatch: index === root.matchRow
@@ -123,8 +102,6 @@ Item {
                         textColor: root.textColor
                         codeBackground: root.codeBackground
                         codeFont: blocks.codeFont
-                        shownTop: root.shownTop
-                        shownBottom: root.shownBottom
                         lineHeight: metrics.height
                         charWidth: metrics.averageCharacterWidth
                         onImplicitWidthChanged: root.widest = Math.max(root.widest, implicitWidth)

@@ -88,9 +88,10 @@ void appendLine(QString& html, const QString& line, const InlineRichTextStyle& s
 qsizetype utf8Length(QStringView text)
 {
     qsizetype bytes = 0;
+    // Without branches, so that the compiler counts several units at once.
     for (const QChar unit : text) {
         const char16_t c = unit.unicode();
-        bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : QChar::isSurrogate(c) ? 2 : 3; // a pair makes 4
+        bytes += 1 + (c >= 0x80) + (c >= 0x800 && !QChar::isSurrogate(c)); // a pair makes 4
     }
     return bytes;
 }
@@ -100,22 +101,26 @@ bool MessageFormatting::needsRichRendering(const QString& text)
     return text.contains(QLatin1String(" | ")) || text.contains(QLatin1String("```"));
 }
 
+// A UTF-16 unit makes one to three bytes, so only a text or line long enough
+// to pass a cap is counted: a streaming reply is checked on every piece.
 bool MessageFormatting::isOversized(const QString& text)
 {
-    if (text.size() > maxFormattedBytes) // at least as many bytes as UTF-16 units
+    if (text.size() > maxFormattedBytes)
         return true;
-    qsizetype lineStart = 0;
-    qsizetype total = 0;
-    for (qsizetype at = 0; at <= text.size(); ++at) {
-        if (at < text.size() && text[at] != QLatin1Char('\n'))
-            continue;
-        const qsizetype line = utf8Length(QStringView(text).sliced(lineStart, at - lineStart));
-        if (line > maxFormattedLineBytes)
+    if (text.size() * 3 > maxFormattedBytes && utf8Length(text) > maxFormattedBytes)
+        return true;
+    if (text.size() * 3 <= maxFormattedLineBytes)
+        return false;
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = text.size();
+        if ((end - start) * 3 > maxFormattedLineBytes
+            && utf8Length(QStringView(text).sliced(start, end - start)) > maxFormattedLineBytes)
             return true;
-        total += line + 1;
-        lineStart = at + 1;
+        start = end + 1;
     }
-    return total - 1 > maxFormattedBytes;
+    return false;
 }
 
 MessageFormatting::Rendering MessageFormatting::renderingOf(const QString& text)

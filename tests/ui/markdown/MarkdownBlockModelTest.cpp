@@ -268,8 +268,13 @@ TEST(MarkdownBlockModel, aLongTextIsParsedOffTheUiThreadFromTheStart)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isParsing(); }, 20000));
     EXPECT_EQ(model->blocks(), Markdown::parse(reply));
 
-    // A model gone before its parse comes back drops the result.
+    // A piece added to it parses only the end again, on the UI thread.
     model->setText(QString::fromStdString(reply + "\n\nmore"));
+    EXPECT_FALSE(model->isParsing());
+    EXPECT_EQ(model->blocks(), Markdown::parse(reply + "\n\nmore"));
+
+    // A model gone before its parse comes back drops the result.
+    model->setText(QString::fromStdString("Changed.\n\n" + reply));
     ASSERT_TRUE(model->isParsing());
     model.reset();
     QThreadPool::globalInstance()->waitForDone();

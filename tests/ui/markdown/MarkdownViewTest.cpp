@@ -177,6 +177,46 @@ TEST_F(MarkdownViewTest, aStreamedPieceKeepsTheDelegatesOfEarlierRows)
     EXPECT_NEAR(m_view->implicitHeight(), after.last()->y() + after.last()->height(), 0.5);
 }
 
+// Rows placed one under the other, the view as tall as they are.
+void expectStacked(const QList<QQuickItem*>& rows, const QQuickItem* view)
+{
+    ASSERT_FALSE(rows.isEmpty());
+    for (qsizetype row = 1; row < rows.size(); ++row)
+        EXPECT_NEAR(rows[row]->y(), rows[row - 1]->y() + rows[row - 1]->height(), 0.5) << "row " << row;
+    EXPECT_NEAR(view->implicitHeight(), rows.last()->y() + rows.last()->height(), 0.5);
+}
+
+TEST_F(MarkdownViewTest, rowsStackFromTheStartAndAgainBelowARowThatChanges)
+{
+    // As tall as its rows before it is first laid out: a list places its items at that height.
+    QQmlComponent component(&m_engine);
+    component.setData("import QtQuick\nimport Vorbel.Ui.Markdown\n"
+                      "MarkdownMessage { width: 460; text: \"# One\\n\\nTwo\\n\\n- three\" }",
+                      QUrl());
+    std::unique_ptr<QQuickItem> fresh(qobject_cast<QQuickItem*>(component.create()));
+    ASSERT_TRUE(fresh) << component.errorString().toStdString();
+    EXPECT_EQ(items("markdownRow", false, fresh.get()).size(), 3);
+    EXPECT_GT(fresh->implicitHeight(), 0);
+    expectStacked(items("markdownRow", false, fresh.get()), fresh.get());
+
+    const struct {
+        const char* name;
+        QString before, after;
+    } edits[] = {
+        {"a row grows in the middle", "# A\n\nB\n\n# C", "# A\n\n" + QStringLiteral("B ").repeated(150) + "\n\n# C"},
+        {"a row comes in the middle", "# A\n\nB\n\n# C", "# A\n\nB\n\n> X\n\n# C"},
+        {"a row goes from the middle", "# A\n\nB\n\n> X\n\n# C", "# A\n\nB\n\n# C"},
+    };
+    for (const auto& edit : edits) {
+        SCOPED_TRACE(edit.name);
+        setText(edit.before);
+        const double before = m_view->implicitHeight();
+        setText(edit.after);
+        EXPECT_GT(std::abs(m_view->implicitHeight() - before), 1);
+        expectStacked(items("markdownRow"), m_view);
+    }
+}
+
 // In a list, only the rows near the viewport are made; scrolled, the others come and go.
 TEST_F(MarkdownViewTest, rowsOutOfTheViewportAreNotMade)
 {
@@ -219,10 +259,7 @@ TEST_F(MarkdownViewTest, rowsOutOfTheViewportAreNotMade)
         EXPECT_EQ(made("Paragraph 0 ").second, false);
         EXPECT_EQ(made("Paragraph 299 ").second, true);
         // Rows that took their real heights on the way moved every row below them.
-        const QList<QQuickItem*> rows = items(plain ? "plainRow" : "markdownRow", false, view);
-        for (qsizetype row = 1; row < rows.size(); ++row)
-            ASSERT_NEAR(rows[row]->y(), rows[row - 1]->y() + rows[row - 1]->height(), 0.5) << "row " << row;
-        EXPECT_NEAR(view->implicitHeight(), rows.last()->y() + rows.last()->height(), 0.5);
+        expectStacked(items(plain ? "plainRow" : "markdownRow", false, view), view);
     }
 }
 
