@@ -64,7 +64,8 @@ MessagePtr say(StoreContext& store, const ConversationPtr& conversation, const Q
     return message;
 }
 
-// A long plain reply and a long Markdown reply, each at its end (as it streams in) and at its start.
+// A long plain reply, a long Markdown reply and one too large to format, each
+// at its end (as it streams in) and at its start.
 bool writeLongReplyScreenshots(VorbelApplication& app, QQuickWindow* window, const AssistantPtr& assistant,
                                const std::function<QString(const char*)>& path)
 {
@@ -83,9 +84,13 @@ bool writeLongReplyScreenshots(VorbelApplication& app, QQuickWindow* window, con
                            "| Field | Value |\n|---|--:|\n| step | %1 |\n\n- [x] read\n- [ ] archived\n\n")
                 .arg(n);
     }
+    QString oversized;
+    for (int n = 1; oversized.size() <= 300 * 1024; ++n)
+        oversized += QStringLiteral("%1. Record %1 read, checksum `ok`, written to the archive.\n").arg(n);
     bool ok = true;
     auto* list = window->findChild<QQuickItem*>(QStringLiteral("messageList"));
-    for (const auto& [name, text] : {std::pair{"long-plain", plain}, std::pair{"long-markdown", markdown}}) {
+    for (const auto& [name, text] : {std::pair{"long-plain", plain}, std::pair{"long-markdown", markdown},
+                                     std::pair{"long-oversized", oversized}}) {
         ConversationPtr conversation = createConversation(store, assistant);
         say(store, conversation, "user", "Walk me through the archiving job, step by step.");
         say(store, conversation, "assistant", text);
