@@ -42,11 +42,13 @@ void LazyColumn::setViewport(QQuickItem* viewport)
     m_viewport = viewport;
     if (viewport) {
         // Whatever moves this column within the viewport, or the viewport over it.
-        for (const char* signal : {SIGNAL(contentYChanged()), SIGNAL(heightChanged()), SIGNAL(contentHeightChanged()),
-                                   SIGNAL(originYChanged())}) {
+        for (const char* signal :
+             {SIGNAL(contentYChanged()), SIGNAL(contentHeightChanged()), SIGNAL(originYChanged())}) {
             if (viewport->metaObject()->indexOfSignal(signal + 1) >= 0)
                 connect(viewport, signal, this, SLOT(viewportMoved()));
         }
+        // A taller viewport reaches rows the last look did not.
+        connect(viewport, &QQuickItem::heightChanged, this, &LazyColumn::placeShown);
     }
     placeShown();
     Q_EMIT viewportChanged();
