@@ -136,7 +136,8 @@ TEST_F(MarkdownViewTest, onlyWebAndMailLinksOpenAndTheirAddressShowsOnHoverAndTa
         const QPointF onLink(20, paragraph->height() / 2);
         QTest::mouseMove(&m_window, QPoint(m_window.width() - 2, m_window.height() - 2)); // off the last link
         QTest::mouseMove(&m_window, paragraph->mapToScene(onLink).toPoint());
-        EXPECT_TRUE(QTest::qWaitFor([&] { return paragraph->property("hoveredLink").toString() == address; }, 2000))
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&, link = address] { return paragraph->property("hoveredLink").toString() == link; }, 2000))
             << address.toStdString() << " hovered: " << paragraph->property("hoveredLink").toString().toStdString();
         EXPECT_EQ(m_window.cursor().shape(), Qt::PointingHandCursor);
         click(paragraph, onLink);
