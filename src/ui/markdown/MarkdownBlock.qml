@@ -46,16 +46,20 @@ LazyRow {
             implicitHeight: row.spacingAbove + content.implicitHeight
             implicitWidth: row.indent + content.implicitWidth
 
-            Repeater {
-                model: row.bars
-                Rectangle {
-                    required property var modelData
-                    x: modelData.x + 1
-                    y: modelData.joinsAbove ? 0 : row.spacingAbove
-                    width: 3
-                    height: row.height - y
-                    radius: 1.5
-                    color: row.faintColor
+            // The bars of the quotes around the row, made only inside a quote.
+            Loader {
+                active: row.bars.length > 0
+                sourceComponent: Repeater {
+                    model: row.bars
+                    Rectangle {
+                        required property var modelData
+                        x: modelData.x + 1
+                        y: modelData.joinsAbove ? 0 : row.spacingAbove
+                        width: 3
+                        height: row.height - y
+                        radius: 1.5
+                        color: row.faintColor
+                    }
                 }
             }
 

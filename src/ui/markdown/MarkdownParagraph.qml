@@ -1,4 +1,6 @@
-pragma ComponentBehavior: Bound
+// Qt 6.4 cannot load a bound component, and unbound, its qmllint takes the
+// ids of this file for unqualified names inside the delegates.
+// qmllint disable unqualified
 import QtQuick
 import QtQuick.Controls
 import Vorbel.Ui.Common
@@ -41,78 +43,88 @@ Item {
             onVisibleChanged: paragraph.fitWidth()
         }
 
-        Repeater {
-            model: paragraph.images
-            Item {
-                id: webImage
-                required property var modelData
-                readonly property bool ready: image.status === RemoteImage.Ready
-                visible: Theme.dark ? modelData.dark : modelData.light
-                width: ready ? image.width : placeholder.width
-                height: ready ? image.height : placeholder.height
+        // Made only for a paragraph with images: most have none.
+        Loader {
+            active: paragraph.images.length > 0
+            // Images all meant for the other appearance take no room.
+            visible: item !== null && (item as Item).height > 0
+            sourceComponent: Column {
+                spacing: 6
 
-                RemoteImage {
-                    id: image
-                    objectName: "markdownImage"
-                    source: webImage.modelData.source
-                    decodeWidth: Math.ceil(paragraph.width)
-                    visible: webImage.ready
-                    width: Math.min(implicitWidth, paragraph.width)
-                    height: implicitWidth > 0 ? width * implicitHeight / implicitWidth : 0
-                    Accessible.role: Accessible.Graphic
-                    Accessible.name: webImage.modelData.alt
-                    HoverHandler { id: imageHover }
-                    PlainToolTip {
-                        visible: imageHover.hovered && webImage.modelData.alt !== ""
-                        text: webImage.modelData.alt
-                        delay: 400
-                    }
-                }
+                Repeater {
+                    model: paragraph.images
+                    Item {
+                        id: webImage
+                        required property var modelData
+                        readonly property bool ready: image.status === RemoteImage.Ready
+                        visible: Theme.dark ? modelData.dark : modelData.light
+                        width: ready ? image.width : placeholder.width
+                        height: ready ? image.height : placeholder.height
 
-                Rectangle {
-                    id: placeholder
-                    objectName: "imagePlaceholder"
-                    visible: !webImage.ready
-                    width: Math.min(paragraph.width, Math.max(placeholderContent.implicitWidth, 160) + 20)
-                    height: placeholderContent.implicitHeight + 16
-                    radius: 6
-                    color: "transparent"
-                    border.width: 1
-                    border.color: paragraph.faintColor
-
-                    Column {
-                        id: placeholderContent
-                        x: 10
-                        y: 8
-                        width: placeholder.width - 20
-                        spacing: 4
-
-                        Label {
-                            objectName: "imageAltText"
-                            width: Math.min(implicitWidth, parent.width)
-                            text: webImage.modelData.alt !== "" ? webImage.modelData.alt : qsTr("Image")
-                            textFormat: Text.PlainText
-                            wrapMode: Text.Wrap
-                            maximumLineCount: 4
-                            elide: Text.ElideRight
-                            color: paragraph.textColor
+                        RemoteImage {
+                            id: image
+                            objectName: "markdownImage"
+                            source: webImage.modelData.source
+                            decodeWidth: Math.ceil(paragraph.width)
+                            visible: webImage.ready
+                            width: Math.min(implicitWidth, paragraph.width)
+                            height: implicitWidth > 0 ? width * implicitHeight / implicitWidth : 0
+                            Accessible.role: Accessible.Graphic
+                            Accessible.name: webImage.modelData.alt
+                            HoverHandler { id: imageHover }
+                            PlainToolTip {
+                                visible: imageHover.hovered && webImage.modelData.alt !== ""
+                                text: webImage.modelData.alt
+                                delay: 400
+                            }
                         }
-                        Label {
-                            objectName: "imageNote"
-                            visible: text !== ""
-                            width: Math.min(implicitWidth, parent.width)
-                            text: image.status === RemoteImage.Loading ? qsTr("Loading image…") : image.note
-                            textFormat: Text.PlainText
-                            wrapMode: Text.Wrap
-                            font.italic: true
-                            color: Theme.alpha(paragraph.textColor, 0.7)
-                        }
-                        Button {
-                            objectName: "loadImageButton"
-                            visible: image.status === RemoteImage.NotLoaded || image.status === RemoteImage.Failed
-                            text: qsTr("Load image")
-                            Accessible.name: text
-                            onClicked: image.load()
+
+                        Rectangle {
+                            id: placeholder
+                            objectName: "imagePlaceholder"
+                            visible: !webImage.ready
+                            width: Math.min(paragraph.width, Math.max(placeholderContent.implicitWidth, 160) + 20)
+                            height: placeholderContent.implicitHeight + 16
+                            radius: 6
+                            color: "transparent"
+                            border.width: 1
+                            border.color: paragraph.faintColor
+
+                            Column {
+                                id: placeholderContent
+                                x: 10
+                                y: 8
+                                width: placeholder.width - 20
+                                spacing: 4
+
+                                Label {
+                                    objectName: "imageAltText"
+                                    width: Math.min(implicitWidth, parent.width)
+                                    text: webImage.modelData.alt !== "" ? webImage.modelData.alt : qsTr("Image")
+                                    textFormat: Text.PlainText
+                                    wrapMode: Text.Wrap
+                                    maximumLineCount: 4
+                                    elide: Text.ElideRight
+                                    color: paragraph.textColor
+                                }
+                                Label {
+                                    objectName: "imageNote"
+                                    visible: text !== ""
+                                    width: Math.min(implicitWidth, parent.width)
+                                    text: image.status === RemoteImage.Loading ? qsTr("Loading image…") : image.note
+                                    textFormat: Text.PlainText
+                                    wrapMode: Text.Wrap
+                                    font.italic: true
+                                    color: Theme.alpha(paragraph.textColor, 0.7)
+                                }
+                                Button {
+                                    objectName: "loadImageButton"
+                                    visible: image.status === RemoteImage.NotLoaded || image.status === RemoteImage.Failed
+                                    text: qsTr("Load image")
+                                    Accessible.name: text
+                                    onClicked: image.load()
+                                }
+                            }
                         }
                     }
                 }
