@@ -9,8 +9,9 @@ import Vorbel.Ui.Markdown
 // A message text drawn in rows, for a bubble: lays out to `width`, grows to
 // `implicitHeight`. As Markdown, each row is one block (quotes and lists are
 // flattened into the blocks they hold); as plain text, each row is a
-// paragraph; as written, each row is a chunk of a text too large to format. While a reply streams only the rows that changed are laid out
-// again, and in a list only the rows near its viewport are made at all.
+// paragraph; as written, each row is a chunk of a text too large to format.
+// While a reply streams only the rows that changed are laid out again, and in
+// a list only the rows near its viewport are made at all (see LazyColumn).
 Item {
     id: root
 
