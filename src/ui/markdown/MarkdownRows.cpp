@@ -4,6 +4,7 @@
 #include "ui/markdown/InlineRichText.h"
 #include "ui/markdown/MarkdownBlockModel.h"
 #include "ui/markdown/MessageFormatting.h"
+#include "ui/markdown/TextChunks.h"
 
 #include "markdown/ImageAppearance.h"
 #include "markdown/MarkdownRenderer.h"
@@ -360,10 +361,7 @@ std::vector<QString> plainRowsOf(QStringView text)
 
 QVariantMap presentPlainRow(const QString& row, const MarkdownRowStyle& style)
 {
-    QString shown = row;
-    // The line end that closes a row would add an empty line: the next row starts one.
-    if (shown.endsWith(QLatin1Char('\n')))
-        shown.chop(shown.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    const QString shown = TextChunks::withoutClosingLineEnd(row);
     QVariantMap out = emptyRow({});
     out[QStringLiteral("kind")] = MarkdownBlockModel::Plain;
     out[QStringLiteral("html")] = MessageFormatting::plainHtml(shown, style.textColor, style.linkColor);
@@ -375,10 +373,7 @@ QVariantMap presentPlainRow(const QString& row, const MarkdownRowStyle& style)
 
 QVariantMap presentWrittenRow(const QString& chunk)
 {
-    QString shown = chunk;
-    // As for a plain row: the next chunk starts a line of its own.
-    if (shown.endsWith(QLatin1Char('\n')))
-        shown.chop(shown.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    const QString shown = TextChunks::withoutClosingLineEnd(chunk);
     QVariantMap out = emptyRow({});
     out[QStringLiteral("kind")] = MarkdownBlockModel::Html;
     out[QStringLiteral("text")] = shown;

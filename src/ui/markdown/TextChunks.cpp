@@ -19,13 +19,17 @@ QStringList TextChunks::chunksOf(const QString& text)
     return chunks;
 }
 
+QString TextChunks::withoutClosingLineEnd(QString text)
+{
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(text.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    return text;
+}
+
 QVariantList TextChunks::shownChunks(const QString& text)
 {
     QVariantList shown;
-    for (QString chunk : chunksOf(text)) {
-        if (chunk.endsWith(QLatin1Char('\n')))
-            chunk.chop(chunk.endsWith(QLatin1String("\r\n")) ? 2 : 1);
-        shown << chunk;
-    }
+    for (const QString& chunk : chunksOf(text))
+        shown << withoutClosingLineEnd(chunk);
     return shown;
 }

@@ -21,7 +21,9 @@ public:
     using QObject::QObject;
 
     static QStringList chunksOf(const QString& text);
-    // The chunks as each item shows them: the line end that closes a chunk
-    // would add an empty line, since each item is a line of its own already.
+    // A chunk, or a row of text, as its item shows it: the line end that
+    // closes it would add an empty line, since the next item starts one.
+    static QString withoutClosingLineEnd(QString text);
+    // The chunks as each item shows them (see withoutClosingLineEnd).
     Q_INVOKABLE static QVariantList shownChunks(const QString& text);
 };
