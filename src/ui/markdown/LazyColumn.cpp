@@ -9,7 +9,7 @@
 namespace {
 const char* const shownProperty = "shown";
 
-// The Repeater that makes the rows sits among them, and has no `shown`.
+// The repeater that makes the rows sits among them, and has no `shown`.
 bool canBeShown(const QQuickItem* row) { return row->metaObject()->indexOfProperty(shownProperty) >= 0; }
 // A row out of view is hidden too, which takes it out of the scene graph: a
 // frame then walks only the rows near the viewport.
@@ -88,7 +88,7 @@ void LazyColumn::itemChange(ItemChange change, const ItemChangeData& data)
             if (!m_viewport)
                 m_shown.insert(row);
         }
-        // Its place among the rows is read later: a Repeater moves the rows it
+        // Its place among the rows is read later: a repeater moves the rows it
         // adds into model order right after adding them.
         m_orderChanged = true;
         polish();

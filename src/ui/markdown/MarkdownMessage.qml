@@ -2,7 +2,6 @@
 // ids of this file for unqualified names inside the delegates.
 // qmllint disable unqualified
 import QtQuick
-import Qt.labs.qmlmodels
 import Vorbel.Ui.Common
 import Vorbel.Ui.Markdown
 
@@ -79,35 +78,27 @@ Item {
         width: root.width
         viewport: root.viewport
 
-        Repeater {
+        RowRepeater {
             id: rows
             model: blocks
-            delegate: DelegateChooser {
-                role: "kind"
-                DelegateChoice {
-                    roleValue: MarkdownBlockModel.Plain
-                    PlainRowView {
-                        required property int index
-                        width: root.rowWidth
-                        textColor: root.textColor
-                        lineHeight: metrics.height
-                        charWidth: metrics.averageCharacterWidth
-                        holdsMatch: index === root.matchRow
-                        highlight: root.highlight
-                        onImplicitWidthChanged: root.widest = Math.max(root.widest, implicitWidth)
-                    }
-                }
-                DelegateChoice {
-                    MarkdownBlock {
-                        width: root.rowWidth
-                        textColor: root.textColor
-                        codeBackground: root.codeBackground
-                        codeFont: blocks.codeFont
-                        lineHeight: metrics.height
-                        charWidth: metrics.averageCharacterWidth
-                        onImplicitWidthChanged: root.widest = Math.max(root.widest, implicitWidth)
-                    }
-                }
+            plainDelegate: PlainRowView {
+                required property int index
+                width: root.rowWidth
+                textColor: root.textColor
+                lineHeight: metrics.height
+                charWidth: metrics.averageCharacterWidth
+                holdsMatch: index === root.matchRow
+                highlight: root.highlight
+                onImplicitWidthChanged: root.widest = Math.max(root.widest, implicitWidth)
+            }
+            delegate: MarkdownBlock {
+                width: root.rowWidth
+                textColor: root.textColor
+                codeBackground: root.codeBackground
+                codeFont: blocks.codeFont
+                lineHeight: metrics.height
+                charWidth: metrics.averageCharacterWidth
+                onImplicitWidthChanged: root.widest = Math.max(root.widest, implicitWidth)
             }
         }
     }

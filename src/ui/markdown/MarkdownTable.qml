@@ -1,4 +1,6 @@
-pragma ComponentBehavior: Bound
+// Qt 6.4 cannot load a bound component, and unbound, its qmllint takes the
+// ids of this file for unqualified names inside the delegates.
+// qmllint disable unqualified
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -20,7 +22,7 @@ Item {
 
     readonly property int maxCellWidth: 320
     implicitWidth: grid.implicitWidth + 2 + 4 + copyButton.implicitWidth
-    implicitHeight: Math.max(frame.height + (cutPart.visible ? cutPart.implicitHeight + 6 : 0), copyButton.implicitHeight)
+    implicitHeight: Math.max(frame.height + (cutPart.item ? cutPart.implicitHeight + 6 : 0), copyButton.implicitHeight)
 
     Flickable {
         id: frame
@@ -101,40 +103,45 @@ Item {
         }
     }
 
-    Column {
+    // Made only for a table too large to draw whole. An empty note would cost
+    // more than its room: Qt's text watches the viewport until it has text,
+    // and every row of a long message is then visited whenever the view moves.
+    Loader {
         id: cutPart
-        objectName: "tableCut"
-        visible: table.note !== ""
+        active: table.note !== ""
         y: frame.height + 6
         width: frame.width
+        sourceComponent: Column {
+            objectName: "tableCut"
 
-        Label {
-            objectName: "tableNote"
-            width: parent.width
-            bottomPadding: 4
-            wrapMode: Text.Wrap
-            textFormat: Text.PlainText
-            text: table.note
-            color: Theme.alpha(table.textColor, 0.7)
-            font.italic: true
-        }
-        Repeater {
-            model: GradualListModel {
-                batch: 1
-                values: TextChunks.shownChunks(table.cutText)
+            Label {
+                objectName: "tableNote"
+                width: parent.width
+                bottomPadding: 4
+                wrapMode: Text.Wrap
+                textFormat: Text.PlainText
+                text: table.note
+                color: Theme.alpha(table.textColor, 0.7)
+                font.italic: true
             }
-            TextEdit {
-                required property string value
-                width: cutPart.width
-                readOnly: true
-                selectByMouse: true
-                wrapMode: TextEdit.Wrap
-                textFormat: TextEdit.PlainText
-                text: value
-                color: table.textColor
-                selectionColor: Theme.accent
-                selectedTextColor: "white"
-                activeFocusOnTab: false
+            Repeater {
+                model: GradualListModel {
+                    batch: 1
+                    values: TextChunks.shownChunks(table.cutText)
+                }
+                TextEdit {
+                    required property string value
+                    width: cutPart.width
+                    readOnly: true
+                    selectByMouse: true
+                    wrapMode: TextEdit.Wrap
+                    textFormat: TextEdit.PlainText
+                    text: value
+                    color: table.textColor
+                    selectionColor: Theme.accent
+                    selectedTextColor: "white"
+                    activeFocusOnTab: false
+                }
             }
         }
     }

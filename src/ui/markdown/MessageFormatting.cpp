@@ -87,11 +87,12 @@ void appendLine(QString& html, const QString& line, const InlineRichTextStyle& s
 
 qsizetype utf8Length(QStringView text)
 {
-    qsizetype bytes = 0;
-    // Without branches, so that the compiler counts several units at once.
-    for (const QChar unit : text) {
-        const char16_t c = unit.unicode();
-        bytes += 1 + (c >= 0x80) + (c >= 0x800 && !QChar::isSurrogate(c)); // a pair makes 4
+    // Plain integers and no branch, so that the compiler counts many units at once.
+    const char16_t* units = text.utf16();
+    qsizetype bytes = text.size();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const unsigned c = units[i];
+        bytes += unsigned(c >= 0x80) + unsigned((c >= 0x800) & ((c & 0xF800) != 0xD800)); // a pair makes 4
     }
     return bytes;
 }

@@ -47,6 +47,8 @@ TEST(MessageFormatting, TextsPastTheSizeCapsAreOversized)
         {"a line at the line cap", QString(lineCap, 'a') + "\nb", false},
         {"a line one byte over it", "b\n" + QString(lineCap + 1, 'a'), true},
         {"a line over it in two-byte characters", QString(lineCap / 2 + 1, QChar(0xE9)), true},
+        {"a line over it in three-byte characters", QString(lineCap / 3 + 1, QChar(0x4E2D)), true},
+        {"a line at it in four-byte pairs", QString::fromUtf8("\xF0\x9F\x98\x80").repeated(lineCap / 4), false},
     };
     for (const auto& [name, text, oversized] : cases)
         EXPECT_EQ(MessageFormatting::isOversized(text), oversized) << name;
