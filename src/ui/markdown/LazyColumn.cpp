@@ -25,6 +25,10 @@ qreal bottomOf(const QQuickItem* row) { return row->y() + row->height(); }
 LazyColumn::LazyColumn(QQuickItem* parent)
     : QQuickItem(parent)
 {
+    // The rows' height is the implicit one only. Once a child is added, Qt
+    // visits every child of an item whose size changes, and a reply adds a
+    // row on most pieces: a column that keeps its own height is not visited.
+    setHeight(0);
     // When a row's text goes, Qt asks each sibling in turn whether it still
     // wants hover events or a cursor, to know whether the column does: a
     // first child that always does answers at once, however many rows there are.

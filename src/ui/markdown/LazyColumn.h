@@ -9,7 +9,8 @@
 // The rows of a long message, stacked top to bottom like a Column, telling each
 // row through its `shown` property whether it is near the viewport: within a
 // viewport's height above or below it. Rows not near it are hidden, but keep
-// their room. Without a viewport every row is shown.
+// their room. Without a viewport every row is shown. The column's
+// implicitHeight is its rows'; its height stays 0.
 //
 // A frame costs the same however many rows there are: a row whose height
 // changes restacks only the rows below it (while a reply streams, none), and

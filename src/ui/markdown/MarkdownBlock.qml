@@ -46,69 +46,68 @@ LazyRow {
             implicitHeight: row.spacingAbove + content.implicitHeight
             implicitWidth: row.indent + content.implicitWidth
 
-            // The bars of the quotes around the row, made only inside a quote.
+            // Quote bars, a list marker or a task box, made only for the rows that have them.
             Loader {
-                active: row.bars.length > 0
-                sourceComponent: Repeater {
-                    model: row.bars
-                    Rectangle {
-                        required property var modelData
-                        x: modelData.x + 1
-                        y: modelData.joinsAbove ? 0 : row.spacingAbove
-                        width: 3
-                        height: row.height - y
-                        radius: 1.5
-                        color: row.faintColor
-                    }
-                }
-            }
-
-            // List markers are made only for the rows of a list.
-            Loader {
-                active: row.marker === "bullet" || row.marker === "number"
-                x: row.indent - 24
-                y: row.spacingAbove
-                sourceComponent: Text {
-                    width: 18
-                    horizontalAlignment: Text.AlignRight
-                    text: row.markerText
-                    textFormat: Text.PlainText
-                    color: row.textColor
-                    font.bold: row.kind === MarkdownBlockModel.Heading
-                }
-            }
-
-            Loader {
-                active: row.marker === "checked" || row.marker === "unchecked"
-                x: row.indent - 21
-                y: row.spacingAbove + Math.max(0, (row.lineHeight - 14) / 2)
-                sourceComponent: Rectangle {
-                    objectName: "taskMark"
-                    readonly property bool checked: row.marker === "checked"
-                    Accessible.role: Accessible.CheckBox
-                    Accessible.checkable: true
-                    Accessible.checked: checked
-                    Accessible.name: MessageFormatting.plainTextOf(row.html)
-                    width: 14
-                    height: 14
-                    radius: 3
-                    color: checked ? row.textColor : "transparent"
-                    border.width: checked ? 0 : 1.5
-                    border.color: Theme.alpha(row.textColor, 0.6)
-
-                    // A tick drawn from two bars, so no font needs the glyph.
-                    Item {
-                        visible: parent.checked
-                        anchors.fill: parent
+                active: row.bars.length > 0 || row.marker !== ""
+                sourceComponent: Item {
+                    Repeater {
+                        model: row.bars
                         Rectangle {
-                            x: 2.5; y: 7.2; width: 4.5; height: 1.8; radius: 0.9
-                            rotation: 45
-                            color: Theme.dark && !Qt.colorEqual(row.textColor, "white") ? "black" : Theme.background
+                            required property var modelData
+                            x: modelData.x + 1
+                            y: modelData.joinsAbove ? 0 : row.spacingAbove
+                            width: 3
+                            height: row.height - y
+                            radius: 1.5
+                            color: row.faintColor
                         }
-                        Rectangle {
-                            x: 4.6; y: 5.6; width: 8; height: 1.8; radius: 0.9
-                            rotation: -50
-                            color: Theme.dark && !Qt.colorEqual(row.textColor, "white") ? "black" : Theme.background
+                    }
+
+                    Text {
+                        visible: row.marker === "bullet" || row.marker === "number"
+                        x: row.indent - 24
+                        y: row.spacingAbove
+                        width: 18
+                        horizontalAlignment: Text.AlignRight
+                        text: visible ? row.markerText : ""
+                        textFormat: Text.PlainText
+                        color: row.textColor
+                        font.bold: row.kind === MarkdownBlockModel.Heading
+                    }
+
+                    Loader {
+                        active: row.marker === "checked" || row.marker === "unchecked"
+                        x: row.indent - 21
+                        y: row.spacingAbove + Math.max(0, (row.lineHeight - 14) / 2)
+                        sourceComponent: Rectangle {
+                            objectName: "taskMark"
+                            readonly property bool checked: row.marker === "checked"
+                            Accessible.role: Accessible.CheckBox
+                            Accessible.checkable: true
+                            Accessible.checked: checked
+                            Accessible.name: MessageFormatting.plainTextOf(row.html)
+                            width: 14
+                            height: 14
+                            radius: 3
+                            color: checked ? row.textColor : "transparent"
+                            border.width: checked ? 0 : 1.5
+                            border.color: Theme.alpha(row.textColor, 0.6)
+
+                            // A tick drawn from two bars, so no font needs the glyph.
+                            Item {
+                                visible: parent.checked
+                                anchors.fill: parent
+                                Rectangle {
+                                    x: 2.5; y: 7.2; width: 4.5; height: 1.8; radius: 0.9
+                                    rotation: 45
+                                    color: Theme.dark && !Qt.colorEqual(row.textColor, "white") ? "black" : Theme.background
+                                }
+                                Rectangle {
+                                    x: 4.6; y: 5.6; width: 8; height: 1.8; radius: 0.9
+                                    rotation: -50
+                                    color: Theme.dark && !Qt.colorEqual(row.textColor, "white") ? "black" : Theme.background
+                                }
+                            }
                         }
                     }
                 }

@@ -20,110 +20,106 @@ Item {
 
     readonly property color faintColor: Theme.alpha(textColor, 0.3)
 
-    // The text unwrapped: a Column would report its children's current width.
+    // As wide as its text unwrapped; images are not counted.
     // Set, not bound: reading a wrapped text's implicit width lays it out again.
-    implicitHeight: column.implicitHeight
+    implicitHeight: imageList.visible ? imageList.y + imageList.height : paragraphText.visible ? paragraphText.height : 0
     function fitWidth() {
         implicitWidth = paragraphText.visible ? paragraphText.implicitWidth : 0
     }
     Component.onCompleted: fitWidth()
 
-    Column {
-        id: column
+    SelectableRichText {
+        id: paragraphText
         width: paragraph.width
-        spacing: 6
+        visible: paragraph.hasText
+        text: paragraph.html
+        color: paragraph.textColor
+        onImplicitWidthChanged: paragraph.fitWidth()
+        onVisibleChanged: paragraph.fitWidth()
+    }
 
-        SelectableRichText {
-            id: paragraphText
-            width: paragraph.width
-            visible: paragraph.hasText
-            text: paragraph.html
-            color: paragraph.textColor
-            onImplicitWidthChanged: paragraph.fitWidth()
-            onVisibleChanged: paragraph.fitWidth()
-        }
+    // Made only for a paragraph with images: most have none.
+    Loader {
+        id: imageList
+        y: paragraphText.visible ? paragraphText.height + 6 : 0
+        active: paragraph.images.length > 0
+        // Images all meant for the other appearance take no room.
+        visible: item !== null && (item as Item).height > 0
+        sourceComponent: Column {
+            spacing: 6
 
-        // Made only for a paragraph with images: most have none.
-        Loader {
-            active: paragraph.images.length > 0
-            // Images all meant for the other appearance take no room.
-            visible: item !== null && (item as Item).height > 0
-            sourceComponent: Column {
-                spacing: 6
+            Repeater {
+                model: paragraph.images
+                Item {
+                    id: webImage
+                    required property var modelData
+                    readonly property bool ready: image.status === RemoteImage.Ready
+                    visible: Theme.dark ? modelData.dark : modelData.light
+                    width: ready ? image.width : placeholder.width
+                    height: ready ? image.height : placeholder.height
 
-                Repeater {
-                    model: paragraph.images
-                    Item {
-                        id: webImage
-                        required property var modelData
-                        readonly property bool ready: image.status === RemoteImage.Ready
-                        visible: Theme.dark ? modelData.dark : modelData.light
-                        width: ready ? image.width : placeholder.width
-                        height: ready ? image.height : placeholder.height
-
-                        RemoteImage {
-                            id: image
-                            objectName: "markdownImage"
-                            source: webImage.modelData.source
-                            decodeWidth: Math.ceil(paragraph.width)
-                            visible: webImage.ready
-                            width: Math.min(implicitWidth, paragraph.width)
-                            height: implicitWidth > 0 ? width * implicitHeight / implicitWidth : 0
-                            Accessible.role: Accessible.Graphic
-                            Accessible.name: webImage.modelData.alt
-                            HoverHandler { id: imageHover }
-                            PlainToolTip {
-                                visible: imageHover.hovered && webImage.modelData.alt !== ""
-                                text: webImage.modelData.alt
-                                delay: 400
-                            }
+                    RemoteImage {
+                        id: image
+                        objectName: "markdownImage"
+                        source: webImage.modelData.source
+                        decodeWidth: Math.ceil(paragraph.width)
+                        visible: webImage.ready
+                        width: Math.min(implicitWidth, paragraph.width)
+                        height: implicitWidth > 0 ? width * implicitHeight / implicitWidth : 0
+                        Accessible.role: Accessible.Graphic
+                        Accessible.name: webImage.modelData.alt
+                        HoverHandler { id: imageHover }
+                        PlainToolTip {
+                            visible: imageHover.hovered && webImage.modelData.alt !== ""
+                            text: webImage.modelData.alt
+                            delay: 400
                         }
+                    }
 
-                        Rectangle {
-                            id: placeholder
-                            objectName: "imagePlaceholder"
-                            visible: !webImage.ready
-                            width: Math.min(paragraph.width, Math.max(placeholderContent.implicitWidth, 160) + 20)
-                            height: placeholderContent.implicitHeight + 16
-                            radius: 6
-                            color: "transparent"
-                            border.width: 1
-                            border.color: paragraph.faintColor
+                    Rectangle {
+                        id: placeholder
+                        objectName: "imagePlaceholder"
+                        visible: !webImage.ready
+                        width: Math.min(paragraph.width, Math.max(placeholderContent.implicitWidth, 160) + 20)
+                        height: placeholderContent.implicitHeight + 16
+                        radius: 6
+                        color: "transparent"
+                        border.width: 1
+                        border.color: paragraph.faintColor
 
-                            Column {
-                                id: placeholderContent
-                                x: 10
-                                y: 8
-                                width: placeholder.width - 20
-                                spacing: 4
+                        Column {
+                            id: placeholderContent
+                            x: 10
+                            y: 8
+                            width: placeholder.width - 20
+                            spacing: 4
 
-                                Label {
-                                    objectName: "imageAltText"
-                                    width: Math.min(implicitWidth, parent.width)
-                                    text: webImage.modelData.alt !== "" ? webImage.modelData.alt : qsTr("Image")
-                                    textFormat: Text.PlainText
-                                    wrapMode: Text.Wrap
-                                    maximumLineCount: 4
-                                    elide: Text.ElideRight
-                                    color: paragraph.textColor
-                                }
-                                Label {
-                                    objectName: "imageNote"
-                                    visible: text !== ""
-                                    width: Math.min(implicitWidth, parent.width)
-                                    text: image.status === RemoteImage.Loading ? qsTr("Loading image…") : image.note
-                                    textFormat: Text.PlainText
-                                    wrapMode: Text.Wrap
-                                    font.italic: true
-                                    color: Theme.alpha(paragraph.textColor, 0.7)
-                                }
-                                Button {
-                                    objectName: "loadImageButton"
-                                    visible: image.status === RemoteImage.NotLoaded || image.status === RemoteImage.Failed
-                                    text: qsTr("Load image")
-                                    Accessible.name: text
-                                    onClicked: image.load()
-                                }
+                            Label {
+                                objectName: "imageAltText"
+                                width: Math.min(implicitWidth, parent.width)
+                                text: webImage.modelData.alt !== "" ? webImage.modelData.alt : qsTr("Image")
+                                textFormat: Text.PlainText
+                                wrapMode: Text.Wrap
+                                maximumLineCount: 4
+                                elide: Text.ElideRight
+                                color: paragraph.textColor
+                            }
+                            Label {
+                                objectName: "imageNote"
+                                visible: text !== ""
+                                width: Math.min(implicitWidth, parent.width)
+                                text: image.status === RemoteImage.Loading ? qsTr("Loading image…") : image.note
+                                textFormat: Text.PlainText
+                                wrapMode: Text.Wrap
+                                font.italic: true
+                                color: Theme.alpha(paragraph.textColor, 0.7)
+                            }
+                            Button {
+                                objectName: "loadImageButton"
+                                visible: image.status === RemoteImage.NotLoaded || image.status === RemoteImage.Failed
+                                text: qsTr("Load image")
+                                Accessible.name: text
+                                onClicked: image.load()
                             }
                         }
                     }

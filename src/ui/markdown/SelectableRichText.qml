@@ -60,8 +60,14 @@ TextEdit {
     }
 
     // The attached tooltip is made once for all texts, and an address here is
-    // always percent-encoded, so it holds no markup.
-    ToolTip.visible: hoveredLink !== ""
-    ToolTip.text: hoveredLink
-    ToolTip.delay: 400
+    // always percent-encoded, so it holds no markup. Shown from the handler,
+    // so that a text is not given its attached part until a link is hovered.
+    onLinkHovered: link => {
+        if (link !== "") {
+            ToolTip.delay = 400
+            ToolTip.show(link)
+        } else {
+            ToolTip.hide()
+        }
+    }
 }
