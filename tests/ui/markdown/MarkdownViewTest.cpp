@@ -178,12 +178,16 @@ TEST_F(MarkdownViewTest, aStreamedPieceKeepsTheDelegatesOfEarlierRows)
     EXPECT_NEAR(m_view->implicitHeight(), after.last()->y() + after.last()->height(), 0.5);
 }
 
-// Rows placed one under the other, the view as tall as they are.
+// Rows placed one under the other, each knowing its place, the view as tall as they are.
 void expectStacked(const QList<QQuickItem*>& rows, const QQuickItem* view)
 {
     ASSERT_FALSE(rows.isEmpty());
-    for (qsizetype row = 1; row < rows.size(); ++row)
-        EXPECT_NEAR(rows[row]->y(), rows[row - 1]->y() + rows[row - 1]->height(), 0.5) << "row " << row;
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        EXPECT_EQ(rows[row]->property("index").toInt(), row);
+        if (row > 0) {
+            EXPECT_NEAR(rows[row]->y(), rows[row - 1]->y() + rows[row - 1]->height(), 0.5) << "row " << row;
+        }
+    }
     EXPECT_NEAR(view->implicitHeight(), rows.last()->y() + rows.last()->height(), 0.5);
 }
 
