@@ -104,8 +104,8 @@ Item {
     }
 
     // Made only for a table too large to draw whole. An empty note would cost
-    // more than its room: Qt's text watches the viewport until it has text,
-    // and every row of a long message is then visited whenever the view moves.
+    // more than its room: Qt's empty text watches the viewport, and every row
+    // of a long message is then visited whenever the message grows.
     Loader {
         id: cutPart
         active: table.note !== ""
