@@ -114,10 +114,12 @@ void RowRepeater::changeRows(int first, int last, const QList<int>& roles)
     last = std::min(last, count() - 1);
     for (int row = first; row <= last; ++row) {
         Row& made = m_rows[row];
-        // A row that now takes the other delegate is made again.
+        // A row that now takes the other delegate is made again, in front of
+        // its old item so that it takes its place.
         if (delegateFor(row) != made.madeBy) {
-            drop(made);
+            const Row old = made;
             made = make(row);
+            drop(old);
             continue;
         }
         if (!made.item)
