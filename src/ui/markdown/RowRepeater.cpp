@@ -35,20 +35,16 @@ void RowRepeater::setModel(QAbstractItemModel* model)
     Q_EMIT modelChanged();
 }
 
-void RowRepeater::setDelegate(QQmlComponent* delegate)
-{
-    if (delegate == m_delegate)
-        return;
-    m_delegate = delegate;
-    remake();
-    Q_EMIT delegateChanged();
-}
+void RowRepeater::setDelegate(QQmlComponent* delegate) { replaceDelegate(m_delegate, delegate); }
+void RowRepeater::setPlainDelegate(QQmlComponent* delegate) { replaceDelegate(m_plainDelegate, delegate); }
 
-void RowRepeater::setPlainDelegate(QQmlComponent* delegate)
+void RowRepeater::replaceDelegate(QPointer<QQmlComponent>& slot, QQmlComponent* delegate)
 {
-    if (delegate == m_plainDelegate)
+    if (delegate == slot)
         return;
-    m_plainDelegate = delegate;
+    // Found again: a new component may take a gone one's address, with other properties.
+    m_properties.clear();
+    slot = delegate;
     remake();
     Q_EMIT delegateChanged();
 }

@@ -49,6 +49,7 @@ protected:
 private:
     using RoleProperties = QList<std::pair<int, QByteArray>>;
 
+    void replaceDelegate(QPointer<QQmlComponent>& slot, QQmlComponent* delegate);
     void remake();
     void insertRows(int first, int last);
     void removeRows(int first, int last);
