@@ -1,5 +1,7 @@
 #include "ui/markdown/LazyColumn.h"
 
+#include "ui/markdown/LazyRow.h"
+
 #include <QCursor>
 
 #include <algorithm>
@@ -7,15 +9,13 @@
 #include <limits>
 
 namespace {
-const char* const shownProperty = "shown";
-
-// The repeater that makes the rows sits among them, and has no `shown`.
-bool canBeShown(const QQuickItem* row) { return row->metaObject()->indexOfProperty(shownProperty) >= 0; }
+// The repeater that makes the rows sits among them, and is no row.
+bool isRow(QQuickItem* item) { return qobject_cast<LazyRow*>(item) != nullptr; }
 // A row out of view is hidden too, which takes it out of the scene graph: a
 // frame then walks only the rows near the viewport.
 void setShown(QQuickItem* row, bool shown)
 {
-    row->setProperty(shownProperty, shown);
+    static_cast<LazyRow*>(row)->setShown(shown);
     row->setVisible(shown);
 }
 
@@ -87,7 +87,7 @@ void LazyColumn::itemChange(ItemChange change, const ItemChangeData& data)
         QQuickItem* row = data.item;
         // The row is named here: finding a sender among thousands of rows takes long.
         connect(row, &QQuickItem::heightChanged, this, [this, row] { rowResized(row); });
-        if (canBeShown(row)) {
+        if (isRow(row)) {
             setShown(row, !m_viewport);
             if (!m_viewport)
                 m_shown.insert(row);
@@ -165,7 +165,7 @@ void LazyColumn::tellShown()
 {
     if (!m_viewport) {
         for (QQuickItem* row : std::as_const(m_rows)) {
-            if (!m_shown.contains(row) && canBeShown(row)) {
+            if (!m_shown.contains(row) && isRow(row)) {
                 setShown(row, true);
                 m_shown.insert(row);
             }
@@ -180,7 +180,7 @@ void LazyColumn::tellShown()
                                     [top](const QQuickItem* above) { return bottomOf(above) < top; });
     QSet<QQuickItem*> near;
     for (; row != m_rows.cend() && (*row)->y() <= bottom; ++row) {
-        if (canBeShown(*row))
+        if (isRow(*row))
             near.insert(*row);
     }
     // Rows made change their heights, which polishes again; the set then settles.

@@ -1,6 +1,5 @@
 pragma ComponentBehavior: Bound
 import QtQuick
-import QtQuick.Controls
 import Vorbel.Ui.Common
 
 // A code block: monospace on a tinted background, long lines scroll sideways,
@@ -36,27 +35,19 @@ Item {
             font.pointSize: Math.max(1, block.codeFont.pointSize - 1)
         }
 
-        Flickable {
+        SidewaysFlickable {
             id: frame
-            readonly property bool scrolls: contentWidth > width + 0.5
             x: block.padding
             y: languageLabel.visible ? languageLabel.y + languageLabel.height + 4 : block.padding
             width: box.width - 2 * block.padding
             height: code.implicitHeight + (scrolls ? 10 : 0)
             contentWidth: code.implicitWidth
             contentHeight: code.implicitHeight
-            clip: true
-            flickableDirection: Flickable.HorizontalFlick
-            boundsBehavior: Flickable.StopAtBounds
-            interactive: scrolls
-            ScrollBar.horizontal: ScrollBar {
-                policy: frame.scrolls ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
-            }
 
             SelectableRichText {
                 id: code
                 objectName: "codeText"
-                text: block.html
+                html: block.html
                 color: block.textColor
                 font: block.codeFont
                 wrapMode: TextEdit.NoWrap

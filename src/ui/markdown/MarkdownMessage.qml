@@ -73,6 +73,10 @@ Item {
         id: metrics
     }
 
+    MarkdownRowBodies {
+        id: rowBodies
+    }
+
     LazyColumn {
         id: column
         width: root.width
@@ -83,6 +87,7 @@ Item {
             model: blocks
             plainDelegate: PlainRowView {
                 required property int index
+                body: rowBodies.plain
                 width: root.rowWidth
                 textColor: root.textColor
                 lineHeight: metrics.height
@@ -92,6 +97,8 @@ Item {
                 onImplicitWidthChanged: root.widest = Math.max(root.widest, implicitWidth)
             }
             delegate: MarkdownBlock {
+                body: rowBodies.forKind(kind)
+                decoration: rowBodies.decoration
                 width: root.rowWidth
                 textColor: root.textColor
                 codeBackground: root.codeBackground

@@ -32,7 +32,7 @@ Item {
         id: paragraphText
         width: paragraph.width
         visible: paragraph.hasText
-        text: paragraph.html
+        html: paragraph.html
         color: paragraph.textColor
         onImplicitWidthChanged: paragraph.fitWidth()
         onVisibleChanged: paragraph.fitWidth()

@@ -24,20 +24,12 @@ Item {
     implicitWidth: grid.implicitWidth + 2 + 4 + copyButton.implicitWidth
     implicitHeight: Math.max(frame.height + (cutPart.item ? cutPart.implicitHeight + 6 : 0), copyButton.implicitHeight)
 
-    Flickable {
+    SidewaysFlickable {
         id: frame
-        readonly property bool scrolls: contentWidth > width + 0.5
         width: table.width - copyButton.width - 4
         height: border.height + (scrolls ? 10 : 0)
         contentWidth: border.width
         contentHeight: border.height
-        clip: true
-        flickableDirection: Flickable.HorizontalFlick
-        boundsBehavior: Flickable.StopAtBounds
-        interactive: scrolls
-        ScrollBar.horizontal: ScrollBar {
-            policy: frame.scrolls ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
-        }
 
         Rectangle {
             id: border
@@ -79,7 +71,7 @@ Item {
                             x: 8
                             y: 5
                             width: cell.width - 16
-                            text: cell.value.html
+                            html: cell.value.html
                             color: table.textColor
                             horizontalAlignment: cell.value.align
                         }

@@ -1,10 +1,7 @@
 #include "ui/markdown/RowRepeater.h"
 
+#include "ui/markdown/ComponentItem.h"
 #include "ui/markdown/MarkdownBlockModel.h"
-
-#include "ui/common/UiLog.h"
-
-#include <QQmlContext>
 
 RowRepeater::RowRepeater(QQuickItem* parent)
     : QQuickItem(parent)
@@ -143,16 +140,9 @@ RowRepeater::Row RowRepeater::make(int row)
     QQmlComponent* delegate = delegateFor(row);
     if (!delegate)
         return {};
-    QQmlContext* context = delegate->creationContext() ? delegate->creationContext() : qmlContext(this);
-    QObject* object = delegate->beginCreate(context);
-    auto* item = qobject_cast<QQuickItem*>(object);
-    if (!item) {
-        if (object)
-            delegate->completeCreate();
-        delete object;
-        qCWarning(lcUi) << "a row delegate that makes no item:" << delegate->errorString();
+    QQuickItem* item = beginItem(delegate, this);
+    if (!item)
         return {};
-    }
     const QModelIndex index = m_model->index(row, 0);
     QVariantMap properties;
     if (item->metaObject()->indexOfProperty("index") >= 0)

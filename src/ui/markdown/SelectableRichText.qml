@@ -4,7 +4,7 @@ import QtQuick.Controls
 import Vorbel.Ui.Common
 import Vorbel.Ui.Markdown
 
-// Selectable rich text of one Markdown block. A link shows the pointing hand
+// Selectable rich text of one Markdown block, from `html`. A link shows the pointing hand
 // and its address, and opens only through ExternalLinks (web and mail). The
 // keyboard reaches a text that has links with Tab, then steps through them
 // with Tab and Shift+Tab (each one selected), and opens the selected one with
@@ -20,8 +20,13 @@ TextEdit {
     selectedTextColor: "white"
     // Takes the keyboard when clicked, so that Ctrl+C copies what is selected here.
     activeFocusOnPress: true
-    activeFocusOnTab: text.indexOf("href=") >= 0
+    activeFocusOnTab: html.indexOf("href=") >= 0
     selectByKeyboard: true
+
+    // The text's markup. Read from here, not from `text`: a rich text's `text`
+    // is written anew from its document on each read.
+    property string html
+    text: html
 
     property int linkIndex: -1
     // The selected link, while the selection is still exactly its text.

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -189,6 +190,31 @@ void expectStacked(const QList<QQuickItem*>& rows, const QQuickItem* view)
         }
     }
     EXPECT_NEAR(view->implicitHeight(), rows.last()->y() + rows.last()->height(), 0.5);
+}
+
+// A streamed block may turn out another kind once more of it comes: its row
+// then shows the new kind's body alone, decorated only while it is a list item.
+TEST_F(MarkdownViewTest, aRowThatBecomesAnotherKindShowsOnlyItsNewBody)
+{
+    const auto shows = [this](const QString& name, const QString& words) {
+        const QList<QQuickItem*> found = items(name);
+        return std::count_if(found.begin(), found.end(),
+                             [&](const QQuickItem* item) { return item->property("text").toString().contains(words); });
+    };
+    setText(QStringLiteral("Intro\n\n| a | b |"));
+    EXPECT_EQ(shows("markdownText", "| a | b |"), 1);
+    EXPECT_TRUE(items("copyTableButton").isEmpty());
+    setText(QStringLiteral("Intro\n\n| a | b |\n|---|---|\n| 1 | 2 |"));
+    EXPECT_EQ(shows("markdownText", "| a | b |"), 0);
+    EXPECT_EQ(items("copyTableButton").size(), 1);
+    expectStacked(items("markdownRow"), m_view);
+
+    setText(QStringLiteral("Intro\n\n- [x] done"));
+    EXPECT_EQ(items("taskMark").size(), 1);
+    EXPECT_TRUE(items("copyTableButton").isEmpty());
+    setText(QStringLiteral("Intro\n\nDone"));
+    EXPECT_TRUE(items("taskMark").isEmpty());
+    EXPECT_EQ(shows("markdownText", "Done"), 1);
 }
 
 TEST_F(MarkdownViewTest, rowsStackFromTheStartAndAgainBelowARowThatChanges)
