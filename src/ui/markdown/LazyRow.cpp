@@ -117,12 +117,12 @@ void LazyRow::follow()
     if (!wantBody)
         drop(m_bodyItem);
     if (wantDecoration && !m_decorationItem) {
-        m_decorationItem = make(m_decoration);
+        m_decorationItem = make(m_decoration, width());
         if (m_decorationItem && m_bodyItem)
             m_decorationItem->stackBefore(m_bodyItem);
     }
     if (wantBody && !m_bodyItem) {
-        m_bodyItem = make(m_body);
+        m_bodyItem = make(m_body, bodyWidth());
         if (m_bodyItem) {
             connect(m_bodyItem, &QQuickItem::implicitHeightChanged, this, &LazyRow::updateSize);
             connect(m_bodyItem, &QQuickItem::implicitWidthChanged, this, &LazyRow::updateSize);
@@ -132,7 +132,7 @@ void LazyRow::follow()
     updateSize();
 }
 
-QQuickItem* LazyRow::make(QQmlComponent* component)
+QQuickItem* LazyRow::make(QQmlComponent* component, qreal itemWidth)
 {
     QQuickItem* item = beginItem(component, this);
     if (!item)
@@ -141,6 +141,8 @@ QQuickItem* LazyRow::make(QQmlComponent* component)
         component->setInitialProperties(item, {{QStringLiteral("row"), QVariant::fromValue<QObject*>(this)}});
     item->setParent(this);
     item->setParentItem(this);
+    // Before it completes, so that its text is first laid out at the width it keeps.
+    item->setWidth(itemWidth);
     component->completeCreate();
     return item;
 }
@@ -159,11 +161,13 @@ void LazyRow::place()
 {
     if (m_bodyItem) {
         m_bodyItem->setPosition(QPointF(m_inset, m_spacingAbove));
-        m_bodyItem->setWidth(std::max<qreal>(0, width() - m_inset));
+        m_bodyItem->setWidth(bodyWidth());
     }
     if (m_decorationItem)
         m_decorationItem->setWidth(width());
 }
+
+qreal LazyRow::bodyWidth() const { return std::max<qreal>(0, width() - m_inset); }
 
 void LazyRow::updateSize()
 {

@@ -71,11 +71,12 @@ protected:
     void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
 
 private:
-    QQuickItem* make(QQmlComponent* component);
+    QQuickItem* make(QQmlComponent* component, qreal itemWidth);
     static void drop(QPointer<QQuickItem>& item);
     // Makes or drops the body and the decoration as the row's state asks.
     void follow();
     void place();
+    qreal bodyWidth() const;
     void updateSize();
 
     QPointer<QQmlComponent> m_body;

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -385,3 +386,29 @@ TEST_F(MarkdownViewTest, webImagesLoadOnlyWhenAskedWithoutCookiesAndWithinTheirC
 } // namespace
 
 #include "MarkdownViewTest.moc"
+
+// A bubble that fits its text gives its rows their width only once they are
+// made: the text is laid out at that width, and again at each new one.
+TEST_F(MarkdownViewTest, aFittedBubbleWrapsItsTextAtTheWidthItGives)
+{
+    QQmlComponent component(&m_engine);
+    component.setData("import QtQuick\nimport Vorbel.Ui.Markdown\n"
+                      "Item { width: Math.min(text.implicitWidth, 460); property alias text: text\n"
+                      "  MarkdownMessage { id: text; width: parent.width;"
+                      " text: \"Can you show it in **Python** too?\\n\\n```python\\nprint('hi')\\n```\" } }",
+                      QUrl());
+    std::unique_ptr<QQuickItem> bubble(qobject_cast<QQuickItem*>(component.create()));
+    ASSERT_TRUE(bubble) << component.errorString().toStdString();
+    bubble->setParentItem(m_window.contentItem());
+    auto* view = bubble->property("text").value<QQuickItem*>();
+    const auto paragraphLines = [&] {
+        m_window.grabWindow();
+        const QQuickItem* row = items("markdownRow", false, view).value(0);
+        return row ? std::round(row->height() / row->property("lineHeight").toReal()) : 0.0;
+    };
+    EXPECT_EQ(paragraphLines(), 1);
+    view->setProperty("rowWidth", 80);
+    EXPECT_GT(paragraphLines(), 1);
+    view->setProperty("rowWidth", 460);
+    EXPECT_EQ(paragraphLines(), 1);
+}
