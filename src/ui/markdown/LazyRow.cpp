@@ -28,8 +28,8 @@ void LazyRow::setBody(QQmlComponent* body)
     if (body == m_body)
         return;
     m_body = body;
-    // Another kind of block: what was made is remade from the new component.
-    drop(m_decorationItem);
+    // Another kind of block: its body is remade from the new component. The
+    // decoration stays, under the new body as under the old.
     drop(m_bodyItem);
     Q_EMIT bodyChanged();
     follow();
@@ -177,7 +177,7 @@ void LazyRow::updateSize()
         setImplicitWidth(m_inset + m_bodyItem->implicitWidth());
     }
     if (m_laidHeight < 0) {
-        const qreal wrapWidth = std::max(m_charWidth, width() - m_inset);
+        const qreal wrapWidth = std::max(m_charWidth, bodyWidth());
         const qreal lines = std::max<qreal>(m_lineCount, std::ceil(m_textLength * m_charWidth / wrapWidth));
         setImplicitHeight(m_spacingAbove + m_lineHeight * lines);
     } else {
